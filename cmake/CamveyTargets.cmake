@@ -1,0 +1,40 @@
+# Shared settings for every target of the project: warnings as errors, sanitizers,
+# and static runtime libraries for Windows executables (Wine then needs no extra DLLs).
+
+if(CAMVEY_SANITIZE)
+  list(JOIN CAMVEY_SANITIZE "," camvey_sanitizers)
+  add_compile_options(-fsanitize=${camvey_sanitizers} -fno-omit-frame-pointer -fno-sanitize-recover=all)
+  add_link_options(-fsanitize=${camvey_sanitizers})
+endif()
+
+if(MINGW)
+  add_link_options(-static -static-libgcc -static-libstdc++)
+  add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0A00)
+endif()
+
+# camvey_warnings(<target>): the project's warning set, as errors.
+function(camvey_warnings target)
+  if(MSVC)
+    target_compile_options(${target} PRIVATE /W4 /WX)
+  else()
+    target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow -Werror)
+  endif()
+endfunction()
+
+# camvey_library(<name> <sources...>): a static library of the project, headers included
+# from the repository root ("messaging/encodable_value.h").
+function(camvey_library name)
+  add_library(${name} STATIC ${ARGN})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  camvey_warnings(${name})
+endfunction()
+
+# camvey_folder_library(<name>): a static library of every .cpp in the calling folder.
+# Files ending in _win.cpp hold Windows-only code and are built only for Windows.
+function(camvey_folder_library name)
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  if(NOT WIN32)
+    list(FILTER sources EXCLUDE REGEX "_win\\.cpp$")
+  endif()
+  camvey_library(${name} ${sources})
+endfunction()

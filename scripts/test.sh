@@ -1,0 +1,103 @@
+#!/usr/bin/env bash
+# The project's test command: every suite, every build. Ends with "N passed, N failed".
+#   native    portable code and its tests (Linux)
+#   sanitize  the same tests under address and undefined-behaviour sanitizers
+#   tsan      the concurrency tests under the thread sanitizer
+#   fuzz      a short run of every libFuzzer target over its seed corpus
+#   windows   the Windows cross build and its tests under Wine
+# Usage: scripts/test.sh [stage...]   (default: all stages)
+set -uo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+
+scripts/install-deps.sh || { echo "could not install the build packages"; echo "0 passed, 1 failed"; exit 1; }
+
+stages=("$@")
+[ ${#stages[@]} -eq 0 ] && stages=(native sanitize tsan fuzz windows)
+jobs=$(nproc)
+fuzz_seconds=${CAMVEY_FUZZ_SECONDS:-20}
+total_passed=0
+total_failed=0
+
+note() { printf '\n=== %s\n' "$*"; }
+tally() { # <stage> <passed> <failed>
+  echo "$1: $2 passed, $3 failed"
+  total_passed=$(( total_passed + $2 ))
+  total_failed=$(( total_failed + $3 ))
+}
+
+run_gtest_stage() { # <preset> [ctest args...]
+  local preset=$1; shift
+  note "$preset: configure and build"
+  if ! cmake --preset "$preset" >"build-$preset.log" 2>&1 && true; then
+    cat "build-$preset.log"; tally "$preset" 0 1; return
+  fi
+  if ! cmake --build --preset "$preset" -j "$jobs" >>"build-$preset.log" 2>&1; then
+    tail -n 60 "build-$preset.log"; tally "$preset" 0 1; return
+  fi
+  rm -f "build-$preset.log"
+  local results=$root/build/$preset/test-results log=$root/build/$preset/ctest.log
+  rm -rf "$results"; mkdir -p "$results"
+  note "$preset: tests"
+  ctest --preset "$preset" -j "$jobs" "$@" 2>&1 | tee "$log"
+  local counts
+  counts=$(scripts/count-gtest.sh "$results" "$log")
+  tally "$preset" ${counts% *} ${counts#* }
+}
+
+run_fuzz_stage() {
+  note "fuzz: configure and build"
+  if ! { cmake --preset fuzz && cmake --build --preset fuzz -j "$jobs"; } >build-fuzz.log 2>&1; then
+    tail -n 60 build-fuzz.log; tally fuzz 0 1; return
+  fi
+  rm -f build-fuzz.log
+  local passed=0 failed=0 target name work
+  for target in build/fuzz/fuzz/*/fuzz_*; do
+    [ -x "$target" ] || continue
+    name=$(basename "$target")
+    work=build/fuzz/corpus-run/$name
+    rm -rf "$work"; mkdir -p "$work"
+    note "fuzz: $name for ${fuzz_seconds}s"
+    if "$target" -max_total_time="$fuzz_seconds" -print_final_stats=1 \
+        "$work" "fuzz/corpus/$name" 2>"build/fuzz/$name.log"; then
+      passed=$(( passed + 1 ))
+      grep -E 'stat::number_of_executed_units' "build/fuzz/$name.log" || true
+    else
+      tail -n 40 "build/fuzz/$name.log"; failed=$(( failed + 1 ))
+    fi
+  done
+  tally fuzz $passed $failed
+}
+
+run_windows_stage() {
+  # One private prefix, one wineserver and one X display for the whole run.
+  export WINEPREFIX=$root/build/windows/wineprefix WINEDEBUG=-all
+  mkdir -p "$WINEPREFIX"
+  local xvfb_pid=""
+  if [ -z "${DISPLAY:-}" ]; then
+    Xvfb :57 -screen 0 1600x1000x24 -nolisten tcp >/dev/null 2>&1 &
+    xvfb_pid=$!
+    export DISPLAY=:57
+  fi
+  /usr/lib/wine/wineserver -p >/dev/null 2>&1 || true
+  scripts/wine-run cmd /c exit >/dev/null 2>&1 || true
+  run_gtest_stage windows
+  /usr/lib/wine/wineserver -k >/dev/null 2>&1 || true
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  return 0
+}
+
+mkdir -p build
+for stage in "${stages[@]}"; do
+  case $stage in
+    native|sanitize) run_gtest_stage "$stage" ;;
+    tsan) run_gtest_stage tsan ;;
+    windows) run_windows_stage ;;
+    fuzz) run_fuzz_stage ;;
+    *) echo "unknown stage: $stage"; tally "$stage" 0 1 ;;
+  esac
+done
+
+echo
+echo "$total_passed passed, $total_failed failed"
+[ "$total_failed" -eq 0 ]
