@@ -3,7 +3,7 @@
 # Usage: scripts/install-deps.sh [tests|main]
 set -euo pipefail
 
-packages=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev googletest
+packages=(cmake ninja-build g++ clang clang-format clang-tidy libclang-rt-14-dev libgtest-dev libgmock-dev googletest
   libbenchmark-dev nlohmann-json3-dev g++-mingw-w64-x86-64-posix wine64 xvfb)
 
 missing=()

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The project's test command: every suite, every build. Ends with "N passed, N failed".
 #   native    portable code and its tests (Linux)
+#   lint      clang-format and clang-tidy over the sources (after native)
 #   sanitize  the same tests under address and undefined-behaviour sanitizers
 #   tsan      the concurrency tests under the thread sanitizer
 #   fuzz      a short run of every libFuzzer target over its seed corpus
@@ -13,7 +14,7 @@ root=$(pwd)
 scripts/install-deps.sh || { echo "could not install the build packages"; echo "0 passed, 1 failed"; exit 1; }
 
 stages=("$@")
-[ ${#stages[@]} -eq 0 ] && stages=(native sanitize tsan fuzz windows)
+[ ${#stages[@]} -eq 0 ] && stages=(native lint sanitize tsan fuzz windows)
 jobs=$(nproc)
 fuzz_seconds=${CAMVEY_FUZZ_SECONDS:-20}
 total_passed=0
@@ -87,6 +88,25 @@ run_windows_stage() {
   return 0
 }
 
+run_lint_stage() {
+  # clang-format and clang-tidy over the project's own sources (not the stand-ins' data).
+  note "lint: clang-format and clang-tidy"
+  local files failed=0
+  mapfile -t files < <(git ls-files '*.h' '*.cpp')
+  if ! clang-format --dry-run --Werror "${files[@]}" 2>build/lint-format.log; then
+    head -n 40 build/lint-format.log; failed=$(( failed + 1 ))
+  fi
+  if [ -f build/native/compile_commands.json ]; then
+    mapfile -t files < <(git ls-files '*.cpp' | grep -v -E '_win\.cpp$|^fuzz/')
+    if ! clang-tidy -p build/native --quiet "${files[@]}" >build/lint-tidy.log 2>&1; then
+      grep -E 'error:|warning:' build/lint-tidy.log | head -n 40; failed=$(( failed + 1 ))
+    fi
+  else
+    echo "no native build to lint against"; failed=$(( failed + 1 ))
+  fi
+  tally lint $(( 2 - failed )) $failed
+}
+
 mkdir -p build
 for stage in "${stages[@]}"; do
   case $stage in
@@ -94,6 +114,7 @@ for stage in "${stages[@]}"; do
     tsan) run_gtest_stage tsan ;;
     windows) run_windows_stage ;;
     fuzz) run_fuzz_stage ;;
+    lint) run_lint_stage ;;
     *) echo "unknown stage: $stage"; tally "$stage" 0 1 ;;
   esac
 done
