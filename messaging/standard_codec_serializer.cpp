@@ -1,0 +1,303 @@
+#include "messaging/standard_codec_serializer.h"
+
+#include <iostream>
+#include <string>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+namespace flutter {
+namespace {
+
+enum Tag : uint8_t {
+  kNull = 0,
+  kTrue = 1,
+  kFalse = 2,
+  kInt32 = 3,
+  kInt64 = 4,
+  kLegacyString = 5,
+  kDouble = 6,
+  kString = 7,
+  kByteList = 8,
+  kInt32List = 9,
+  kInt64List = 10,
+  kDoubleList = 11,
+  kList = 12,
+  kMap = 13,
+  kFloatList = 14,
+};
+
+constexpr uint8_t kSize16 = 254;
+constexpr uint8_t kSize32 = 255;
+
+// How deep the lists and maps being read on this thread are nested. The serializer is
+// shared and stateless, so the depth lives with the thread doing the reading.
+thread_local int nesting_depth = 0;
+
+class NestingGuard {
+ public:
+  NestingGuard() { ++nesting_depth; }
+  ~NestingGuard() { --nesting_depth; }
+  NestingGuard(const NestingGuard&) = delete;
+  NestingGuard& operator=(const NestingGuard&) = delete;
+
+  bool TooDeep() const { return nesting_depth > StandardCodecSerializer::kMaxNestingDepth; }
+};
+
+void ReportTooDeep() {
+  std::cerr << "Value nested deeper than " << StandardCodecSerializer::kMaxNestingDepth
+            << " levels in StandardCodecSerializer::ReadValueOfType" << std::endl;
+}
+
+template <typename T>
+void WriteNumber(T value, ByteStreamWriter* stream) {
+  uint8_t bytes[sizeof(T)];
+  LittleEndian::Store(value, bytes);
+  stream->WriteBytes(bytes, sizeof(T));
+}
+
+// A short read leaves the bytes zero, so the number reads as 0.
+template <typename T>
+T ReadNumber(ByteStreamReader* stream) {
+  uint8_t bytes[sizeof(T)] = {};
+  stream->ReadBytes(bytes, sizeof(T));
+  return LittleEndian::Load<T>(bytes);
+}
+
+// Whether `count` items of at least `width` bytes each can still be in the input. When
+// they cannot, the read is short: reported here, before anything is allocated.
+bool FitsInInput(size_t count, size_t width, const ByteStreamReader& stream) {
+  if (count > stream.BytesRemaining() / width) {
+    ReportInvalidRead();
+    return false;
+  }
+  return true;
+}
+
+// Strings and typed lists arrive as one block. One whose announced size does not fit in
+// the input reads as empty; an empty typed list still skips its alignment.
+template <typename List>
+List ReadBlock(const StandardCodecSerializer& codec, ByteStreamReader* stream) {
+  using Element = typename List::value_type;
+  const size_t count = codec.ReadSize(stream);
+  if (sizeof(Element) > 1) {
+    stream->ReadAlignment(sizeof(Element));
+  }
+  if (!FitsInInput(count, sizeof(Element), *stream)) {
+    return List();
+  }
+  List list(count, Element());
+  stream->ReadBytes(reinterpret_cast<uint8_t*>(list.data()), count * sizeof(Element));
+  return list;
+}
+
+}  // namespace
+
+const StandardCodecSerializer& StandardCodecSerializer::GetInstance() {
+  static const StandardCodecSerializer instance;
+  return instance;
+}
+
+StandardCodecSerializer::StandardCodecSerializer() = default;
+
+StandardCodecSerializer::~StandardCodecSerializer() = default;
+
+EncodableValue StandardCodecSerializer::ReadValue(ByteStreamReader* stream) const {
+  const uint8_t type = stream->ReadByte();
+  return ReadValueOfType(type, stream);
+}
+
+size_t StandardCodecSerializer::ReadSize(ByteStreamReader* stream) const {
+  const uint8_t first = stream->ReadByte();
+  if (first < kSize16) {
+    return first;
+  }
+  if (first == kSize16) {
+    return ReadNumber<uint16_t>(stream);
+  }
+  return ReadNumber<uint32_t>(stream);
+}
+
+void StandardCodecSerializer::WriteSize(size_t size, ByteStreamWriter* stream) const {
+  if (size < kSize16) {
+    stream->WriteByte(static_cast<uint8_t>(size));
+  } else if (size <= 0xFFFF) {
+    stream->WriteByte(kSize16);
+    WriteNumber(static_cast<uint16_t>(size), stream);
+  } else {
+    stream->WriteByte(kSize32);
+    WriteNumber(static_cast<uint32_t>(size), stream);
+  }
+}
+
+bool StandardCodecSerializer::WriteTypeAndSize(uint8_t type, uint64_t size,
+                                               ByteStreamWriter* stream) const {
+  if (size > kMaxSize) {
+    std::cerr << "Value too large in StandardCodecSerializer::WriteValue: " << size << std::endl;
+    stream->WriteByte(kNull);
+    return false;
+  }
+  stream->WriteByte(type);
+  WriteSize(static_cast<size_t>(size), stream);
+  return true;
+}
+
+void StandardCodecSerializer::WriteValue(const EncodableValue& value,
+                                         ByteStreamWriter* stream) const {
+  // Strings and typed lists go out as one block; an empty one writes no alignment.
+  const auto write_block = [this, stream](uint8_t type, const auto& list) {
+    using Element = typename std::decay_t<decltype(list)>::value_type;
+    if (!WriteTypeAndSize(type, list.size(), stream) || list.empty()) {
+      return;
+    }
+    if (sizeof(Element) > 1) {
+      stream->WriteAlignment(sizeof(Element));
+    }
+    stream->WriteBytes(reinterpret_cast<const uint8_t*>(list.data()),
+                       list.size() * sizeof(Element));
+  };
+
+  if (value.valueless_by_exception()) {
+    stream->WriteByte(kNull);
+    return;
+  }
+  switch (value.index()) {
+    case 0:
+      stream->WriteByte(kNull);
+      return;
+    case 1:
+      stream->WriteByte(std::get<bool>(value) ? kTrue : kFalse);
+      return;
+    case 2:
+      stream->WriteByte(kInt32);
+      WriteNumber(std::get<int32_t>(value), stream);
+      return;
+    case 3:
+      stream->WriteByte(kInt64);
+      WriteNumber(std::get<int64_t>(value), stream);
+      return;
+    case 4:
+      stream->WriteByte(kDouble);
+      stream->WriteAlignment(sizeof(double));
+      WriteNumber(std::get<double>(value), stream);
+      return;
+    case 5:
+      write_block(kString, std::get<std::string>(value));
+      return;
+    case 6:
+      write_block(kByteList, std::get<std::vector<uint8_t>>(value));
+      return;
+    case 7:
+      write_block(kInt32List, std::get<std::vector<int32_t>>(value));
+      return;
+    case 8:
+      write_block(kInt64List, std::get<std::vector<int64_t>>(value));
+      return;
+    case 9:
+      write_block(kDoubleList, std::get<std::vector<double>>(value));
+      return;
+    case 10: {
+      const auto& list = std::get<EncodableList>(value);
+      if (WriteTypeAndSize(kList, list.size(), stream)) {
+        for (const EncodableValue& element : list) {
+          WriteValue(element, stream);
+        }
+      }
+      return;
+    }
+    case 11: {
+      const auto& map = std::get<EncodableMap>(value);
+      if (WriteTypeAndSize(kMap, map.size(), stream)) {
+        for (const auto& [key, element] : map) {
+          WriteValue(key, stream);
+          WriteValue(element, stream);
+        }
+      }
+      return;
+    }
+    case 12:
+      std::cerr << "Unhandled custom type in StandardCodecSerializer::WriteValue. "
+                << "Custom types require codec extensions." << std::endl;
+      stream->WriteByte(kNull);
+      return;
+    case 13:
+      write_block(kFloatList, std::get<std::vector<float>>(value));
+      return;
+  }
+}
+
+EncodableValue StandardCodecSerializer::ReadValueOfType(uint8_t type,
+                                                        ByteStreamReader* stream) const {
+  switch (type) {
+    case kNull:
+      return EncodableValue();
+    case kTrue:
+      return EncodableValue(true);
+    case kFalse:
+      return EncodableValue(false);
+    case kInt32:
+      return EncodableValue(ReadNumber<int32_t>(stream));
+    case kInt64:
+      return EncodableValue(ReadNumber<int64_t>(stream));
+    case kDouble:
+      stream->ReadAlignment(sizeof(double));
+      return EncodableValue(ReadNumber<double>(stream));
+    case kLegacyString:
+    case kString:
+      return EncodableValue(ReadBlock<std::string>(*this, stream));
+    case kByteList:
+      return EncodableValue(ReadBlock<std::vector<uint8_t>>(*this, stream));
+    case kInt32List:
+      return EncodableValue(ReadBlock<std::vector<int32_t>>(*this, stream));
+    case kInt64List:
+      return EncodableValue(ReadBlock<std::vector<int64_t>>(*this, stream));
+    case kDoubleList:
+      return EncodableValue(ReadBlock<std::vector<double>>(*this, stream));
+    case kFloatList:
+      return EncodableValue(ReadBlock<std::vector<float>>(*this, stream));
+    case kList: {
+      const NestingGuard guard;
+      if (guard.TooDeep()) {
+        ReportTooDeep();
+        return EncodableValue();
+      }
+      const size_t count = ReadSize(stream);
+      // Every element takes at least its tag byte.
+      if (!FitsInInput(count, 1, *stream)) {
+        return EncodableValue(EncodableList());
+      }
+      EncodableList list;
+      list.reserve(count);
+      for (size_t i = 0; i < count; ++i) {
+        list.push_back(ReadValueOfType(stream->ReadByte(), stream));
+      }
+      return EncodableValue(std::move(list));
+    }
+    case kMap: {
+      const NestingGuard guard;
+      if (guard.TooDeep()) {
+        ReportTooDeep();
+        return EncodableValue();
+      }
+      const size_t count = ReadSize(stream);
+      // Every entry takes at least a key tag and a value tag.
+      if (!FitsInInput(count, 2, *stream)) {
+        return EncodableValue(EncodableMap());
+      }
+      EncodableMap map;
+      for (size_t i = 0; i < count; ++i) {
+        EncodableValue key = ReadValueOfType(stream->ReadByte(), stream);
+        EncodableValue element = ReadValueOfType(stream->ReadByte(), stream);
+        // A repeated key keeps its first entry.
+        map.emplace(std::move(key), std::move(element));
+      }
+      return EncodableValue(std::move(map));
+    }
+    default:
+      std::cerr << "Unknown type in StandardCodecSerializer::ReadValueOfType: "
+                << static_cast<int>(type) << std::endl;
+      return EncodableValue();
+  }
+}
+
+}  // namespace flutter
