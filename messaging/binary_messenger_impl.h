@@ -1,0 +1,48 @@
+#ifndef CAMVEY_MESSAGING_BINARY_MESSENGER_IMPL_H_
+#define CAMVEY_MESSAGING_BINARY_MESSENGER_IMPL_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <string>
+
+#include "engine/flutter_desktop_api.h"
+#include "messaging/binary_messenger.h"
+
+namespace flutter {
+
+// The messenger over the engine library's messenger handle.
+//
+// Every incoming message gets a BinaryReply that holds a counted reference to the
+// engine's messenger (FlutterDesktopMessengerAddRef on arrival, Release when the last
+// copy of the reply dies) and the message's response handle, shared by all copies of
+// that reply. Answering takes the engine's messenger lock, checks that the engine is
+// still there, sends once and unlocks, so a reply may be called, copied and destroyed
+// on any thread. Everything else runs on the platform thread.
+class BinaryMessengerImpl : public BinaryMessenger {
+ public:
+  // `messenger` is borrowed: the engine owns it and outlives this object.
+  explicit BinaryMessengerImpl(FlutterDesktopMessengerRef messenger);
+  // Destroys the handlers. Callbacks already set on the engine stay set.
+  ~BinaryMessengerImpl() override;
+
+  void Send(const std::string& channel, const uint8_t* message, size_t message_size,
+            BinaryReply reply) const override;
+  void SetMessageHandler(const std::string& channel, BinaryMessageHandler handler) override;
+
+  // The engine's message callback; `user_data` is the address of a stored handler.
+  static void ForwardIncomingMessage(FlutterDesktopMessengerRef messenger,
+                                     const FlutterDesktopMessage* message, void* user_data);
+  // The engine's reply callback; `user_data` is a heap BinaryReply that this frees.
+  static void ForwardOutgoingReply(const uint8_t* data, size_t data_size, void* user_data);
+
+ private:
+  FlutterDesktopMessengerRef messenger_;
+  // std::map keeps each handler at a fixed address until its entry is erased; the
+  // engine holds that address as user data.
+  std::map<std::string, BinaryMessageHandler> handlers_;
+};
+
+}  // namespace flutter
+
+#endif  // CAMVEY_MESSAGING_BINARY_MESSENGER_IMPL_H_
