@@ -1,0 +1,209 @@
+#include "ptp/device/deletion_pass.h"
+
+#include <chrono>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <utility>
+
+#include "ptp/device/delete_trace.h"
+#include "ptp/device/discovery.h"
+#include "ptp/device/listing_cache.h"
+#include "ptp/device/month_folder.h"
+#include "ptp/wide_text.h"
+
+namespace camvey::ptp {
+namespace {
+
+// Month string (possibly empty) to the names wanted under it.
+using MonthIndex = std::map<std::u16string, NameSet>;
+
+void RecordError(std::string* error, const char* code) {
+  if (error->empty()) *error = code;
+}
+
+unsigned long long MillisecondsNow() {
+  return static_cast<unsigned long long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                             std::chrono::steady_clock::now().time_since_epoch())
+                                             .count());
+}
+
+// The names wanted in a top-level folder: those of every month it belongs to.
+NameSet NamesWantedIn(const PhoneObject& folder, const MonthIndex& month_index) {
+  NameSet wanted_here;
+  for (const auto& [month, names] : month_index) {
+    if (!month.empty() && IsMonthFolder(folder.name, month)) {
+      wanted_here.insert(names.begin(), names.end());
+    }
+  }
+  return wanted_here;
+}
+
+// Chooses, for each name still remaining, the one object that carries it among the
+// top-level folders of the storage; a name carried by several objects is left alone.
+void ChooseUniqueNames(const Listing& top_level, ListingCache& cache, NameSet* remaining,
+                       std::vector<ChosenObject>* chosen) {
+  std::map<std::u16string, std::vector<const PhoneObject*>> candidates;
+  for (const PhoneObject& folder : top_level) {
+    // Tested before each folder, so the folder that crosses the mark is searched whole.
+    if (cache.listed_count() > kUniqueSearchListingLimit) break;
+    if (!folder.is_folder) continue;
+    for (const PhoneObject& object : cache.Lookup(folder.id)) {
+      if (object.is_folder) continue;
+      std::u16string name = UpperCaseWide(object.name);
+      if (remaining->count(name) != 0) candidates[std::move(name)].push_back(&object);
+    }
+  }
+  for (const auto& [name, objects] : candidates) {
+    if (objects.size() == 1) {
+      remaining->erase(name);
+      chosen->push_back({objects.front()->id, objects.front()->name});
+    } else {
+      DeleteTrace("delete: %s is on the phone %d times, left alone", WideToUtf8(name).c_str(),
+                  static_cast<int>(objects.size()));
+    }
+  }
+}
+
+void SearchStorage(const PhoneConnection& connection, KeyCollection& keys,
+                   const PhoneObject& storage, const MonthIndex& month_index, NameSet* remaining,
+                   std::vector<ChosenObject>* chosen) {
+  const unsigned long long started = MillisecondsNow();
+  const Listing top_level =
+      ListChildren(connection.content(), connection.properties(), keys, storage.id, 0);
+  const unsigned long long finished = MillisecondsNow();
+  DeleteTrace("delete: \"%s\" holds %d folder(s), listed in %llu ms",
+              WideToUtf8(storage.name).c_str(), static_cast<int>(top_level.size()),
+              finished - started);
+
+  ListingCache cache(connection.content(), connection.properties(), keys);
+  for (const PhoneObject& folder : top_level) {
+    if (remaining->empty()) return;
+    if (!folder.is_folder) continue;
+    const NameSet wanted_here = NamesWantedIn(folder, month_index);
+    if (wanted_here.empty()) continue;
+    DeleteTrace("delete: looking in %s", WideToUtf8(folder.name).c_str());
+    MatchFolderListing(cache.Lookup(folder.id), wanted_here, remaining, chosen);
+  }
+  if (remaining->empty()) return;
+  ChooseUniqueNames(top_level, cache, remaining, chosen);
+}
+
+// Sends one deletion request for everything chosen on a device and appends the names
+// of the objects the device deleted. Ids and names stay paired: an object whose id
+// could not be added to the request is neither sent nor reported.
+void SendDeletionRequest(DeviceLayer& layer, DeviceContent& content,
+                         const std::vector<ChosenObject>& chosen,
+                         std::vector<std::u16string>* deleted, std::string* error) {
+  std::unique_ptr<IdCollection> ids;
+  if (DeviceFailed(layer.CreateIdCollection(&ids)) || ids == nullptr) return;
+  std::vector<const ChosenObject*> sent;
+  for (const ChosenObject& object : chosen) {
+    if (!DeviceFailed(ids->Add(object.id))) sent.push_back(&object);
+  }
+  if (sent.empty()) return;
+
+  std::unique_ptr<DeleteResults> results;
+  const DeviceResult outcome = content.Delete(*ids, &results);
+  if (DeviceFailed(outcome)) {
+    RecordError(error, kErrorDeleteRefused);
+    return;
+  }
+  std::uint32_t count = 0;
+  if (results == nullptr || DeviceFailed(results->GetCount(&count))) count = 0;
+  bool status_missing = false;
+  for (std::uint32_t i = 0; i < sent.size(); ++i) {
+    std::optional<std::int32_t> error_code;
+    const bool status_read = i < count && !DeviceFailed(results->GetAt(i, &error_code));
+    if (!status_read) error_code.reset();
+    if (error_code.has_value() && *error_code < 0) {
+      DeleteTrace("delete: %s refused with 0x%08lX", WideToUtf8(sent[i]->name).c_str(),
+                  static_cast<unsigned long>(static_cast<std::uint32_t>(*error_code)));
+      RecordError(error, kErrorDeleteRefused);
+    } else if (status_read || outcome == kDeviceOk) {
+      deleted->push_back(sent[i]->name);
+    } else {
+      // The device said some objects were refused without saying which: a name
+      // without its status is not reported as deleted.
+      status_missing = true;
+    }
+  }
+  if (status_missing) RecordError(error, kErrorDeleteRefused);
+}
+
+}  // namespace
+
+void MatchFolderListing(const Listing& listing, const NameSet& wanted_here, NameSet* remaining,
+                        std::vector<ChosenObject>* chosen) {
+  for (const PhoneObject& object : listing) {
+    if (remaining->empty()) return;
+    if (object.is_folder) continue;
+    const std::u16string name = UpperCaseWide(object.name);
+    if (wanted_here.count(name) != 0 && remaining->erase(name) != 0) {
+      chosen->push_back({object.id, object.name});
+    }
+  }
+}
+
+std::vector<std::u16string> DeleteWantedFiles(DeviceLayer& layer,
+                                              const std::vector<WantedFile>& wanted,
+                                              std::string* error) {
+  MonthIndex month_index;
+  NameSet remaining;
+  for (const WantedFile& file : wanted) {
+    if (file.name.empty()) continue;
+    month_index[file.month].insert(file.name);
+    remaining.insert(file.name);
+  }
+  if (remaining.empty()) {
+    RecordError(error, kErrorNotFound);
+    return {};
+  }
+
+  std::vector<std::u16string> devices;
+  {
+    std::unique_ptr<DeviceManager> manager;
+    if (DeviceFailed(layer.CreateManager(&manager)) || manager == nullptr) {
+      RecordError(error, kErrorWpdUnavailable);
+      return {};
+    }
+    devices = ListAppleDevices(*manager);
+  }
+  if (devices.empty()) {
+    RecordError(error, kErrorNoCamera);
+    return {};
+  }
+  const std::unique_ptr<KeyCollection> keys = CreateKeySet(layer);
+  if (keys == nullptr) {
+    RecordError(error, kErrorWpdUnavailable);
+    return {};
+  }
+
+  std::vector<std::u16string> deleted;
+  for (const std::u16string& device_id : devices) {
+    if (remaining.empty()) break;
+    std::unique_ptr<PortableDevice> device = OpenPhone(layer, device_id);
+    if (device == nullptr) {
+      RecordError(error, kErrorDeviceBusy);
+      continue;
+    }
+    const PhoneConnection connection(std::move(device));
+    if (!connection.usable()) continue;
+
+    std::vector<ChosenObject> chosen;
+    const Listing storages = ListChildren(connection.content(), connection.properties(), *keys,
+                                          kDeviceObjectId, kStorageLimit);
+    for (const PhoneObject& storage : storages) {
+      if (remaining.empty()) break;
+      SearchStorage(connection, *keys, storage, month_index, &remaining, &chosen);
+    }
+    if (!chosen.empty()) {
+      SendDeletionRequest(layer, connection.content(), chosen, &deleted, error);
+    }
+  }
+  if (deleted.empty()) RecordError(error, kErrorNotFound);
+  return deleted;
+}
+
+}  // namespace camvey::ptp

@@ -1,0 +1,63 @@
+#ifndef CAMVEY_PTP_DEVICE_DELETION_PASS_H_
+#define CAMVEY_PTP_DEVICE_DELETION_PASS_H_
+
+// The work behind "deleteFiles": find the wanted files on the attached Apple phones,
+// delete them, and report what the phones really deleted.
+//
+// A wanted name is looked for, storage by storage, first in the top-level folders of
+// its month and the two neighbouring months, where the first object with that name
+// wins; then, while still missing, in every top-level folder of the storage, where an
+// object is taken only if its name occurs there exactly once. Only objects exactly two
+// levels below a storage are ever chosen, never folders, and names compare with a to
+// z folded. Everything chosen on one device goes to it in one deletion request.
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "ptp/device/device_layer.h"
+#include "ptp/device/folder_listing.h"
+#include "ptp/wanted_file.h"
+
+namespace camvey::ptp {
+
+// The error codes of a pass; at most one is recorded, the first.
+inline constexpr char kErrorNotFound[] = "not_found";
+inline constexpr char kErrorWpdUnavailable[] = "wpd_unavailable";
+inline constexpr char kErrorNoCamera[] = "no_camera";
+inline constexpr char kErrorDeviceBusy[] = "device_busy";
+inline constexpr char kErrorDeleteRefused[] = "delete_refused";
+
+// The unique-name search of a storage stops collecting once more objects than this
+// have been listed on it; the folder that crosses the mark is still searched in full.
+inline constexpr std::size_t kUniqueSearchListingLimit = 15000;
+// Objects under a device's root beyond this many are not searched.
+inline constexpr std::size_t kStorageLimit = 20;
+
+// Upper-cased names, ordered by UTF-16 code unit.
+using NameSet = std::set<std::u16string>;
+
+// One object chosen for deletion.
+struct ChosenObject {
+  std::u16string id;
+  std::u16string name;  // as the phone spells it
+};
+
+// Chooses from one folder listing the first non-folder object for each name that is
+// both in `wanted_here` and still in `remaining`, taking the name out of `remaining`
+// and appending the object to `chosen`. Stops once `remaining` is empty.
+void MatchFolderListing(const Listing& listing, const NameSet& wanted_here, NameSet* remaining,
+                        std::vector<ChosenObject>* chosen);
+
+// Runs one pass over every attached Apple device through `layer`. Names in `wanted`
+// are upper-cased (ParseWantedFiles does that). Returns the names of the deleted
+// objects as the phones spell them, in the order they were chosen. `*error` must be
+// empty on entry and receives at most one code; both a code and names may come out.
+// Device failures never escape: each ends as a code or as a shorter result.
+std::vector<std::u16string> DeleteWantedFiles(DeviceLayer& layer,
+                                              const std::vector<WantedFile>& wanted,
+                                              std::string* error);
+
+}  // namespace camvey::ptp
+
+#endif  // CAMVEY_PTP_DEVICE_DELETION_PASS_H_

@@ -1,0 +1,186 @@
+#ifndef CAMVEY_PTP_DEVICE_DEVICE_LAYER_H_
+#define CAMVEY_PTP_DEVICE_DEVICE_LAYER_H_
+
+// The portable-device operations the clean-up service uses, one interface per device
+// object and one method per operation, shaped after Windows Portable Devices so that
+// the Windows implementation is a thin adapter that makes no decisions. Every
+// decision lives in the code that calls these operations.
+//
+// Contracts shared by every interface here:
+// - Results are status codes as the device gave them: negative is failure, 0 is full
+//   success, a positive value is success with less than asked for.
+// - Objects are handed out as std::unique_ptr; destroying one releases it. Out
+//   parameters are left untouched on failure unless a method says otherwise.
+// - Objects are used on the thread that created them.
+// - Text is UTF-16. Strings the device hands out are copied before the call returns.
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace camvey::ptp {
+
+using DeviceResult = std::int32_t;
+
+inline constexpr DeviceResult kDeviceOk = 0;
+// Success, but less than asked for: fewer ids, a partly failed request.
+inline constexpr DeviceResult kDeviceFalse = 1;
+
+inline bool DeviceFailed(DeviceResult result) { return result < 0; }
+
+// The object id of a device's root, whose children are its storages.
+inline constexpr char16_t kDeviceObjectId[] = u"DEVICE";
+
+struct Guid {
+  std::uint32_t data1 = 0;
+  std::uint16_t data2 = 0;
+  std::uint16_t data3 = 0;
+  std::uint8_t data4[8] = {};
+};
+
+bool operator==(const Guid& lhs, const Guid& rhs);
+inline bool operator!=(const Guid& lhs, const Guid& rhs) { return !(lhs == rhs); }
+
+inline constexpr Guid kContentTypeFolder = {
+    0x27E2E392, 0xA111, 0x48E0, {0xAB, 0x0C, 0xE1, 0x77, 0x05, 0xA0, 0x5F, 0x85}};
+// Storages are functional objects.
+inline constexpr Guid kContentTypeFunctionalObject = {
+    0x99ED0160, 0x17FF, 0x4C44, {0x9D, 0x98, 0x1D, 0x7A, 0x6F, 0x94, 0x19, 0x21}};
+
+// The object properties the service reads.
+enum class ObjectKey {
+  kOriginalFileName,  // string
+  kName,              // string
+  kContentType,       // GUID
+};
+
+// The client information values the service announces when it opens a device.
+enum class ClientKey {
+  kName,           // string
+  kMajorVersion,   // unsigned 32-bit
+  kMinorVersion,   // unsigned 32-bit
+  kRevision,       // unsigned 32-bit
+  kDesiredAccess,  // unsigned 32-bit
+};
+
+inline constexpr std::uint32_t kGenericReadWrite = 0xC0000000;
+
+// A set of object properties to read together.
+class KeyCollection {
+ public:
+  virtual ~KeyCollection() = default;
+  virtual DeviceResult Add(ObjectKey key) = 0;
+};
+
+// The values a client announces to a device's driver.
+class ClientInformation {
+ public:
+  virtual ~ClientInformation() = default;
+  virtual DeviceResult SetStringValue(ClientKey key, const std::u16string& value) = 0;
+  virtual DeviceResult SetUnsignedIntegerValue(ClientKey key, std::uint32_t value) = 0;
+};
+
+// The attached portable devices as seen when the manager was made or last refreshed.
+class DeviceManager {
+ public:
+  virtual ~DeviceManager() = default;
+  virtual DeviceResult RefreshDeviceList() = 0;
+  // With `ids` null, stores the number of devices in `*count`. Otherwise `ids` holds
+  // `*count` entries on entry; the device ids are written into it from the front and
+  // `*count` receives the number written. An entry the device left null stays empty.
+  virtual DeviceResult GetDevices(std::vector<std::optional<std::u16string>>* ids,
+                                  std::uint32_t* count) = 0;
+  // With `buffer` null, stores the length the text needs in `*length` (drivers differ
+  // on whether that counts the terminating NUL). Otherwise `buffer` holds `*length`
+  // units and receives the text.
+  virtual DeviceResult GetDeviceFriendlyName(const std::u16string& device_id, char16_t* buffer,
+                                             std::uint32_t* length) = 0;
+  virtual DeviceResult GetDeviceManufacturer(const std::u16string& device_id, char16_t* buffer,
+                                             std::uint32_t* length) = 0;
+};
+
+// Children of one object, in device order.
+class ObjectIdEnumerator {
+ public:
+  virtual ~ObjectIdEnumerator() = default;
+  // Asks for one id. kDeviceOk with an id, or kDeviceFalse when the enumeration is
+  // over (then `*id` is empty). `*id` is empty whenever no id came back.
+  virtual DeviceResult Next(std::optional<std::u16string>* id) = 0;
+};
+
+// The properties read for one object.
+class PropertyValues {
+ public:
+  virtual ~PropertyValues() = default;
+  // `*value` receives the string, or stays empty when the device gave none.
+  virtual DeviceResult GetStringValue(ObjectKey key, std::optional<std::u16string>* value) = 0;
+  virtual DeviceResult GetGuidValue(ObjectKey key, Guid* value) = 0;
+};
+
+class DeviceProperties {
+ public:
+  virtual ~DeviceProperties() = default;
+  // kDeviceFalse: some keys could not be read; reading those values then fails.
+  virtual DeviceResult GetValues(const std::u16string& object_id, KeyCollection& keys,
+                                 std::unique_ptr<PropertyValues>* values) = 0;
+};
+
+// The object ids of one deletion request, in request order.
+class IdCollection {
+ public:
+  virtual ~IdCollection() = default;
+  // Copies the id into device memory and appends it. On failure nothing is appended.
+  virtual DeviceResult Add(const std::u16string& object_id) = 0;
+};
+
+// One status per requested id, in request order, as the device reported them. A
+// device may report fewer than it was asked for.
+class DeleteResults {
+ public:
+  virtual ~DeleteResults() = default;
+  virtual DeviceResult GetCount(std::uint32_t* count) = 0;
+  // `*error_code` receives the element's code when the element is an error value,
+  // and is left empty when the element is of another type.
+  virtual DeviceResult GetAt(std::uint32_t index, std::optional<std::int32_t>* error_code) = 0;
+};
+
+class DeviceContent {
+ public:
+  virtual ~DeviceContent() = default;
+  virtual DeviceResult Properties(std::unique_ptr<DeviceProperties>* properties) = 0;
+  virtual DeviceResult EnumObjects(const std::u16string& parent_id,
+                                   std::unique_ptr<ObjectIdEnumerator>* enumerator) = 0;
+  // Deletes the objects without recursion: a folder that still holds objects is
+  // refused. kDeviceOk: every object was deleted. kDeviceFalse: at least one was
+  // refused, and the results, if the device gave any, say which. A failure: nothing
+  // was deleted. `*results` may stay null on success.
+  virtual DeviceResult Delete(IdCollection& ids, std::unique_ptr<DeleteResults>* results) = 0;
+};
+
+// A device object; Open binds it to one attached device.
+class PortableDevice {
+ public:
+  virtual ~PortableDevice() = default;
+  virtual DeviceResult Open(const std::u16string& device_id,
+                            ClientInformation& client_information) = 0;
+  virtual DeviceResult Content(std::unique_ptr<DeviceContent>* content) = 0;
+  virtual DeviceResult Close() = 0;
+};
+
+// Creates the device objects; on Windows each call is one CoCreateInstance. A failure
+// leaves the out parameter null; so, on some systems, does a success.
+class DeviceLayer {
+ public:
+  virtual ~DeviceLayer() = default;
+  virtual DeviceResult CreateManager(std::unique_ptr<DeviceManager>* manager) = 0;
+  virtual DeviceResult CreateKeyCollection(std::unique_ptr<KeyCollection>* keys) = 0;
+  virtual DeviceResult CreateClientInformation(std::unique_ptr<ClientInformation>* info) = 0;
+  virtual DeviceResult CreateDevice(std::unique_ptr<PortableDevice>* device) = 0;
+  virtual DeviceResult CreateIdCollection(std::unique_ptr<IdCollection>* ids) = 0;
+};
+
+}  // namespace camvey::ptp
+
+#endif  // CAMVEY_PTP_DEVICE_DEVICE_LAYER_H_

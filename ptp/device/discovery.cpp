@@ -1,0 +1,99 @@
+#include "ptp/device/discovery.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "ptp/wide_text.h"
+
+namespace camvey::ptp {
+namespace {
+
+// Names and manufacturers are short; a longer length is a driver fault, not a name.
+constexpr std::uint32_t kMaxDeviceTextLength = 32768;
+
+}  // namespace
+
+std::vector<std::u16string> ListAppleDevices(DeviceManager& manager) {
+  std::vector<std::u16string> apple_devices;
+  manager.RefreshDeviceList();
+  std::uint32_t count = 0;
+  if (DeviceFailed(manager.GetDevices(nullptr, &count)) || count == 0) return apple_devices;
+  std::vector<std::optional<std::u16string>> ids(count);
+  if (DeviceFailed(manager.GetDevices(&ids, &count))) return apple_devices;
+  // A device cannot return more ids than it had room for.
+  const std::size_t returned = std::min<std::size_t>(count, ids.size());
+  for (std::size_t i = 0; i < returned; ++i) {
+    if (!ids[i].has_value()) continue;
+    const std::u16string& id = *ids[i];
+    if (IsAppleDevice(ReadDeviceString(manager, id, DeviceText::kFriendlyName),
+                      ReadDeviceString(manager, id, DeviceText::kManufacturer))) {
+      apple_devices.push_back(id);
+    }
+  }
+  return apple_devices;
+}
+
+std::u16string ReadDeviceString(DeviceManager& manager, const std::u16string& device_id,
+                                DeviceText which) {
+  const auto read = [&](char16_t* buffer, std::uint32_t* length) {
+    return which == DeviceText::kFriendlyName
+               ? manager.GetDeviceFriendlyName(device_id, buffer, length)
+               : manager.GetDeviceManufacturer(device_id, buffer, length);
+  };
+  std::uint32_t length = 0;
+  if (DeviceFailed(read(nullptr, &length)) || length == 0 || length > kMaxDeviceTextLength) {
+    return {};
+  }
+  // Drivers differ on whether the length counts the terminating NUL; one unit more
+  // reads the whole text under either reading.
+  std::uint32_t size = length + 1;
+  std::u16string buffer(size, u'\0');
+  if (DeviceFailed(read(buffer.data(), &size))) return {};
+  buffer.resize(std::min(buffer.find(u'\0'), buffer.size()));
+  return buffer;
+}
+
+bool IsAppleDevice(const std::u16string& friendly_name, const std::u16string& manufacturer) {
+  const std::u16string text = UpperCaseWide(friendly_name + u" " + manufacturer);
+  for (const char16_t* mark : {u"APPLE", u"IPHONE", u"IPAD"}) {
+    if (text.find(mark) != std::u16string::npos) return true;
+  }
+  return false;
+}
+
+std::unique_ptr<PortableDevice> OpenPhone(DeviceLayer& layer, const std::u16string& device_id) {
+  std::unique_ptr<ClientInformation> client_information;
+  if (DeviceFailed(layer.CreateClientInformation(&client_information)) ||
+      client_information == nullptr) {
+    return nullptr;
+  }
+  // The driver is told who asks and for what; the setters' results change nothing.
+  client_information->SetStringValue(ClientKey::kName, u"Camvey");
+  client_information->SetUnsignedIntegerValue(ClientKey::kMajorVersion, 1);
+  client_information->SetUnsignedIntegerValue(ClientKey::kMinorVersion, 0);
+  client_information->SetUnsignedIntegerValue(ClientKey::kRevision, 0);
+  client_information->SetUnsignedIntegerValue(ClientKey::kDesiredAccess, kGenericReadWrite);
+
+  std::unique_ptr<PortableDevice> device;
+  if (DeviceFailed(layer.CreateDevice(&device)) || device == nullptr) return nullptr;
+  if (DeviceFailed(device->Open(device_id, *client_information))) return nullptr;
+  return device;
+}
+
+PhoneConnection::PhoneConnection(std::unique_ptr<PortableDevice> device)
+    : device_(std::move(device)) {
+  if (DeviceFailed(device_->Content(&content_)) || content_ == nullptr) {
+    content_.reset();
+    return;
+  }
+  if (DeviceFailed(content_->Properties(&properties_))) properties_.reset();
+}
+
+PhoneConnection::~PhoneConnection() {
+  properties_.reset();
+  content_.reset();
+  device_->Close();
+  device_.reset();
+}
+
+}  // namespace camvey::ptp

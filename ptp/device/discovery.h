@@ -1,0 +1,60 @@
+#ifndef CAMVEY_PTP_DEVICE_DISCOVERY_H_
+#define CAMVEY_PTP_DEVICE_DISCOVERY_H_
+
+// Finding the attached Apple phones and opening one with the service's client
+// information.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ptp/device/device_layer.h"
+
+namespace camvey::ptp {
+
+enum class DeviceText { kFriendlyName, kManufacturer };
+
+// The ids of the attached Apple devices, in the manager's order. Never fails as such:
+// every failure inside gives a shorter or an empty list.
+std::vector<std::u16string> ListAppleDevices(DeviceManager& manager);
+
+// The friendly name or the manufacturer of a device; empty on any failure.
+std::u16string ReadDeviceString(DeviceManager& manager, const std::u16string& device_id,
+                                DeviceText which);
+
+// True when "<friendly name> <manufacturer>", upper-cased a to z only, contains
+// "APPLE", "IPHONE" or "IPAD".
+bool IsAppleDevice(const std::u16string& friendly_name, const std::u16string& manufacturer);
+
+// A device object opened on `device_id` with the client information "Camvey" 1.0.0
+// asking for read and write access; null when the client information or the device
+// object cannot be made or the device does not open.
+std::unique_ptr<PortableDevice> OpenPhone(DeviceLayer& layer, const std::u16string& device_id);
+
+// An open device with its content and properties. Destruction releases the properties,
+// then the content, then closes and releases the device.
+class PhoneConnection {
+ public:
+  // Takes an open device and asks it for its content, then the content for its
+  // properties.
+  explicit PhoneConnection(std::unique_ptr<PortableDevice> device);
+  ~PhoneConnection();
+
+  PhoneConnection(const PhoneConnection&) = delete;
+  PhoneConnection& operator=(const PhoneConnection&) = delete;
+
+  // False when the content or the properties could not be obtained.
+  bool usable() const { return content_ != nullptr && properties_ != nullptr; }
+  // Valid only while usable().
+  DeviceContent& content() const { return *content_; }
+  DeviceProperties& properties() const { return *properties_; }
+
+ private:
+  std::unique_ptr<PortableDevice> device_;
+  std::unique_ptr<DeviceContent> content_;
+  std::unique_ptr<DeviceProperties> properties_;
+};
+
+}  // namespace camvey::ptp
+
+#endif  // CAMVEY_PTP_DEVICE_DISCOVERY_H_

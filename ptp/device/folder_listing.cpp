@@ -1,0 +1,59 @@
+#include "ptp/device/folder_listing.h"
+
+#include <optional>
+#include <utility>
+
+namespace camvey::ptp {
+
+std::unique_ptr<KeyCollection> CreateKeySet(DeviceLayer& layer) {
+  std::unique_ptr<KeyCollection> keys;
+  if (DeviceFailed(layer.CreateKeyCollection(&keys)) || keys == nullptr) return nullptr;
+  // A key that cannot be added only makes its value unreadable later, which every
+  // reader already handles.
+  keys->Add(ObjectKey::kOriginalFileName);
+  keys->Add(ObjectKey::kName);
+  keys->Add(ObjectKey::kContentType);
+  return keys;
+}
+
+PhoneObject ReadPhoneObject(DeviceProperties& properties, KeyCollection& keys,
+                            const std::u16string& object_id) {
+  PhoneObject object;
+  object.id = object_id;
+  std::unique_ptr<PropertyValues> values;
+  if (DeviceFailed(properties.GetValues(object_id, keys, &values)) || values == nullptr) {
+    return object;
+  }
+  std::optional<std::u16string> name;
+  if (DeviceFailed(values->GetStringValue(ObjectKey::kOriginalFileName, &name)) ||
+      !name.has_value()) {
+    name.reset();
+    if (DeviceFailed(values->GetStringValue(ObjectKey::kName, &name))) name.reset();
+  }
+  if (name.has_value()) object.name = std::move(*name);
+
+  Guid content_type;
+  if (!DeviceFailed(values->GetGuidValue(ObjectKey::kContentType, &content_type))) {
+    object.is_folder =
+        content_type == kContentTypeFolder || content_type == kContentTypeFunctionalObject;
+  }
+  return object;
+}
+
+Listing ListChildren(DeviceContent& content, DeviceProperties& properties, KeyCollection& keys,
+                     const std::u16string& parent_id, std::size_t limit) {
+  Listing listing;
+  std::unique_ptr<ObjectIdEnumerator> enumerator;
+  if (DeviceFailed(content.EnumObjects(parent_id, &enumerator)) || enumerator == nullptr) {
+    return listing;
+  }
+  std::optional<std::u16string> id;
+  while (enumerator->Next(&id) == kDeviceOk && id.has_value()) {
+    listing.push_back(ReadPhoneObject(properties, keys, *id));
+    id.reset();
+    if (limit > 0 && listing.size() >= limit) break;
+  }
+  return listing;
+}
+
+}  // namespace camvey::ptp

@@ -1,0 +1,33 @@
+#ifndef CAMVEY_PTP_WANTED_FILE_H_
+#define CAMVEY_PTP_WANTED_FILE_H_
+
+// The request model of "deleteFiles". Its arguments, as channel values:
+//
+//   {"files": [{"name": <string>, "month": <string>}, ...]}
+//
+// "name" is the file name as the application knows it; "month" the folder hint in the
+// form "%04d%02d". Other keys, at either level, are ignored; keys match only as
+// strings, byte for byte.
+
+#include <string>
+#include <vector>
+
+#include "messaging/method_call.h"
+
+namespace camvey::ptp {
+
+// One requested file.
+struct WantedFile {
+  std::u16string name;   // upper-cased with UpperCaseWide; never empty
+  std::u16string month;  // as sent, case kept; may be empty; not validated
+};
+
+// The requested files in request order, duplicates kept. Never fails: arguments that
+// are missing or of the wrong type give an empty list, and an element without a
+// usable name is skipped. An element whose month is missing or not a string keeps an
+// empty month.
+std::vector<WantedFile> ParseWantedFiles(const flutter::MethodCall& call);
+
+}  // namespace camvey::ptp
+
+#endif  // CAMVEY_PTP_WANTED_FILE_H_
