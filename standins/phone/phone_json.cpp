@@ -1,0 +1,312 @@
+#include "standins/phone/phone_json.h"
+
+#include <cstdint>
+#include <initializer_list>
+#include <limits>
+#include <nlohmann/json.hpp>
+#include <stdexcept>
+#include <utility>
+
+#include "ptp/wide_text.h"
+
+namespace camvey::phone {
+namespace {
+
+using nlohmann::json;
+// Written documents keep the key order of the format: id first, children last.
+using OrderedJson = nlohmann::ordered_json;
+using ptp::Utf8ToWide;
+using ptp::WideToUtf8;
+
+// A problem in the document, already phrased as its one-line message.
+class FormatError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+[[noreturn]] void Fail(const std::string& where, const std::string& what) {
+  throw FormatError(where.empty() ? what : where + ": " + what);
+}
+
+template <typename Faults>
+using FaultTable = std::initializer_list<std::pair<const char*, bool Faults::*>>;
+
+const FaultTable<LayerFaults> kLayerFaults = {
+    {"create_manager", &LayerFaults::create_manager},
+    {"refresh", &LayerFaults::refresh},
+    {"device_count", &LayerFaults::device_count},
+    {"device_ids", &LayerFaults::device_ids},
+    {"create_key_collection", &LayerFaults::create_key_collection},
+    {"create_client_information", &LayerFaults::create_client_information},
+    {"create_device", &LayerFaults::create_device},
+    {"create_id_collection", &LayerFaults::create_id_collection},
+};
+
+const FaultTable<DeviceFaults> kDeviceFaults = {
+    {"null_id", &DeviceFaults::null_id},
+    {"friendly_name", &DeviceFaults::friendly_name},
+    {"manufacturer", &DeviceFaults::manufacturer},
+    {"open", &DeviceFaults::open},
+    {"content", &DeviceFaults::content},
+    {"properties", &DeviceFaults::properties},
+    {"delete", &DeviceFaults::delete_request},
+    {"no_results", &DeviceFaults::no_results},
+    {"results_count", &DeviceFaults::results_count},
+    {"close", &DeviceFaults::close},
+};
+
+const FaultTable<ObjectFaults> kObjectFaults = {
+    {"enum_objects", &ObjectFaults::enum_objects},
+    {"next", &ObjectFaults::next},
+    {"get_values", &ObjectFaults::get_values},
+    {"file_name", &ObjectFaults::file_name},
+    {"name", &ObjectFaults::name},
+    {"content_type", &ObjectFaults::content_type},
+    {"copy_id", &ObjectFaults::copy_id},
+    {"refuse", &ObjectFaults::refuse},
+    {"result_element", &ObjectFaults::result_element},
+};
+
+const std::initializer_list<std::pair<const char*, ContentType>> kContentTypes = {
+    {"folder", ContentType::kFolder},
+    {"functional", ContentType::kFunctionalObject},
+    {"image", ContentType::kImage},
+    {"video", ContentType::kVideo},
+};
+
+std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
+void CheckObject(const json& value, const std::string& where,
+                 std::initializer_list<const char*> allowed_keys) {
+  if (!value.is_object()) Fail(where, "must be an object");
+  for (const auto& item : value.items()) {
+    bool known = false;
+    for (const char* key : allowed_keys) known = known || item.key() == key;
+    if (!known) Fail(where, "unknown key " + Quoted(item.key()));
+  }
+}
+
+std::u16string RequiredString(const json& object, const char* key, const std::string& where) {
+  const auto found = object.find(key);
+  if (found == object.end() || !found->is_string()) {
+    Fail(where, Quoted(key) + " must be a string");
+  }
+  return Utf8ToWide(found->get<std::string>());
+}
+
+// Absent: `absent`. Null: no value. A string: that string.
+std::optional<std::u16string> OptionalString(const json& object, const char* key,
+                                             const std::string& where,
+                                             std::optional<std::u16string> absent) {
+  const auto found = object.find(key);
+  if (found == object.end()) return absent;
+  if (found->is_null()) return std::nullopt;
+  if (!found->is_string()) Fail(where, Quoted(key) + " must be a string or null");
+  return Utf8ToWide(found->get<std::string>());
+}
+
+const json* OptionalArray(const json& object, const char* key, const std::string& where) {
+  const auto found = object.find(key);
+  if (found == object.end()) return nullptr;
+  if (!found->is_array()) Fail(where, Quoted(key) + " must be a list");
+  return &*found;
+}
+
+template <typename Faults>
+void ReadFaults(const json& object, const std::string& where, const FaultTable<Faults>& table,
+                Faults* faults) {
+  const json* list = OptionalArray(object, "faults", where);
+  if (list == nullptr) return;
+  for (const json& fault : *list) {
+    bool known = false;
+    if (fault.is_string()) {
+      for (const auto& [name, member] : table) {
+        if (fault.get<std::string>() == name) {
+          faults->*member = true;
+          known = true;
+        }
+      }
+    }
+    if (!known) Fail(where, "unknown fault " + fault.dump());
+  }
+}
+
+template <typename Faults>
+void WriteFaults(const Faults& faults, const FaultTable<Faults>& table, OrderedJson* object) {
+  OrderedJson list = OrderedJson::array();
+  for (const auto& [name, member] : table) {
+    if (faults.*member) list.push_back(name);
+  }
+  if (!list.empty()) (*object)["faults"] = std::move(list);
+}
+
+std::int32_t ReadStatusCode(const json& value, const std::string& where) {
+  // Codes are written either signed or as their unsigned 32-bit form.
+  if (value.is_number_integer()) {
+    const auto code = value.get<std::int64_t>();
+    if (code >= std::numeric_limits<std::int32_t>::min() &&
+        code <= std::numeric_limits<std::uint32_t>::max()) {
+      return static_cast<std::int32_t>(static_cast<std::uint32_t>(code));
+    }
+  }
+  Fail(where, "\"refuse_code\" must be a 32-bit integer");
+}
+
+void ReadObject(const json& value, const std::u16string& parent_id, bool is_storage,
+                const std::string& where, SimDevice* device) {
+  CheckObject(value, where,
+              {"id", "name", "file_name", "type", "children", "faults", "refuse_code"});
+  SimObject object;
+  object.id = RequiredString(value, "id", where);
+  if (object.id.empty()) Fail(where, "\"id\" must not be empty");
+  object.parent_id = parent_id;
+  object.name = OptionalString(value, "name", where, std::nullopt);
+  object.file_name = OptionalString(value, "file_name", where, object.name);
+  const json* children = OptionalArray(value, "children", where);
+
+  const auto type = value.find("type");
+  if (type == value.end()) {
+    object.type = is_storage            ? ContentType::kFunctionalObject
+                  : children != nullptr ? ContentType::kFolder
+                                        : ContentType::kImage;
+  } else if (type->is_null()) {
+    object.type = ContentType::kNone;
+  } else {
+    bool known = false;
+    for (const auto& [name, content_type] : kContentTypes) {
+      if (type->is_string() && type->get<std::string>() == name) {
+        object.type = content_type;
+        known = true;
+      }
+    }
+    if (!known) Fail(where, "unknown type " + type->dump());
+  }
+  ReadFaults(value, where, kObjectFaults, &object.faults);
+  const auto refuse_code = value.find("refuse_code");
+  if (refuse_code != value.end()) object.refuse_code = ReadStatusCode(*refuse_code, where);
+
+  const std::u16string id = object.id;
+  if (!device->Add(std::move(object))) {
+    Fail(where, "id " + Quoted(WideToUtf8(id)) + " is used twice on this device");
+  }
+  if (children == nullptr) return;
+  for (std::size_t i = 0; i < children->size(); ++i) {
+    ReadObject((*children)[i], id, false, where + ".children[" + std::to_string(i) + "]", device);
+  }
+}
+
+void ReadDevice(const json& value, const std::string& where, Phone* phone) {
+  CheckObject(value, where,
+              {"id", "friendly_name", "manufacturer", "faults", "short_results",
+               "length_excludes_nul", "storages"});
+  SimDevice device;
+  device.id = RequiredString(value, "id", where);
+  if (phone->FindDevice(device.id) != nullptr) Fail(where, "the device id is used twice");
+  device.friendly_name = OptionalString(value, "friendly_name", where, u"").value_or(u"");
+  device.manufacturer = OptionalString(value, "manufacturer", where, u"").value_or(u"");
+  ReadFaults(value, where, kDeviceFaults, &device.faults);
+  const auto short_results = value.find("short_results");
+  if (short_results != value.end()) {
+    if (!short_results->is_number_unsigned() ||
+        short_results->get<std::uint64_t>() > std::numeric_limits<std::uint32_t>::max()) {
+      Fail(where, "\"short_results\" must be a count");
+    }
+    device.faults.short_results = short_results->get<std::uint32_t>();
+  }
+  const auto length_excludes_nul = value.find("length_excludes_nul");
+  if (length_excludes_nul != value.end()) {
+    if (!length_excludes_nul->is_boolean())
+      Fail(where, "\"length_excludes_nul\" must be true or false");
+    device.faults.length_excludes_nul = length_excludes_nul->get<bool>();
+  }
+  if (const json* storages = OptionalArray(value, "storages", where)) {
+    for (std::size_t i = 0; i < storages->size(); ++i) {
+      ReadObject((*storages)[i], kRootId, true, where + ".storages[" + std::to_string(i) + "]",
+                 &device);
+    }
+  }
+  phone->devices.push_back(std::move(device));
+}
+
+OrderedJson WriteObject(const SimDevice& device, const SimObject& object, bool is_storage) {
+  OrderedJson value = OrderedJson::object();
+  value["id"] = WideToUtf8(object.id);
+  if (object.name.has_value()) value["name"] = WideToUtf8(*object.name);
+  if (object.file_name != object.name) {
+    value["file_name"] = object.file_name.has_value() ? OrderedJson(WideToUtf8(*object.file_name))
+                                                      : OrderedJson(nullptr);
+  }
+  const ContentType implied = is_storage                 ? ContentType::kFunctionalObject
+                              : !object.children.empty() ? ContentType::kFolder
+                                                         : ContentType::kImage;
+  if (object.type == ContentType::kNone) {
+    value["type"] = nullptr;
+  } else if (object.type != implied) {
+    for (const auto& [name, content_type] : kContentTypes) {
+      if (content_type == object.type) value["type"] = name;
+    }
+  }
+  WriteFaults(object.faults, kObjectFaults, &value);
+  if (object.refuse_code != kAccessDenied) value["refuse_code"] = object.refuse_code;
+  if (!object.children.empty()) {
+    OrderedJson children = OrderedJson::array();
+    for (const std::u16string& child : object.children) {
+      children.push_back(WriteObject(device, *device.Find(child), false));
+    }
+    value["children"] = std::move(children);
+  }
+  return value;
+}
+
+}  // namespace
+
+bool ReadPhoneJson(const std::string& text, Phone* phone, std::string* problem) {
+  try {
+    const json document = json::parse(text);
+    Phone read;
+    CheckObject(document, "", {"faults", "devices"});
+    ReadFaults(document, "", kLayerFaults, &read.faults);
+    const json* devices = OptionalArray(document, "devices", "");
+    if (devices == nullptr) Fail("", "\"devices\" must be a list");
+    for (std::size_t i = 0; i < devices->size(); ++i) {
+      ReadDevice((*devices)[i], "devices[" + std::to_string(i) + "]", &read);
+    }
+    *phone = std::move(read);
+    return true;
+  } catch (const json::parse_error& error) {
+    // The library's messages open with its own "[json.exception...] " tag.
+    const std::string message = error.what();
+    const std::size_t tag_end = message.find("] ");
+    *problem = tag_end == std::string::npos ? message : message.substr(tag_end + 2);
+  } catch (const FormatError& error) {
+    *problem = error.what();
+  }
+  return false;
+}
+
+std::string WritePhoneJson(const Phone& phone) {
+  OrderedJson document = OrderedJson::object();
+  WriteFaults(phone.faults, kLayerFaults, &document);
+  OrderedJson devices = OrderedJson::array();
+  for (const SimDevice& device : phone.devices) {
+    OrderedJson value = OrderedJson::object();
+    value["id"] = WideToUtf8(device.id);
+    if (!device.friendly_name.empty()) value["friendly_name"] = WideToUtf8(device.friendly_name);
+    if (!device.manufacturer.empty()) value["manufacturer"] = WideToUtf8(device.manufacturer);
+    WriteFaults(device.faults, kDeviceFaults, &value);
+    if (device.faults.short_results.has_value()) {
+      value["short_results"] = *device.faults.short_results;
+    }
+    if (device.faults.length_excludes_nul) value["length_excludes_nul"] = true;
+    OrderedJson storages = OrderedJson::array();
+    for (const std::u16string& storage : device.Find(kRootId)->children) {
+      storages.push_back(WriteObject(device, *device.Find(storage), true));
+    }
+    value["storages"] = std::move(storages);
+    devices.push_back(std::move(value));
+  }
+  document["devices"] = std::move(devices);
+  return document.dump(2) + "\n";
+}
+
+}  // namespace camvey::phone

@@ -1,0 +1,135 @@
+#ifndef CAMVEY_STANDINS_PHONE_PHONE_MODEL_H_
+#define CAMVEY_STANDINS_PHONE_PHONE_MODEL_H_
+
+// The simulated phones: devices with their objects and fault switches. The JSON form
+// is described in README.md beside this file.
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace camvey::phone {
+
+inline constexpr std::int32_t kAccessDenied = static_cast<std::int32_t>(0x80070005);
+inline constexpr std::int32_t kNotFound = static_cast<std::int32_t>(0x80070002);
+inline constexpr std::int32_t kFolderNotEmpty = static_cast<std::int32_t>(0x80070091);
+inline constexpr std::int32_t kBusy = static_cast<std::int32_t>(0x800700AA);
+inline constexpr std::int32_t kFailed = static_cast<std::int32_t>(0x80004005);
+
+enum class ContentType {
+  kFolder,
+  kFunctionalObject,  // what storages are
+  kImage,
+  kVideo,
+  kNone,  // the device gives no content type
+};
+
+// Operations that fail for one object.
+struct ObjectFaults {
+  bool enum_objects = false;    // listing its children fails
+  bool next = false;            // the Next that would hand out its id fails
+  bool get_values = false;      // reading its properties fails as a whole
+  bool file_name = false;       // reading its original file name fails
+  bool name = false;            // reading its object name fails
+  bool content_type = false;    // reading its content type fails
+  bool copy_id = false;         // adding its id to a deletion request fails
+  bool refuse = false;          // the device refuses to delete it
+  bool result_element = false;  // reading its status from the deletion results fails
+};
+
+struct SimObject {
+  std::u16string id;
+  std::u16string parent_id;
+  std::optional<std::u16string> name;       // the object name, if the device gives one
+  std::optional<std::u16string> file_name;  // the original file name, if it gives one
+  ContentType type = ContentType::kImage;
+  std::vector<std::u16string> children;  // ids, in enumeration order
+  ObjectFaults faults;
+  std::int32_t refuse_code = kAccessDenied;  // the status of a refused deletion
+
+  bool is_folder() const {
+    return type == ContentType::kFolder || type == ContentType::kFunctionalObject;
+  }
+  // The name a client reads: the original file name when readable, else the object
+  // name when readable, else empty.
+  std::u16string ReadName() const;
+};
+
+// Operations that fail for one device.
+struct DeviceFaults {
+  bool null_id = false;         // the manager hands out a null id for it
+  bool friendly_name = false;   // reading its friendly name fails
+  bool manufacturer = false;    // reading its manufacturer fails
+  bool open = false;            // Open fails: the device is busy
+  bool content = false;         // it gives no content
+  bool properties = false;      // its content gives no properties
+  bool delete_request = false;  // every deletion request fails as a whole
+  bool no_results = false;      // deletion requests come back without a results collection
+  bool results_count = false;   // the results collection cannot tell its count
+  bool close = false;           // Close fails (the device is closed all the same)
+  // Deletion results hold at most this many statuses.
+  std::optional<std::uint32_t> short_results;
+  // The length query for a text leaves out the terminating NUL, while the text still
+  // needs room for it.
+  bool length_excludes_nul = false;
+};
+
+inline constexpr char16_t kRootId[] = u"DEVICE";
+
+struct SimDevice {
+  std::u16string id;  // the PnP device id
+  std::u16string friendly_name;
+  std::u16string manufacturer;
+  DeviceFaults faults;
+  // Every object by id, the root kRootId (whose children are the storages) included.
+  std::map<std::u16string, SimObject> objects;
+
+  SimDevice();
+
+  SimObject* Find(const std::u16string& object_id);
+  const SimObject* Find(const std::u16string& object_id) const;
+  // Adds `object` as the last child of its parent_id, which must exist; false when its
+  // id is taken.
+  bool Add(SimObject object);
+  // Removes an object without children; false when it is missing, the root, or holds
+  // objects.
+  bool Remove(const std::u16string& object_id);
+  // Storages are 1, their children 2, and so on; the root is 0.
+  int Depth(const std::u16string& object_id) const;
+};
+
+// Operations of the device layer itself that fail.
+struct LayerFaults {
+  bool create_manager = false;
+  bool refresh = false;       // RefreshDeviceList fails (the list stays as it was)
+  bool device_count = false;  // the device count cannot be read
+  bool device_ids = false;    // the device ids cannot be read
+  bool create_key_collection = false;
+  bool create_client_information = false;
+  bool create_device = false;
+  bool create_id_collection = false;
+};
+
+// One object that left a phone.
+struct DeletedObject {
+  std::u16string device_id;
+  std::u16string object_id;
+  std::u16string name;  // ReadName() at the moment of deletion
+  std::u16string parent_id;
+  int depth = 0;
+};
+
+struct Phone {
+  LayerFaults faults;
+  std::vector<SimDevice> devices;
+  // Every object deleted through the simulated layer, in order.
+  std::vector<DeletedObject> deleted;
+
+  SimDevice* FindDevice(const std::u16string& device_id);
+};
+
+}  // namespace camvey::phone
+
+#endif  // CAMVEY_STANDINS_PHONE_PHONE_MODEL_H_

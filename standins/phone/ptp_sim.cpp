@@ -1,0 +1,174 @@
+#include "standins/phone/ptp_sim.h"
+
+#include <cstdint>
+#include <fstream>
+#include <iostream>
+#include <limits>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <utility>
+
+#include "messaging/encodable_value.h"
+#include "messaging/method_call.h"
+#include "ptp/device/delete_trace.h"
+#include "ptp/device/deletion_pass.h"
+#include "ptp/wanted_file.h"
+#include "ptp/wide_text.h"
+#include "standins/phone/phone_json.h"
+#include "standins/phone/phone_model.h"
+#include "standins/phone/simulated_device_layer.h"
+
+namespace camvey::phone {
+namespace {
+
+using nlohmann::json;
+
+constexpr int kInputError = 2;
+constexpr char kUsage[] = "usage: camvey-ptp-sim PHONE.json REQUEST.json [--write-phone OUT.json]";
+
+// Standard error is unbuffered: each line goes out in one write, then is flushed.
+void WriteErrorLine(const std::string& line) { std::cerr << (line + "\n") << std::flush; }
+
+int InputProblem(const std::string& file, const std::string& problem) {
+  WriteErrorLine(file + ": " + problem);
+  return kInputError;
+}
+
+bool ReadFile(const std::string& path, std::string* text) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  std::ostringstream contents;
+  contents << in.rdbuf();
+  if (in.bad()) return false;
+  *text = contents.str();
+  return true;
+}
+
+flutter::EncodableValue ToEncodable(const json& value) {
+  switch (value.type()) {
+    case json::value_t::boolean:
+      return flutter::EncodableValue(value.get<bool>());
+    case json::value_t::number_integer: {
+      const auto number = value.get<std::int64_t>();
+      if (number >= std::numeric_limits<std::int32_t>::min() &&
+          number <= std::numeric_limits<std::int32_t>::max()) {
+        return flutter::EncodableValue(static_cast<std::int32_t>(number));
+      }
+      return flutter::EncodableValue(number);
+    }
+    case json::value_t::number_unsigned: {
+      const auto number = value.get<std::uint64_t>();
+      if (number <= static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max())) {
+        return flutter::EncodableValue(static_cast<std::int32_t>(number));
+      }
+      if (number <= static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
+        return flutter::EncodableValue(static_cast<std::int64_t>(number));
+      }
+      return flutter::EncodableValue(value.get<double>());
+    }
+    case json::value_t::number_float:
+      return flutter::EncodableValue(value.get<double>());
+    case json::value_t::string:
+      return flutter::EncodableValue(value.get<std::string>());
+    case json::value_t::array: {
+      flutter::EncodableList list;
+      for (const json& element : value) list.push_back(ToEncodable(element));
+      return flutter::EncodableValue(std::move(list));
+    }
+    case json::value_t::object: {
+      flutter::EncodableMap map;
+      for (const auto& item : value.items()) {
+        map.emplace(flutter::EncodableValue(item.key()), ToEncodable(item.value()));
+      }
+      return flutter::EncodableValue(std::move(map));
+    }
+    default:
+      return flutter::EncodableValue();
+  }
+}
+
+// What is wrong with the shape of a request, or empty. The service itself skips what
+// it cannot use; this tool says so instead, since a typo would otherwise pass unseen.
+std::string RequestShapeProblem(const json& request) {
+  if (!request.is_object()) return "the request must be an object";
+  const auto files = request.find("files");
+  if (files == request.end() || !files->is_array()) return "\"files\" must be a list";
+  for (std::size_t i = 0; i < files->size(); ++i) {
+    const json& file = (*files)[i];
+    const std::string where = "files[" + std::to_string(i) + "]";
+    if (!file.is_object()) return where + ": must be an object";
+    const auto name = file.find("name");
+    if (name == file.end() || !name->is_string()) return where + ": \"name\" must be a string";
+    const auto month = file.find("month");
+    if (month != file.end() && !month->is_string()) {
+      return where + ": \"month\" must be a string";
+    }
+  }
+  return {};
+}
+
+}  // namespace
+
+int RunPtpSim(const std::vector<std::string>& arguments) {
+  std::vector<std::string> files;
+  std::string write_phone_path;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    if (arguments[i] == "--write-phone" && i + 1 < arguments.size() && write_phone_path.empty()) {
+      write_phone_path = arguments[++i];
+    } else {
+      files.push_back(arguments[i]);
+    }
+  }
+  if (files.size() != 2 || files[0].empty() || files[1].empty() || files[0].rfind("--", 0) == 0 ||
+      files[1].rfind("--", 0) == 0) {
+    WriteErrorLine(kUsage);
+    return kInputError;
+  }
+  const std::string& phone_path = files[0];
+  const std::string& request_path = files[1];
+
+  std::string text;
+  if (!ReadFile(phone_path, &text)) return InputProblem(phone_path, "cannot read the file");
+  Phone phone;
+  std::string problem;
+  if (!ReadPhoneJson(text, &phone, &problem)) return InputProblem(phone_path, problem);
+
+  if (!ReadFile(request_path, &text)) return InputProblem(request_path, "cannot read the file");
+  json request;
+  try {
+    request = json::parse(text);
+  } catch (const json::parse_error& error) {
+    const std::string message = error.what();
+    const std::size_t tag_end = message.find("] ");
+    return InputProblem(request_path,
+                        tag_end == std::string::npos ? message : message.substr(tag_end + 2));
+  }
+  problem = RequestShapeProblem(request);
+  if (!problem.empty()) return InputProblem(request_path, problem);
+
+  const flutter::MethodCall call("deleteFiles",
+                                 std::make_unique<flutter::EncodableValue>(ToEncodable(request)));
+  const std::vector<ptp::WantedFile> wanted = ptp::ParseWantedFiles(call);
+
+  SimulatedDeviceLayer layer(&phone);
+  std::string error;
+  ptp::SetDeleteTraceWriter(&WriteErrorLine);
+  const std::vector<std::u16string> deleted = ptp::DeleteWantedFiles(layer, wanted, &error);
+  ptp::SetDeleteTraceWriter(nullptr);
+
+  for (const std::u16string& name : deleted) {
+    std::cout << "deleted: " << ptp::WideToUtf8(name) << "\n";
+  }
+  std::cout << "error: " << (error.empty() ? "none" : error) << std::endl;
+
+  if (!write_phone_path.empty()) {
+    std::ofstream out(write_phone_path, std::ios::binary | std::ios::trunc);
+    out << WritePhoneJson(phone);
+    out.close();
+    if (!out) return InputProblem(write_phone_path, "cannot write the file");
+  }
+  return 0;
+}
+
+}  // namespace camvey::phone

@@ -1,0 +1,505 @@
+#include "standins/phone/simulated_device_layer.h"
+
+#include <algorithm>
+#include <optional>
+
+#include "ptp/wide_text.h"
+
+namespace camvey::phone {
+
+using ptp::ClientKey;
+using ptp::DeviceResult;
+using ptp::kDeviceFalse;
+using ptp::kDeviceOk;
+using ptp::ObjectKey;
+
+struct SimulatedDeviceLayer::State {
+  Phone* phone = nullptr;
+  OperationCounts counts;
+  std::map<std::pair<std::u16string, std::u16string>, int> enumerations;
+  int live_objects = 0;
+  std::vector<std::string> lifetime_log;
+  std::vector<OpenRecord> opened;
+};
+
+namespace {
+
+using State = SimulatedDeviceLayer::State;
+
+constexpr DeviceResult kInsufficientBuffer = static_cast<DeviceResult>(0x8007007A);
+constexpr DeviceResult kOutOfMemory = static_cast<DeviceResult>(0x8007000E);
+constexpr DeviceResult kInvalidArgument = static_cast<DeviceResult>(0x80070057);
+constexpr DeviceResult kElementNotFound = static_cast<DeviceResult>(0x80070490);
+constexpr DeviceResult kTypeMismatch = static_cast<DeviceResult>(0x80020005);
+constexpr DeviceResult kNotOpen = static_cast<DeviceResult>(0x802A0003);
+
+constexpr ptp::Guid kContentTypeImage = {
+    0xEF2107D5, 0xA52A, 0x4243, {0xA2, 0x6B, 0x62, 0xD4, 0x17, 0x6D, 0x76, 0x03}};
+constexpr ptp::Guid kContentTypeVideo = {
+    0x9261B03C, 0x3D78, 0x4519, {0x85, 0xE3, 0x02, 0xC5, 0xE1, 0xF5, 0x0B, 0xB9}};
+
+// Counts itself among the live objects and, when it has a logged kind, logs its
+// creation and release.
+class Tracked {
+ public:
+  Tracked(State* state, const char* logged_kind) : state_(state), logged_kind_(logged_kind) {
+    ++state_->live_objects;
+    if (logged_kind_ != nullptr)
+      state_->lifetime_log.push_back(std::string("create ") + logged_kind_);
+  }
+  virtual ~Tracked() {
+    --state_->live_objects;
+    if (logged_kind_ != nullptr)
+      state_->lifetime_log.push_back(std::string("release ") + logged_kind_);
+  }
+  Tracked(const Tracked&) = delete;
+  Tracked& operator=(const Tracked&) = delete;
+
+ protected:
+  State& state() const { return *state_; }
+
+ private:
+  State* state_;
+  const char* logged_kind_;
+};
+
+class SimKeyCollection : public ptp::KeyCollection, public Tracked {
+ public:
+  explicit SimKeyCollection(State* state) : Tracked(state, "key collection") {}
+
+  DeviceResult Add(ObjectKey key) override {
+    ++state().counts.add_key;
+    keys_.push_back(key);
+    return kDeviceOk;
+  }
+
+  const std::vector<ObjectKey>& keys() const { return keys_; }
+
+ private:
+  std::vector<ObjectKey> keys_;
+};
+
+class SimClientInformation : public ptp::ClientInformation, public Tracked {
+ public:
+  explicit SimClientInformation(State* state) : Tracked(state, "client information") {}
+
+  DeviceResult SetStringValue(ClientKey key, const std::u16string& value) override {
+    ++state().counts.set_client_value;
+    values_.emplace_back(key, value);
+    return kDeviceOk;
+  }
+  DeviceResult SetUnsignedIntegerValue(ClientKey key, std::uint32_t value) override {
+    ++state().counts.set_client_value;
+    values_.emplace_back(key, value);
+    return kDeviceOk;
+  }
+
+  const std::vector<ClientValue>& values() const { return values_; }
+
+ private:
+  std::vector<ClientValue> values_;
+};
+
+class SimManager : public ptp::DeviceManager, public Tracked {
+ public:
+  explicit SimManager(State* state) : Tracked(state, "manager") { TakeSnapshot(); }
+
+  DeviceResult RefreshDeviceList() override {
+    ++state().counts.refresh_device_list;
+    if (state().phone->faults.refresh) return kFailed;
+    TakeSnapshot();
+    return kDeviceOk;
+  }
+
+  DeviceResult GetDevices(std::vector<std::optional<std::u16string>>* ids,
+                          std::uint32_t* count) override {
+    ++state().counts.get_devices;
+    if (ids == nullptr) {
+      if (state().phone->faults.device_count) return kFailed;
+      *count = static_cast<std::uint32_t>(snapshot_.size());
+      return kDeviceOk;
+    }
+    if (state().phone->faults.device_ids) return kFailed;
+    const std::size_t written = std::min({std::size_t{*count}, ids->size(), snapshot_.size()});
+    for (std::size_t i = 0; i < written; ++i) {
+      const SimDevice* device = state().phone->FindDevice(snapshot_[i]);
+      if (device != nullptr && device->faults.null_id) {
+        (*ids)[i].reset();
+      } else {
+        (*ids)[i] = snapshot_[i];
+      }
+    }
+    *count = static_cast<std::uint32_t>(written);
+    return kDeviceOk;
+  }
+
+  DeviceResult GetDeviceFriendlyName(const std::u16string& device_id, char16_t* buffer,
+                                     std::uint32_t* length) override {
+    ++state().counts.get_friendly_name;
+    return ReadText(device_id, &SimDevice::friendly_name, &DeviceFaults::friendly_name, buffer,
+                    length);
+  }
+
+  DeviceResult GetDeviceManufacturer(const std::u16string& device_id, char16_t* buffer,
+                                     std::uint32_t* length) override {
+    ++state().counts.get_manufacturer;
+    return ReadText(device_id, &SimDevice::manufacturer, &DeviceFaults::manufacturer, buffer,
+                    length);
+  }
+
+ private:
+  void TakeSnapshot() {
+    snapshot_.clear();
+    for (const SimDevice& device : state().phone->devices) snapshot_.push_back(device.id);
+  }
+
+  DeviceResult ReadText(const std::u16string& device_id, std::u16string SimDevice::*text,
+                        bool DeviceFaults::*fault, char16_t* buffer, std::uint32_t* length) {
+    const SimDevice* device = state().phone->FindDevice(device_id);
+    if (device == nullptr) return kNotFound;
+    if (device->faults.*fault) return kFailed;
+    const std::u16string& value = device->*text;
+    const auto needed = static_cast<std::uint32_t>(value.size() + 1);
+    const std::uint32_t reported = device->faults.length_excludes_nul ? needed - 1 : needed;
+    if (buffer == nullptr) {
+      *length = reported;
+      return kDeviceOk;
+    }
+    if (*length < needed) return kInsufficientBuffer;
+    std::copy(value.begin(), value.end(), buffer);
+    buffer[value.size()] = u'\0';
+    *length = reported;
+    return kDeviceOk;
+  }
+
+  std::vector<std::u16string> snapshot_;
+};
+
+class SimEnumerator : public ptp::ObjectIdEnumerator, public Tracked {
+ public:
+  SimEnumerator(State* state, const SimDevice* device, std::vector<std::u16string> children)
+      : Tracked(state, nullptr), device_(device), children_(std::move(children)) {}
+
+  DeviceResult Next(std::optional<std::u16string>* id) override {
+    ++state().counts.next;
+    id->reset();
+    if (position_ >= children_.size()) return kDeviceFalse;
+    const SimObject* object = device_->Find(children_[position_]);
+    if (object != nullptr && object->faults.next) return kFailed;
+    *id = children_[position_++];
+    return kDeviceOk;
+  }
+
+ private:
+  const SimDevice* device_;
+  std::vector<std::u16string> children_;  // as they were when the enumeration began
+  std::size_t position_ = 0;
+};
+
+class SimPropertyValues : public ptp::PropertyValues, public Tracked {
+ public:
+  SimPropertyValues(State* state, const SimObject& object, std::vector<ObjectKey> keys)
+      : Tracked(state, nullptr),
+        name_(object.name),
+        file_name_(object.file_name),
+        type_(object.type),
+        faults_(object.faults),
+        keys_(std::move(keys)) {}
+
+  DeviceResult GetStringValue(ObjectKey key, std::optional<std::u16string>* value) override {
+    ++state().counts.get_string_value;
+    if (!Holds(key)) return kElementNotFound;
+    if (key == ObjectKey::kContentType) return kTypeMismatch;
+    const bool file_name = key == ObjectKey::kOriginalFileName;
+    const std::optional<std::u16string>& text = file_name ? file_name_ : name_;
+    if ((file_name ? faults_.file_name : faults_.name) || !text.has_value()) return kFailed;
+    *value = text;
+    return kDeviceOk;
+  }
+
+  DeviceResult GetGuidValue(ObjectKey key, ptp::Guid* value) override {
+    ++state().counts.get_guid_value;
+    if (!Holds(key)) return kElementNotFound;
+    if (key != ObjectKey::kContentType) return kTypeMismatch;
+    if (faults_.content_type) return kFailed;
+    switch (type_) {
+      case ContentType::kFolder:
+        *value = ptp::kContentTypeFolder;
+        return kDeviceOk;
+      case ContentType::kFunctionalObject:
+        *value = ptp::kContentTypeFunctionalObject;
+        return kDeviceOk;
+      case ContentType::kImage:
+        *value = kContentTypeImage;
+        return kDeviceOk;
+      case ContentType::kVideo:
+        *value = kContentTypeVideo;
+        return kDeviceOk;
+      case ContentType::kNone:
+        break;
+    }
+    return kFailed;
+  }
+
+ private:
+  bool Holds(ObjectKey key) const {
+    return std::find(keys_.begin(), keys_.end(), key) != keys_.end();
+  }
+
+  // The properties as they were when read.
+  std::optional<std::u16string> name_;
+  std::optional<std::u16string> file_name_;
+  ContentType type_;
+  ObjectFaults faults_;
+  std::vector<ObjectKey> keys_;
+};
+
+class SimProperties : public ptp::DeviceProperties, public Tracked {
+ public:
+  SimProperties(State* state, const SimDevice* device)
+      : Tracked(state, "properties"), device_(device) {}
+
+  DeviceResult GetValues(const std::u16string& object_id, ptp::KeyCollection& keys,
+                         std::unique_ptr<ptp::PropertyValues>* values) override {
+    ++state().counts.get_values;
+    const SimObject* object = device_->Find(object_id);
+    if (object == nullptr) return kNotFound;
+    if (object->faults.get_values) return kFailed;
+    *values = std::make_unique<SimPropertyValues>(&state(), *object,
+                                                  static_cast<SimKeyCollection&>(keys).keys());
+    const bool all_read = !object->faults.file_name && !object->faults.name &&
+                          !object->faults.content_type && object->file_name.has_value() &&
+                          object->name.has_value() && object->type != ContentType::kNone;
+    return all_read ? kDeviceOk : kDeviceFalse;
+  }
+
+ private:
+  const SimDevice* device_;
+};
+
+class SimIdCollection : public ptp::IdCollection, public Tracked {
+ public:
+  explicit SimIdCollection(State* state) : Tracked(state, "id collection") {}
+
+  DeviceResult Add(const std::u16string& object_id) override {
+    ++state().counts.add_id;
+    for (const SimDevice& device : state().phone->devices) {
+      const SimObject* object = device.Find(object_id);
+      if (object != nullptr && object->faults.copy_id) return kOutOfMemory;
+    }
+    ids_.push_back(object_id);
+    return kDeviceOk;
+  }
+
+  const std::vector<std::u16string>& ids() const { return ids_; }
+
+ private:
+  std::vector<std::u16string> ids_;
+};
+
+class SimDeleteResults : public ptp::DeleteResults, public Tracked {
+ public:
+  SimDeleteResults(State* state, std::vector<std::int32_t> statuses,
+                   std::vector<bool> element_faults, bool count_fault)
+      : Tracked(state, "delete results"),
+        statuses_(std::move(statuses)),
+        element_faults_(std::move(element_faults)),
+        count_fault_(count_fault) {}
+
+  DeviceResult GetCount(std::uint32_t* count) override {
+    ++state().counts.results_count;
+    if (count_fault_) return kFailed;
+    *count = static_cast<std::uint32_t>(statuses_.size());
+    return kDeviceOk;
+  }
+
+  DeviceResult GetAt(std::uint32_t index, std::optional<std::int32_t>* error_code) override {
+    ++state().counts.results_element;
+    if (index >= statuses_.size()) return kInvalidArgument;
+    if (element_faults_[index]) return kFailed;
+    *error_code = statuses_[index];
+    return kDeviceOk;
+  }
+
+ private:
+  std::vector<std::int32_t> statuses_;
+  std::vector<bool> element_faults_;
+  bool count_fault_;
+};
+
+class SimContent : public ptp::DeviceContent, public Tracked {
+ public:
+  SimContent(State* state, SimDevice* device) : Tracked(state, "content"), device_(device) {}
+
+  DeviceResult Properties(std::unique_ptr<ptp::DeviceProperties>* properties) override {
+    ++state().counts.properties;
+    if (device_->faults.properties) return kFailed;
+    *properties = std::make_unique<SimProperties>(&state(), device_);
+    return kDeviceOk;
+  }
+
+  DeviceResult EnumObjects(const std::u16string& parent_id,
+                           std::unique_ptr<ptp::ObjectIdEnumerator>* enumerator) override {
+    ++state().counts.enum_objects;
+    ++state().enumerations[{device_->id, parent_id}];
+    const SimObject* parent = device_->Find(parent_id);
+    if (parent == nullptr) return kNotFound;
+    if (parent->faults.enum_objects) return kFailed;
+    *enumerator = std::make_unique<SimEnumerator>(&state(), device_, parent->children);
+    return kDeviceOk;
+  }
+
+  DeviceResult Delete(ptp::IdCollection& ids,
+                      std::unique_ptr<ptp::DeleteResults>* results) override {
+    ++state().counts.delete_request;
+    if (device_->faults.delete_request) return kFailed;
+    std::vector<std::int32_t> statuses;
+    std::vector<bool> element_faults;
+    bool all_deleted = true;
+    for (const std::u16string& id : static_cast<SimIdCollection&>(ids).ids()) {
+      const SimObject* object = device_->Find(id);
+      std::int32_t status = kDeviceOk;
+      if (object == nullptr) {
+        status = kNotFound;
+      } else if (object->faults.refuse) {
+        status = object->refuse_code;
+      } else if (!object->children.empty()) {
+        status = kFolderNotEmpty;
+      } else {
+        state().phone->deleted.push_back(
+            {device_->id, id, object->ReadName(), object->parent_id, device_->Depth(id)});
+      }
+      element_faults.push_back(object != nullptr && object->faults.result_element);
+      if (status == kDeviceOk) {
+        device_->Remove(id);
+      } else {
+        all_deleted = false;
+      }
+      statuses.push_back(status);
+    }
+    if (!device_->faults.no_results) {
+      if (device_->faults.short_results.has_value() &&
+          statuses.size() > *device_->faults.short_results) {
+        statuses.resize(*device_->faults.short_results);
+        element_faults.resize(*device_->faults.short_results);
+      }
+      *results = std::make_unique<SimDeleteResults>(
+          &state(), std::move(statuses), std::move(element_faults), device_->faults.results_count);
+    }
+    return all_deleted ? kDeviceOk : kDeviceFalse;
+  }
+
+ private:
+  SimDevice* device_;
+};
+
+class SimPortableDevice : public ptp::PortableDevice, public Tracked {
+ public:
+  explicit SimPortableDevice(State* state) : Tracked(state, "device") {}
+
+  DeviceResult Open(const std::u16string& device_id,
+                    ptp::ClientInformation& client_information) override {
+    ++state().counts.open;
+    state().lifetime_log.push_back("open " + ptp::WideToUtf8(device_id));
+    SimDevice* device = state().phone->FindDevice(device_id);
+    if (device == nullptr) return kNotFound;
+    if (device->faults.open) return kBusy;
+    state().opened.push_back(
+        {device_id, static_cast<SimClientInformation&>(client_information).values()});
+    device_ = device;
+    return kDeviceOk;
+  }
+
+  DeviceResult Content(std::unique_ptr<ptp::DeviceContent>* content) override {
+    ++state().counts.content;
+    if (device_ == nullptr) return kNotOpen;
+    if (device_->faults.content) return kFailed;
+    *content = std::make_unique<SimContent>(&state(), device_);
+    return kDeviceOk;
+  }
+
+  DeviceResult Close() override {
+    ++state().counts.close;
+    state().lifetime_log.push_back("close device");
+    const bool fails = device_ == nullptr || device_->faults.close;
+    device_ = nullptr;
+    return fails ? kFailed : kDeviceOk;
+  }
+
+ private:
+  SimDevice* device_ = nullptr;
+};
+
+}  // namespace
+
+SimulatedDeviceLayer::SimulatedDeviceLayer(Phone* phone) : state_(std::make_unique<State>()) {
+  state_->phone = phone;
+}
+
+SimulatedDeviceLayer::~SimulatedDeviceLayer() = default;
+
+DeviceResult SimulatedDeviceLayer::CreateManager(std::unique_ptr<ptp::DeviceManager>* manager) {
+  ++state_->counts.create_manager;
+  if (state_->phone->faults.create_manager) return kFailed;
+  *manager = std::make_unique<SimManager>(state_.get());
+  return kDeviceOk;
+}
+
+DeviceResult SimulatedDeviceLayer::CreateKeyCollection(std::unique_ptr<ptp::KeyCollection>* keys) {
+  ++state_->counts.create_key_collection;
+  if (state_->phone->faults.create_key_collection) return kFailed;
+  *keys = std::make_unique<SimKeyCollection>(state_.get());
+  return kDeviceOk;
+}
+
+DeviceResult SimulatedDeviceLayer::CreateClientInformation(
+    std::unique_ptr<ptp::ClientInformation>* info) {
+  ++state_->counts.create_client_information;
+  if (state_->phone->faults.create_client_information) return kFailed;
+  *info = std::make_unique<SimClientInformation>(state_.get());
+  return kDeviceOk;
+}
+
+DeviceResult SimulatedDeviceLayer::CreateDevice(std::unique_ptr<ptp::PortableDevice>* device) {
+  ++state_->counts.create_device;
+  if (state_->phone->faults.create_device) return kFailed;
+  *device = std::make_unique<SimPortableDevice>(state_.get());
+  return kDeviceOk;
+}
+
+DeviceResult SimulatedDeviceLayer::CreateIdCollection(std::unique_ptr<ptp::IdCollection>* ids) {
+  ++state_->counts.create_id_collection;
+  if (state_->phone->faults.create_id_collection) return kFailed;
+  *ids = std::make_unique<SimIdCollection>(state_.get());
+  return kDeviceOk;
+}
+
+const OperationCounts& SimulatedDeviceLayer::counts() const { return state_->counts; }
+
+int SimulatedDeviceLayer::enumerations(const std::u16string& device_id,
+                                       const std::u16string& parent_id) const {
+  const auto found = state_->enumerations.find({device_id, parent_id});
+  return found == state_->enumerations.end() ? 0 : found->second;
+}
+
+const std::map<std::pair<std::u16string, std::u16string>, int>&
+SimulatedDeviceLayer::all_enumerations() const {
+  return state_->enumerations;
+}
+
+int SimulatedDeviceLayer::live_objects() const { return state_->live_objects; }
+
+const std::vector<std::string>& SimulatedDeviceLayer::lifetime_log() const {
+  return state_->lifetime_log;
+}
+
+const std::vector<OpenRecord>& SimulatedDeviceLayer::opened() const { return state_->opened; }
+
+void SimulatedDeviceLayer::ResetCounts() {
+  state_->counts = OperationCounts();
+  state_->enumerations.clear();
+  state_->lifetime_log.clear();
+  state_->opened.clear();
+}
+
+}  // namespace camvey::phone

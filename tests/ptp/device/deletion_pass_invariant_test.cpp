@@ -1,0 +1,304 @@
+// The deletion pass over thousands of generated phones and requests, checked against
+// what must hold whatever the pass decides: it deletes only what was asked for, at most
+// once per name, only where a photo can be, and reports exactly what left the phone.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "ptp/device/deletion_pass.h"
+#include "ptp/device/discovery.h"
+#include "ptp/device/month_folder.h"
+#include "ptp/wide_text.h"
+#include "standins/phone/phone_json.h"
+#include "standins/phone/simulated_device_layer.h"
+
+namespace camvey::ptp {
+namespace {
+
+using phone::Phone;
+using phone::SimDevice;
+using phone::SimObject;
+
+constexpr int kCases = 4000;
+constexpr std::uint32_t kSeed = 20240117;
+
+// A small deterministic generator, the same on every platform.
+class Random {
+ public:
+  explicit Random(std::uint32_t seed) : state_(seed * 2654435761u + 1) {}
+  std::uint32_t Below(std::uint32_t bound) {
+    state_ = state_ * 6364136223846793005ull + 1442695040888963407ull;
+    return static_cast<std::uint32_t>(state_ >> 33) % bound;
+  }
+  bool Chance(int percent) { return Below(100) < static_cast<std::uint32_t>(percent); }
+  template <typename T, std::size_t N>
+  const T& Pick(const T (&items)[N]) {
+    return items[Below(N)];
+  }
+
+ private:
+  std::uint64_t state_;
+};
+
+// Few names, with case variants and accented letters, so that duplicates are common.
+const char16_t* const kNames[] = {
+    u"IMG_0001.JPG", u"img_0001.jpg",      u"IMG_0002.HEIC",     u"IMG_0003.MOV", u"IMG_0004.JPG",
+    u"Img_0004.Jpg", u"\u00C9T\u00C9.JPG", u"\u00E9t\u00E9.jpg", u"A.PNG",        u"b.png"};
+const char16_t* const kFolderNames[] = {u"202311__", u"202312__", u"202401__", u"202402__",
+                                        u"202403__", u"202401",   u"2024",     u"Screenshots",
+                                        u"20240",    u"202501__"};
+const char16_t* const kMonths[] = {u"202312", u"202401", u"202402", u"",      u"2024",
+                                   u"abc",    u"202413", u"202501", u"202401"};
+
+class PhoneGenerator {
+ public:
+  explicit PhoneGenerator(std::uint32_t seed) : random_(seed) {}
+
+  Phone Generate() {
+    Phone phone;
+    phone::LayerFaults& layer = phone.faults;
+    layer.create_manager = random_.Chance(2);
+    layer.refresh = random_.Chance(5);
+    layer.device_count = random_.Chance(2);
+    layer.device_ids = random_.Chance(2);
+    layer.create_key_collection = random_.Chance(2);
+    layer.create_client_information = random_.Chance(2);
+    layer.create_device = random_.Chance(2);
+    layer.create_id_collection = random_.Chance(2);
+    const std::uint32_t devices = 1 + random_.Below(3);
+    for (std::uint32_t d = 0; d < devices; ++d) phone.devices.push_back(GenerateDevice(d));
+    return phone;
+  }
+
+  std::vector<WantedFile> GenerateRequest() {
+    std::vector<WantedFile> wanted;
+    const std::uint32_t count = random_.Below(7);
+    for (std::uint32_t i = 0; i < count; ++i) {
+      const std::u16string name = random_.Chance(5) ? u"" : random_.Pick(kNames);
+      wanted.push_back({UpperCaseWide(name), random_.Pick(kMonths)});
+    }
+    return wanted;
+  }
+
+ private:
+  SimDevice GenerateDevice(std::uint32_t index) {
+    static const char16_t* const kFriendlyNames[] = {u"iPhone", u"Camera", u"Study iPad", u""};
+    static const char16_t* const kMakers[] = {u"Apple Inc.", u"Contoso", u""};
+    SimDevice device;
+    device.id = u"usb#" + Utf8ToWide(std::to_string(index));
+    device.friendly_name = random_.Pick(kFriendlyNames);
+    device.manufacturer = random_.Pick(kMakers);
+    phone::DeviceFaults& faults = device.faults;
+    faults.null_id = random_.Chance(3);
+    faults.friendly_name = random_.Chance(3);
+    faults.manufacturer = random_.Chance(3);
+    faults.open = random_.Chance(8);
+    faults.content = random_.Chance(3);
+    faults.properties = random_.Chance(3);
+    faults.delete_request = random_.Chance(5);
+    faults.no_results = random_.Chance(8);
+    faults.results_count = random_.Chance(4);
+    faults.close = random_.Chance(5);
+    faults.length_excludes_nul = random_.Chance(30);
+    if (random_.Chance(8)) faults.short_results = random_.Below(3);
+    const std::uint32_t storages = random_.Below(4);
+    for (std::uint32_t s = 0; s < storages; ++s) {
+      const std::u16string storage = Add(&device, kRootId(), u"Internal Storage", true);
+      const std::uint32_t top_level = random_.Below(7);
+      for (std::uint32_t t = 0; t < top_level; ++t) {
+        if (random_.Chance(25)) {
+          Add(&device, storage, random_.Pick(kNames), false);
+          continue;
+        }
+        const std::u16string folder = Add(&device, storage, random_.Pick(kFolderNames), true);
+        const std::uint32_t children = random_.Below(7);
+        for (std::uint32_t c = 0; c < children; ++c) {
+          const bool sub_folder = random_.Chance(15);
+          const std::u16string child = Add(
+              &device, folder,
+              sub_folder && random_.Chance(50) ? random_.Pick(kFolderNames) : random_.Pick(kNames),
+              sub_folder);
+          if (!sub_folder) continue;
+          for (std::uint32_t g = random_.Below(3); g > 0; --g) {
+            Add(&device, child, random_.Pick(kNames), false);
+          }
+        }
+      }
+    }
+    return device;
+  }
+
+  static std::u16string kRootId() { return phone::kRootId; }
+
+  std::u16string Add(SimDevice* device, const std::u16string& parent, const std::u16string& name,
+                     bool folder) {
+    SimObject object;
+    object.id = u"o" + Utf8ToWide(std::to_string(next_id_++));
+    object.parent_id = parent;
+    object.type =
+        folder ? (parent == phone::kRootId ? phone::ContentType::kFunctionalObject
+                                           : phone::ContentType::kFolder)
+               : (random_.Chance(20) ? phone::ContentType::kVideo : phone::ContentType::kImage);
+    if (random_.Chance(3)) object.type = phone::ContentType::kNone;
+    object.name = name;
+    object.file_name = name;
+    if (random_.Chance(10)) object.file_name.reset();
+    if (random_.Chance(5)) object.file_name = u"renamed.jpg";
+    phone::ObjectFaults& faults = object.faults;
+    faults.enum_objects = folder && random_.Chance(3);
+    faults.next = random_.Chance(2);
+    faults.get_values = random_.Chance(2);
+    faults.file_name = random_.Chance(3);
+    faults.name = random_.Chance(2);
+    faults.content_type = random_.Chance(2);
+    faults.copy_id = random_.Chance(4);
+    faults.refuse = random_.Chance(8);
+    faults.result_element = random_.Chance(4);
+    device->Add(object);
+    return object.id;
+  }
+
+  Random random_;
+  int next_id_ = 0;
+};
+
+// What a client sees of an object: its name, or empty when its properties cannot be
+// read, and whether it reads as a folder.
+std::u16string SeenName(const SimObject& object) {
+  return object.faults.get_values ? std::u16string() : object.ReadName();
+}
+bool SeenAsFolder(const SimObject& object) {
+  return !object.faults.get_values && !object.faults.content_type && object.is_folder();
+}
+
+// The children of a folder a listing can reach: those before the first failing Next.
+std::vector<const SimObject*> Reachable(const SimDevice& device, const SimObject& folder) {
+  std::vector<const SimObject*> reachable;
+  if (folder.faults.enum_objects) return reachable;
+  for (const std::u16string& id : folder.children) {
+    const SimObject* child = device.Find(id);
+    if (child->faults.next) break;
+    reachable.push_back(child);
+  }
+  return reachable;
+}
+
+bool IsSubsequence(const std::vector<std::u16string>& part,
+                   const std::vector<std::u16string>& whole) {
+  std::size_t next = 0;
+  for (const std::u16string& item : whole) {
+    if (next < part.size() && part[next] == item) ++next;
+  }
+  return next == part.size();
+}
+
+// Checks one pass; returns the first broken invariant, or empty.
+std::string CheckPass(const Phone& before, const Phone& after,
+                      const std::vector<WantedFile>& wanted,
+                      const std::vector<std::u16string>& reported, const std::string& error,
+                      const phone::SimulatedDeviceLayer& layer) {
+  std::map<std::u16string, std::set<std::u16string>> months_of_name;
+  for (const WantedFile& file : wanted) {
+    if (!file.name.empty()) months_of_name[file.name].insert(file.month);
+  }
+  if (layer.live_objects() != 0) return "device objects left unreleased";
+  for (const auto& [where, count] : layer.all_enumerations()) {
+    if (count > 1) return "object " + WideToUtf8(where.second) + " enumerated twice";
+  }
+
+  std::set<std::u16string> deleted_names;
+  std::vector<std::u16string> left_names;
+  bool statuses_may_be_missing = false;
+  for (const phone::DeletedObject& deleted : after.deleted) {
+    const SimDevice* device = nullptr;
+    for (const SimDevice& candidate : before.devices) {
+      if (candidate.id == deleted.device_id) device = &candidate;
+    }
+    const SimObject* object = device->Find(deleted.object_id);
+    const std::string label = "object " + WideToUtf8(deleted.object_id) + ": ";
+    if (!IsAppleDevice(device->friendly_name, device->manufacturer)) {
+      return label + "deleted from a device that is not an Apple device";
+    }
+    const std::u16string name = UpperCaseWide(deleted.name);
+    if (months_of_name.count(name) == 0) return label + "its name was not asked for";
+    if (!deleted_names.insert(name).second) return label + "a second object of its name";
+    if (device->Depth(deleted.object_id) != 3) return label + "not two levels below a storage";
+    if (SeenAsFolder(*object)) return label + "a folder";
+    if (object->faults.refuse) return label + "a refused object left the phone";
+    left_names.push_back(deleted.name);
+    statuses_may_be_missing = statuses_may_be_missing || device->faults.no_results ||
+                              device->faults.short_results.has_value() ||
+                              device->faults.results_count || object->faults.result_element;
+
+    // How it was found: in a folder of its month, where it must be the first of its
+    // name; elsewhere, where it must be the only one among the folders listed.
+    const SimObject& folder = *device->Find(object->parent_id);
+    const SimObject& storage = *device->Find(folder.parent_id);
+    bool month_folder = false;
+    for (const std::u16string& month : months_of_name[name]) {
+      month_folder = month_folder || (!month.empty() && IsMonthFolder(SeenName(folder), month));
+    }
+    if (month_folder) {
+      for (const SimObject* sibling : Reachable(*device, folder)) {
+        if (sibling == object) break;
+        if (!SeenAsFolder(*sibling) && UpperCaseWide(SeenName(*sibling)) == name) {
+          return label + "not the first of its name in its month folder";
+        }
+      }
+    } else {
+      int seen = 0;
+      for (const SimObject* top : Reachable(*device, storage)) {
+        if (!SeenAsFolder(*top) || layer.enumerations(device->id, top->id) == 0) continue;
+        for (const SimObject* child : Reachable(*device, *top)) {
+          seen += !SeenAsFolder(*child) && UpperCaseWide(SeenName(*child)) == name ? 1 : 0;
+        }
+      }
+      if (seen != 1) return label + "chosen by a name that is not unique in its storage";
+    }
+  }
+  if (!IsSubsequence(reported, left_names)) return "a reported name did not leave the phone";
+  if (reported != left_names && !statuses_may_be_missing) {
+    return "an object left the phone without being reported";
+  }
+  if (reported.empty() && error.empty()) return "neither names nor a code";
+  return {};
+}
+
+TEST(DeletionPassInvariantTest, HoldsOverGeneratedPhones) {
+  int passes_with_deletions = 0;
+  for (int i = 0; i < kCases; ++i) {
+    PhoneGenerator generator(kSeed + static_cast<std::uint32_t>(i));
+    const Phone before = generator.Generate();
+    const std::vector<WantedFile> wanted = generator.GenerateRequest();
+    Phone after = before;
+    std::string error;
+    std::vector<std::u16string> reported;
+    std::string broken;
+    {
+      phone::SimulatedDeviceLayer layer(&after);
+      reported = DeleteWantedFiles(layer, wanted, &error);
+      broken = CheckPass(before, after, wanted, reported, error, layer);
+    }
+    if (!broken.empty()) {
+      std::string request;
+      for (const WantedFile& file : wanted) {
+        request += " {" + WideToUtf8(file.name) + ", " + WideToUtf8(file.month) + "}";
+      }
+      FAIL() << "case " << i << ": " << broken << "\nrequest:" << request << "\nerror: " << error
+             << "\nphone:\n"
+             << phone::WritePhoneJson(before);
+    }
+    passes_with_deletions += after.deleted.empty() ? 0 : 1;
+  }
+  // The generator must exercise deletion, not only failures.
+  EXPECT_GT(passes_with_deletions, kCases / 5);
+}
+
+}  // namespace
+}  // namespace camvey::ptp

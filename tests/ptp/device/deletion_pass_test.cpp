@@ -1,0 +1,407 @@
+#include "ptp/device/deletion_pass.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "standins/phone/simulated_device_layer.h"
+#include "tests/ptp/device/sim_phone.h"
+
+namespace camvey::ptp {
+namespace {
+
+using phone::SimulatedDeviceLayer;
+using ::testing::Contains;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+using ::testing::MatchesRegex;
+using ::testing::Not;
+
+struct PassOutcome {
+  std::vector<std::string> deleted;
+  std::string error;
+  std::vector<std::string> trace;
+};
+
+PassOutcome RunPass(phone::Phone* phone, const std::vector<WantedFile>& wanted,
+                    SimulatedDeviceLayer* layer = nullptr) {
+  SimulatedDeviceLayer own_layer(phone);
+  if (layer == nullptr) layer = &own_layer;
+  TraceCapture trace;
+  PassOutcome outcome;
+  outcome.deleted = Utf8(DeleteWantedFiles(*layer, wanted, &outcome.error));
+  outcome.trace = trace.lines();
+  EXPECT_EQ(layer->live_objects(), 0) << "every device object is released";
+  return outcome;
+}
+
+// One Apple phone with one storage holding `children` (JSON objects).
+std::string Phone(const std::string& children, const std::string& device_extra = "") {
+  return R"({"devices": [{"id": "usb#iphone", "friendly_name": "iPhone", )"
+         R"("manufacturer": "Apple Inc.")" +
+         device_extra + R"(, "storages": [{"id": "s", "name": "Internal Storage", "children": [)" +
+         children + "]}]}]}";
+}
+
+// A top-level folder with one image per name; object ids are "<id>/<name>".
+std::string Folder(const std::string& id, const std::string& name,
+                   const std::vector<std::string>& files, const std::string& faults = "") {
+  std::string json = R"({"id": ")" + id + R"(", "name": ")" + name + R"(", "children": [)";
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    json += (i > 0 ? ", " : "") + std::string(R"({"id": ")") + id + "/" + files[i] +
+            R"(", "name": ")" + files[i] + R"(")" + (faults.empty() ? "" : faults) + "}";
+  }
+  return json + "]}";
+}
+
+bool OnPhone(const phone::Phone& phone, const std::u16string& object_id) {
+  return std::any_of(phone.devices.begin(), phone.devices.end(),
+                     [&](const phone::SimDevice& device) { return device.Find(object_id); });
+}
+
+TEST(DeletionPassTest, NothingWantedTouchesNoDevice) {
+  for (const std::vector<WantedFile>& wanted :
+       {std::vector<WantedFile>{}, std::vector<WantedFile>{{u"", u"202401"}}}) {
+    phone::Phone phone = PhoneFromJson(Phone(Folder("f", "202401__", {"A.JPG"})));
+    SimulatedDeviceLayer layer(&phone);
+    const PassOutcome outcome = RunPass(&phone, wanted, &layer);
+    EXPECT_THAT(outcome.deleted, IsEmpty());
+    EXPECT_EQ(outcome.error, "not_found");
+    EXPECT_EQ(layer.counts().create_manager, 0);
+  }
+}
+
+TEST(DeletionPassTest, EarlyFailuresRecordTheirCode) {
+  struct Case {
+    const char* label;
+    std::string phone;
+    const char* error;
+  };
+  const std::string apple = Phone(Folder("f", "202401__", {"A.JPG"}));
+  const Case cases[] = {
+      {"manager", R"({"faults": ["create_manager"], "devices": []})", "wpd_unavailable"},
+      {"no device", R"({"devices": []})", "no_camera"},
+      {"no Apple device",
+       R"({"devices": [{"id": "cam", "friendly_name": "Camera", "manufacturer": "Contoso"}]})",
+       "no_camera"},
+      {"device count", R"({"faults": ["device_count"], )" + apple.substr(1), "no_camera"},
+      {"key set", R"({"faults": ["create_key_collection"], )" + apple.substr(1), "wpd_unavailable"},
+      {"only Apple device busy",
+       Phone(Folder("f", "202401__", {"A.JPG"}), R"(, "faults": ["open"])"), "device_busy"},
+  };
+  for (const Case& test : cases) {
+    phone::Phone phone = PhoneFromJson(test.phone);
+    const PassOutcome outcome = RunPass(&phone, {{u"A.JPG", u"202401"}});
+    EXPECT_THAT(outcome.deleted, IsEmpty()) << test.label;
+    EXPECT_EQ(outcome.error, test.error) << test.label;
+  }
+}
+
+TEST(DeletionPassTest, LooksInTheMonthAndItsNeighboursFirst) {
+  phone::Phone phone = PhoneFromJson(Phone(Folder("f1", "202312__", {"A.JPG"}) + ", " +
+                                           Folder("f2", "202401__", {"C.JPG"}) + ", " +
+                                           Folder("f3", "202305__", {"B.JPG"})));
+  const PassOutcome outcome =
+      RunPass(&phone, {{u"B.JPG", u"202401"}, {u"C.JPG", u"202401"}, {u"A.JPG", u"202401"}});
+  // Month folders in listing order first, then the unique-name search.
+  EXPECT_THAT(outcome.deleted, ElementsAre("A.JPG", "C.JPG", "B.JPG"));
+  EXPECT_EQ(outcome.error, "");
+  EXPECT_THAT(
+      outcome.trace,
+      ElementsAre(
+          MatchesRegex(R"(delete: "Internal Storage" holds 3 folder\(s\), listed in [0-9]+ ms)"),
+          "delete: looking in 202312__", "delete: looking in 202401__"));
+}
+
+TEST(DeletionPassTest, LeavesANameFoundTwiceOutsideTheMonthAlone) {
+  phone::Phone phone = PhoneFromJson(
+      Phone(Folder("f1", "202305__", {"B.JPG"}) + ", " + Folder("f2", "Screenshots", {"b.jpg"})));
+  const PassOutcome outcome = RunPass(&phone, {{u"B.JPG", u"202401"}});
+  EXPECT_THAT(outcome.deleted, IsEmpty());
+  EXPECT_EQ(outcome.error, "not_found");
+  EXPECT_THAT(outcome.trace, Contains("delete: B.JPG is on the phone 2 times, left alone"));
+  EXPECT_TRUE(OnPhone(phone, u"f1/B.JPG"));
+  EXPECT_TRUE(OnPhone(phone, u"f2/b.jpg"));
+}
+
+TEST(DeletionPassTest, EmptyMonthIsFoundOnlyByUniqueName) {
+  phone::Phone phone = PhoneFromJson(Phone(Folder("f1", "202401__", {"A.JPG"})));
+  const PassOutcome outcome = RunPass(&phone, {{u"A.JPG", u""}});
+  EXPECT_THAT(outcome.deleted, ElementsAre("A.JPG"));
+  EXPECT_THAT(outcome.trace, Not(Contains(HasSubstr("looking in"))));
+}
+
+TEST(DeletionPassTest, FirstMonthFolderInTheListingWins) {
+  phone::Phone phone = PhoneFromJson(Phone(Folder("f1", "202402__", {"A.JPG", "a.jpg"}) + ", " +
+                                           Folder("f2", "202401__", {"A.JPG"})));
+  const PassOutcome outcome = RunPass(&phone, {{u"A.JPG", u"202401"}});
+  EXPECT_THAT(outcome.deleted, ElementsAre("A.JPG"));
+  EXPECT_FALSE(OnPhone(phone, u"f1/A.JPG"));
+  EXPECT_TRUE(OnPhone(phone, u"f1/a.jpg"));
+  EXPECT_TRUE(OnPhone(phone, u"f2/A.JPG"));
+  EXPECT_THAT(outcome.trace, Not(Contains(HasSubstr("left alone"))));
+}
+
+TEST(DeletionPassTest, FoldsOnlyAToZ) {
+  phone::Phone phone = PhoneFromJson(
+      Phone(Folder("f1", "202401__", {"img_1.jpg", "IMG_1.JPG", "\xC3\x89T\xC3\x89.JPG"})));
+  const PassOutcome outcome = RunPass(
+      &phone, {{u"IMG_1.JPG", u"202401"}, {UpperCaseWide(u"\u00E9t\u00E9.jpg"), u"202401"}});
+  EXPECT_THAT(outcome.deleted, ElementsAre("img_1.jpg"));
+  EXPECT_TRUE(OnPhone(phone, u"f1/IMG_1.JPG"));
+  EXPECT_TRUE(OnPhone(phone, u"f1/\u00C9T\u00C9.JPG"));
+}
+
+TEST(DeletionPassTest, SameNameUnderTwoMonthsIsDeletedOnce) {
+  phone::Phone phone = PhoneFromJson(
+      Phone(Folder("f1", "202401__", {"A.JPG"}) + ", " + Folder("f2", "202406__", {"A.JPG"})));
+  const PassOutcome outcome = RunPass(&phone, {{u"A.JPG", u"202401"}, {u"A.JPG", u"202406"}});
+  EXPECT_THAT(outcome.deleted, ElementsAre("A.JPG"));
+  EXPECT_TRUE(OnPhone(phone, u"f2/A.JPG"));
+}
+
+TEST(DeletionPassTest, OnlyObjectsTwoLevelsBelowAStorageAreFound) {
+  phone::Phone phone = PhoneFromJson(Phone(R"(
+    {"id": "top", "name": "A.JPG"},
+    {"id": "f1", "name": "202401__", "children": [
+      {"id": "deep", "name": "202401__", "children": [{"id": "deep/B.JPG", "name": "B.JPG"}]},
+      {"id": "album", "name": "C.JPG", "type": "folder"}]},
+    {"id": "f2", "name": "Other", "children": [
+      {"id": "deeper", "name": "Sub", "children": [{"id": "deeper/D.JPG", "name": "D.JPG"}]}]})"));
+  const PassOutcome outcome = RunPass(
+      &phone,
+      {{u"A.JPG", u"202401"}, {u"B.JPG", u"202401"}, {u"C.JPG", u"202401"}, {u"D.JPG", u""}});
+  EXPECT_THAT(outcome.deleted, IsEmpty());
+  EXPECT_EQ(outcome.error, "not_found");
+  EXPECT_TRUE(phone.deleted.empty());
+}
+
+TEST(DeletionPassTest, WholeRequestRefusedReportsNothing) {
+  phone::Phone phone = PhoneFromJson(
+      Phone(Folder("f1", "202401__", {"A.JPG", "B.JPG"}), R"(, "faults": ["delete"])"));
+  const PassOutcome outcome = RunPass(&phone, {{u"A.JPG", u"202401"}, {u"B.JPG", u"202401"}});
+  EXPECT_THAT(outcome.deleted, IsEmpty());
+  EXPECT_EQ(outcome.error, "delete_refused");
+  EXPECT_TRUE(phone.deleted.empty());
+}
+
+TEST(DeletionPassTest, RefusedObjectIsNotReported) {
+  phone::Phone phone = PhoneFromJson(Phone(
+      R"({"id": "f1", "name": "202401__", "children": [{"id": "1", "name": "A.JPG"},
+          {"id": "2", "name": "B.JPG", "faults": ["refuse"]}, {"id": "3", "name": "C.JPG"}]})"));
+  const PassOutcome outcome =
+      RunPass(&phone, {{u"A.JPG", u"202401"}, {u"B.JPG", u"202401"}, {u"C.JPG", u"202401"}});
+  EXPECT_THAT(outcome.deleted, ElementsAre("A.JPG", "C.JPG"));
+  EXPECT_EQ(outcome.error, "delete_refused");
+  EXPECT_THAT(outcome.trace, Contains("delete: B.JPG refused with 0x80070005"));
+  EXPECT_TRUE(OnPhone(phone, u"2"));
+}
+
+// Statuses the device did not give, after it said that every object was deleted.
+TEST(DeletionPassTest, MissingStatusesOfAFullSuccessCountAsDeleted) {
+  const char* device_faults[] = {R"(, "faults": ["no_results"])", R"(, "short_results": 1)",
+                                 R"(, "faults": ["results_count"])"};
+  for (const char* faults : device_faults) {
+    phone::Phone phone = PhoneFromJson(Phone(
+        Folder("f1", "202401__", {"A.JPG", "B.JPG"}) + ", " +
+            R"({"id": "f2", "name": "x", "children": [{"id": "c", "name": "C.JPG", "faults": ["result_element"]}]})",
+        faults));
+    const PassOutcome outcome =
+        RunPass(&phone, {{u"A.JPG", u"202401"}, {u"B.JPG", u"202401"}, {u"C.JPG", u""}});
+    EXPECT_THAT(outcome.deleted, ElementsAre("A.JPG", "B.JPG", "C.JPG")) << faults;
+    EXPECT_EQ(outcome.error, "") << faults;
+  }
+}
+
+// The device said some objects were refused without saying which: only objects with a
+// status of success are reported.
+TEST(DeletionPassTest, MissingStatusesOfAPartialFailureAreNotReported) {
+  struct Case {
+    const char* faults;
+    std::vector<std::string> deleted;
+  };
+  const Case cases[] = {
+      {R"(, "faults": ["no_results"])", {}},
+      {R"(, "short_results": 1)", {"A.JPG"}},
+  };
+  for (const Case& test : cases) {
+    phone::Phone phone = PhoneFromJson(Phone(
+        R"({"id": "f1", "name": "202401__", "children": [{"id": "1", "name": "A.JPG"},
+            {"id": "2", "name": "B.JPG"}, {"id": "3", "name": "C.JPG", "faults": ["refuse"]}]})",
+        test.faults));
+    const PassOutcome outcome =
+        RunPass(&phone, {{u"A.JPG", u"202401"}, {u"B.JPG", u"202401"}, {u"C.JPG", u"202401"}});
+    EXPECT_EQ(outcome.deleted, test.deleted) << test.faults;
+    EXPECT_EQ(outcome.error, "delete_refused") << test.faults;
+    EXPECT_TRUE(OnPhone(phone, u"3")) << test.faults;
+  }
+}
+
+// An id that cannot be added to the request must not shift the statuses onto the wrong
+// names: here the refused C.JPG would otherwise be reported as deleted.
+TEST(DeletionPassTest, IdsAndNamesStayPairedWhenAnIdCannotBeCopied) {
+  phone::Phone phone = PhoneFromJson(Phone(
+      R"({"id": "f1", "name": "202401__", "children": [{"id": "1", "name": "A.JPG"},
+          {"id": "2", "name": "B.JPG", "faults": ["copy_id"]},
+          {"id": "3", "name": "C.JPG", "faults": ["refuse"]}, {"id": "4", "name": "D.JPG"}]})"));
+  const PassOutcome outcome = RunPass(
+      &phone,
+      {{u"A.JPG", u"202401"}, {u"B.JPG", u"202401"}, {u"C.JPG", u"202401"}, {u"D.JPG", u"202401"}});
+  EXPECT_THAT(outcome.deleted, ElementsAre("A.JPG", "D.JPG"));
+  EXPECT_EQ(outcome.error, "delete_refused");
+  EXPECT_THAT(outcome.trace, Contains("delete: C.JPG refused with 0x80070005"));
+  EXPECT_TRUE(OnPhone(phone, u"2"));
+  EXPECT_TRUE(OnPhone(phone, u"3"));
+}
+
+TEST(DeletionPassTest, NoRequestWithoutAnIdCollectionOrIds) {
+  const char* cases[] = {R"({"faults": ["create_id_collection"], )", R"({"faults": [], )"};
+  for (const char* prefix : cases) {
+    const std::string copy_fault = std::string(prefix).find("create_id") == std::string::npos
+                                       ? R"(, "faults": ["copy_id"])"
+                                       : "";
+    phone::Phone phone =
+        PhoneFromJson(prefix + Phone(Folder("f1", "202401__", {"A.JPG"}, copy_fault)).substr(1));
+    SimulatedDeviceLayer layer(&phone);
+    const PassOutcome outcome = RunPass(&phone, {{u"A.JPG", u"202401"}}, &layer);
+    EXPECT_THAT(outcome.deleted, IsEmpty()) << prefix;
+    EXPECT_EQ(outcome.error, "not_found") << prefix;
+    EXPECT_EQ(layer.counts().delete_request, 0) << prefix;
+  }
+}
+
+constexpr char kTwoPhones[] = R"({"devices": [
+  {"id": "usb#1", "friendly_name": "iPhone", "storages": [{"id": "s1", "name": "Internal Storage",
+    "children": [{"id": "f1", "name": "202401__", "children": [
+      {"id": "1a", "name": "A.JPG"}, {"id": "1b", "name": "B.JPG"}]}]}]},
+  {"id": "usb#2", "friendly_name": "iPad", "storages": [{"id": "s2", "name": "Internal Storage",
+    "children": [{"id": "f2", "name": "202401__", "children": [
+      {"id": "2a", "name": "A.JPG"}, {"id": "2c", "name": "C.JPG"}]}]}]}
+]})";
+
+TEST(DeletionPassTest, SecondDeviceIsNotOpenedOnceEverythingIsFound) {
+  phone::Phone phone = PhoneFromJson(kTwoPhones);
+  SimulatedDeviceLayer layer(&phone);
+  const PassOutcome outcome =
+      RunPass(&phone, {{u"A.JPG", u"202401"}, {u"B.JPG", u"202401"}}, &layer);
+  EXPECT_THAT(outcome.deleted, ElementsAre("A.JPG", "B.JPG"));
+  EXPECT_EQ(layer.counts().open, 1);
+  EXPECT_EQ(layer.counts().delete_request, 1);
+  EXPECT_TRUE(OnPhone(phone, u"2a"));
+}
+
+TEST(DeletionPassTest, EachDeviceGetsOneRequestAndANameIsSearchedOnce) {
+  phone::Phone phone = PhoneFromJson(kTwoPhones);
+  phone.devices[0].Find(u"1a")->faults.refuse = true;
+  SimulatedDeviceLayer layer(&phone);
+  const PassOutcome outcome = RunPass(
+      &phone, {{u"A.JPG", u"202401"}, {u"B.JPG", u"202401"}, {u"C.JPG", u"202401"}}, &layer);
+  // A.JPG was chosen on the first device; its refusal does not send the search on.
+  EXPECT_THAT(outcome.deleted, ElementsAre("B.JPG", "C.JPG"));
+  EXPECT_EQ(outcome.error, "delete_refused");
+  EXPECT_EQ(layer.counts().delete_request, 2);
+  EXPECT_TRUE(OnPhone(phone, u"2a"));
+}
+
+TEST(DeletionPassTest, UnusableFirstDeviceDoesNotStopTheSecond) {
+  struct Case {
+    const char* label;
+    bool phone::DeviceFaults::*fault;
+    const char* error;
+  };
+  const Case cases[] = {{"busy", &phone::DeviceFaults::open, "device_busy"},
+                        {"no content", &phone::DeviceFaults::content, ""},
+                        {"no properties", &phone::DeviceFaults::properties, ""}};
+  for (const Case& test : cases) {
+    phone::Phone phone = PhoneFromJson(kTwoPhones);
+    phone.devices[0].faults.*test.fault = true;
+    const PassOutcome outcome = RunPass(&phone, {{u"A.JPG", u"202401"}, {u"C.JPG", u"202401"}});
+    EXPECT_THAT(outcome.deleted, ElementsAre("A.JPG", "C.JPG")) << test.label;
+    EXPECT_EQ(outcome.error, test.error) << test.label;
+    EXPECT_TRUE(OnPhone(phone, u"1a")) << test.label;
+  }
+}
+
+TEST(DeletionPassTest, OnlyTheFirstTwentyStoragesAreSearched) {
+  std::string storages;
+  for (int i = 1; i <= 21; ++i) {
+    const std::string n = std::to_string(i);
+    storages += (i > 1 ? ", " : "") + std::string(R"({"id": "s)") + n + R"(", "children": [)" +
+                Folder("f" + n, "202401__", {"A" + n + ".JPG"}) + "]}";
+  }
+  phone::Phone phone =
+      PhoneFromJson(R"({"devices": [{"id": "usb#1", "friendly_name": "iPhone", "storages": [)" +
+                    storages + "]}]}");
+  const PassOutcome outcome = RunPass(&phone, {{u"A20.JPG", u"202401"}, {u"A21.JPG", u"202401"}});
+  EXPECT_THAT(outcome.deleted, ElementsAre("A20.JPG"));
+}
+
+// Four folders of 6000 objects: the listings reach 6000, 12000, then 18000 with the third
+// folder, which is still searched whole; the fourth is never listed.
+TEST(DeletionPassTest, UniqueNameSearchStopsPastTheListingLimit) {
+  phone::Phone phone = PhoneFromJson(Phone(""));
+  phone::SimDevice& device = phone.devices[0];
+  for (int folder = 1; folder <= 4; ++folder) {
+    phone::SimObject top;
+    top.id = u"f" + Utf8ToWide(std::to_string(folder));
+    top.parent_id = u"s";
+    top.type = phone::ContentType::kFolder;
+    top.name = u"Folder" + top.id;
+    top.file_name = top.name;
+    device.Add(top);
+    for (int i = 0; i < 6000; ++i) {
+      phone::SimObject file;
+      file.id = top.id + u"/" + Utf8ToWide(std::to_string(i));
+      file.parent_id = top.id;
+      file.name = u"IMG_" + Utf8ToWide(std::to_string(folder * 10000 + i)) + u".JPG";
+      if (folder == 1 && i == 0) file.name = u"DUP.JPG";
+      if (folder == 4 && i == 0) file.name = u"DUP.JPG";
+      file.file_name = file.name;
+      device.Add(file);
+    }
+  }
+  SimulatedDeviceLayer layer(&phone);
+  const PassOutcome outcome = RunPass(
+      &phone, {{u"IMG_35999.JPG", u""}, {u"IMG_40000.JPG", u""}, {u"DUP.JPG", u""}}, &layer);
+  // DUP.JPG is unique among the folders searched.
+  EXPECT_THAT(outcome.deleted, ElementsAre("DUP.JPG", "IMG_35999.JPG"));
+  EXPECT_EQ(layer.enumerations(u"usb#iphone", u"f3"), 1);
+  EXPECT_EQ(layer.enumerations(u"usb#iphone", u"f4"), 0);
+  EXPECT_TRUE(OnPhone(phone, u"f4/0"));
+}
+
+TEST(DeletionPassTest, CountsOperations) {
+  phone::Phone phone = PhoneFromJson(Phone(Folder("f1", "202401__", {"A.JPG", "B.JPG"}) + ", " +
+                                           Folder("f2", "Other", {"C.JPG"}) +
+                                           R"(, {"id": "top", "name": "T.JPG"})"));
+  SimulatedDeviceLayer layer(&phone);
+  // B.JPG is not in its month: the unique-name search looks into f1 again, from the cache.
+  const PassOutcome outcome = RunPass(
+      &phone, {{u"A.JPG", u"202401"}, {u"B.JPG", u"202312"}, {u"X.JPG", u"202401"}}, &layer);
+  EXPECT_THAT(outcome.deleted, ElementsAre("A.JPG", "B.JPG"));
+  EXPECT_EQ(layer.enumerations(u"usb#iphone", u"f1"), 1);
+  EXPECT_EQ(layer.enumerations(u"usb#iphone", u"f2"), 1);
+  const phone::OperationCounts& counts = layer.counts();
+  // Listed: 1 storage, 3 top-level objects, 2 + 1 folder children.
+  EXPECT_EQ(counts.get_values, 7);
+  EXPECT_EQ(counts.enum_objects, 4);
+  EXPECT_EQ(counts.next, 7 + 4);
+  EXPECT_EQ(counts.create_manager, 1);
+  EXPECT_EQ(counts.create_key_collection, 1);
+  EXPECT_EQ(counts.delete_request, 1);
+  EXPECT_EQ(counts.add_id, 2);
+  const std::vector<std::string>& log = layer.lifetime_log();
+  const auto at = [&log](const char* entry) {
+    return std::find(log.begin(), log.end(), entry) - log.begin();
+  };
+  EXPECT_LT(at("release manager"), at("create key collection"));
+  EXPECT_LT(at("release id collection"), at("close device"));
+  EXPECT_EQ(log.back(), "release key collection");
+}
+
+}  // namespace
+}  // namespace camvey::ptp

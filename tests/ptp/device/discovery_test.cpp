@@ -1,0 +1,186 @@
+#include "ptp/device/discovery.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "standins/phone/simulated_device_layer.h"
+#include "tests/ptp/device/sim_phone.h"
+
+namespace camvey::ptp {
+namespace {
+
+using phone::SimulatedDeviceLayer;
+
+TEST(DiscoveryTest, RecognisesAppleDevicesByNameOrMaker) {
+  struct Case {
+    const char16_t* friendly_name;
+    const char16_t* manufacturer;
+    bool apple;
+  };
+  const Case cases[] = {
+      {u"iPhone", u"", true},
+      {u"Camera", u"Apple Inc.", true},
+      {u"My iPad", u"", true},
+      {u"Pineapple Cam", u"Contoso", true},
+      {u"", u"", false},
+      {u"Galaxy S24", u"Samsung", false},
+      // Only a to z fold: these letters are not the ones of the marks.
+      {u"IPH\u00D3NE", u"", false},
+      {u"appl\u00E9", u"", false},
+      {u"\u0130PAD", u"", false},
+      // The space between the two texts breaks a mark.
+      {u"iPh", u"one", false},
+      {u"App", u"le", false},
+  };
+  for (const Case& test : cases) {
+    EXPECT_EQ(IsAppleDevice(test.friendly_name, test.manufacturer), test.apple)
+        << WideToUtf8(test.friendly_name) << " / " << WideToUtf8(test.manufacturer);
+  }
+}
+
+constexpr char kThreeDevices[] = R"({"devices": [
+  {"id": "usb#apple", "friendly_name": "Anna's iPhone", "manufacturer": "Apple Inc."},
+  {"id": "usb#camera", "friendly_name": "Camera", "manufacturer": "Contoso"},
+  {"id": "usb#ipad", "friendly_name": "", "manufacturer": "", "faults": []},
+  {"id": "usb#pad", "friendly_name": "Study iPad"}
+]})";
+
+std::vector<std::u16string> ListWith(phone::Phone* phone) {
+  SimulatedDeviceLayer layer(phone);
+  std::unique_ptr<DeviceManager> manager;
+  EXPECT_EQ(layer.CreateManager(&manager), kDeviceOk);
+  return ListAppleDevices(*manager);
+}
+
+TEST(DiscoveryTest, ListsAppleDevicesInManagerOrder) {
+  phone::Phone phone = PhoneFromJson(kThreeDevices);
+  EXPECT_EQ(ListWith(&phone), (std::vector<std::u16string>{u"usb#apple", u"usb#pad"}));
+}
+
+TEST(DiscoveryTest, FailuresShortenTheList) {
+  struct Case {
+    const char* label;
+    void (*fault)(phone::Phone*);
+    std::vector<std::u16string> expected;
+  };
+  const Case cases[] = {
+      {"count unreadable", [](phone::Phone* p) { p->faults.device_count = true; }, {}},
+      {"ids unreadable", [](phone::Phone* p) { p->faults.device_ids = true; }, {}},
+      {"refresh fails",
+       [](phone::Phone* p) { p->faults.refresh = true; },
+       {u"usb#apple", u"usb#pad"}},
+      {"null id", [](phone::Phone* p) { p->devices[0].faults.null_id = true; }, {u"usb#pad"}},
+      {"friendly name unreadable, maker still Apple",
+       [](phone::Phone* p) { p->devices[0].faults.friendly_name = true; },
+       {u"usb#apple", u"usb#pad"}},
+      {"both texts unreadable",
+       [](phone::Phone* p) {
+         p->devices[0].faults.friendly_name = true;
+         p->devices[0].faults.manufacturer = true;
+       },
+       {u"usb#pad"}},
+  };
+  for (const Case& test : cases) {
+    phone::Phone phone = PhoneFromJson(kThreeDevices);
+    test.fault(&phone);
+    EXPECT_EQ(ListWith(&phone), test.expected) << test.label;
+  }
+}
+
+TEST(DiscoveryTest, ReadsTextWhicheverWayTheDriverCountsTheNul) {
+  for (const bool excludes_nul : {false, true}) {
+    phone::Phone phone = PhoneFromJson(kThreeDevices);
+    phone.devices[0].faults.length_excludes_nul = excludes_nul;
+    SimulatedDeviceLayer layer(&phone);
+    std::unique_ptr<DeviceManager> manager;
+    ASSERT_EQ(layer.CreateManager(&manager), kDeviceOk);
+    EXPECT_EQ(ReadDeviceString(*manager, u"usb#apple", DeviceText::kFriendlyName),
+              u"Anna's iPhone");
+    EXPECT_EQ(ReadDeviceString(*manager, u"usb#apple", DeviceText::kManufacturer), u"Apple Inc.");
+    EXPECT_EQ(ReadDeviceString(*manager, u"usb#camera", DeviceText::kManufacturer), u"Contoso");
+    EXPECT_EQ(ReadDeviceString(*manager, u"usb#nothing", DeviceText::kFriendlyName), u"");
+  }
+}
+
+TEST(DiscoveryTest, OpensWithTheServicesClientInformation) {
+  phone::Phone phone = PhoneFromJson(kThreeDevices);
+  SimulatedDeviceLayer layer(&phone);
+  std::unique_ptr<PortableDevice> device = OpenPhone(layer, u"usb#apple");
+  ASSERT_NE(device, nullptr);
+  ASSERT_EQ(layer.opened().size(), 1u);
+  const std::vector<phone::ClientValue> expected = {
+      {ClientKey::kName, std::u16string(u"Camvey")},
+      {ClientKey::kMajorVersion, 1u},
+      {ClientKey::kMinorVersion, 0u},
+      {ClientKey::kRevision, 0u},
+      {ClientKey::kDesiredAccess, 0xC0000000u},
+  };
+  EXPECT_EQ(layer.opened()[0].client_values, expected);
+  // The client information is released once the device is open.
+  EXPECT_EQ(layer.live_objects(), 1);
+}
+
+TEST(DiscoveryTest, NoDeviceWhenAnyOpeningStepFails) {
+  struct Case {
+    const char* label;
+    void (*fault)(phone::Phone*);
+  };
+  const Case cases[] = {
+      {"client information", [](phone::Phone* p) { p->faults.create_client_information = true; }},
+      {"device object", [](phone::Phone* p) { p->faults.create_device = true; }},
+      {"busy", [](phone::Phone* p) { p->devices[0].faults.open = true; }},
+  };
+  for (const Case& test : cases) {
+    phone::Phone phone = PhoneFromJson(kThreeDevices);
+    test.fault(&phone);
+    SimulatedDeviceLayer layer(&phone);
+    EXPECT_EQ(OpenPhone(layer, u"usb#apple"), nullptr) << test.label;
+    EXPECT_EQ(layer.live_objects(), 0) << test.label;
+  }
+  phone::Phone phone = PhoneFromJson(kThreeDevices);
+  SimulatedDeviceLayer layer(&phone);
+  EXPECT_EQ(OpenPhone(layer, u"usb#unplugged"), nullptr);
+}
+
+TEST(DiscoveryTest, ConnectionClosesInReverseOrder) {
+  phone::Phone phone = PhoneFromJson(kThreeDevices);
+  SimulatedDeviceLayer layer(&phone);
+  {
+    PhoneConnection connection(OpenPhone(layer, u"usb#apple"));
+    EXPECT_TRUE(connection.usable());
+  }
+  const std::vector<std::string> expected = {"create client information",
+                                             "create device",
+                                             "open usb#apple",
+                                             "release client information",
+                                             "create content",
+                                             "create properties",
+                                             "release properties",
+                                             "release content",
+                                             "close device",
+                                             "release device"};
+  EXPECT_EQ(layer.lifetime_log(), expected);
+  EXPECT_EQ(layer.live_objects(), 0);
+}
+
+TEST(DiscoveryTest, ConnectionWithoutContentOrPropertiesIsClosedToo) {
+  for (const bool content_fails : {true, false}) {
+    phone::Phone phone = PhoneFromJson(kThreeDevices);
+    phone.devices[0].faults.content = content_fails;
+    phone.devices[0].faults.properties = !content_fails;
+    SimulatedDeviceLayer layer(&phone);
+    {
+      PhoneConnection connection(OpenPhone(layer, u"usb#apple"));
+      EXPECT_FALSE(connection.usable());
+    }
+    EXPECT_EQ(layer.counts().close, 1);
+    EXPECT_EQ(layer.counts().properties, content_fails ? 0 : 1);
+    EXPECT_EQ(layer.live_objects(), 0);
+  }
+}
+
+}  // namespace
+}  // namespace camvey::ptp

@@ -1,0 +1,104 @@
+#include "standins/phone/phone_json.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace camvey::phone {
+namespace {
+
+std::string ReadExample(const char* name) {
+  std::ifstream in(std::string(CAMVEY_PHONE_EXAMPLES) + "/" + name, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+TEST(PhoneJsonTest, ReadsTheExamplePhone) {
+  Phone phone;
+  std::string problem;
+  ASSERT_TRUE(ReadPhoneJson(ReadExample("phone.json"), &phone, &problem)) << problem;
+  ASSERT_EQ(phone.devices.size(), 2u);
+  const SimDevice& iphone = phone.devices[0];
+  EXPECT_EQ(iphone.friendly_name, u"Anna's iPhone");
+  EXPECT_EQ(iphone.Find(kRootId)->children, std::vector<std::u16string>{u"s10001"});
+  EXPECT_EQ(iphone.Find(u"s10001")->type, ContentType::kFunctionalObject);
+  EXPECT_EQ(iphone.Find(u"o3000")->type, ContentType::kFolder);
+  EXPECT_EQ(iphone.Find(u"o3002")->type, ContentType::kVideo);
+  EXPECT_TRUE(iphone.Find(u"o3003")->faults.refuse);
+  EXPECT_EQ(iphone.Depth(u"o3001"), 3);
+}
+
+TEST(PhoneJsonTest, WritesWhatItReads) {
+  const std::string text = R"({"faults": ["refresh"], "devices": [
+    {"id": "d", "friendly_name": "iPhone", "faults": ["no_results", "close"],
+     "short_results": 2, "length_excludes_nul": true, "storages": [
+      {"id": "s", "name": "Internal Storage", "children": [
+        {"id": "f", "name": "202401__", "type": "folder"},
+        {"id": "a", "name": "Holiday", "file_name": "IMG_1.JPG", "refuse_code": -2147024891},
+        {"id": "b", "file_name": null, "type": null, "faults": ["copy_id", "refuse"]},
+        {"id": "g", "name": "odd", "type": "video", "children": [{"id": "c", "name": "C"}]}
+      ]}]}]})";
+  Phone phone;
+  std::string problem;
+  ASSERT_TRUE(ReadPhoneJson(text, &phone, &problem)) << problem;
+  const std::string written = WritePhoneJson(phone);
+  Phone again;
+  ASSERT_TRUE(ReadPhoneJson(written, &again, &problem)) << problem;
+  EXPECT_EQ(WritePhoneJson(again), written);
+  const SimDevice& device = again.devices[0];
+  EXPECT_TRUE(again.faults.refresh);
+  EXPECT_EQ(device.faults.short_results, 2u);
+  EXPECT_TRUE(device.faults.length_excludes_nul && device.faults.no_results && device.faults.close);
+  EXPECT_EQ(device.Find(u"f")->type, ContentType::kFolder);
+  EXPECT_EQ(device.Find(u"a")->ReadName(), u"IMG_1.JPG");
+  EXPECT_EQ(device.Find(u"a")->refuse_code, static_cast<std::int32_t>(0x80070005));
+  EXPECT_EQ(device.Find(u"b")->ReadName(), u"");
+  EXPECT_EQ(device.Find(u"b")->type, ContentType::kNone);
+  EXPECT_TRUE(device.Find(u"b")->faults.copy_id);
+  EXPECT_EQ(device.Find(u"g")->type, ContentType::kVideo);
+}
+
+TEST(PhoneJsonTest, NamesWhereTheProblemLies) {
+  struct Case {
+    const char* text;
+    const char* problem;
+  };
+  const Case cases[] = {
+      {"{\"devices\": [}", "parse error at line 1, column 14"},
+      {"[]", "must be an object"},
+      {"{}", "\"devices\" must be a list"},
+      {R"({"devices": [], "extra": 1})", "unknown key \"extra\""},
+      {R"({"faults": ["explode"], "devices": []})", "unknown fault \"explode\""},
+      {R"({"devices": [{"name": "x"}]})", "devices[0]: unknown key \"name\""},
+      {R"({"devices": [{"friendly_name": "x"}]})", "devices[0]: \"id\" must be a string"},
+      {R"({"devices": [{"id": "d"}, {"id": "d"}]})", "devices[1]: the device id is used twice"},
+      {R"({"devices": [{"id": "d", "short_results": -1}]})",
+       "devices[0]: \"short_results\" must be a count"},
+      {R"({"devices": [{"id": "d", "storages": [{"id": "s", "children": [{"id": ""}]}]}]})",
+       "devices[0].storages[0].children[0]: \"id\" must not be empty"},
+      {R"({"devices": [{"id": "d", "storages": [{"id": "s", "children": [{"id": "s"}]}]}]})",
+       "devices[0].storages[0].children[0]: id \"s\" is used twice on this device"},
+      {R"({"devices": [{"id": "d", "storages": [{"id": "DEVICE"}]}]})",
+       "devices[0].storages[0]: id \"DEVICE\" is used twice on this device"},
+      {R"({"devices": [{"id": "d", "storages": [{"id": "s", "type": "disk"}]}]})",
+       "devices[0].storages[0]: unknown type \"disk\""},
+      {R"({"devices": [{"id": "d", "storages": [{"id": "s", "name": 7}]}]})",
+       "devices[0].storages[0]: \"name\" must be a string or null"},
+      {R"({"devices": [{"id": "d", "storages": [{"id": "s", "refuse_code": 4294967296}]}]})",
+       "devices[0].storages[0]: \"refuse_code\" must be a 32-bit integer"},
+      {R"({"devices": [{"id": "d", "storages": {}}]})", "devices[0]: \"storages\" must be a list"},
+  };
+  for (const Case& test : cases) {
+    Phone phone;
+    std::string problem;
+    EXPECT_FALSE(ReadPhoneJson(test.text, &phone, &problem)) << test.text;
+    EXPECT_EQ(problem.rfind(test.problem, 0), 0u) << test.text << "\n  gave: " << problem;
+    EXPECT_EQ(problem.find('\n'), std::string::npos) << problem;
+  }
+}
+
+}  // namespace
+}  // namespace camvey::phone
