@@ -1,0 +1,31 @@
+#ifndef CAMVEY_PTP_PTP_DISPATCH_H_
+#define CAMVEY_PTP_PTP_DISPATCH_H_
+
+// What the service answers on "camvey/ptp". Method names compare as exact bytes:
+//
+//   method          answer
+//   "available"     Success: true when a device manager can be made and an Apple device
+//                   is attached, else false; arguments are ignored
+//   "deleteFiles"   no usable entry: Success with an empty list, at once; otherwise the
+//                   job's answer (ptp_reply.h), after the handler has returned, or before
+//                   when the request had to run synchronously
+//   anything else   NotImplemented
+
+#include <memory>
+
+#include "messaging/method_call.h"
+#include "messaging/method_result.h"
+
+namespace camvey::ptp {
+
+// The channel's method-call handler; keeps no state between calls. Answers held-back
+// replies of earlier calls first (reply_backlog.h). Platform thread.
+void HandlePtpCall(const flutter::MethodCall& call, std::unique_ptr<flutter::MethodResult> result);
+
+// True when the device layer makes a manager and that manager lists at least one
+// Apple device. Every failure gives false. Platform thread.
+bool IsPtpAvailable();
+
+}  // namespace camvey::ptp
+
+#endif  // CAMVEY_PTP_PTP_DISPATCH_H_

@@ -1,0 +1,31 @@
+#include "ptp/ptp_reply.h"
+
+#include <utility>
+
+#include "messaging/encodable_value.h"
+#include "ptp/wide_text.h"
+
+namespace camvey::ptp {
+
+void DeliverPtpReply(PtpReply& reply) {
+  flutter::EncodableList names;
+  names.reserve(reply.names.size());
+  for (const std::u16string& name : reply.names) {
+    names.emplace_back(WideToUtf8(name));
+  }
+  if (names.empty() && !reply.error.empty()) {
+    reply.result->Error(kPtpFailed, reply.error, nullptr);
+  } else {
+    reply.result->Success(flutter::EncodableValue(std::move(names)));
+  }
+}
+
+void CompletePtpReply(std::unique_ptr<PtpReply> reply) {
+  try {
+    DeliverPtpReply(*reply);
+  } catch (...) {
+    // The reply goes with `reply`; its unanswered result prints its own warning.
+  }
+}
+
+}  // namespace camvey::ptp

@@ -1,0 +1,24 @@
+#ifndef CAMVEY_PTP_REPLY_BACKLOG_H_
+#define CAMVEY_PTP_REPLY_BACKLOG_H_
+
+// Replies that a worker could not hand to the platform thread. A worker that has failed
+// to post its reply several times leaves it here instead of losing it; the platform
+// thread answers what it finds here whenever it next delivers a reply or takes a call
+// on "camvey/ptp". A reply left here when the process ends goes with the process, like
+// a message still in the reply window's queue.
+
+#include <memory>
+
+#include "ptp/ptp_reply.h"
+
+namespace camvey::ptp {
+
+// Takes `reply` into the backlog. Any thread.
+void HoldBackPtpReply(std::unique_ptr<PtpReply> reply);
+
+// Answers and destroys every held-back reply, oldest first. Platform thread.
+void DeliverHeldBackPtpReplies();
+
+}  // namespace camvey::ptp
+
+#endif  // CAMVEY_PTP_REPLY_BACKLOG_H_

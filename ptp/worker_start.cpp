@@ -1,0 +1,33 @@
+#include "ptp/worker_start.h"
+
+#include <system_error>
+#include <thread>
+#include <utility>
+
+namespace camvey::ptp {
+namespace {
+
+WorkerStarter installed_starter = nullptr;
+
+}  // namespace
+
+bool StartDetachedThread(std::function<void()> body) {
+  std::thread thread;
+  try {
+    thread = std::thread(std::move(body));
+  } catch (const std::system_error&) {
+    return false;
+  }
+  // A thread that has just started is joinable, so detaching it cannot fail.
+  thread.detach();
+  return true;
+}
+
+void SetWorkerStarter(WorkerStarter starter) { installed_starter = starter; }
+
+bool StartWorker(std::function<void()> body) {
+  WorkerStarter starter = installed_starter != nullptr ? installed_starter : &StartDetachedThread;
+  return starter(std::move(body));
+}
+
+}  // namespace camvey::ptp

@@ -1,0 +1,170 @@
+#include "ptp/ptp_dispatch.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ptp/reply_delivery.h"
+#include "tests/messaging/stderr_capture.h"
+#include "tests/ptp/service_fixture.h"
+
+namespace camvey::ptp {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+using PtpDispatchTest = PtpServiceTest;
+
+// A delivery that can never carry a reply, as when no reply window can be made.
+class NoDelivery : public ReplyDelivery {
+ public:
+  bool Ready() override { return false; }
+  bool Post(std::unique_ptr<PtpReply>*) override {
+    ADD_FAILURE() << "posted although not ready";
+    return false;
+  }
+};
+
+TEST_F(PtpDispatchTest, AvailableTellsWhetherAnAppleDeviceIsAttached) {
+  struct Case {
+    const char* label;
+    std::string phone;
+    bool available;
+  };
+  const Case cases[] = {
+      {"Apple phone", kApplePhone, true},
+      {"no device", R"({"devices": []})", false},
+      {"only a camera",
+       R"({"devices": [{"id": "cam", "friendly_name": "Camera", "manufacturer": "Contoso"}]})",
+       false},
+      {"no device manager", R"({"faults": ["create_manager"], "devices": []})", false},
+  };
+  const std::optional<EncodableValue> arguments[] = {
+      std::nullopt, EncodableValue(), EncodableValue(EncodableList{EncodableValue(1)}),
+      Files({{"IMG_0001.HEIC", "202401"}}), EncodableValue("x")};
+  for (const Case& test : cases) {
+    UsePhone(test.phone);
+    for (const std::optional<EncodableValue>& argument : arguments) {
+      SCOPED_TRACE(test.label);
+      const engine_standin::MessageId id =
+          argument ? Call("available", *argument) : Call("available");
+      EXPECT_EQ(AnswerTo(id), SuccessBytes(EncodableValue(test.available)));
+    }
+  }
+  EXPECT_THAT(phone_.deleted, IsEmpty());
+  EXPECT_EQ(Workers::started(), 0);
+}
+
+TEST_F(PtpDispatchTest, WithoutDeviceSupportNothingIsAvailable) {
+  EXPECT_EQ(AnswerTo(Call("available")), SuccessBytes(EncodableValue(false)));
+  EXPECT_EQ(AwaitAnswer(Call("deleteFiles", Files({{"IMG_0001.HEIC", "202401"}}))),
+            FailedBytes("wpd_unavailable"));
+}
+
+TEST_F(PtpDispatchTest, NearMissNamesAreNotImplemented) {
+  UsePhone(kApplePhone);
+  for (const char* name : {"Available", "available ", "availabl", "DeleteFiles", "deleteFiles ",
+                           "deleteFile", "deletefiles", "", "ptp"}) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(AnswerTo(Call(name, Files({{"IMG_0001.HEIC", "202401"}}))), Bytes());
+  }
+  EXPECT_THAT(phone_.deleted, IsEmpty());
+  EXPECT_EQ(Workers::started(), 0);
+}
+
+TEST_F(PtpDispatchTest, DeleteFilesWithoutUsableEntriesAnswersAnEmptyListAtOnce) {
+  UsePhone(kApplePhone);
+  int layers_made = 0;
+  SetServiceDeviceLayerFactory([&] {
+    ++layers_made;
+    return std::make_unique<phone::SimulatedDeviceLayer>(&phone_);
+  });
+  const std::optional<EncodableValue> arguments[] = {
+      std::nullopt,
+      EncodableValue(),
+      EncodableValue(EncodableList{EncodableValue("IMG_0001.HEIC")}),
+      EncodableValue(EncodableMap{{EncodableValue("names"), EncodableValue(EncodableList{})}}),
+      Files({}),
+      EncodableValue(EncodableMap{{EncodableValue("files"), EncodableValue("IMG_0001.HEIC")}}),
+      Files({{"", "202401"}}),
+  };
+  for (const std::optional<EncodableValue>& argument : arguments) {
+    const engine_standin::MessageId id =
+        argument ? Call("deleteFiles", *argument) : Call("deleteFiles");
+    EXPECT_EQ(AnswerTo(id), NamesBytes({}));
+  }
+  EXPECT_EQ(Workers::started(), 0);
+  EXPECT_EQ(layers_made, 0);
+}
+
+TEST_F(PtpDispatchTest, DeleteFilesIsAnsweredOnceAfterTheHandlerReturns) {
+  UsePhone(kApplePhone);
+  const engine_standin::MessageId id =
+      Call("deleteFiles", Files({{"img_0001.heic", "202401"}, {kFeteUtf8, "202312"}}));
+  EXPECT_EQ(AnswerTo(id), std::nullopt) << "answered before the handler returned";
+  EXPECT_EQ(Workers::started(), 1);
+
+  EXPECT_EQ(AwaitAnswer(id), NamesBytes({"IMG_0001.HEIC", kFeteUtf8}));
+  EXPECT_EQ(phone_.deleted.size(), 2u);
+  // Once answered, nothing more comes for the call; the stand-in records a second
+  // response as misuse, which the fixture checks.
+  EXPECT_EQ(ProcessReplyQueue().DeliverQueued(std::chrono::milliseconds(0)), 0u);
+}
+
+// The outcomes of the deletion pass as the application sees them, on the worker's path
+// and on the synchronous one, which must agree.
+TEST_F(PtpDispatchTest, DeleteFilesAnswersWhatThePhoneDeleted) {
+  struct Case {
+    const char* label;
+    EncodableValue files;
+    Bytes answer;
+  };
+  const Case cases[] = {
+      {"all deleted", Files({{"IMG_0001.HEIC", "202401"}}), NamesBytes({"IMG_0001.HEIC"})},
+      {"nothing found", Files({{"IMG_9999.JPG", "202401"}}), FailedBytes("not_found")},
+      {"all refused", Files({{"IMG_0003.JPG", "202401"}}), FailedBytes("delete_refused")},
+      {"partly refused", Files({{"IMG_0003.JPG", "202401"}, {kFeteUtf8, "202401"}}),
+       NamesBytes({kFeteUtf8})},
+  };
+  NoDelivery no_delivery;
+  for (bool synchronous : {false, true}) {
+    SetReplyDelivery(synchronous ? static_cast<ReplyDelivery*>(&no_delivery)
+                                 : &ProcessReplyQueue());
+    for (const Case& test : cases) {
+      SCOPED_TRACE(std::string(test.label) + (synchronous ? ", synchronous" : ", on a worker"));
+      UsePhone(kApplePhone);
+      const engine_standin::MessageId id = Call("deleteFiles", test.files);
+      if (synchronous) {
+        EXPECT_EQ(AnswerTo(id), test.answer) << "not answered before the handler returned";
+      } else {
+        EXPECT_EQ(AnswerTo(id), std::nullopt);
+        EXPECT_EQ(AwaitAnswer(id), test.answer);
+      }
+    }
+  }
+  EXPECT_EQ(Workers::started(), 4);
+}
+
+TEST_F(PtpDispatchTest, WithoutADeliveryTheRequestRunsOnThePlatformThread) {
+  UsePhone(kApplePhone);
+  NoDelivery no_delivery;
+  SetReplyDelivery(&no_delivery);
+  StderrCapture stderr_capture;
+
+  const engine_standin::MessageId id = Call("deleteFiles", Files({{"IMG_0001.HEIC", "202401"}}));
+
+  EXPECT_EQ(AnswerTo(id), NamesBytes({"IMG_0001.HEIC"}));
+  EXPECT_EQ(Workers::started(), 0);
+  EXPECT_THAT(stderr_capture.Flushes(), IsEmpty());
+  ASSERT_EQ(phone_.deleted.size(), 1u);
+  EXPECT_EQ(phone_.deleted[0].object_id, u"f/1");
+  SetReplyDelivery(&ProcessReplyQueue());
+}
+
+}  // namespace
+}  // namespace camvey::ptp

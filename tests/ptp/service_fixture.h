@@ -1,0 +1,255 @@
+#ifndef CAMVEY_TESTS_PTP_SERVICE_FIXTURE_H_
+#define CAMVEY_TESTS_PTP_SERVICE_FIXTURE_H_
+
+// Helpers for tests of the clean-up service: calls on "camvey/ptp" as the engine sends
+// them, their encoded answers, a simulated phone behind the service, and control over
+// the service's worker threads and reply delivery.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "engine/engine_project.h"
+#include "engine/flutter_engine.h"
+#include "messaging/encodable_value.h"
+#include "messaging/method_call.h"
+#include "messaging/method_result.h"
+#include "messaging/standard_method_codec.h"
+#include "ptp/ptp_channel.h"
+#include "ptp/reply_delivery.h"
+#include "ptp/reply_queue.h"
+#include "ptp/service_device_layer.h"
+#include "ptp/worker_start.h"
+#include "standins/engine/engine_standin.h"
+#include "standins/phone/phone_json.h"
+#include "standins/phone/phone_model.h"
+#include "standins/phone/simulated_device_layer.h"
+#include "tests/standins/engine/standin_fixture.h"
+
+namespace camvey::ptp {
+
+using Bytes = std::vector<uint8_t>;
+using flutter::EncodableList;
+using flutter::EncodableMap;
+using flutter::EncodableValue;
+
+inline const flutter::StandardMethodCodec& Codec() {
+  return flutter::StandardMethodCodec::GetInstance();
+}
+
+inline Bytes SuccessBytes(const EncodableValue& value) {
+  return *Codec().EncodeSuccessEnvelope(&value);
+}
+
+// A success carrying the list of `names`.
+inline Bytes NamesBytes(const std::vector<std::string>& names) {
+  EncodableList list;
+  for (const std::string& name : names) list.emplace_back(name);
+  return SuccessBytes(EncodableValue(list));
+}
+
+// The failure of a request: "ptp_failed" with `code` as message and no details.
+inline Bytes FailedBytes(const std::string& code) {
+  return *Codec().EncodeErrorEnvelope("ptp_failed", code, nullptr);
+}
+
+// The "files" argument of "deleteFiles" for (name, month) pairs.
+inline EncodableValue Files(const std::vector<std::pair<std::string, std::string>>& files) {
+  EncodableList list;
+  for (const auto& [name, month] : files) {
+    list.emplace_back(EncodableMap{{EncodableValue("name"), EncodableValue(name)},
+                                   {EncodableValue("month"), EncodableValue(month)}});
+  }
+  return EncodableValue(EncodableMap{{EncodableValue("files"), EncodableValue(list)}});
+}
+
+inline phone::Phone PhoneFrom(const std::string& json) {
+  phone::Phone phone;
+  std::string problem;
+  EXPECT_TRUE(phone::ReadPhoneJson(json, &phone, &problem)) << problem;
+  return phone;
+}
+
+// One Apple phone whose January 2024 folder holds IMG_0001.HEIC, "Fête.JPG" and
+// IMG_0003.JPG, which the phone refuses to delete.
+inline constexpr char kApplePhone[] = R"({"devices": [{
+  "id": "usb#iphone", "friendly_name": "Anna's iPhone", "manufacturer": "Apple Inc.",
+  "storages": [{"id": "s", "name": "Internal Storage", "children": [
+    {"id": "f", "name": "202401__", "children": [
+      {"id": "f/1", "name": "IMG_0001.HEIC"},
+      {"id": "f/2", "name": "F\u00eate.JPG"},
+      {"id": "f/3", "name": "IMG_0003.JPG", "faults": ["refuse"]}]}]}]}]})";
+inline constexpr char kFeteUtf8[] = "F\xC3\xAAte.JPG";
+
+// A MethodResult that keeps its answer encoded, counts its answers and says when it is
+// destroyed.
+class RecordingResult : public flutter::MethodResult {
+ public:
+  struct Record {
+    int answers = 0;
+    Bytes answer;  // the last answer; empty for NotImplemented
+    bool destroyed = false;
+  };
+
+  explicit RecordingResult(Record* record, bool throws = false)
+      : record_(record), throws_(throws) {}
+  ~RecordingResult() override { record_->destroyed = true; }
+
+  using flutter::MethodResult::Success;
+  void Success(const EncodableValue* result) override {
+    Answer(*Codec().EncodeSuccessEnvelope(result));
+  }
+  void Error(const std::string& code, const std::string& message,
+             const EncodableValue* details) override {
+    Answer(*Codec().EncodeErrorEnvelope(code, message, details));
+  }
+  void NotImplemented() override { Answer({}); }
+
+ private:
+  void Answer(Bytes bytes) {
+    ++record_->answers;
+    record_->answer = std::move(bytes);
+    if (throws_) throw std::runtime_error("answer failed");
+  }
+
+  Record* record_;
+  bool throws_;
+};
+
+// The service's worker starters for tests. Counted starts every worker on a detached
+// thread as the service would, and counts it until its body has returned, so that a
+// test can wait until no worker touches anything any more.
+class Workers {
+ public:
+  static bool CountedStart(std::function<void()> body) {
+    State& state = TheState();
+    {
+      std::lock_guard<std::mutex> lock(state.mutex);
+      ++state.started;
+      ++state.running;
+    }
+    const bool started = StartDetachedThread([body = std::move(body)] {
+      body();
+      State& ending = TheState();
+      std::lock_guard<std::mutex> lock(ending.mutex);
+      --ending.running;
+      ending.ended.notify_all();
+    });
+    if (!started) {
+      std::lock_guard<std::mutex> lock(state.mutex);
+      --state.running;
+    }
+    return started;
+  }
+
+  // Starts nothing, as when the system has no thread to give.
+  static bool Refuse(std::function<void()>) { return false; }
+
+  static void ResetCount() {
+    std::lock_guard<std::mutex> lock(TheState().mutex);
+    TheState().started = 0;
+  }
+  static int started() {
+    std::lock_guard<std::mutex> lock(TheState().mutex);
+    return TheState().started;
+  }
+  static bool WaitUntilAllEnded() {
+    State& state = TheState();
+    std::unique_lock<std::mutex> lock(state.mutex);
+    return state.ended.wait_for(lock, std::chrono::seconds(20),
+                                [&state] { return state.running == 0; });
+  }
+
+ private:
+  struct State {
+    std::mutex mutex;
+    std::condition_variable ended;
+    int started = 0;
+    int running = 0;
+  };
+  static State& TheState() {
+    static State* const state = new State;
+    return *state;
+  }
+};
+
+// The service registered on a FlutterEngine over the engine stand-in, with counted
+// workers, replies through the process's reply queue (the test drains it as the
+// platform thread's loop would) and no device support until the test picks a phone.
+class PtpServiceTest : public EngineStandinTest {
+ protected:
+  PtpServiceTest() {
+    Workers::ResetCount();
+    SetWorkerStarter(&Workers::CountedStart);
+    SetReplyDelivery(&ProcessReplyQueue());
+    RegisterPtpChannel(engine_);
+  }
+
+  ~PtpServiceTest() override {
+    EXPECT_TRUE(Workers::WaitUntilAllEnded()) << "a worker is still running";
+    EXPECT_EQ(ProcessReplyQueue().DeliverQueued(std::chrono::milliseconds(0)), 0u)
+        << "a reply was never drained";
+    SetServiceDeviceLayerFactory(nullptr);
+    SetReplyDelivery(nullptr);
+    SetWorkerStarter(nullptr);
+  }
+
+  // Puts the phone read from `json` behind the service, one request at a time.
+  void UsePhone(const std::string& json) {
+    phone_ = PhoneFrom(json);
+    SetServiceDeviceLayerFactory(
+        [this] { return std::make_unique<phone::SimulatedDeviceLayer>(&phone_); });
+  }
+
+  // Sends a call on "camvey/ptp" as the engine does; the handler has returned when this
+  // returns.
+  engine_standin::MessageId Call(const std::string& method,
+                                 std::unique_ptr<EncodableValue> arguments = nullptr) {
+    const flutter::MethodCall call(method, std::move(arguments));
+    const std::optional<engine_standin::MessageId> id =
+        engine_standin::InjectMessage(messenger_, kPtpChannelName, *Codec().EncodeMethodCall(call));
+    EXPECT_TRUE(id.has_value()) << "no handler on the channel";
+    return id.value_or(0);
+  }
+  engine_standin::MessageId Call(const std::string& method, const EncodableValue& arguments) {
+    return Call(method, std::make_unique<EncodableValue>(arguments));
+  }
+
+  // The answer to `id` if it has come.
+  static std::optional<Bytes> AnswerTo(engine_standin::MessageId id) {
+    std::optional<engine_standin::Response> response = engine_standin::ResponseTo(id);
+    if (!response) return std::nullopt;
+    EXPECT_TRUE(response->sent_under_lock);
+    return response->bytes;
+  }
+
+  // Drains the reply queue, as the platform thread would, until `id` is answered or
+  // a generous time has passed.
+  static std::optional<Bytes> AwaitAnswer(engine_standin::MessageId id) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!engine_standin::ResponseTo(id) && std::chrono::steady_clock::now() < deadline) {
+      ProcessReplyQueue().DeliverQueued(std::chrono::milliseconds(20));
+    }
+    return AnswerTo(id);
+  }
+
+  flutter::FlutterEngine engine_{flutter::EngineProject(u"data")};
+  FlutterDesktopMessengerRef messenger_ =
+      FlutterDesktopEngineGetMessenger(engine_standin::Engines().at(0));
+  phone::Phone phone_;
+};
+
+}  // namespace camvey::ptp
+
+#endif  // CAMVEY_TESTS_PTP_SERVICE_FIXTURE_H_
