@@ -80,7 +80,7 @@ void BinaryMessengerImpl::ForwardIncomingMessage(FlutterDesktopMessengerRef mess
                                                  const FlutterDesktopMessage* message,
                                                  void* user_data) {
   auto pending = std::make_shared<PendingResponse>(messenger, message->response_handle);
-  BinaryReply reply = [pending](const uint8_t* data, size_t data_size) {
+  BinaryReply reply = [pending = std::move(pending)](const uint8_t* data, size_t data_size) {
     pending->Send(data, data_size);
   };
   const auto& handler = *static_cast<const BinaryMessageHandler*>(user_data);

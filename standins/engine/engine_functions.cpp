@@ -83,7 +83,7 @@ std::string RegistrarName(FlutterDesktopPluginRegistrarRef registrar) {
       }
     }
   }
-  state.Fail("engine_standin::RegistrarName: not a registrar handle");
+  state.FailLocked("engine_standin::RegistrarName: not a registrar handle");
   return std::string();
 }
 
@@ -115,7 +115,7 @@ FlutterDesktopEngineRef FlutterDesktopEngineCreate(
   State& state = State::Get();
   std::lock_guard<std::mutex> guard(state.mutex);
   if (engine_properties == nullptr) {
-    state.Fail("FlutterDesktopEngineCreate: no properties");
+    state.FailLocked("FlutterDesktopEngineCreate: no properties");
     return nullptr;
   }
   if (state.engine_creation_fails) {
@@ -138,11 +138,11 @@ bool FlutterDesktopEngineDestroy(FlutterDesktopEngineRef engine) {
   }
   ++known->record.destroy_calls;
   if (known->record.handed_over) {
-    state.Fail("FlutterDesktopEngineDestroy: the engine belongs to a view controller");
+    state.FailLocked("FlutterDesktopEngineDestroy: the engine belongs to a view controller");
     return false;
   }
   if (!known->record.running) {
-    state.Fail("FlutterDesktopEngineDestroy: the engine has already ended");
+    state.FailLocked("FlutterDesktopEngineDestroy: the engine has already ended");
     return false;
   }
   State::EndEngine(known);

@@ -112,11 +112,12 @@ struct Response {
 // The answer to an injected message, once it has come.
 std::optional<Response> ResponseTo(MessageId id);
 
-// InjectMessage and, when the answer came during the call, that answer; the message's
-// record is then dropped, so that long benchmark loops do not grow the stand-in.
-std::optional<std::vector<uint8_t>> ExchangeMessage(FlutterDesktopMessengerRef messenger,
-                                                    const std::string& channel,
-                                                    const std::vector<uint8_t>& message);
+// InjectMessage and, when the answer came during the call, that answer in `*response`
+// (its capacity reused). The message's record is then retired and its slot reused, so
+// that long benchmark loops neither grow the stand-in nor allocate; its response handle
+// must not be used again. False when no answer came.
+bool ExchangeMessage(FlutterDesktopMessengerRef messenger, const std::string& channel,
+                     const std::vector<uint8_t>& message, std::vector<uint8_t>* response);
 
 struct SentMessage {
   std::string channel;

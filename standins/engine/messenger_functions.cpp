@@ -12,8 +12,25 @@ namespace engine_standin {
 
 namespace {
 
+constexpr uint32_t kSlotBits = 32;
+
 std::vector<uint8_t> CopyBytes(const uint8_t* data, size_t size) {
   return data != nullptr ? std::vector<uint8_t>(data, data + size) : std::vector<uint8_t>();
+}
+
+// The slot of message `id` while that message is not retired; null otherwise. Callers
+// hold State::mutex.
+FlutterDesktopMessageResponseHandle* FindMessage(State& state, MessageId id) {
+  const uint64_t slot = id & ((uint64_t{1} << kSlotBits) - 1);
+  if (slot >= state.messages.size()) {
+    return nullptr;
+  }
+  FlutterDesktopMessageResponseHandle& message = state.messages[slot];
+  if (message.generation != (id >> kSlotBits) ||
+      message.state.load(std::memory_order_acquire) == ResponseState::kFree) {
+    return nullptr;
+  }
+  return &message;
 }
 
 }  // namespace
@@ -21,11 +38,11 @@ std::vector<uint8_t> CopyBytes(const uint8_t* data, size_t size) {
 std::optional<ChannelCallback> CallbackOn(FlutterDesktopMessengerRef messenger,
                                           const std::string& channel) {
   State& state = State::Get();
-  std::lock_guard<std::mutex> guard(state.mutex);
-  FlutterDesktopMessenger* known = state.FindMessenger(messenger, "engine_standin::CallbackOn");
+  FlutterDesktopMessenger* known = state.CheckMessenger(messenger, "engine_standin::CallbackOn");
   if (known == nullptr) {
     return std::nullopt;
   }
+  std::lock_guard<std::mutex> guard(state.mutex);
   auto found = known->callbacks.find(channel);
   if (found == known->callbacks.end()) {
     return std::nullopt;
@@ -35,12 +52,12 @@ std::optional<ChannelCallback> CallbackOn(FlutterDesktopMessengerRef messenger,
 
 int SetCallbackCalls(FlutterDesktopMessengerRef messenger, const std::string& channel) {
   State& state = State::Get();
-  std::lock_guard<std::mutex> guard(state.mutex);
   FlutterDesktopMessenger* known =
-      state.FindMessenger(messenger, "engine_standin::SetCallbackCalls");
+      state.CheckMessenger(messenger, "engine_standin::SetCallbackCalls");
   if (known == nullptr) {
     return 0;
   }
+  std::lock_guard<std::mutex> guard(state.mutex);
   auto found = known->set_callback_calls.find(channel);
   return found != known->set_callback_calls.end() ? found->second : 0;
 }
@@ -49,31 +66,37 @@ std::optional<MessageId> InjectMessage(FlutterDesktopMessengerRef messenger,
                                        const std::string& channel,
                                        const std::vector<uint8_t>& message) {
   State& state = State::Get();
+  FlutterDesktopMessenger* known = state.CheckMessenger(messenger, "engine_standin::InjectMessage");
+  if (known == nullptr || !known->available) {
+    return std::nullopt;
+  }
   ChannelCallback callback;
+  FlutterDesktopMessageResponseHandle* handle = nullptr;
   MessageId id = 0;
-  const FlutterDesktopMessageResponseHandle* handle = nullptr;
   {
     std::lock_guard<std::mutex> guard(state.mutex);
-    FlutterDesktopMessenger* known =
-        state.FindMessenger(messenger, "engine_standin::InjectMessage");
-    if (known == nullptr || !known->available) {
-      return std::nullopt;
-    }
     auto found = known->callbacks.find(channel);
     if (found == known->callbacks.end()) {
       return std::nullopt;
     }
     callback = found->second;
-    id = state.next_message_id++;
-    MessageRecord record;
-    record.messenger = known;
-    record.handle = std::make_unique<FlutterDesktopMessageResponseHandle>();
-    handle = record.handle.get();
-    state.response_handles.emplace(handle, id);
-    state.messages.emplace(id, std::move(record));
+    uint64_t slot = 0;
+    if (state.free_message_slots.empty()) {
+      slot = state.messages.size();
+      state.messages.emplace_back();
+    } else {
+      slot = state.free_message_slots.back();
+      state.free_message_slots.pop_back();
+    }
+    handle = &state.messages[slot];
+    handle->messenger = known;
+    ++handle->generation;
+    handle->response.bytes.clear();
+    handle->state.store(ResponseState::kPending, std::memory_order_release);
+    id = (uint64_t{handle->generation} << kSlotBits) | slot;
   }
-  FlutterDesktopMessage delivered = {sizeof(FlutterDesktopMessage), channel.c_str(), message.data(),
-                                     message.size(), handle};
+  const FlutterDesktopMessage delivered = {sizeof(FlutterDesktopMessage), channel.c_str(),
+                                           message.data(), message.size(), handle};
   callback.callback(messenger, &delivered, callback.user_data);
   return id;
 }
@@ -81,50 +104,56 @@ std::optional<MessageId> InjectMessage(FlutterDesktopMessengerRef messenger,
 std::optional<Response> ResponseTo(MessageId id) {
   State& state = State::Get();
   std::lock_guard<std::mutex> guard(state.mutex);
-  auto found = state.messages.find(id);
-  if (found == state.messages.end()) {
-    state.Fail("engine_standin::ResponseTo: no message " + std::to_string(id));
+  FlutterDesktopMessageResponseHandle* message = FindMessage(state, id);
+  if (message == nullptr) {
+    state.FailLocked("engine_standin::ResponseTo: no message " + std::to_string(id));
     return std::nullopt;
   }
-  return found->second.response;
+  if (message->state.load(std::memory_order_acquire) != ResponseState::kAnswered) {
+    return std::nullopt;
+  }
+  return message->response;
 }
 
-std::optional<std::vector<uint8_t>> ExchangeMessage(FlutterDesktopMessengerRef messenger,
-                                                    const std::string& channel,
-                                                    const std::vector<uint8_t>& message) {
+bool ExchangeMessage(FlutterDesktopMessengerRef messenger, const std::string& channel,
+                     const std::vector<uint8_t>& message, std::vector<uint8_t>* response) {
   std::optional<MessageId> id = InjectMessage(messenger, channel, message);
   if (!id) {
-    return std::nullopt;
+    return false;
   }
   State& state = State::Get();
   std::lock_guard<std::mutex> guard(state.mutex);
-  auto found = state.messages.find(*id);
-  if (found == state.messages.end() || !found->second.response) {
-    return std::nullopt;
+  FlutterDesktopMessageResponseHandle* record = FindMessage(state, *id);
+  if (record == nullptr ||
+      record->state.load(std::memory_order_acquire) != ResponseState::kAnswered) {
+    return false;
   }
-  std::vector<uint8_t> bytes = std::move(found->second.response->bytes);
-  state.response_handles.erase(found->second.handle.get());
-  state.messages.erase(found);
-  return bytes;
+  response->assign(record->response.bytes.begin(), record->response.bytes.end());
+  record->state.store(ResponseState::kFree, std::memory_order_relaxed);
+  state.free_message_slots.push_back(static_cast<uint32_t>(*id & ((uint64_t{1} << kSlotBits) - 1)));
+  return true;
 }
 
 std::vector<SentMessage> SentMessages(FlutterDesktopMessengerRef messenger) {
   State& state = State::Get();
+  FlutterDesktopMessenger* known = state.CheckMessenger(messenger, "engine_standin::SentMessages");
+  if (known == nullptr) {
+    return {};
+  }
   std::lock_guard<std::mutex> guard(state.mutex);
-  FlutterDesktopMessenger* known = state.FindMessenger(messenger, "engine_standin::SentMessages");
-  return known != nullptr ? known->sent : std::vector<SentMessage>();
+  return known->sent;
 }
 
 bool DeliverReply(FlutterDesktopMessengerRef messenger, size_t index,
                   const std::vector<uint8_t>& reply) {
   State& state = State::Get();
+  FlutterDesktopMessenger* known = state.CheckMessenger(messenger, "engine_standin::DeliverReply");
+  if (known == nullptr) {
+    return false;
+  }
   PendingReply pending;
   {
     std::lock_guard<std::mutex> guard(state.mutex);
-    FlutterDesktopMessenger* known = state.FindMessenger(messenger, "engine_standin::DeliverReply");
-    if (known == nullptr) {
-      return false;
-    }
     auto found = known->pending_replies.find(index);
     if (found == known->pending_replies.end()) {
       return false;
@@ -138,18 +167,17 @@ bool DeliverReply(FlutterDesktopMessengerRef messenger, size_t index,
 
 void SetSendWithReplyRefused(FlutterDesktopMessengerRef messenger, bool refused) {
   State& state = State::Get();
-  std::lock_guard<std::mutex> guard(state.mutex);
   FlutterDesktopMessenger* known =
-      state.FindMessenger(messenger, "engine_standin::SetSendWithReplyRefused");
+      state.CheckMessenger(messenger, "engine_standin::SetSendWithReplyRefused");
   if (known != nullptr) {
+    std::lock_guard<std::mutex> guard(state.mutex);
     known->send_with_reply_refused = refused;
   }
 }
 
 void SetAvailable(FlutterDesktopMessengerRef messenger, bool available) {
   State& state = State::Get();
-  std::lock_guard<std::mutex> guard(state.mutex);
-  FlutterDesktopMessenger* known = state.FindMessenger(messenger, "engine_standin::SetAvailable");
+  FlutterDesktopMessenger* known = state.CheckMessenger(messenger, "engine_standin::SetAvailable");
   if (known != nullptr) {
     known->available = available;
   }
@@ -157,31 +185,33 @@ void SetAvailable(FlutterDesktopMessengerRef messenger, bool available) {
 
 }  // namespace engine_standin
 
+using engine_standin::ResponseState;
 using engine_standin::State;
 
 bool FlutterDesktopMessengerSend(FlutterDesktopMessengerRef messenger, const char* channel,
                                  const uint8_t* message, size_t message_size) {
   State& state = State::Get();
-  std::lock_guard<std::mutex> guard(state.mutex);
-  FlutterDesktopMessenger* known = state.FindMessenger(messenger, "FlutterDesktopMessengerSend");
+  FlutterDesktopMessenger* known = state.CheckMessenger(messenger, "FlutterDesktopMessengerSend");
   if (known == nullptr || channel == nullptr) {
     return false;
   }
+  const bool accepted = known->available;
+  std::lock_guard<std::mutex> guard(state.mutex);
   known->sent.push_back(
-      {channel, engine_standin::CopyBytes(message, message_size), false, known->available});
-  return known->available;
+      {channel, engine_standin::CopyBytes(message, message_size), false, accepted});
+  return accepted;
 }
 
 bool FlutterDesktopMessengerSendWithReply(FlutterDesktopMessengerRef messenger, const char* channel,
                                           const uint8_t* message, size_t message_size,
                                           FlutterDesktopBinaryReply reply, void* user_data) {
   State& state = State::Get();
-  std::lock_guard<std::mutex> guard(state.mutex);
   FlutterDesktopMessenger* known =
-      state.FindMessenger(messenger, "FlutterDesktopMessengerSendWithReply");
+      state.CheckMessenger(messenger, "FlutterDesktopMessengerSendWithReply");
   if (known == nullptr || channel == nullptr || reply == nullptr) {
     return false;
   }
+  std::lock_guard<std::mutex> guard(state.mutex);
   const bool accepted = known->available && !known->send_with_reply_refused;
   known->sent.push_back(
       {channel, engine_standin::CopyBytes(message, message_size), true, accepted});
@@ -194,16 +224,16 @@ bool FlutterDesktopMessengerSendWithReply(FlutterDesktopMessengerRef messenger, 
 void FlutterDesktopMessengerSetCallback(FlutterDesktopMessengerRef messenger, const char* channel,
                                         FlutterDesktopMessageCallback callback, void* user_data) {
   State& state = State::Get();
-  std::lock_guard<std::mutex> guard(state.mutex);
   FlutterDesktopMessenger* known =
-      state.FindMessenger(messenger, "FlutterDesktopMessengerSetCallback");
+      state.CheckMessenger(messenger, "FlutterDesktopMessengerSetCallback");
   if (known == nullptr || channel == nullptr) {
     return;
   }
+  std::lock_guard<std::mutex> guard(state.mutex);
   ++known->set_callback_calls[channel];
   if (callback == nullptr) {
     if (user_data != nullptr) {
-      state.Fail("FlutterDesktopMessengerSetCallback: user data without a callback");
+      state.FailLocked("FlutterDesktopMessengerSetCallback: user data without a callback");
     }
     known->callbacks.erase(channel);
     return;
@@ -215,99 +245,80 @@ void FlutterDesktopMessengerSendResponse(FlutterDesktopMessengerRef messenger,
                                          const FlutterDesktopMessageResponseHandle* handle,
                                          const uint8_t* data, size_t data_length) {
   State& state = State::Get();
-  std::lock_guard<std::mutex> guard(state.mutex);
   FlutterDesktopMessenger* known =
-      state.FindMessenger(messenger, "FlutterDesktopMessengerSendResponse");
+      state.CheckMessenger(messenger, "FlutterDesktopMessengerSendResponse");
   if (known == nullptr) {
     return;
   }
-  auto id = state.response_handles.find(handle);
-  if (id == state.response_handles.end()) {
-    state.Fail("FlutterDesktopMessengerSendResponse: unknown response handle");
-    return;
-  }
-  engine_standin::MessageRecord& record = state.messages.at(id->second);
-  if (record.messenger != known) {
-    state.Fail("FlutterDesktopMessengerSendResponse: response handle of another messenger");
-    return;
-  }
-  if (record.response) {
-    state.Fail("FlutterDesktopMessengerSendResponse: response handle of message " +
-               std::to_string(id->second) + " used twice");
+  if (handle == nullptr || handle->messenger != known) {
+    state.Fail("FlutterDesktopMessengerSendResponse: not a response handle of this messenger");
     return;
   }
   if (!known->available) {
     state.Fail("FlutterDesktopMessengerSendResponse: the engine is gone");
     return;
   }
-  record.response = engine_standin::Response{engine_standin::CopyBytes(data, data_length),
-                                             data == nullptr, known->lock.HeldByCallingThread()};
+  // The stand-in owns every message record; the handle is const only to the host.
+  auto* message = const_cast<FlutterDesktopMessageResponseHandle*>(handle);
+  ResponseState expected = ResponseState::kPending;
+  if (!message->state.compare_exchange_strong(expected, ResponseState::kSending,
+                                              std::memory_order_acquire)) {
+    state.Fail("FlutterDesktopMessengerSendResponse: response handle used twice");
+    return;
+  }
+  message->response.data_was_null = data == nullptr;
+  if (data != nullptr) {
+    message->response.bytes.assign(data, data + data_length);
+  }
+  message->response.sent_under_lock = known->lock.HeldByCallingThread();
+  message->state.store(ResponseState::kAnswered, std::memory_order_release);
 }
 
 FlutterDesktopMessengerRef FlutterDesktopMessengerAddRef(FlutterDesktopMessengerRef messenger) {
   State& state = State::Get();
-  std::lock_guard<std::mutex> guard(state.mutex);
-  ++state.counts.add_refs;
-  FlutterDesktopMessenger* known = state.FindMessenger(messenger, "FlutterDesktopMessengerAddRef");
-  if (known != nullptr) {
-    ++known->references;
+  if (state.CheckMessenger(messenger, "FlutterDesktopMessengerAddRef") != nullptr) {
+    ++state.add_refs;
   }
   return messenger;
 }
 
 void FlutterDesktopMessengerRelease(FlutterDesktopMessengerRef messenger) {
   State& state = State::Get();
-  std::lock_guard<std::mutex> guard(state.mutex);
-  ++state.counts.releases;
-  FlutterDesktopMessenger* known = state.FindMessenger(messenger, "FlutterDesktopMessengerRelease");
-  if (known == nullptr) {
+  if (state.CheckMessenger(messenger, "FlutterDesktopMessengerRelease") == nullptr) {
     return;
   }
-  if (known->references == 0) {
+  // References are counted over all messengers: a test has one engine at a time.
+  if (++state.releases > state.add_refs) {
     state.Fail("FlutterDesktopMessengerRelease: more releases than references");
-    return;
   }
-  --known->references;
 }
 
 FlutterDesktopMessengerRef FlutterDesktopMessengerLock(FlutterDesktopMessengerRef messenger) {
   State& state = State::Get();
-  FlutterDesktopMessenger* known = nullptr;
-  {
-    std::lock_guard<std::mutex> guard(state.mutex);
-    known = state.FindMessenger(messenger, "FlutterDesktopMessengerLock");
-  }
+  FlutterDesktopMessenger* known = state.CheckMessenger(messenger, "FlutterDesktopMessengerLock");
   if (known == nullptr) {
     return nullptr;
   }
   known->lock.Lock();
-  std::lock_guard<std::mutex> guard(state.mutex);
-  ++state.counts.locks;
+  ++state.locks;
   return messenger;
 }
 
 void FlutterDesktopMessengerUnlock(FlutterDesktopMessengerRef messenger) {
   State& state = State::Get();
-  FlutterDesktopMessenger* known = nullptr;
-  {
-    std::lock_guard<std::mutex> guard(state.mutex);
-    known = state.FindMessenger(messenger, "FlutterDesktopMessengerUnlock");
-  }
+  FlutterDesktopMessenger* known = state.CheckMessenger(messenger, "FlutterDesktopMessengerUnlock");
   if (known == nullptr) {
     return;
   }
-  const bool held_here = known->lock.Unlock();
-  std::lock_guard<std::mutex> guard(state.mutex);
-  ++state.counts.unlocks;
-  if (!held_here) {
+  ++state.unlocks;
+  if (!known->lock.Unlock()) {
     state.Fail("FlutterDesktopMessengerUnlock: the calling thread did not hold the lock");
   }
 }
 
 bool FlutterDesktopMessengerIsAvailable(FlutterDesktopMessengerRef messenger) {
   State& state = State::Get();
-  std::lock_guard<std::mutex> guard(state.mutex);
   FlutterDesktopMessenger* known =
-      state.FindMessenger(messenger, "FlutterDesktopMessengerIsAvailable");
+      state.CheckMessenger(messenger, "FlutterDesktopMessengerIsAvailable");
   return known != nullptr && known->available;
 }

@@ -1,33 +1,32 @@
 #include "standins/engine/standin_state.h"
 
 #include <string>
+#include <utility>
 
 namespace engine_standin {
 
 void EngineLock::Lock() {
-  std::unique_lock<std::mutex> guard(mutex_);
-  released_.wait(guard, [this] { return !held_; });
-  held_ = true;
-  owner_ = std::this_thread::get_id();
+  while (held_.exchange(true, std::memory_order_acquire)) {
+    std::this_thread::yield();
+  }
+  holder_.store(std::this_thread::get_id(), std::memory_order_relaxed);
 }
 
 bool EngineLock::Unlock() {
-  std::lock_guard<std::mutex> guard(mutex_);
-  const bool held_here = held_ && owner_ == std::this_thread::get_id();
-  held_ = false;
-  owner_ = std::thread::id();
-  released_.notify_one();
+  const bool held_here = HeldByCallingThread();
+  holder_.store(std::thread::id(), std::memory_order_relaxed);
+  held_.store(false, std::memory_order_release);
   return held_here;
 }
 
-bool EngineLock::HeldByCallingThread() {
-  std::lock_guard<std::mutex> guard(mutex_);
-  return held_ && owner_ == std::this_thread::get_id();
+bool EngineLock::HeldByCallingThread() const {
+  return held_.load(std::memory_order_acquire) &&
+         holder_.load(std::memory_order_relaxed) == std::this_thread::get_id();
 }
 
-State& State::Get() {
-  static State* const state = new State();
-  return *state;
+void State::Fail(std::string description) {
+  std::lock_guard<std::mutex> guard(mutex);
+  FailLocked(std::move(description));
 }
 
 FlutterDesktopEngine* State::FindEngine(FlutterDesktopEngineRef engine, const char* function) {
@@ -36,18 +35,7 @@ FlutterDesktopEngine* State::FindEngine(FlutterDesktopEngineRef engine, const ch
       return known.get();
     }
   }
-  Fail(std::string(function) + ": not an engine handle");
-  return nullptr;
-}
-
-FlutterDesktopMessenger* State::FindMessenger(FlutterDesktopMessengerRef messenger,
-                                              const char* function) {
-  for (const auto& known : engines) {
-    if (&known->messenger == messenger) {
-      return &known->messenger;
-    }
-  }
-  Fail(std::string(function) + ": not a messenger handle");
+  FailLocked(std::string(function) + ": not an engine handle");
   return nullptr;
 }
 
@@ -62,10 +50,12 @@ void Reset() {
   State& state = State::Get();
   std::lock_guard<std::mutex> guard(state.mutex);
   state.failures.clear();
-  state.counts = CallCounts();
+  state.add_refs = 0;
+  state.releases = 0;
+  state.locks = 0;
+  state.unlocks = 0;
   state.messages.clear();
-  state.response_handles.clear();
-  state.next_message_id = 1;
+  state.free_message_slots.clear();
   state.engines.clear();
   state.engine_creation_fails = false;
   state.withheld_registrars.clear();
@@ -81,8 +71,12 @@ std::vector<std::string> Failures() {
 
 CallCounts Counts() {
   State& state = State::Get();
-  std::lock_guard<std::mutex> guard(state.mutex);
-  return state.counts;
+  CallCounts counts;
+  counts.add_refs = state.add_refs;
+  counts.releases = state.releases;
+  counts.locks = state.locks;
+  counts.unlocks = state.unlocks;
+  return counts;
 }
 
 }  // namespace engine_standin

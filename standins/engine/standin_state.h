@@ -2,19 +2,21 @@
 #define CAMVEY_STANDINS_ENGINE_STANDIN_STATE_H_
 
 // The stand-in's objects and records, shared by its source files; not for tests (they use
-// engine_standin.h). Everything is guarded by State::mutex except each messenger's
-// EngineLock, which guards itself. Callbacks into the host are made with no lock held.
+// engine_standin.h). State::mutex guards everything except the atomics, which carry
+// what a reply touches from any thread (references, lock, availability, call counts,
+// a message's answer), so that a reply takes no stand-in mutex besides the messenger
+// lock it asks for. Callbacks into the host are made with no mutex held.
 
-#include <condition_variable>
+#include <atomic>
 #include <cstddef>
+#include <cstdint>
+#include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
-#include <optional>
 #include <set>
 #include <string>
 #include <thread>
-#include <unordered_map>
 #include <vector>
 
 #include "engine/flutter_desktop_api.h"
@@ -22,21 +24,20 @@
 
 namespace engine_standin {
 
-// The messenger lock the host takes around a response: a real lock that blocks other
-// threads, and that tells misuse apart instead of invoking undefined behaviour.
+// The messenger lock the host takes around a response. It excludes other threads like
+// a mutex (waiting threads yield until it is free), may be released by any thread
+// without undefined behaviour, and knows its holder so that misuse can be told apart.
 class EngineLock {
  public:
   void Lock();
-  // Releases the lock. False when the calling thread did not hold it (the lock is then
-  // released anyway if another thread held it, so that the test goes on).
+  // Releases the lock. False when the calling thread did not hold it; a lock that
+  // another thread held is released all the same, so that the test goes on.
   bool Unlock();
-  bool HeldByCallingThread();
+  bool HeldByCallingThread() const;
 
  private:
-  std::mutex mutex_;
-  std::condition_variable released_;
-  bool held_ = false;
-  std::thread::id owner_;
+  std::atomic<bool> held_{false};
+  std::atomic<std::thread::id> holder_{std::thread::id()};
 };
 
 struct PendingReply {
@@ -44,14 +45,21 @@ struct PendingReply {
   void* user_data = nullptr;
 };
 
+// The life of one incoming message's response handle.
+enum class ResponseState { kFree, kPending, kSending, kAnswered };
+
 }  // namespace engine_standin
 
 struct FlutterDesktopMessenger {
+  // Tells the stand-in's messengers apart from anything else passed as one.
+  static constexpr uint32_t kMagic = 0x4d534752;
+
+  uint32_t magic = kMagic;
   FlutterDesktopEngine* engine = nullptr;
   engine_standin::EngineLock lock;
-  bool available = true;
+  std::atomic<bool> available{true};
+  // Guarded by State::mutex.
   bool send_with_reply_refused = false;
-  int references = 0;
   std::map<std::string, engine_standin::ChannelCallback> callbacks;
   std::map<std::string, int> set_callback_calls;
   std::vector<engine_standin::SentMessage> sent;
@@ -70,40 +78,59 @@ struct FlutterDesktopEngine {
   void* next_frame_user_data = nullptr;
 };
 
-// Only its address matters: it names one incoming message.
-struct FlutterDesktopMessageResponseHandle {};
+// One incoming message; the engine's response handle is its address. Slots are reused
+// only after ExchangeMessage retires them, with a new generation.
+struct FlutterDesktopMessageResponseHandle {
+  // Set under State::mutex while the slot is free.
+  FlutterDesktopMessenger* messenger = nullptr;
+  uint32_t generation = 0;
+  // kPending -> kSending -> kAnswered, by whichever thread answers; `response` is
+  // written only in kSending and read only in kAnswered.
+  std::atomic<engine_standin::ResponseState> state{engine_standin::ResponseState::kFree};
+  engine_standin::Response response;
+};
 
 namespace engine_standin {
 
-struct MessageRecord {
-  FlutterDesktopMessenger* messenger = nullptr;
-  std::unique_ptr<FlutterDesktopMessageResponseHandle> handle;
-  std::optional<Response> response;
-};
-
 struct State {
-  static State& Get();
+  static State& Get() {
+    static State* const state = new State();
+    return *state;
+  }
 
-  // Callers hold `mutex`.
-  void Fail(std::string description) { failures.push_back(std::move(description)); }
-  // The engine or messenger behind a handle the stand-in handed out; null, with a
-  // failure naming `function`, for anything else.
+  // Records misuse; takes `mutex`.
+  void Fail(std::string description);
+  // The same, for callers that hold `mutex`.
+  void FailLocked(std::string description) { failures.push_back(std::move(description)); }
+  // The engine behind a handle the stand-in handed out; null, with a failure naming
+  // `function`, for anything else. Callers hold `mutex`.
   FlutterDesktopEngine* FindEngine(FlutterDesktopEngineRef engine, const char* function);
-  FlutterDesktopMessenger* FindMessenger(FlutterDesktopMessengerRef messenger,
-                                         const char* function);
+  // The messenger behind a handle; null, with a failure naming `function`, for null or
+  // for a pointer that is not a stand-in messenger. Takes `mutex` only to record that.
+  FlutterDesktopMessenger* CheckMessenger(FlutterDesktopMessengerRef messenger,
+                                          const char* function) {
+    if (messenger != nullptr && messenger->magic == FlutterDesktopMessenger::kMagic) {
+      return messenger;
+    }
+    Fail(std::string(function) + ": not a messenger handle");
+    return nullptr;
+  }
   // The engine stops: its messenger becomes unavailable and its next frame never comes.
   static void EndEngine(FlutterDesktopEngine* engine);
 
   std::mutex mutex;
   std::vector<std::string> failures;
-  CallCounts counts;
+  std::atomic<int> add_refs{0};
+  std::atomic<int> releases{0};
+  std::atomic<int> locks{0};
+  std::atomic<int> unlocks{0};
   std::vector<std::unique_ptr<FlutterDesktopEngine>> engines;
   bool engine_creation_fails = false;
   std::set<std::string> withheld_registrars;
   std::vector<PluginRegistration> plugin_registrations;
-  MessageId next_message_id = 1;
-  std::unordered_map<MessageId, MessageRecord> messages;
-  std::unordered_map<const FlutterDesktopMessageResponseHandle*, MessageId> response_handles;
+  // Message slots; a MessageId is the generation above the slot index.
+  std::deque<FlutterDesktopMessageResponseHandle> messages;
+  std::vector<uint32_t> free_message_slots;
 };
 
 // The view side's share of Reset, from the file that implements the view functions.

@@ -40,7 +40,7 @@ struct ViewState {
         return known.get();
       }
     }
-    State::Get().Fail(std::string(function) + ": not a view controller handle");
+    State::Get().FailLocked(std::string(function) + ": not a view controller handle");
     return nullptr;
   }
 };
@@ -110,7 +110,7 @@ FlutterDesktopViewControllerRef FlutterDesktopViewControllerCreate(int width, in
   }
   if (known != nullptr) {
     if (known->record.handed_over) {
-      state.Fail("FlutterDesktopViewControllerCreate: the engine already belongs to another");
+      state.FailLocked("FlutterDesktopViewControllerCreate: the engine already belongs to another");
       return nullptr;
     }
     known->record.handed_over = true;
@@ -141,7 +141,7 @@ void FlutterDesktopViewControllerDestroy(FlutterDesktopViewControllerRef control
     return;
   }
   if (known->record.destroyed) {
-    state.Fail("FlutterDesktopViewControllerDestroy: destroyed twice");
+    state.FailLocked("FlutterDesktopViewControllerDestroy: destroyed twice");
     return;
   }
   known->record.destroyed = true;
