@@ -1,0 +1,206 @@
+// The Windows hand-over: the hidden reply window, replies posted to it, and workers in
+// their own single-threaded apartments. The test's thread is the platform thread and
+// pumps its messages as the host's loop does.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <objbase.h>
+#include <windows.h>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "ptp/ptp_job.h"
+#include "ptp/reply_delivery.h"
+#include "ptp/reply_window_win.h"
+#include "ptp/worker_apartment.h"
+#include "tests/ptp/service_fixture.h"
+
+namespace camvey::ptp {
+namespace {
+
+// Dispatches this thread's messages until `done` holds or a generous time has passed.
+bool PumpUntil(const std::function<bool()>& done) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (!done()) {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&message);
+      DispatchMessageW(&message);
+    }
+    if (done()) break;
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+  }
+  return true;
+}
+
+// The first single-threaded apartment of a process is its main one.
+bool IsSingleThreaded(APTTYPE type) { return type == APTTYPE_STA || type == APTTYPE_MAINSTA; }
+
+std::unique_ptr<PtpReply> RecordedReply(RecordingResult::Record* record, bool throws = false) {
+  auto reply = std::make_unique<PtpReply>();
+  reply->result = std::make_unique<RecordingResult>(record, throws);
+  reply->names = {u"IMG_0001.HEIC"};
+  return reply;
+}
+
+// A window of the reply window's class that is gone again.
+HWND GoneWindow() {
+  EnsureReplyWindow();
+  HWND window = CreateWindowExW(0, kReplyWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                GetModuleHandleW(nullptr), nullptr);
+  EXPECT_NE(window, nullptr);
+  DestroyWindow(window);
+  return window;
+}
+
+// Posts to a window that no longer exists, so that every post fails for real.
+class GoneWindowDelivery : public ReplyDelivery {
+ public:
+  static GoneWindowDelivery& Instance() {
+    static GoneWindowDelivery* const delivery = new GoneWindowDelivery(GoneWindow());
+    return *delivery;
+  }
+  bool Ready() override { return true; }
+  bool Post(std::unique_ptr<PtpReply>* reply) override { return PostPtpReply(window_, reply); }
+
+ private:
+  explicit GoneWindowDelivery(HWND window) : window_(window) {}
+  HWND window_;
+};
+
+TEST(ReplyWindowTest, IsOneMessageOnlyWindowOfItsClass) {
+  const HWND window = EnsureReplyWindow();
+  ASSERT_NE(window, nullptr);
+  EXPECT_EQ(EnsureReplyWindow(), window);
+  EXPECT_EQ(FindWindowExW(HWND_MESSAGE, nullptr, kReplyWindowClass, nullptr), window);
+  wchar_t class_name[64] = {};
+  GetClassNameW(window, class_name, 64);
+  EXPECT_EQ(std::wstring(class_name), L"CamveyPtpReply");
+  EXPECT_EQ(kPtpReplyMessage, 32849u);
+}
+
+TEST(ReplyWindowTest, APostedReplyIsAnsweredAndDestroyedByTheLoop) {
+  RecordingResult::Record record;
+  std::unique_ptr<PtpReply> reply = RecordedReply(&record);
+  ASSERT_TRUE(PostPtpReply(EnsureReplyWindow(), &reply));
+  EXPECT_EQ(reply, nullptr);
+  EXPECT_EQ(record.answers, 0) << "answered before the loop ran";
+
+  EXPECT_TRUE(PumpUntil([&] { return record.destroyed; }));
+  EXPECT_EQ(record.answers, 1);
+  EXPECT_EQ(record.answer, NamesBytes({"IMG_0001.HEIC"}));
+}
+
+TEST(ReplyWindowTest, AFailedPostLeavesTheReplyWithThePoster) {
+  for (HWND window : {GoneWindow(), static_cast<HWND>(nullptr)}) {
+    RecordingResult::Record record;
+    std::unique_ptr<PtpReply> reply = RecordedReply(&record);
+    EXPECT_FALSE(PostPtpReply(window, &reply));
+    ASSERT_NE(reply, nullptr);
+    EXPECT_FALSE(record.destroyed);
+    reply->result->Success();
+  }
+}
+
+TEST(ReplyWindowTest, TheProcedureDestroysTheReplyEvenWhenAnsweringThrows) {
+  RecordingResult::Record record;
+  PtpReply* reply = RecordedReply(&record, /*throws=*/true).release();
+  EXPECT_EQ(
+      ReplyWindowProc(EnsureReplyWindow(), kPtpReplyMessage, 0, reinterpret_cast<LPARAM>(reply)),
+      0);
+  EXPECT_EQ(record.answers, 1);
+  EXPECT_TRUE(record.destroyed);
+}
+
+TEST(ReplyWindowTest, OtherMessagesLeaveTheirParametersAlone) {
+  RecordingResult::Record record;
+  std::unique_ptr<PtpReply> reply = RecordedReply(&record);
+  for (UINT message : {kPtpReplyMessage - 1, kPtpReplyMessage + 1, static_cast<UINT>(WM_USER)}) {
+    ReplyWindowProc(EnsureReplyWindow(), message, 0, reinterpret_cast<LPARAM>(reply.get()));
+  }
+  EXPECT_EQ(record.answers, 0);
+  EXPECT_FALSE(record.destroyed);
+  reply->result->Success();
+}
+
+TEST(WorkerApartmentTest, IsSingleThreadedAndLeftAtTheEnd) {
+  std::thread([] {
+    APTTYPE type;
+    APTTYPEQUALIFIER qualifier;
+    {
+      WorkerApartment apartment;
+      EXPECT_TRUE(apartment.entered());
+      ASSERT_EQ(CoGetApartmentType(&type, &qualifier), S_OK);
+      EXPECT_TRUE(IsSingleThreaded(type)) << type;
+    }
+    EXPECT_EQ(CoGetApartmentType(&type, &qualifier), CO_E_NOTINITIALIZED);
+  }).join();
+}
+
+// The service over the real reply window: the platform's own delivery.
+class ReplyWindowServiceTest : public PtpServiceTest {
+ protected:
+  ReplyWindowServiceTest() {
+    SetReplyDelivery(nullptr);
+    UsePhone(kApplePhone);
+    // Record where and in which apartment each layer is made, then hand out the phone.
+    SetServiceDeviceLayerFactory([this] {
+      APTTYPE type = APTTYPE_CURRENT;
+      APTTYPEQUALIFIER qualifier;
+      const bool known = CoGetApartmentType(&type, &qualifier) == S_OK;
+      std::lock_guard<std::mutex> lock(mutex_);
+      layer_threads_.push_back(GetCurrentThreadId());
+      layer_in_sta_.push_back(known && IsSingleThreaded(type));
+      return std::make_unique<phone::SimulatedDeviceLayer>(&phone_);
+    });
+  }
+
+  std::optional<Bytes> PumpForAnswer(engine_standin::MessageId id) {
+    PumpUntil([id] { return engine_standin::ResponseTo(id).has_value(); });
+    return AnswerTo(id);
+  }
+
+  std::mutex mutex_;
+  std::vector<DWORD> layer_threads_;
+  std::vector<bool> layer_in_sta_;
+};
+
+TEST_F(ReplyWindowServiceTest, AnswersThroughTheWindowFromAWorkerInItsOwnApartment) {
+  const engine_standin::MessageId id =
+      Call("deleteFiles", Files({{"IMG_0001.HEIC", "202401"}, {kFeteUtf8, "202401"}}));
+  EXPECT_EQ(AnswerTo(id), std::nullopt);
+
+  EXPECT_EQ(PumpForAnswer(id), NamesBytes({"IMG_0001.HEIC", kFeteUtf8}));
+  std::lock_guard<std::mutex> lock(mutex_);
+  ASSERT_EQ(layer_threads_.size(), 1u);
+  EXPECT_NE(layer_threads_[0], GetCurrentThreadId());
+  EXPECT_TRUE(layer_in_sta_[0]);
+}
+
+TEST_F(ReplyWindowServiceTest, AReplyThatCannotBePostedComesWithTheWindowsNextDelivery) {
+  SetReplyDelivery(&GoneWindowDelivery::Instance());
+  const engine_standin::MessageId stranded =
+      Call("deleteFiles", Files({{"IMG_0001.HEIC", "202401"}}));
+  ASSERT_TRUE(Workers::WaitUntilAllEnded());
+  EXPECT_EQ(AnswerTo(stranded), std::nullopt);
+  PumpUntil([] { return true; });
+  EXPECT_EQ(AnswerTo(stranded), std::nullopt) << "answered without a delivery";
+
+  RecordingResult::Record record;
+  std::unique_ptr<PtpReply> next = RecordedReply(&record);
+  ASSERT_TRUE(PostPtpReply(EnsureReplyWindow(), &next));
+  EXPECT_TRUE(PumpUntil([&] { return record.destroyed; }));
+  EXPECT_EQ(AnswerTo(stranded), NamesBytes({"IMG_0001.HEIC"}));
+  EXPECT_EQ(record.answers, 1);
+}
+
+}  // namespace
+}  // namespace camvey::ptp
