@@ -5,7 +5,7 @@
 namespace flutter {
 
 void ReportInvalidRead() {
-  std::cerr << "Invalid read in StandardCodecByteStreamReader" << std::endl;
+  std::cerr << "Invalid read in StandardCodecByteStreamReader\n" << std::flush;
 }
 
 ByteBufferStreamReader::ByteBufferStreamReader(const uint8_t* bytes, size_t size)

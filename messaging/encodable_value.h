@@ -71,10 +71,9 @@ class CustomEncodableValue {
 };
 
 using EncodableVariant =
-    std::variant<std::monostate, bool, int32_t, int64_t, double, std::string,
-                 std::vector<uint8_t>, std::vector<int32_t>, std::vector<int64_t>,
-                 std::vector<double>, EncodableList, EncodableMap, CustomEncodableValue,
-                 std::vector<float>>;
+    std::variant<std::monostate, bool, int32_t, int64_t, double, std::string, std::vector<uint8_t>,
+                 std::vector<int32_t>, std::vector<int64_t>, std::vector<double>, EncodableList,
+                 EncodableMap, CustomEncodableValue, std::vector<float>>;
 
 class EncodableValue : public EncodableVariant {
  public:
@@ -92,12 +91,15 @@ class EncodableValue : public EncodableVariant {
 
   bool IsNull() const { return std::holds_alternative<std::monostate>(*this); }
 
-  // The variant's own ordering is the one described above: index first with the
-  // valueless state lowest, then each alternative's operator<.
+  // The ordering described above. Each pair of nested elements is compared once, so a
+  // comparison costs at most the size of the smaller value, however deep it is nested.
   friend bool operator<(const EncodableValue& lhs, const EncodableValue& rhs) {
-    return static_cast<const EncodableVariant&>(lhs) <
-           static_cast<const EncodableVariant&>(rhs);
+    return Compare(lhs, rhs) < 0;
   }
+
+ private:
+  // Negative when lhs orders first, zero when the two are equivalent, else positive.
+  static int Compare(const EncodableValue& lhs, const EncodableValue& rhs);
 };
 
 }  // namespace flutter

@@ -1,5 +1,6 @@
 #include "messaging/standard_codec_serializer.h"
 
+#include <algorithm>
 #include <iostream>
 #include <string>
 #include <type_traits>
@@ -30,6 +31,9 @@ enum Tag : uint8_t {
 constexpr uint8_t kSize16 = 254;
 constexpr uint8_t kSize32 = 255;
 
+// One diagnostic: a whole line, flushed at once.
+void WriteErrorLine(const std::string& text) { std::cerr << (text + "\n") << std::flush; }
+
 // How deep the lists and maps being read on this thread are nested. The serializer is
 // shared and stateless, so the depth lives with the thread doing the reading.
 thread_local int nesting_depth = 0;
@@ -45,8 +49,9 @@ class NestingGuard {
 };
 
 void ReportTooDeep() {
-  std::cerr << "Value nested deeper than " << StandardCodecSerializer::kMaxNestingDepth
-            << " levels in StandardCodecSerializer::ReadValueOfType" << std::endl;
+  WriteErrorLine("Value nested deeper than " +
+                 std::to_string(StandardCodecSerializer::kMaxNestingDepth) +
+                 " levels in StandardCodecSerializer::ReadValueOfType");
 }
 
 template <typename T>
@@ -74,8 +79,12 @@ bool FitsInInput(size_t count, size_t width, const ByteStreamReader& stream) {
   return true;
 }
 
-// Strings and typed lists arrive as one block. One whose announced size does not fit in
-// the input reads as empty; an empty typed list still skips its alignment.
+// Blocks up to this many bytes are read in place; longer ones pass through a scratch
+// piece of this size.
+constexpr size_t kPieceBytes = 16384;
+
+// Strings and typed lists arrive as a block of elements. One whose announced size does
+// not fit in the input reads as empty; an empty typed list still skips its alignment.
 template <typename List>
 List ReadBlock(const StandardCodecSerializer& codec, ByteStreamReader* stream) {
   using Element = typename List::value_type;
@@ -86,8 +95,27 @@ List ReadBlock(const StandardCodecSerializer& codec, ByteStreamReader* stream) {
   if (!FitsInInput(count, sizeof(Element), *stream)) {
     return List();
   }
-  List list(count, Element());
-  stream->ReadBytes(reinterpret_cast<uint8_t*>(list.data()), count * sizeof(Element));
+  constexpr size_t kPieceCount = kPieceBytes / sizeof(Element);
+  if (count <= kPieceCount) {
+    List list(count, Element());
+    stream->ReadBytes(reinterpret_cast<uint8_t*>(list.data()), count * sizeof(Element));
+    return list;
+  }
+  // A large block is appended piece by piece to reserved room, so that its memory is
+  // written once instead of being zero-filled first and then overwritten.
+  List list;
+  list.reserve(count);
+  Element piece[kPieceCount];
+  while (list.size() < count) {
+    const size_t piece_count = std::min(kPieceCount, count - list.size());
+    const size_t remaining = stream->BytesRemaining();
+    stream->ReadBytes(reinterpret_cast<uint8_t*>(piece), piece_count * sizeof(Element));
+    if (stream->BytesRemaining() + piece_count * sizeof(Element) != remaining) {
+      // The reader held less than it claimed and has reported the short read.
+      return List();
+    }
+    list.insert(list.end(), piece, piece + piece_count);
+  }
   return list;
 }
 
@@ -133,7 +161,8 @@ void StandardCodecSerializer::WriteSize(size_t size, ByteStreamWriter* stream) c
 bool StandardCodecSerializer::WriteTypeAndSize(uint8_t type, uint64_t size,
                                                ByteStreamWriter* stream) const {
   if (size > kMaxSize) {
-    std::cerr << "Value too large in StandardCodecSerializer::WriteValue: " << size << std::endl;
+    WriteErrorLine("Value too large in StandardCodecSerializer::WriteValue: " +
+                   std::to_string(size));
     stream->WriteByte(kNull);
     return false;
   }
@@ -216,8 +245,9 @@ void StandardCodecSerializer::WriteValue(const EncodableValue& value,
       return;
     }
     case 12:
-      std::cerr << "Unhandled custom type in StandardCodecSerializer::WriteValue. "
-                << "Custom types require codec extensions." << std::endl;
+      WriteErrorLine(
+          "Unhandled custom type in StandardCodecSerializer::WriteValue. "
+          "Custom types require codec extensions.");
       stream->WriteByte(kNull);
       return;
     case 13:
@@ -294,8 +324,8 @@ EncodableValue StandardCodecSerializer::ReadValueOfType(uint8_t type,
       return EncodableValue(std::move(map));
     }
     default:
-      std::cerr << "Unknown type in StandardCodecSerializer::ReadValueOfType: "
-                << static_cast<int>(type) << std::endl;
+      WriteErrorLine("Unknown type in StandardCodecSerializer::ReadValueOfType: " +
+                     std::to_string(type));
       return EncodableValue();
   }
 }

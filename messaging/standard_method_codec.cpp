@@ -44,7 +44,7 @@ std::unique_ptr<MethodCall> StandardMethodCodec::DecodeMethodCall(const uint8_t*
   ByteBufferStreamReader stream(message, message_size);
   EncodableValue name = serializer_->ReadValue(&stream);
   if (!std::holds_alternative<std::string>(name)) {
-    std::cerr << "Invalid method call; method name is not a string." << std::endl;
+    std::cerr << "Invalid method call; method name is not a string.\n" << std::flush;
     return nullptr;
   }
   auto arguments = std::make_unique<EncodableValue>(serializer_->ReadValue(&stream));
