@@ -1,5 +1,6 @@
 #include "ptp/device/deletion_pass.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <map>
@@ -18,6 +19,21 @@ namespace {
 
 // Month string (possibly empty) to the names wanted under it.
 using MonthIndex = std::map<std::u16string, NameSet>;
+
+char16_t FoldUnit(char16_t unit) {
+  return unit >= u'a' && unit <= u'z' ? static_cast<char16_t>(unit - u'a' + u'A') : unit;
+}
+
+// Compares UpperCaseWide(folded) with `plain`, as -1, 0 or 1.
+int CompareFolded(const std::u16string& folded, const std::u16string& plain) {
+  const std::size_t common = std::min(folded.size(), plain.size());
+  for (std::size_t i = 0; i < common; ++i) {
+    const char16_t unit = FoldUnit(folded[i]);
+    if (unit != plain[i]) return unit < plain[i] ? -1 : 1;
+  }
+  if (folded.size() == plain.size()) return 0;
+  return folded.size() < plain.size() ? -1 : 1;
+}
 
 void RecordError(std::string* error, const char* code) {
   if (error->empty()) *error = code;
@@ -51,8 +67,9 @@ void ChooseUniqueNames(const Listing& top_level, ListingCache& cache, NameSet* r
     if (!folder.is_folder) continue;
     for (const PhoneObject& object : cache.Lookup(folder.id)) {
       if (object.is_folder) continue;
-      std::u16string name = UpperCaseWide(object.name);
-      if (remaining->count(name) != 0) candidates[std::move(name)].push_back(&object);
+      if (remaining->count(FoldedName{object.name}) != 0) {
+        candidates[UpperCaseWide(object.name)].push_back(&object);
+      }
     }
   }
   for (const auto& [name, objects] : candidates) {
@@ -134,15 +151,24 @@ void SendDeletionRequest(DeviceLayer& layer, DeviceContent& content,
 
 }  // namespace
 
+bool NameOrder::operator()(const FoldedName& lhs, const std::u16string& rhs) const {
+  return CompareFolded(lhs.text, rhs) < 0;
+}
+
+bool NameOrder::operator()(const std::u16string& lhs, const FoldedName& rhs) const {
+  return CompareFolded(rhs.text, lhs) > 0;
+}
+
 void MatchFolderListing(const Listing& listing, const NameSet& wanted_here, NameSet* remaining,
                         std::vector<ChosenObject>* chosen) {
   for (const PhoneObject& object : listing) {
     if (remaining->empty()) return;
     if (object.is_folder) continue;
-    const std::u16string name = UpperCaseWide(object.name);
-    if (wanted_here.count(name) != 0 && remaining->erase(name) != 0) {
-      chosen->push_back({object.id, object.name});
-    }
+    if (wanted_here.count(FoldedName{object.name}) == 0) continue;
+    const auto still_wanted = remaining->find(FoldedName{object.name});
+    if (still_wanted == remaining->end()) continue;
+    remaining->erase(still_wanted);
+    chosen->push_back({object.id, object.name});
   }
 }
 

@@ -34,8 +34,22 @@ inline constexpr std::size_t kUniqueSearchListingLimit = 15000;
 // Objects under a device's root beyond this many are not searched.
 inline constexpr std::size_t kStorageLimit = 20;
 
-// Upper-cased names, ordered by UTF-16 code unit.
-using NameSet = std::set<std::u16string>;
+// A name looked up as if upper-cased a to z, without making the upper-cased copy.
+struct FoldedName {
+  const std::u16string& text;
+};
+
+// Orders upper-cased names by UTF-16 code unit, a prefix first; a FoldedName compares as
+// its upper-cased text would.
+struct NameOrder {
+  using is_transparent = void;
+  bool operator()(const std::u16string& lhs, const std::u16string& rhs) const { return lhs < rhs; }
+  bool operator()(const FoldedName& lhs, const std::u16string& rhs) const;
+  bool operator()(const std::u16string& lhs, const FoldedName& rhs) const;
+};
+
+// Upper-cased names.
+using NameSet = std::set<std::u16string, NameOrder>;
 
 // One object chosen for deletion.
 struct ChosenObject {

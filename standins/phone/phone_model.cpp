@@ -1,6 +1,8 @@
 #include "standins/phone/phone_model.h"
 
 #include <algorithm>
+#include <map>
+#include <set>
 #include <utility>
 
 namespace camvey::phone {
@@ -37,14 +39,39 @@ bool SimDevice::Add(SimObject object) {
   return true;
 }
 
-bool SimDevice::Remove(const std::u16string& object_id) {
-  const SimObject* object = Find(object_id);
-  if (object == nullptr || object_id == kRootId || !object->children.empty()) return false;
-  std::vector<std::u16string>& siblings = Find(object->parent_id)->children;
-  const auto position = std::find(siblings.begin(), siblings.end(), object_id);
-  if (position != siblings.end()) siblings.erase(position);
-  objects.erase(object_id);
-  return true;
+std::vector<std::int32_t> SimDevice::Delete(const std::vector<std::u16string>& object_ids,
+                                            std::vector<DeletedObject>* deleted) {
+  // Objects leave the id map at once and their parents' child lists once at the end, so
+  // that a large request does not shift a long child list once per object.
+  std::map<std::u16string, std::set<std::u16string>> gone_by_parent;
+  std::vector<std::int32_t> statuses;
+  for (const std::u16string& object_id : object_ids) {
+    const SimObject* object = object_id == kRootId ? nullptr : Find(object_id);
+    const auto gone = gone_by_parent.find(object_id);
+    const std::size_t children_gone = gone == gone_by_parent.end() ? 0 : gone->second.size();
+    if (object == nullptr) {
+      statuses.push_back(kNotFound);
+    } else if (object->faults.refuse) {
+      statuses.push_back(object->refuse_code);
+    } else if (object->children.size() > children_gone) {
+      statuses.push_back(kFolderNotEmpty);
+    } else {
+      deleted->push_back({id, object_id, object->ReadName(), object->parent_id, Depth(object_id)});
+      gone_by_parent[object->parent_id].insert(object_id);
+      objects.erase(object_id);
+      statuses.push_back(0);
+    }
+  }
+  for (const auto& [parent_id, gone] : gone_by_parent) {
+    SimObject* parent = Find(parent_id);
+    if (parent == nullptr) continue;
+    std::vector<std::u16string>& children = parent->children;
+    children.erase(
+        std::remove_if(children.begin(), children.end(),
+                       [&gone](const std::u16string& child) { return gone.count(child) != 0; }),
+        children.end());
+  }
+  return statuses;
 }
 
 int SimDevice::Depth(const std::u16string& object_id) const {

@@ -78,6 +78,15 @@ struct DeviceFaults {
 
 inline constexpr char16_t kRootId[] = u"DEVICE";
 
+// One object that left a phone.
+struct DeletedObject {
+  std::u16string device_id;
+  std::u16string object_id;
+  std::u16string name;  // ReadName() at the moment of deletion
+  std::u16string parent_id;
+  int depth = 0;
+};
+
 struct SimDevice {
   std::u16string id;  // the PnP device id
   std::u16string friendly_name;
@@ -93,9 +102,12 @@ struct SimDevice {
   // Adds `object` as the last child of its parent_id, which must exist; false when its
   // id is taken.
   bool Add(SimObject object);
-  // Removes an object without children; false when it is missing, the root, or holds
-  // objects.
-  bool Remove(const std::u16string& object_id);
+  // Deletes the objects in order, as one deletion request: each status is 0 when the
+  // object left the device, kNotFound when it is not (or no longer) there or is the
+  // root, its refuse_code when it is to be refused, kFolderNotEmpty when it still holds
+  // objects. Objects that left are appended to `deleted`.
+  std::vector<std::int32_t> Delete(const std::vector<std::u16string>& object_ids,
+                                   std::vector<DeletedObject>* deleted);
   // Storages are 1, their children 2, and so on; the root is 0.
   int Depth(const std::u16string& object_id) const;
 };
@@ -110,15 +122,6 @@ struct LayerFaults {
   bool create_client_information = false;
   bool create_device = false;
   bool create_id_collection = false;
-};
-
-// One object that left a phone.
-struct DeletedObject {
-  std::u16string device_id;
-  std::u16string object_id;
-  std::u16string name;  // ReadName() at the moment of deletion
-  std::u16string parent_id;
-  int depth = 0;
 };
 
 struct Phone {

@@ -353,30 +353,15 @@ class SimContent : public ptp::DeviceContent, public Tracked {
                       std::unique_ptr<ptp::DeleteResults>* results) override {
     ++state().counts.delete_request;
     if (device_->faults.delete_request) return kFailed;
-    std::vector<std::int32_t> statuses;
+    const std::vector<std::u16string>& object_ids = static_cast<SimIdCollection&>(ids).ids();
     std::vector<bool> element_faults;
-    bool all_deleted = true;
-    for (const std::u16string& id : static_cast<SimIdCollection&>(ids).ids()) {
+    for (const std::u16string& id : object_ids) {
       const SimObject* object = device_->Find(id);
-      std::int32_t status = kDeviceOk;
-      if (object == nullptr) {
-        status = kNotFound;
-      } else if (object->faults.refuse) {
-        status = object->refuse_code;
-      } else if (!object->children.empty()) {
-        status = kFolderNotEmpty;
-      } else {
-        state().phone->deleted.push_back(
-            {device_->id, id, object->ReadName(), object->parent_id, device_->Depth(id)});
-      }
       element_faults.push_back(object != nullptr && object->faults.result_element);
-      if (status == kDeviceOk) {
-        device_->Remove(id);
-      } else {
-        all_deleted = false;
-      }
-      statuses.push_back(status);
     }
+    std::vector<std::int32_t> statuses = device_->Delete(object_ids, &state().phone->deleted);
+    const bool all_deleted = std::all_of(statuses.begin(), statuses.end(),
+                                         [](std::int32_t status) { return status == 0; });
     if (!device_->faults.no_results) {
       if (device_->faults.short_results.has_value() &&
           statuses.size() > *device_->faults.short_results) {
