@@ -79,6 +79,18 @@ bool FitsInInput(size_t count, size_t width, const ByteStreamReader& stream) {
   return true;
 }
 
+// Whether another element of a list or map can start. Once the input is used up, the
+// elements still announced are missing and one short read ends the list or map. Reading
+// each of them as null instead would let nested lists, each announcing as many elements
+// as there are bytes left, turn one byte of input into hundreds of values.
+bool InputLeft(const ByteStreamReader& stream) {
+  if (stream.BytesRemaining() == 0) {
+    ReportInvalidRead();
+    return false;
+  }
+  return true;
+}
+
 // Blocks up to this many bytes are read in place; longer ones pass through a scratch
 // piece of this size.
 constexpr size_t kPieceBytes = 16384;
@@ -298,7 +310,7 @@ EncodableValue StandardCodecSerializer::ReadValueOfType(uint8_t type,
       }
       EncodableList list;
       list.reserve(count);
-      for (size_t i = 0; i < count; ++i) {
+      for (size_t i = 0; i < count && InputLeft(*stream); ++i) {
         list.push_back(ReadValueOfType(stream->ReadByte(), stream));
       }
       return EncodableValue(std::move(list));
@@ -315,7 +327,7 @@ EncodableValue StandardCodecSerializer::ReadValueOfType(uint8_t type,
         return EncodableValue(EncodableMap());
       }
       EncodableMap map;
-      for (size_t i = 0; i < count; ++i) {
+      for (size_t i = 0; i < count && InputLeft(*stream); ++i) {
         EncodableValue key = ReadValueOfType(stream->ReadByte(), stream);
         EncodableValue element = ReadValueOfType(stream->ReadByte(), stream);
         // A repeated key keeps its first entry.

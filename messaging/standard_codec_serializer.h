@@ -34,7 +34,8 @@
 // yields a zero, null or empty value in place of what is missing:
 //   - a read past the end ("Invalid read in StandardCodecByteStreamReader"); a string,
 //     typed list, list or map whose announced size cannot fit in the bytes left reads as
-//     empty after one such line, without allocating for the announced size;
+//     empty after one such line, without allocating for the announced size; a list or
+//     map whose input ends before its announced count keeps the elements read so far;
 //   - an unknown tag reads as null;
 //   - a list or map nested deeper than kMaxNestingDepth reads as null, the bytes after
 //     its tag being left to the enclosing value;

@@ -204,7 +204,20 @@ TEST(StandardCodecSerializerTest, BadInputReadsAsZeroNullOrEmpty) {
        {0x0D, 2, 0x01, 0x02, 0x01},
        EncodableValue(EncodableMap{}),
        {kInvalidRead}},
-      {"list whose last element is missing",
+      {"list whose input ends early keeps what it read",
+       {0x0C, 3, 0x03, 1, 0, 0, 0, 0x01},
+       EncodableValue(EncodableList{EncodableValue(1), EncodableValue(true)}),
+       {kInvalidRead}},
+      {"outer list cut after a whole inner list",
+       {0x0C, 3, 0x0C, 2, 0x01, 0x01},
+       EncodableValue(EncodableList{
+           EncodableValue(EncodableList{EncodableValue(true), EncodableValue(true)})}),
+       {kInvalidRead}},
+      {"map whose last value is missing",
+       {0x0D, 1, 0x03, 1, 0, 0, 0},
+       EncodableValue(EncodableMap{{EncodableValue(1), EncodableValue()}}),
+       {kInvalidRead}},
+      {"list whose last element is cut",
        {0x0C, 2, 0x07, 3, 'a'},
        EncodableValue(EncodableList{EncodableValue(""), EncodableValue()}),
        {kInvalidRead, "Unknown type in StandardCodecSerializer::ReadValueOfType: 97\n"}},
@@ -254,6 +267,35 @@ TEST(StandardCodecSerializerTest, NestingIsCappedAtTheLimit) {
   }
   Decode(maps);
   EXPECT_EQ(capture.Flushes().size(), 2u) << "maps count toward the same limit";
+}
+
+size_t CountValues(const EncodableValue& value) {
+  size_t count = 1;
+  if (const auto* list = std::get_if<EncodableList>(&value)) {
+    for (const EncodableValue& element : *list) count += CountValues(element);
+  }
+  return count;
+}
+
+TEST(StandardCodecSerializerTest, NestedCountsCannotMultiplyTheInput) {
+  // Each of 200 nested lists announces as many elements as there are bytes after its
+  // header; the innermost one takes all 4096 padding bytes as nulls. Were the lists above
+  // it to read their missing elements as nulls, they would hold some 800,000 values.
+  const int depth = 200;
+  const size_t padding = 4096;
+  const size_t total = depth * 6 + padding;
+  Bytes bytes;
+  for (int level = 0; level < depth; ++level) {
+    const auto count = static_cast<uint32_t>(total - bytes.size() - 6);
+    bytes.insert(bytes.end(),
+                 {0x0C, 0xFF, static_cast<uint8_t>(count), static_cast<uint8_t>(count >> 8), 0, 0});
+  }
+  bytes.resize(total, 0x00);
+
+  StderrCapture capture;
+  const EncodableValue value = Decode(bytes);
+  EXPECT_EQ(CountValues(value), depth + padding);
+  EXPECT_EQ(capture.Flushes().size(), depth - 1u);
 }
 
 // Adds a tag of its own, 128: a point of two int32s, held as a custom value. Another
