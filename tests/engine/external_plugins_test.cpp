@@ -16,11 +16,9 @@ namespace flutter {
 namespace {
 
 using ::testing::Each;
-using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using ::testing::Field;
 using ::testing::IsNull;
-using ::testing::SizeIs;
 
 const std::vector<std::string> kRegistrarNames = {"MediaKitLibsWindowsVideoPluginCApi",
                                                   "MediaKitVideoPluginCApi",

@@ -18,7 +18,6 @@ namespace {
 
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
-using ::testing::IsEmpty;
 using ::testing::SizeIs;
 
 constexpr char kNotRunning[] =
@@ -140,10 +139,11 @@ TEST_F(FlutterEngineTest, NextFrameCallbackMayAskForTheFollowingFrame) {
 TEST_F(FlutterEngineTest, MessengerSpeaksForTheEnginesMessenger) {
   FlutterEngine engine(EngineProject(u"data"));
   int calls = 0;
-  engine.Messenger()->SetMessageHandler("chan", [&](const uint8_t*, size_t, BinaryReply reply) {
-    ++calls;
-    reply(nullptr, 0);
-  });
+  engine.Messenger()->SetMessageHandler("chan",
+                                        [&](const uint8_t*, size_t, const BinaryReply& reply) {
+                                          ++calls;
+                                          reply(nullptr, 0);
+                                        });
 
   engine_standin::InjectMessage(FlutterDesktopEngineGetMessenger(OnlyEngine()), "chan", {1});
 

@@ -16,7 +16,6 @@ namespace flutter {
 namespace {
 
 using ::testing::ElementsAre;
-using ::testing::IsEmpty;
 using ::testing::SizeIs;
 
 class FlutterViewControllerTest : public EngineStandinTest {};

@@ -44,10 +44,11 @@ class BinaryMessengerImplTest : public EngineStandinTest {
 
 TEST_F(BinaryMessengerImplTest, DeliversMessagesToTheChannelsHandler) {
   std::vector<uint8_t> received;
-  messenger_impl_.SetMessageHandler("chan", [&](const uint8_t* message, size_t size, BinaryReply) {
-    received.assign(message, message + size);
-  });
-  messenger_impl_.SetMessageHandler("other", [](const uint8_t*, size_t, BinaryReply) {
+  messenger_impl_.SetMessageHandler("chan",
+                                    [&](const uint8_t* message, size_t size, const BinaryReply&) {
+                                      received.assign(message, message + size);
+                                    });
+  messenger_impl_.SetMessageHandler("other", [](const uint8_t*, size_t, const BinaryReply&) {
     ADD_FAILURE() << "message reached the wrong channel";
   });
 
@@ -59,12 +60,12 @@ TEST_F(BinaryMessengerImplTest, DeliversMessagesToTheChannelsHandler) {
 TEST_F(BinaryMessengerImplTest, ReplacedHandlerKeepsItsUserDataAddress) {
   int first_calls = 0;
   int second_calls = 0;
-  messenger_impl_.SetMessageHandler("chan",
-                                    [&](const uint8_t*, size_t, BinaryReply) { ++first_calls; });
+  messenger_impl_.SetMessageHandler(
+      "chan", [&](const uint8_t*, size_t, const BinaryReply&) { ++first_calls; });
   const std::optional<engine_standin::ChannelCallback> first =
       engine_standin::CallbackOn(messenger_, "chan");
-  messenger_impl_.SetMessageHandler("chan",
-                                    [&](const uint8_t*, size_t, BinaryReply) { ++second_calls; });
+  messenger_impl_.SetMessageHandler(
+      "chan", [&](const uint8_t*, size_t, const BinaryReply&) { ++second_calls; });
   const std::optional<engine_standin::ChannelCallback> second =
       engine_standin::CallbackOn(messenger_, "chan");
 
@@ -212,7 +213,7 @@ TEST_F(BinaryMessengerImplTest, SendWithReplyRunsTheReplyOnceAndFreesItsRecord) 
 TEST_F(BinaryMessengerImplTest, DestructionLeavesEngineCallbacksSet) {
   {
     BinaryMessengerImpl short_lived(messenger_);
-    short_lived.SetMessageHandler("kept", [](const uint8_t*, size_t, BinaryReply) {});
+    short_lived.SetMessageHandler("kept", [](const uint8_t*, size_t, const BinaryReply&) {});
   }
   EXPECT_TRUE(engine_standin::CallbackOn(messenger_, "kept"));
   EXPECT_EQ(engine_standin::SetCallbackCalls(messenger_, "kept"), 1);

@@ -46,8 +46,10 @@ TEST_F(ChannelConcurrencyTest, ResultAnsweredFromAnotherThread) {
   MethodCall call("deleteFiles", std::make_unique<EncodableValue>(EncodableList()));
   const std::vector<uint8_t> message = *StandardMethodCodec::GetInstance().EncodeMethodCall(call);
 
+  constexpr int kMessages = 8;
   std::vector<engine_standin::MessageId> ids;
-  for (int i = 0; i < 8; ++i) {
+  ids.reserve(kMessages);
+  for (int i = 0; i < kMessages; ++i) {
     ids.push_back(engine_standin::InjectMessage(messenger_, "camvey/ptp", message).value_or(0));
   }
   for (std::thread& worker : workers) {
@@ -97,6 +99,7 @@ TEST_F(ChannelConcurrencyTest, CopiesOfOneReplyRacingOnTwoThreadsSendOnce) {
     replies.push_back(std::move(reply));
   });
   std::vector<engine_standin::MessageId> ids;
+  ids.reserve(kMessages);
   for (int i = 0; i < kMessages; ++i) {
     ids.push_back(engine_standin::InjectMessage(messenger_, "chan", {1}).value_or(0));
   }

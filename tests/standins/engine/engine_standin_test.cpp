@@ -17,8 +17,6 @@ namespace {
 
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
-using ::testing::IsEmpty;
-using ::testing::SizeIs;
 
 // Answers every message twice with the raw interface, the second time with a spent handle.
 void AnswerTwice(FlutterDesktopMessengerRef messenger, const FlutterDesktopMessage* message,
