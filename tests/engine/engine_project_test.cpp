@@ -1,16 +1,11 @@
 #include "engine/engine_project.h"
 
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 namespace flutter {
 namespace {
-
-using ::testing::ElementsAre;
-using ::testing::IsEmpty;
 
 TEST(EngineProjectTest, PathsArePlainConcatenationsOfTheDirectory) {
   struct Case {
@@ -30,21 +25,6 @@ TEST(EngineProjectTest, PathsArePlainConcatenationsOfTheDirectory) {
     EXPECT_EQ(project.icu_data_path(), test_case.icu);
     EXPECT_EQ(project.aot_library_path(), test_case.aot);
   }
-}
-
-TEST(EngineProjectTest, StartsWithDefaultEntrypointNoArgumentsAndZeroOptions) {
-  const EngineProject project(u"data");
-  EXPECT_THAT(project.entrypoint(), IsEmpty());
-  EXPECT_THAT(project.entrypoint_arguments(), IsEmpty());
-  EXPECT_THAT(project.options().values, ElementsAre(0, 0, 0, 0));
-  EXPECT_EQ(project.options().flag, 0);
-}
-
-TEST(EngineProjectTest, SettingArgumentsReplacesTheWholeList) {
-  EngineProject project(u"data");
-  project.set_entrypoint_arguments({"a", "b", "c"});
-  project.set_entrypoint_arguments({"d"});
-  EXPECT_THAT(project.entrypoint_arguments(), ElementsAre("d"));
 }
 
 }  // namespace

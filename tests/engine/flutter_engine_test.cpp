@@ -150,11 +150,5 @@ TEST_F(FlutterEngineTest, MessengerSpeaksForTheEnginesMessenger) {
   EXPECT_EQ(calls, 1);
 }
 
-TEST_F(FlutterEngineTest, ReloadSystemFontsReachesTheEngine) {
-  FlutterEngine engine(EngineProject(u"data"));
-  engine.ReloadSystemFonts();
-  EXPECT_EQ(engine_standin::Engine(OnlyEngine()).reload_fonts_calls, 1);
-}
-
 }  // namespace
 }  // namespace flutter

@@ -107,11 +107,5 @@ TEST_F(FlutterViewControllerTest, TopLevelWindowMessagesAnsweredOnlyWhenTheEngin
   EXPECT_EQ(record.window_messages[1].lparam, LPARAM{4});
 }
 
-TEST_F(FlutterViewControllerTest, ForceRedrawReachesTheEngine) {
-  FlutterViewController controller(10, 10, EngineProject(u"data"));
-  controller.ForceRedraw();
-  EXPECT_EQ(engine_standin::ViewController(engine_standin::ViewControllers().at(0)).redraws, 1);
-}
-
 }  // namespace
 }  // namespace flutter
