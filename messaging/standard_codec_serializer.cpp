@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <type_traits>
 #include <utility>
@@ -117,16 +118,17 @@ List ReadBlock(const StandardCodecSerializer& codec, ByteStreamReader* stream) {
   // written once instead of being zero-filled first and then overwritten.
   List list;
   list.reserve(count);
-  Element piece[kPieceCount];
+  // On the heap: the reader of nested values must keep its stack frames small.
+  const std::unique_ptr<Element[]> piece(new Element[kPieceCount]);
   while (list.size() < count) {
     const size_t piece_count = std::min(kPieceCount, count - list.size());
     const size_t remaining = stream->BytesRemaining();
-    stream->ReadBytes(reinterpret_cast<uint8_t*>(piece), piece_count * sizeof(Element));
+    stream->ReadBytes(reinterpret_cast<uint8_t*>(piece.get()), piece_count * sizeof(Element));
     if (stream->BytesRemaining() + piece_count * sizeof(Element) != remaining) {
       // The reader held less than it claimed and has reported the short read.
       return List();
     }
-    list.insert(list.end(), piece, piece + piece_count);
+    list.insert(list.end(), piece.get(), piece.get() + piece_count);
   }
   return list;
 }

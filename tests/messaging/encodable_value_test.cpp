@@ -17,7 +17,7 @@ namespace {
 bool Equivalent(const EncodableValue& a, const EncodableValue& b) { return !(a < b) && !(b < a); }
 
 struct OrderCase {
-  const char* name;
+  const char* name = "";
   EncodableValue lesser;
   EncodableValue greater;
 };

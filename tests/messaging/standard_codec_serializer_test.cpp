@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <any>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <random>
@@ -230,7 +231,7 @@ TEST(StandardCodecSerializerTest, BadInputReadsAsZeroNullOrEmpty) {
 }
 
 // `depth` lists of one element each, around `innermost`.
-Bytes NestedLists(int depth, Bytes innermost) {
+Bytes NestedLists(int depth, const Bytes& innermost) {
   Bytes bytes;
   for (int i = 0; i < depth; ++i) {
     bytes.insert(bytes.end(), {0x0C, 0x01});
@@ -255,11 +256,13 @@ TEST(StandardCodecSerializerTest, NestingIsCappedAtTheLimit) {
   EXPECT_TRUE(capture.Flushes().empty());
 
   // Deep enough to overflow the stack if each level were read recursively.
-  const EncodableValue hostile = Decode(NestedLists(200000, {0x01}));
+  EncodableValue hostile = Decode(NestedLists(200000, {0x01}));
   EXPECT_EQ(ListDepth(hostile), limit);
   EXPECT_EQ(capture.Flushes(), std::vector<std::string>{kTooDeep});
-  EncodableValue copy = hostile;
-  EXPECT_FALSE(copy < hostile);
+  const EncodableValue copy = hostile;
+  EXPECT_FALSE(copy < hostile || hostile < copy);
+  hostile = EncodableValue();
+  EXPECT_EQ(ListDepth(copy), limit);
 
   Bytes maps;
   for (int i = 0; i <= limit; ++i) {
@@ -281,11 +284,11 @@ TEST(StandardCodecSerializerTest, NestedCountsCannotMultiplyTheInput) {
   // Each of 200 nested lists announces as many elements as there are bytes after its
   // header; the innermost one takes all 4096 padding bytes as nulls. Were the lists above
   // it to read their missing elements as nulls, they would hold some 800,000 values.
-  const int depth = 200;
+  const size_t depth = 200;
   const size_t padding = 4096;
   const size_t total = depth * 6 + padding;
   Bytes bytes;
-  for (int level = 0; level < depth; ++level) {
+  for (size_t level = 0; level < depth; ++level) {
     const auto count = static_cast<uint32_t>(total - bytes.size() - 6);
     bytes.insert(bytes.end(),
                  {0x0C, 0xFF, static_cast<uint8_t>(count), static_cast<uint8_t>(count >> 8), 0, 0});
@@ -295,7 +298,7 @@ TEST(StandardCodecSerializerTest, NestedCountsCannotMultiplyTheInput) {
   StderrCapture capture;
   const EncodableValue value = Decode(bytes);
   EXPECT_EQ(CountValues(value), depth + padding);
-  EXPECT_EQ(capture.Flushes().size(), depth - 1u);
+  EXPECT_EQ(capture.Flushes().size(), depth - 1);
 }
 
 // Adds a tag of its own, 128: a point of two int32s, held as a custom value. Another
@@ -441,7 +444,7 @@ TEST(StandardCodecSerializerTest, RandomTreesSurviveAndCutsStayInside) {
 
     // Every cut message is read without reaching past its end and reports its shortness.
     const size_t cut = static_cast<size_t>(maker.Pick(static_cast<int>(bytes.size())));
-    Decode(Bytes(bytes.begin(), bytes.begin() + cut));
+    Decode(Bytes(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(cut)));
     ASSERT_FALSE(capture.Flushes().empty()) << "round " << round << " cut at " << cut;
   }
 }
