@@ -93,8 +93,8 @@ bool InputLeft(const ByteStreamReader& stream) {
 }
 
 // Blocks up to this many bytes are read in place; longer ones pass through a scratch
-// piece of this size.
-constexpr size_t kPieceBytes = 16384;
+// piece of this size, small enough to stay in the first-level cache.
+constexpr size_t kPieceBytes = 4096;
 
 // Strings and typed lists arrive as a block of elements. One whose announced size does
 // not fit in the input reads as empty; an empty typed list still skips its alignment.
