@@ -62,9 +62,10 @@ std::vector<std::int32_t> SimDevice::Delete(const std::vector<std::u16string>& o
       statuses.push_back(0);
     }
   }
-  for (const auto& [parent_id, gone] : gone_by_parent) {
-    SimObject* parent = Find(parent_id);
+  for (const auto& entry : gone_by_parent) {
+    SimObject* parent = Find(entry.first);
     if (parent == nullptr) continue;
+    const std::set<std::u16string>& gone = entry.second;
     std::vector<std::u16string>& children = parent->children;
     children.erase(
         std::remove_if(children.begin(), children.end(),

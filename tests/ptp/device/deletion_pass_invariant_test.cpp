@@ -25,7 +25,7 @@ using phone::Phone;
 using phone::SimDevice;
 using phone::SimObject;
 
-constexpr int kCases = 4000;
+constexpr int kCases = 2500;
 constexpr std::uint32_t kSeed = 20240117;
 
 // A small deterministic generator, the same on every platform.

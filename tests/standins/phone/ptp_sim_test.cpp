@@ -16,8 +16,10 @@
 namespace camvey::phone {
 namespace {
 
+using ::testing::AllOf;
 using ::testing::ElementsAre;
-using ::testing::MatchesRegex;
+using ::testing::EndsWith;
+using ::testing::StartsWith;
 
 struct SimRun {
   int exit_code = 0;
@@ -55,13 +57,13 @@ TEST(PtpSimTest, RunsTheExampleRequestOnTheExamplePhone) {
             "deleted: IMG_1002.MOV\n"
             "deleted: IMG_0802.JPG\n"
             "error: delete_refused\n");
-  EXPECT_THAT(run.err,
-              ElementsAre(MatchesRegex(R"(delete: "Internal Storage" holds 5 folder\(s\), )"
-                                       R"(listed in [0-9]+ ms)"
-                                       "\n"),
-                          "delete: looking in 202312__\n", "delete: looking in 202401__\n",
-                          "delete: IMG_0700.JPG is on the phone 2 times, left alone\n",
-                          "delete: IMG_1003.JPG refused with 0x80070005\n"));
+  EXPECT_THAT(
+      run.err,
+      ElementsAre(AllOf(StartsWith(R"(delete: "Internal Storage" holds 5 folder(s), listed in )"),
+                        EndsWith(" ms\n")),
+                  "delete: looking in 202312__\n", "delete: looking in 202401__\n",
+                  "delete: IMG_0700.JPG is on the phone 2 times, left alone\n",
+                  "delete: IMG_1003.JPG refused with 0x80070005\n"));
 
   std::ifstream in(written, std::ios::binary);
   std::ostringstream text;
