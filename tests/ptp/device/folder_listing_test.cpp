@@ -135,12 +135,5 @@ TEST_F(ListingTest, CacheListsEachFolderOnceAndCountsItOnce) {
   EXPECT_EQ(layer_->enumerations(u"d", u"f2"), 1);
 }
 
-TEST(KeySetTest, FailsWhenTheCollectionCannotBeMade) {
-  phone::Phone phone;
-  phone.faults.create_key_collection = true;
-  SimulatedDeviceLayer layer(&phone);
-  EXPECT_EQ(CreateKeySet(layer), nullptr);
-}
-
 }  // namespace
 }  // namespace camvey::ptp
