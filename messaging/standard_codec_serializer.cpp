@@ -92,6 +92,12 @@ bool InputLeft(const ByteStreamReader& stream) {
   return true;
 }
 
+// Room for at most this many elements is reserved before a list is read; longer lists
+// grow as they are read. Nested lists may each announce as many elements as there are
+// bytes left, and reserving all of that at every level would ask for hundreds of times
+// the input before any of it is read.
+constexpr size_t kMaxListReserve = 256;
+
 // Blocks up to this many bytes are read in place; longer ones pass through a scratch
 // piece of this size, small enough to stay in the first-level cache.
 constexpr size_t kPieceBytes = 4096;
@@ -311,7 +317,7 @@ EncodableValue StandardCodecSerializer::ReadValueOfType(uint8_t type,
         return EncodableValue(EncodableList());
       }
       EncodableList list;
-      list.reserve(count);
+      list.reserve(std::min(count, kMaxListReserve));
       for (size_t i = 0; i < count && InputLeft(*stream); ++i) {
         list.push_back(ReadValueOfType(stream->ReadByte(), stream));
       }

@@ -13,18 +13,6 @@ namespace {
 
 const std::string kInvalidRead = "Invalid read in StandardCodecByteStreamReader\n";
 
-TEST(ByteStreamsTest, LittleEndianPutsTheLowByteFirst) {
-  uint8_t bytes[8] = {};
-  LittleEndian::Store(int32_t{0x01020304}, bytes);
-  EXPECT_EQ(std::vector<uint8_t>(bytes, bytes + 4), (std::vector<uint8_t>{4, 3, 2, 1}));
-  LittleEndian::Store(uint16_t{0xABCD}, bytes);
-  EXPECT_EQ(bytes[0], 0xCD);
-  EXPECT_EQ(LittleEndian::Load<uint16_t>(bytes), 0xABCD);
-  LittleEndian::Store(1.0, bytes);
-  EXPECT_EQ(bytes[7], 0x3F);
-  EXPECT_EQ(bytes[6], 0xF0);
-}
-
 TEST(ByteStreamsTest, ShortReadsReportOnceAndConsumeNothing) {
   const uint8_t bytes[] = {0x11, 0x22, 0x33};
   ByteBufferStreamReader reader(bytes, sizeof(bytes));

@@ -131,18 +131,6 @@ TEST(EncodableValueTest, MapKeepsFirstInsertAndFindsOnlyEquivalentKeys) {
       << "a NaN probe is equivalent to every double";
 }
 
-TEST(EncodableValueTest, CopiesDeepAndMovesLeaveAnEmptyPayload) {
-  EncodableValue original(EncodableList{EncodableValue("a"), EncodableValue(EncodableList{})});
-  EncodableValue copy = original;
-  std::get<EncodableList>(std::get<EncodableList>(copy)[1]).push_back(EncodableValue(1));
-  EXPECT_TRUE(std::get<EncodableList>(std::get<EncodableList>(original)[1]).empty());
-
-  EncodableValue moved = std::move(copy);
-  ASSERT_TRUE(std::holds_alternative<EncodableList>(copy));  // NOLINT(bugprone-use-after-move)
-  EXPECT_TRUE(std::get<EncodableList>(copy).empty());
-  EXPECT_EQ(std::get<EncodableList>(moved).size(), 2u);
-}
-
 TEST(EncodableValueTest, TextMakesAStringAndWrongAccessThrows) {
   const EncodableValue text("abc");
   EXPECT_EQ(std::get<std::string>(text), "abc");
