@@ -18,8 +18,8 @@
 // Paths are UTF-16 wchar_t strings on Windows.
 typedef wchar_t FlutterDesktopPathChar;
 #else
-typedef struct HWND__* HWND;
-typedef struct HMONITOR__* HMONITOR;
+typedef struct FlutterPortableWindow* HWND;
+typedef struct FlutterPortableMonitor* HMONITOR;
 typedef unsigned int UINT;
 typedef uintptr_t WPARAM;
 typedef intptr_t LPARAM;

@@ -15,7 +15,6 @@
 namespace camvey::ptp {
 namespace {
 
-using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
 using PtpDispatchTest = PtpServiceTest;

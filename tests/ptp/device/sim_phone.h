@@ -47,6 +47,7 @@ class TraceCapture {
 
 inline std::vector<std::string> Utf8(const std::vector<std::u16string>& texts) {
   std::vector<std::string> narrow;
+  narrow.reserve(texts.size());
   for (const std::u16string& text : texts) narrow.push_back(WideToUtf8(text));
   return narrow;
 }
