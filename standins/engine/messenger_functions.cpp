@@ -62,42 +62,74 @@ int SetCallbackCalls(FlutterDesktopMessengerRef messenger, const std::string& ch
   return found != known->set_callback_calls.end() ? found->second : 0;
 }
 
-std::optional<MessageId> InjectMessage(FlutterDesktopMessengerRef messenger,
-                                       const std::string& channel,
-                                       const std::vector<uint8_t>& message) {
+namespace {
+
+// Delivers `message` like InjectMessage; the handle is null when nothing was delivered.
+// For ExchangeMessage (`exchanged`), the slot is noted as one that its exchange frees
+// without the mutex; such slots are taken back here, under the mutex the delivery
+// takes anyway, so that an exchange locks the mutex once.
+FlutterDesktopMessageResponseHandle* Deliver(FlutterDesktopMessengerRef messenger,
+                                             const std::string& channel,
+                                             const std::vector<uint8_t>& message, bool exchanged,
+                                             MessageId* id) {
   State& state = State::Get();
   FlutterDesktopMessenger* known = state.CheckMessenger(messenger, "engine_standin::InjectMessage");
   if (known == nullptr || !known->available) {
-    return std::nullopt;
+    return nullptr;
   }
   ChannelCallback callback;
   FlutterDesktopMessageResponseHandle* handle = nullptr;
-  MessageId id = 0;
   {
     std::lock_guard<std::mutex> guard(state.mutex);
     auto found = known->callbacks.find(channel);
     if (found == known->callbacks.end()) {
-      return std::nullopt;
+      return nullptr;
     }
     callback = found->second;
-    uint64_t slot = 0;
+    auto& exchanging = state.exchanged_slots;
+    for (size_t i = 0; i < exchanging.size();) {
+      if (state.messages[exchanging[i]].state.load(std::memory_order_acquire) ==
+          ResponseState::kFree) {
+        state.free_message_slots.push_back(exchanging[i]);
+        exchanging[i] = exchanging.back();
+        exchanging.pop_back();
+      } else {
+        ++i;
+      }
+    }
+    uint32_t slot = 0;
     if (state.free_message_slots.empty()) {
-      slot = state.messages.size();
+      slot = static_cast<uint32_t>(state.messages.size());
       state.messages.emplace_back();
     } else {
       slot = state.free_message_slots.back();
       state.free_message_slots.pop_back();
+    }
+    if (exchanged) {
+      exchanging.push_back(slot);
     }
     handle = &state.messages[slot];
     handle->messenger = known;
     ++handle->generation;
     handle->response.bytes.clear();
     handle->state.store(ResponseState::kPending, std::memory_order_release);
-    id = (uint64_t{handle->generation} << kSlotBits) | slot;
+    *id = (uint64_t{handle->generation} << kSlotBits) | slot;
   }
   const FlutterDesktopMessage delivered = {sizeof(FlutterDesktopMessage), channel.c_str(),
                                            message.data(), message.size(), handle};
   callback.callback(messenger, &delivered, callback.user_data);
+  return handle;
+}
+
+}  // namespace
+
+std::optional<MessageId> InjectMessage(FlutterDesktopMessengerRef messenger,
+                                       const std::string& channel,
+                                       const std::vector<uint8_t>& message) {
+  MessageId id = 0;
+  if (Deliver(messenger, channel, message, false, &id) == nullptr) {
+    return std::nullopt;
+  }
   return id;
 }
 
@@ -117,20 +149,30 @@ std::optional<Response> ResponseTo(MessageId id) {
 
 bool ExchangeMessage(FlutterDesktopMessengerRef messenger, const std::string& channel,
                      const std::vector<uint8_t>& message, std::vector<uint8_t>* response) {
-  std::optional<MessageId> id = InjectMessage(messenger, channel, message);
-  if (!id) {
+  MessageId id = 0;
+  FlutterDesktopMessageResponseHandle* record = Deliver(messenger, channel, message, true, &id);
+  if (record == nullptr) {
     return false;
   }
-  State& state = State::Get();
-  std::lock_guard<std::mutex> guard(state.mutex);
-  FlutterDesktopMessageResponseHandle* record = FindMessage(state, *id);
-  if (record == nullptr ||
-      record->state.load(std::memory_order_acquire) != ResponseState::kAnswered) {
+  // The slot stays this call's until it is marked free: nobody else retires it, and an
+  // answered record is not written again.
+  if (record->state.load(std::memory_order_acquire) != ResponseState::kAnswered) {
+    // Unanswered: the record stays for a late answer, like an injected message's.
+    State& state = State::Get();
+    std::lock_guard<std::mutex> guard(state.mutex);
+    auto& exchanging = state.exchanged_slots;
+    const auto slot = static_cast<uint32_t>(id & ((uint64_t{1} << kSlotBits) - 1));
+    for (uint32_t& noted : exchanging) {
+      if (noted == slot) {
+        noted = exchanging.back();
+        exchanging.pop_back();
+        break;
+      }
+    }
     return false;
   }
   response->assign(record->response.bytes.begin(), record->response.bytes.end());
-  record->state.store(ResponseState::kFree, std::memory_order_relaxed);
-  state.free_message_slots.push_back(static_cast<uint32_t>(*id & ((uint64_t{1} << kSlotBits) - 1)));
+  record->state.store(ResponseState::kFree, std::memory_order_release);
   return true;
 }
 

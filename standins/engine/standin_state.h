@@ -131,6 +131,9 @@ struct State {
   // Message slots; a MessageId is the generation above the slot index.
   std::deque<FlutterDesktopMessageResponseHandle> messages;
   std::vector<uint32_t> free_message_slots;
+  // Slots of ExchangeMessage calls in progress or done; a done one (kFree) goes back
+  // to free_message_slots at the next delivery.
+  std::vector<uint32_t> exchanged_slots;
 };
 
 // The view side's share of Reset, from the file that implements the view functions.
