@@ -17,6 +17,11 @@ std::u16string Utf8ToWide(const std::string& text);
 // UTF-16 to UTF-8. Never fails: an unpaired surrogate becomes U+FFFD.
 std::string WideToUtf8(const std::u16string& text);
 
+// One code unit upper-cased: a to z become A to Z, every other unit stays.
+constexpr char16_t UpperCaseUnit(char16_t unit) {
+  return unit >= u'a' && unit <= u'z' ? static_cast<char16_t>(unit - u'a' + u'A') : unit;
+}
+
 // Upper-cases the letters a to z, one UTF-16 code unit at a time; every other unit,
 // accented letters included, is left as it is. The length never changes.
 std::u16string UpperCaseWide(std::u16string text);

@@ -1,5 +1,6 @@
 #include "ptp/worker_start.h"
 
+#include <new>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -16,6 +17,10 @@ bool StartDetachedThread(std::function<void()> body) {
   try {
     thread = std::thread(std::move(body));
   } catch (const std::system_error&) {
+    return false;
+  } catch (const std::bad_alloc&) {
+    // No memory for the thread's start record: the request is still answered, on the
+    // spot, instead of the failure crossing the engine's callback.
     return false;
   }
   // A thread that has just started is joinable, so detaching it cannot fail.

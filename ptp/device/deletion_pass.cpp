@@ -20,15 +20,11 @@ namespace {
 // Month string (possibly empty) to the names wanted under it.
 using MonthIndex = std::map<std::u16string, NameSet>;
 
-char16_t FoldUnit(char16_t unit) {
-  return unit >= u'a' && unit <= u'z' ? static_cast<char16_t>(unit - u'a' + u'A') : unit;
-}
-
 // Compares UpperCaseWide(folded) with `plain`, as -1, 0 or 1.
 int CompareFolded(const std::u16string& folded, const std::u16string& plain) {
   const std::size_t common = std::min(folded.size(), plain.size());
   for (std::size_t i = 0; i < common; ++i) {
-    const char16_t unit = FoldUnit(folded[i]);
+    const char16_t unit = UpperCaseUnit(folded[i]);
     if (unit != plain[i]) return unit < plain[i] ? -1 : 1;
   }
   if (folded.size() == plain.size()) return 0;

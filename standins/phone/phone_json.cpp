@@ -141,15 +141,18 @@ void WriteFaults(const Faults& faults, const FaultTable<Faults>& table, OrderedJ
 }
 
 std::int32_t ReadStatusCode(const json& value, const std::string& where) {
-  // Codes are written either signed or as their unsigned 32-bit form.
+  // Codes are written either signed or as their unsigned 32-bit form. A refusal must be
+  // an error code (negative): a phone that kept an object while reporting it deleted is
+  // not a phone this model describes.
   if (value.is_number_integer()) {
     const auto code = value.get<std::int64_t>();
     if (code >= std::numeric_limits<std::int32_t>::min() &&
         code <= std::numeric_limits<std::uint32_t>::max()) {
-      return static_cast<std::int32_t>(static_cast<std::uint32_t>(code));
+      const auto status = static_cast<std::int32_t>(static_cast<std::uint32_t>(code));
+      if (status < 0) return status;
     }
   }
-  Fail(where, "\"refuse_code\" must be a 32-bit integer");
+  Fail(where, "\"refuse_code\" must be a negative 32-bit error code");
 }
 
 void ReadObject(const json& value, const std::u16string& parent_id, bool is_storage,

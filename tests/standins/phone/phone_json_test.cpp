@@ -88,7 +88,9 @@ TEST(PhoneJsonTest, NamesWhereTheProblemLies) {
       {R"({"devices": [{"id": "d", "storages": [{"id": "s", "name": 7}]}]})",
        "devices[0].storages[0]: \"name\" must be a string or null"},
       {R"({"devices": [{"id": "d", "storages": [{"id": "s", "refuse_code": 4294967296}]}]})",
-       "devices[0].storages[0]: \"refuse_code\" must be a 32-bit integer"},
+       "devices[0].storages[0]: \"refuse_code\" must be a negative 32-bit error code"},
+      {R"({"devices": [{"id": "d", "storages": [{"id": "s", "refuse_code": 0}]}]})",
+       "devices[0].storages[0]: \"refuse_code\" must be a negative 32-bit error code"},
       {R"({"devices": [{"id": "d", "storages": {}}]})", "devices[0]: \"storages\" must be a list"},
   };
   for (const Case& test : cases) {
