@@ -17,6 +17,7 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 #include "engine/flutter_desktop_api.h"
@@ -60,7 +61,8 @@ struct FlutterDesktopMessenger {
   std::atomic<bool> available{true};
   // Guarded by State::mutex.
   bool send_with_reply_refused = false;
-  std::map<std::string, engine_standin::ChannelCallback> callbacks;
+  // Looked up for every delivered message: hashed rather than ordered.
+  std::unordered_map<std::string, engine_standin::ChannelCallback> callbacks;
   std::map<std::string, int> set_callback_calls;
   std::vector<engine_standin::SentMessage> sent;
   std::map<size_t, engine_standin::PendingReply> pending_replies;  // by index into `sent`
