@@ -6,7 +6,7 @@
 
 namespace flutter {
 
-OneTimeReply::OneTimeReply(BinaryReply reply) : reply_(std::move(reply)) {}
+OneTimeReply::OneTimeReply(BinaryReply&& reply) : reply_(std::move(reply)) {}
 
 OneTimeReply::~OneTimeReply() {
   if (reply_) {
@@ -31,7 +31,7 @@ void OneTimeReply::SendOnce(const std::vector<uint8_t>* bytes) {
   }
 }
 
-EngineMethodResult::EngineMethodResult(BinaryReply reply, const MethodCodec* codec)
+EngineMethodResult::EngineMethodResult(BinaryReply&& reply, const MethodCodec* codec)
     : reply_(std::move(reply)), codec_(codec) {}
 
 EngineMethodResult::~EngineMethodResult() = default;

@@ -19,7 +19,7 @@ namespace flutter {
 class OneTimeReply {
  public:
   // `reply` must not be empty.
-  explicit OneTimeReply(BinaryReply reply);
+  explicit OneTimeReply(BinaryReply&& reply);
   ~OneTimeReply();
 
   OneTimeReply(const OneTimeReply&) = delete;
@@ -39,7 +39,7 @@ class OneTimeReply {
 class EngineMethodResult : public MethodResult {
  public:
   // `codec` is borrowed and must outlive this result.
-  EngineMethodResult(BinaryReply reply, const MethodCodec* codec);
+  EngineMethodResult(BinaryReply&& reply, const MethodCodec* codec);
   ~EngineMethodResult() override;
 
   using MethodResult::Success;
