@@ -12,6 +12,7 @@
 
 #include "messaging/byte_streams.h"
 #include "messaging/standard_codec_serializer.h"
+#include "tests/messaging/nested_lists.h"
 #include "tests/messaging/stderr_capture.h"
 
 namespace {
@@ -37,13 +38,7 @@ TEST(CodecAllocationTest, NestedListsReserveLittleAheadOfTheirInput) {
   // every announced count would ask for some 100 MiB.
   const size_t depth = 250;
   const size_t total = depth * 6 + 8192;
-  std::vector<uint8_t> bytes;
-  for (size_t level = 0; level < depth; ++level) {
-    const auto count = static_cast<uint32_t>(total - bytes.size() - 6);
-    bytes.insert(bytes.end(),
-                 {0x0C, 0xFF, static_cast<uint8_t>(count), static_cast<uint8_t>(count >> 8), 0, 0});
-  }
-  bytes.resize(total, 0x00);
+  const std::vector<uint8_t> bytes = NestedListsClaimingEveryByte(depth, total);
 
   StderrCapture capture;
   ByteBufferStreamReader reader(bytes.data(), bytes.size());

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "messaging/byte_streams.h"
+#include "tests/messaging/nested_lists.h"
 #include "tests/messaging/piece_reader.h"
 #include "tests/messaging/stderr_capture.h"
 
@@ -284,13 +285,7 @@ TEST(StandardCodecSerializerTest, NestedCountsCannotMultiplyTheInput) {
   const size_t depth = 200;
   const size_t padding = 4096;
   const size_t total = depth * 6 + padding;
-  Bytes bytes;
-  for (size_t level = 0; level < depth; ++level) {
-    const auto count = static_cast<uint32_t>(total - bytes.size() - 6);
-    bytes.insert(bytes.end(),
-                 {0x0C, 0xFF, static_cast<uint8_t>(count), static_cast<uint8_t>(count >> 8), 0, 0});
-  }
-  bytes.resize(total, 0x00);
+  const Bytes bytes = NestedListsClaimingEveryByte(depth, total);
 
   StderrCapture capture;
   const EncodableValue value = Decode(bytes);
