@@ -263,6 +263,12 @@ OrderedJson WriteObject(const SimDevice& device, const SimObject& object, bool i
 
 }  // namespace
 
+std::string JsonParseProblem(const std::exception& parse_error) {
+  const std::string message = parse_error.what();
+  const std::size_t tag_end = message.find("] ");
+  return tag_end == std::string::npos ? message : message.substr(tag_end + 2);
+}
+
 bool ReadPhoneJson(const std::string& text, Phone* phone, std::string* problem) {
   try {
     const json document = json::parse(text);
@@ -277,10 +283,7 @@ bool ReadPhoneJson(const std::string& text, Phone* phone, std::string* problem) 
     *phone = std::move(read);
     return true;
   } catch (const json::parse_error& error) {
-    // The library's messages open with its own "[json.exception...] " tag.
-    const std::string message = error.what();
-    const std::size_t tag_end = message.find("] ");
-    *problem = tag_end == std::string::npos ? message : message.substr(tag_end + 2);
+    *problem = JsonParseProblem(error);
   } catch (const FormatError& error) {
     *problem = error.what();
   }

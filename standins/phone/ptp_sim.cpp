@@ -139,10 +139,7 @@ int RunPtpSim(const std::vector<std::string>& arguments) {
   try {
     request = json::parse(text);
   } catch (const json::parse_error& error) {
-    const std::string message = error.what();
-    const std::size_t tag_end = message.find("] ");
-    return InputProblem(request_path,
-                        tag_end == std::string::npos ? message : message.substr(tag_end + 2));
+    return InputProblem(request_path, JsonParseProblem(error));
   }
   problem = RequestShapeProblem(request);
   if (!problem.empty()) return InputProblem(request_path, problem);
