@@ -49,10 +49,22 @@ class NestingGuard {
   bool TooDeep() const { return nesting_depth > StandardCodecSerializer::kMaxNestingDepth; }
 };
 
-void ReportTooDeep() {
+// Reports a value nested too deep and gives up on the rest of the message: its bytes
+// are consumed, so that the lists and maps around the value end as at a short read
+// instead of taking the deep value's bytes for their own elements.
+void AbandonTooDeep(ByteStreamReader* stream) {
   WriteErrorLine("Value nested deeper than " +
                  std::to_string(StandardCodecSerializer::kMaxNestingDepth) +
                  " levels in StandardCodecSerializer::ReadValueOfType");
+  uint8_t discarded[256];
+  for (size_t remaining = stream->BytesRemaining(); remaining > 0;) {
+    stream->ReadBytes(discarded, std::min(remaining, sizeof(discarded)));
+    const size_t left = stream->BytesRemaining();
+    if (left >= remaining) {
+      return;  // a reader that does not move; nothing more can be consumed
+    }
+    remaining = left;
+  }
 }
 
 template <typename T>
@@ -193,17 +205,20 @@ bool StandardCodecSerializer::WriteTypeAndSize(uint8_t type, uint64_t size,
 
 void StandardCodecSerializer::WriteValue(const EncodableValue& value,
                                          ByteStreamWriter* stream) const {
-  // Strings and typed lists go out as one block; an empty one writes no alignment.
+  // Strings and typed lists go out as one block. Typed lists of wider elements are
+  // aligned even when empty, because every reader skips that alignment.
   const auto write_block = [this, stream](uint8_t type, const auto& list) {
     using Element = typename std::decay_t<decltype(list)>::value_type;
-    if (!WriteTypeAndSize(type, list.size(), stream) || list.empty()) {
+    if (!WriteTypeAndSize(type, list.size(), stream)) {
       return;
     }
     if (sizeof(Element) > 1) {
       stream->WriteAlignment(sizeof(Element));
     }
-    stream->WriteBytes(reinterpret_cast<const uint8_t*>(list.data()),
-                       list.size() * sizeof(Element));
+    if (!list.empty()) {
+      stream->WriteBytes(reinterpret_cast<const uint8_t*>(list.data()),
+                         list.size() * sizeof(Element));
+    }
   };
 
   if (value.valueless_by_exception()) {
@@ -308,7 +323,7 @@ EncodableValue StandardCodecSerializer::ReadValueOfType(uint8_t type,
     case kList: {
       const NestingGuard guard;
       if (guard.TooDeep()) {
-        ReportTooDeep();
+        AbandonTooDeep(stream);
         return EncodableValue();
       }
       const size_t count = ReadSize(stream);
@@ -326,7 +341,7 @@ EncodableValue StandardCodecSerializer::ReadValueOfType(uint8_t type,
     case kMap: {
       const NestingGuard guard;
       if (guard.TooDeep()) {
-        ReportTooDeep();
+        AbandonTooDeep(stream);
         return EncodableValue();
       }
       const size_t count = ReadSize(stream);

@@ -22,8 +22,8 @@
 //   13   map           size, then each entry as key value, value value, keys ascending
 //   14   float list    size, align 4, then 4 bytes per element
 //
-// Typed lists (8 to 14 above) of size 0 are written without the alignment but read
-// with it. Custom values and valueless values are written as null.
+// Typed lists (8 to 14 above) are aligned even when of size 0. Custom values and
+// valueless values are written as null.
 //
 //   size            bytes
 //   0 .. 253        the size as 1 byte
@@ -37,8 +37,9 @@
 //     empty after one such line, without allocating for the announced size; a list or
 //     map whose input ends before its announced count keeps the elements read so far;
 //   - an unknown tag reads as null;
-//   - a list or map nested deeper than kMaxNestingDepth reads as null, the bytes after
-//     its tag being left to the enclosing value;
+//   - a list or map nested deeper than kMaxNestingDepth reads as null and ends the
+//     message: the rest of its bytes are consumed unread, and the lists and maps around
+//     it end as at a short read;
 //   - a value whose size needs 2^32 or more is written as null, as is a custom value.
 
 #include <cstddef>
@@ -55,9 +56,9 @@ namespace flutter {
 // virtual slot, so an extension also sees values nested inside them.
 class StandardCodecSerializer {
  public:
-  // Lists and maps nested deeper than this read as null, so that hostile input cannot
-  // exhaust the stack of the reader or of whoever later copies, compares or destroys
-  // the value.
+  // Lists and maps nested deeper than this read as null and end the message, so that
+  // hostile input cannot exhaust the stack of the reader or of whoever later copies,
+  // compares or destroys the value.
   static constexpr int kMaxNestingDepth = 256;
   // The largest size a size field can carry.
   static constexpr uint64_t kMaxSize = 0xFFFFFFFFu;

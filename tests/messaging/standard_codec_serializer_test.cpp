@@ -82,6 +82,16 @@ std::vector<GoldenCase> GoldenCases() {
        Concat({0x0A, 1}, Concat(zeros6, Concat({0xFE}, Bytes(7, 0xFF))))},
       {"double list 1.0", EncodableValue(std::vector<double>{1.0}),
        Concat({0x0B, 1}, Concat(zeros6, {0, 0, 0, 0, 0, 0, 0xF0, 0x3F}))},
+      {"empty int32 list, aligned all the same",
+       EncodableValue(std::vector<int32_t>{}),
+       {0x09, 0, 0, 0}},
+      {"empty double list, aligned all the same", EncodableValue(std::vector<double>{}),
+       Concat({0x0B, 0}, zeros6)},
+      {"empty byte list, never aligned", EncodableValue(Bytes{}), {0x08, 0}},
+      {"true, empty int32 list, 7",
+       EncodableValue(EncodableList{EncodableValue(true), EncodableValue(std::vector<int32_t>{}),
+                                    EncodableValue(7)}),
+       {0x0C, 3, 0x01, 0x09, 0, 0, 0, 0, 0x03, 7, 0, 0, 0}},
       {"float list 1.0",
        EncodableValue(std::vector<float>{1.0f}),
        {0x0E, 1, 0, 0, 0x00, 0x00, 0x80, 0x3F}},
@@ -146,15 +156,6 @@ TEST(StandardCodecSerializerTest, SizeFieldBoundaries) {
   ByteBufferStreamReader reader(cut, 1);
   EXPECT_EQ(serializer.ReadSize(&reader), 0u);
   EXPECT_EQ(capture.Flushes(), std::vector<std::string>{kInvalidRead});
-}
-
-TEST(StandardCodecSerializerTest, EmptyTypedListIsWrittenUnalignedButReadAligned) {
-  EXPECT_EQ(Encode(EncodableValue(std::vector<int32_t>{})), (Bytes{0x09, 0}));
-  const Bytes two_values = {0x09, 0, 0xAA, 0xBB, 0x01};
-  ByteBufferStreamReader reader(two_values.data(), two_values.size());
-  const StandardCodecSerializer& serializer = StandardCodecSerializer::GetInstance();
-  EXPECT_TRUE(std::get<std::vector<int32_t>>(serializer.ReadValue(&reader)).empty());
-  EXPECT_TRUE(std::get<bool>(serializer.ReadValue(&reader))) << "AA BB were skipped as padding";
 }
 
 struct BadInputCase {
@@ -262,12 +263,22 @@ TEST(StandardCodecSerializerTest, NestingIsCappedAtTheLimit) {
   hostile = EncodableValue();
   EXPECT_EQ(ListDepth(copy), limit);
 
+  // The value too deep ends the message: the list around it does not take the deep
+  // value's bytes, nor the true after them, for its second element.
+  const Bytes around = Concat({0x0C, 2}, Concat(NestedLists(limit, {0x01}), {0x01}));
+  size_t remaining = 1;
+  const EncodableValue outer = Decode(around, &remaining);
+  EXPECT_EQ(std::get<EncodableList>(outer).size(), 1u);
+  EXPECT_EQ(ListDepth(outer), limit);
+  EXPECT_EQ(remaining, 0u);
+  EXPECT_EQ(capture.Flushes(), (std::vector<std::string>{kTooDeep, kTooDeep, kInvalidRead}));
+
   Bytes maps;
   for (int i = 0; i <= limit; ++i) {
     maps.insert(maps.end(), {0x0D, 0x01, 0x00});
   }
   Decode(maps);
-  EXPECT_EQ(capture.Flushes().size(), 2u) << "maps count toward the same limit";
+  EXPECT_EQ(capture.Flushes().size(), 4u) << "maps count toward the same limit";
 }
 
 size_t CountValues(const EncodableValue& value) {
