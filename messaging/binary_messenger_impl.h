@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 
 #include "engine/flutter_desktop_api.h"
@@ -19,6 +20,11 @@ namespace flutter {
 // that reply. Answering takes the engine's messenger lock, checks that the engine is
 // still there, sends once and unlocks, so a reply may be called, copied and destroyed
 // on any thread. Everything else runs on the platform thread.
+//
+// No exception leaves the engine's callbacks. A handler that throws gets one line,
+// "Exception in the message handler of channel <name>.", and its message an empty
+// answer unless it was answered; a reply function that throws gets the line
+// "Exception in the reply handler of a sent message.".
 class BinaryMessengerImpl : public BinaryMessenger {
  public:
   // `messenger` is borrowed: the engine owns it and outlives this object.
@@ -30,17 +36,21 @@ class BinaryMessengerImpl : public BinaryMessenger {
             BinaryReply reply) const override;
   void SetMessageHandler(const std::string& channel, BinaryMessageHandler handler) override;
 
-  // The engine's message callback; `user_data` is the address of a stored handler.
+  // The engine's message callback; `user_data` is the address of a stored handler slot.
   static void ForwardIncomingMessage(FlutterDesktopMessengerRef messenger,
                                      const FlutterDesktopMessage* message, void* user_data);
   // The engine's reply callback; `user_data` is a heap BinaryReply that this frees.
   static void ForwardOutgoingReply(const uint8_t* data, size_t data_size, void* user_data);
 
  private:
+  // A handler shared with the messages it is running for, so that replacing it while
+  // it runs leaves the running call its closure.
+  using HandlerSlot = std::shared_ptr<const BinaryMessageHandler>;
+
   FlutterDesktopMessengerRef messenger_;
-  // std::map keeps each handler at a fixed address until its entry is erased; the
-  // engine holds that address as user data.
-  std::map<std::string, BinaryMessageHandler> handlers_;
+  // std::map keeps each slot at a fixed address until its entry is erased; the engine
+  // holds that address as user data.
+  std::map<std::string, HandlerSlot> handlers_;
 };
 
 }  // namespace flutter

@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -77,6 +78,70 @@ TEST_F(BinaryMessengerImplTest, ReplacedHandlerKeepsItsUserDataAddress) {
   Inject();
   EXPECT_EQ(first_calls, 0);
   EXPECT_EQ(second_calls, 1);
+}
+
+TEST_F(BinaryMessengerImplTest, AHandlerThatReplacesOrRemovesItselfFinishesInItsOwnClosure) {
+  // The closure's captured text is read after the handler has changed its channel; a
+  // closure destroyed under the running call reads freed memory there.
+  for (const bool remove : {false, true}) {
+    SCOPED_TRACE(remove ? "removes" : "replaces");
+    std::vector<std::string> seen;
+    const std::string label(64, remove ? 'r' : 'p');
+    messenger_impl_.SetMessageHandler(
+        "chan", [this, &seen, label, remove](const uint8_t*, size_t, const BinaryReply&) {
+          if (remove) {
+            messenger_impl_.SetMessageHandler("chan", nullptr);
+          } else {
+            messenger_impl_.SetMessageHandler("chan",
+                                              [&seen](const uint8_t*, size_t, const BinaryReply&) {
+                                                seen.emplace_back("replacement");
+                                              });
+          }
+          seen.push_back(label);
+        });
+
+    Inject();
+    EXPECT_THAT(seen, ElementsAre(label));
+    if (remove) {
+      EXPECT_FALSE(engine_standin::CallbackOn(messenger_, "chan"));
+    } else {
+      Inject();
+      EXPECT_THAT(seen, ElementsAre(label, "replacement")) << "the next message";
+    }
+  }
+}
+
+TEST_F(BinaryMessengerImplTest, AThrowingHandlerGetsALineAndItsMessageAnEmptyAnswerOnce) {
+  for (const bool answered_first : {false, true}) {
+    SCOPED_TRACE(answered_first ? "answered, then threw" : "threw unanswered");
+    messenger_impl_.SetMessageHandler("chan",
+                                      [answered_first](const uint8_t*, size_t, BinaryReply reply) {
+                                        const uint8_t answer[] = {5};
+                                        if (answered_first) reply(answer, 1);
+                                        throw std::runtime_error("handler failed");
+                                      });
+    StderrCapture stderr_capture;
+
+    const engine_standin::MessageId id = Inject();
+
+    EXPECT_THAT(stderr_capture.Flushes(),
+                ElementsAre("Exception in the message handler of channel chan.\n"));
+    std::optional<engine_standin::Response> response = engine_standin::ResponseTo(id);
+    ASSERT_TRUE(response);
+    EXPECT_EQ(response->bytes, answered_first ? std::vector<uint8_t>{5} : std::vector<uint8_t>{});
+  }
+}
+
+TEST_F(BinaryMessengerImplTest, AThrowingReplyFunctionStopsAtTheEngineCallback) {
+  const uint8_t message[] = {3};
+  messenger_impl_.Send("out", message, 1,
+                       [](const uint8_t*, size_t) { throw std::runtime_error("reply failed"); });
+  StderrCapture stderr_capture;
+
+  EXPECT_TRUE(engine_standin::DeliverReply(messenger_, 0, {8}));
+
+  EXPECT_THAT(stderr_capture.Flushes(),
+              ElementsAre("Exception in the reply handler of a sent message.\n"));
 }
 
 TEST_F(BinaryMessengerImplTest, RemovingAHandlerClearsTheEngineCallbackEvenIfNoneWasSet) {
