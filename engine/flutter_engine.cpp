@@ -40,7 +40,9 @@ FlutterEngine::FlutterEngine(const EngineProject& project) {
   properties.option_flag = project.options().flag;
 
   engine_ = FlutterDesktopEngineCreate(&properties);
-  messenger_ = std::make_unique<BinaryMessengerImpl>(FlutterDesktopEngineGetMessenger(engine_));
+  // An engine that did not start has no messenger; the messenger then has no handle.
+  messenger_ = std::make_unique<BinaryMessengerImpl>(
+      engine_ != nullptr ? FlutterDesktopEngineGetMessenger(engine_) : nullptr);
 }
 
 FlutterEngine::~FlutterEngine() {
@@ -81,7 +83,12 @@ void FlutterEngine::OnNextFrame(void* user_data) {
   // Taken out before it runs, so it runs once and may set the callback for a later frame.
   std::function<void()> callback = std::move(engine->next_frame_callback_);
   engine->next_frame_callback_ = nullptr;
-  callback();
+  try {
+    callback();
+  } catch (...) {
+    // Nothing may unwind into the engine library.
+    std::cerr << "Exception in the next-frame callback.\n" << std::flush;
+  }
 }
 
 }  // namespace flutter

@@ -18,8 +18,8 @@ namespace flutter {
 // object never destroys it. Used on the platform thread.
 class FlutterEngine : public PluginRegistry {
  public:
-  // Starts an engine on `project`. A failed start leaves the handle null; the view
-  // controller's creation then fails too.
+  // Starts an engine on `project`. A failed start leaves the handle null and the
+  // messenger without a handle; the view controller's creation then fails too.
   explicit FlutterEngine(const EngineProject& project);
   // Destroys the engine if this object still owns it, then drops the next-frame
   // callback and the messenger.
@@ -31,7 +31,8 @@ class FlutterEngine : public PluginRegistry {
   void ReloadSystemFonts();
 
   // Runs `callback` once, after the engine's next frame. A later call replaces an
-  // earlier callback that has not run yet.
+  // earlier callback that has not run yet. An exception from it ends with the line
+  // "Exception in the next-frame callback.".
   void SetNextFrameCallback(std::function<void()> callback);
 
   BinaryMessenger* Messenger() { return messenger_.get(); }

@@ -6,7 +6,11 @@ namespace flutter {
 
 FlutterViewController::FlutterViewController(int width, int height, const EngineProject& project)
     : engine_(std::make_shared<FlutterEngine>(project)) {
-  controller_ = FlutterDesktopViewControllerCreate(width, height, engine_->HandOverEngine());
+  // An engine that did not start is never handed to the engine library.
+  FlutterDesktopEngineRef engine = engine_->HandOverEngine();
+  if (engine != nullptr) {
+    controller_ = FlutterDesktopViewControllerCreate(width, height, engine);
+  }
   if (controller_ == nullptr) {
     std::cerr << "Failed to create view controller.\n" << std::flush;
     return;

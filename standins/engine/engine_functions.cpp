@@ -152,10 +152,6 @@ bool FlutterDesktopEngineDestroy(FlutterDesktopEngineRef engine) {
 FlutterDesktopMessengerRef FlutterDesktopEngineGetMessenger(FlutterDesktopEngineRef engine) {
   State& state = State::Get();
   std::lock_guard<std::mutex> guard(state.mutex);
-  if (engine == nullptr) {
-    // What the host does when engine creation failed; it must not use the result.
-    return nullptr;
-  }
   FlutterDesktopEngine* known = state.FindEngine(engine, "FlutterDesktopEngineGetMessenger");
   return known != nullptr ? &known->messenger : nullptr;
 }

@@ -104,10 +104,7 @@ FlutterDesktopViewControllerRef FlutterDesktopViewControllerCreate(int width, in
                                                                    FlutterDesktopEngineRef engine) {
   State& state = State::Get();
   std::lock_guard<std::mutex> guard(state.mutex);
-  FlutterDesktopEngine* known = nullptr;
-  if (engine != nullptr) {
-    known = state.FindEngine(engine, "FlutterDesktopViewControllerCreate");
-  }
+  FlutterDesktopEngine* known = state.FindEngine(engine, "FlutterDesktopViewControllerCreate");
   if (known != nullptr) {
     if (known->record.handed_over) {
       state.FailLocked("FlutterDesktopViewControllerCreate: the engine already belongs to another");

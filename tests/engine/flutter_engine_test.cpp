@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -134,6 +135,16 @@ TEST_F(FlutterEngineTest, NextFrameCallbackMayAskForTheFollowingFrame) {
   }
 
   EXPECT_EQ(frames, 3);
+}
+
+TEST_F(FlutterEngineTest, AThrowingNextFrameCallbackStopsAtTheEngineCallback) {
+  FlutterEngine engine(EngineProject(u"data"));
+  engine.SetNextFrameCallback([] { throw std::runtime_error("frame failed"); });
+  StderrCapture stderr_capture;
+
+  EXPECT_TRUE(engine_standin::FireNextFrame(OnlyEngine()));
+
+  EXPECT_THAT(stderr_capture.Flushes(), ElementsAre("Exception in the next-frame callback.\n"));
 }
 
 TEST_F(FlutterEngineTest, MessengerSpeaksForTheEnginesMessenger) {
