@@ -18,6 +18,8 @@ std::vector<std::u16string> ListAppleDevices(DeviceManager& manager) {
   manager.RefreshDeviceList();
   std::uint32_t count = 0;
   if (DeviceFailed(manager.GetDevices(nullptr, &count)) || count == 0) return apple_devices;
+  // A larger count is a driver fault, not devices: room for it could exhaust memory.
+  count = std::min(count, kMaxDeviceCount);
   std::vector<std::optional<std::u16string>> ids(count);
   if (DeviceFailed(manager.GetDevices(&ids, &count))) return apple_devices;
   // A device cannot return more ids than it had room for.

@@ -4,6 +4,7 @@
 // Finding the attached Apple phones and opening one with the service's client
 // information.
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -14,8 +15,12 @@ namespace camvey::ptp {
 
 enum class DeviceText { kFriendlyName, kManufacturer };
 
-// The ids of the attached Apple devices, in the manager's order. Never fails as such:
-// every failure inside gives a shorter or an empty list.
+// No more devices than this are read from a manager, whatever count it reports.
+inline constexpr std::uint32_t kMaxDeviceCount = 4096;
+
+// The ids of the attached Apple devices, in the manager's order, among the first
+// kMaxDeviceCount devices. Never fails as such: every failure inside gives a shorter
+// or an empty list.
 std::vector<std::u16string> ListAppleDevices(DeviceManager& manager);
 
 // The friendly name or the manufacturer of a device; empty on any failure.

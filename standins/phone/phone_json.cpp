@@ -35,6 +35,7 @@ const FaultTable<LayerFaults> kLayerFaults = {
     {"create_manager", &LayerFaults::create_manager},
     {"refresh", &LayerFaults::refresh},
     {"device_count", &LayerFaults::device_count},
+    {"huge_device_count", &LayerFaults::huge_device_count},
     {"device_ids", &LayerFaults::device_ids},
     {"create_key_collection", &LayerFaults::create_key_collection},
     {"create_client_information", &LayerFaults::create_client_information},

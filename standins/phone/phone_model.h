@@ -122,6 +122,8 @@ struct LayerFaults {
   bool create_client_information = false;
   bool create_device = false;
   bool create_id_collection = false;
+  // The device count reads as 4,294,967,295; the ids are still the real ones.
+  bool huge_device_count = false;
 };
 
 struct Phone {

@@ -116,7 +116,9 @@ class SimManager : public ptp::DeviceManager, public Tracked {
     ++state().counts.get_devices;
     if (ids == nullptr) {
       if (state().phone->faults.device_count) return kFailed;
-      *count = static_cast<std::uint32_t>(snapshot_.size());
+      *count = state().phone->faults.huge_device_count
+                   ? 0xFFFFFFFFu
+                   : static_cast<std::uint32_t>(snapshot_.size());
       return kDeviceOk;
     }
     if (state().phone->faults.device_ids) return kFailed;

@@ -69,6 +69,9 @@ TEST(DiscoveryTest, FailuresShortenTheList) {
   const Case cases[] = {
       {"count unreadable", [](phone::Phone* p) { p->faults.device_count = true; }, {}},
       {"ids unreadable", [](phone::Phone* p) { p->faults.device_ids = true; }, {}},
+      {"a count of 4,294,967,295 is not believed",
+       [](phone::Phone* p) { p->faults.huge_device_count = true; },
+       {u"usb#apple", u"usb#pad"}},
       {"refresh fails",
        [](phone::Phone* p) { p->faults.refresh = true; },
        {u"usb#apple", u"usb#pad"}},
