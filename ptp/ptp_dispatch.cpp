@@ -1,10 +1,12 @@
 #include "ptp/ptp_dispatch.h"
 
+#include <iostream>
 #include <string_view>
 #include <utility>
 #include <vector>
 
 #include "messaging/encodable_value.h"
+#include "ptp/device/deletion_pass.h"
 #include "ptp/device/device_layer.h"
 #include "ptp/device/discovery.h"
 #include "ptp/ptp_job.h"
@@ -20,34 +22,59 @@ namespace {
 constexpr std::string_view kAvailable = "available";
 constexpr std::string_view kDeleteFiles = "deleteFiles";
 
+// Takes `*result` over only where nothing can throw any more; until then an exception
+// leaves it with the caller, which answers it.
 void HandleDeleteFiles(const flutter::MethodCall& call,
-                       std::unique_ptr<flutter::MethodResult> result) {
+                       std::unique_ptr<flutter::MethodResult>* result) {
   std::vector<WantedFile> wanted = ParseWantedFiles(call);
   if (wanted.empty()) {
-    result->Success(flutter::EncodableValue(flutter::EncodableList()));
+    (*result)->Success(flutter::EncodableValue(flutter::EncodableList()));
     return;
   }
   ReplyDelivery& delivery = CurrentReplyDelivery();
   if (delivery.Ready()) {
-    StartPtpJob(std::move(wanted), delivery, std::move(result));
+    StartPtpJob(std::move(wanted), delivery, result);
     return;
   }
   auto reply = std::make_unique<PtpReply>();
-  reply->result = std::move(result);
+  reply->result = std::move(*result);
   RunPtpRequestSynchronously(wanted, std::move(reply));
+}
+
+// Answers a call whose handling threw, if its result is still here. Nothing has been
+// deleted for such a call: the deletion pass keeps its own exceptions, and a request
+// whose pass has started no longer has its result here.
+void AnswerAfterException(std::string_view name, std::unique_ptr<flutter::MethodResult> result) {
+  std::cerr << "Exception in the handler of camvey/ptp.\n" << std::flush;
+  if (result == nullptr) return;
+  try {
+    if (name == kAvailable) {
+      result->Success(flutter::EncodableValue(false));
+    } else if (name == kDeleteFiles) {
+      result->Error(kPtpFailed, kErrorDeviceBusy, nullptr);
+    } else {
+      result->NotImplemented();
+    }
+  } catch (...) {
+    // The result goes unanswered and reports itself as it is destroyed.
+  }
 }
 
 }  // namespace
 
 void HandlePtpCall(const flutter::MethodCall& call, std::unique_ptr<flutter::MethodResult> result) {
-  DeliverHeldBackPtpReplies();
   const std::string_view name = call.method_name();
-  if (name == kAvailable) {
-    result->Success(flutter::EncodableValue(IsPtpAvailable()));
-  } else if (name == kDeleteFiles) {
-    HandleDeleteFiles(call, std::move(result));
-  } else {
-    result->NotImplemented();
+  try {
+    DeliverHeldBackPtpReplies();
+    if (name == kAvailable) {
+      result->Success(flutter::EncodableValue(IsPtpAvailable()));
+    } else if (name == kDeleteFiles) {
+      HandleDeleteFiles(call, &result);
+    } else {
+      result->NotImplemented();
+    }
+  } catch (...) {
+    AnswerAfterException(name, std::move(result));
   }
 }
 

@@ -10,6 +10,11 @@
 //                   job's answer (ptp_reply.h), after the handler has returned, or before
 //                   when the request had to run synchronously
 //   anything else   NotImplemented
+//
+// An exception in the handler goes no further: it writes the line "Exception in the
+// handler of camvey/ptp." and the call, unless answered, gets false for "available",
+// the error "ptp_failed" with "device_busy" for "deleteFiles" (nothing was deleted),
+// and NotImplemented otherwise.
 
 #include <memory>
 

@@ -1,10 +1,10 @@
 #include "ptp/ptp_job.h"
 
+#include <iostream>
 #include <thread>
 #include <utility>
 
 #include "ptp/device/deletion_pass.h"
-#include "ptp/reply_backlog.h"
 #include "ptp/service_device_layer.h"
 #include "ptp/worker_apartment.h"
 #include "ptp/worker_start.h"
@@ -13,29 +13,46 @@ namespace camvey::ptp {
 namespace {
 
 // Fills the reply's names and error. The layer and every device object are gone when
-// this returns.
+// this returns. The pass runs on a worker or inside the channel's handler, and either
+// answers from the reply afterwards, so nothing is thrown out of it: the names deleted
+// before an exception stay in the reply.
 void RunDeletionPass(const std::vector<WantedFile>& wanted, PtpReply* reply) {
-  std::unique_ptr<DeviceLayer> layer = MakeServiceDeviceLayer();
-  reply->names = DeleteWantedFiles(*layer, wanted, &reply->error);
+  try {
+    std::unique_ptr<DeviceLayer> layer = MakeServiceDeviceLayer();
+    DeleteWantedFiles(*layer, wanted, &reply->names, &reply->error);
+  } catch (...) {
+    std::cerr << "Exception in the deletion pass; answering with what was deleted.\n" << std::flush;
+    if (reply->names.empty()) reply->error = kErrorDeviceBusy;
+  }
 }
 
-void HandOver(ReplyDelivery& delivery, std::unique_ptr<PtpReply> reply) {
+bool TryPost(ReplyDelivery& delivery, std::unique_ptr<PtpReply>* reply) {
+  try {
+    return delivery.Post(reply);
+  } catch (...) {
+    std::cerr << "Exception while handing a reply to the platform thread.\n" << std::flush;
+    return false;
+  }
+}
+
+void HandOver(ReplyDelivery& delivery, std::unique_ptr<PtpReply> reply, BacklogRoom room) {
   for (int attempt = 1; attempt <= kReplyPostAttempts; ++attempt) {
-    if (delivery.Post(&reply)) return;
+    if (TryPost(delivery, &reply)) return;
     if (attempt < kReplyPostAttempts) std::this_thread::sleep_for(kReplyPostPause * attempt);
   }
-  HoldBackPtpReply(std::move(reply));
+  HoldBackPtpReply(std::move(reply), std::move(room));
 }
 
 }  // namespace
 
 void StartPtpJob(std::vector<WantedFile> wanted, ReplyDelivery& delivery,
-                 std::unique_ptr<flutter::MethodResult> result) {
+                 std::unique_ptr<flutter::MethodResult>* result) {
   auto job = std::make_unique<PtpJob>();
   job->wanted = std::move(wanted);
   job->reply = std::make_unique<PtpReply>();
-  job->reply->result = std::move(result);
   job->delivery = &delivery;
+  job->backlog_room = MakeBacklogRoom();
+  job->reply->result = std::move(*result);
 
   // The thread's body holds the job by plain pointer, so that a thread that never
   // started leaves the job, and the pending result in it, here.
@@ -52,7 +69,7 @@ void RunPtpJob(std::unique_ptr<PtpJob> job) {
     WorkerApartment apartment;
     RunDeletionPass(job->wanted, job->reply.get());
   }
-  HandOver(*job->delivery, std::move(job->reply));
+  HandOver(*job->delivery, std::move(job->reply), std::move(job->backlog_room));
 }
 
 void RunPtpRequestSynchronously(const std::vector<WantedFile>& wanted,

@@ -4,6 +4,12 @@
 // The work of one "deleteFiles" request with usable entries: on a worker thread of its
 // own when one can be started and the reply can travel back, on the platform thread
 // otherwise. Either way the call is answered exactly once, on the platform thread.
+//
+// No exception leaves the work. One in the deletion pass writes the line
+// "Exception in the deletion pass; answering with what was deleted." and the request
+// is answered with the names deleted before it, or fails with "device_busy" when there
+// are none. One while a worker posts its reply writes "Exception while handing a reply
+// to the platform thread." and counts as a failed post.
 
 #include <chrono>
 #include <memory>
@@ -11,6 +17,7 @@
 
 #include "messaging/method_result.h"
 #include "ptp/ptp_reply.h"
+#include "ptp/reply_backlog.h"
 #include "ptp/reply_delivery.h"
 #include "ptp/wanted_file.h"
 
@@ -27,14 +34,16 @@ struct PtpJob {
   std::vector<WantedFile> wanted;  // the job's own copy of the request
   std::unique_ptr<PtpReply> reply;
   ReplyDelivery* delivery = nullptr;  // where the reply goes; outlives the job
+  BacklogRoom backlog_room;           // where the reply waits when no post gets through
 };
 
-// Starts a worker with a job for `wanted` whose reply carries `result` and travels by
+// Starts a worker with a job for `wanted` whose reply carries `*result` and travels by
 // `delivery` (which has said Ready()). Returns before the call is answered. When no
 // worker can be started, runs the request synchronously instead: the call is then
-// answered before this returns. Platform thread.
+// answered before this returns. Takes `*result` only once the job is made: when this
+// throws (no memory for the job), `*result` is still the caller's. Platform thread.
 void StartPtpJob(std::vector<WantedFile> wanted, ReplyDelivery& delivery,
-                 std::unique_ptr<flutter::MethodResult> result);
+                 std::unique_ptr<flutter::MethodResult>* result);
 
 // The worker's body: runs the deletion pass inside the worker's own apartment, leaves
 // the apartment, then hands the reply over (retrying, then holding it back).

@@ -1,5 +1,6 @@
 #include "ptp/ptp_reply.h"
 
+#include <iostream>
 #include <utility>
 
 #include "messaging/encodable_value.h"
@@ -24,7 +25,8 @@ void CompletePtpReply(std::unique_ptr<PtpReply> reply) {
   try {
     DeliverPtpReply(*reply);
   } catch (...) {
-    // The reply goes with `reply`; its unanswered result prints its own warning.
+    // The reply goes with `reply`; an unanswered result prints its own warning.
+    std::cerr << "Exception while answering a deleteFiles request.\n" << std::flush;
   }
 }
 

@@ -34,9 +34,10 @@ struct PtpReply {
 void DeliverPtpReply(PtpReply& reply);
 
 // Answers the reply and destroys it, result included. The reply is destroyed even when
-// answering throws; the exception ends here, so that one bad answer never keeps the
-// replies behind it from theirs, and never unwinds into the message loop. A result that
-// could not answer reports itself when destroyed. Platform thread.
+// answering throws; the exception ends here with the line "Exception while answering a
+// deleteFiles request.", so that one bad answer never keeps the replies behind it from
+// theirs, and never unwinds into the message loop. A result that could not answer
+// reports itself when destroyed. Platform thread.
 void CompletePtpReply(std::unique_ptr<PtpReply> reply);
 
 }  // namespace camvey::ptp

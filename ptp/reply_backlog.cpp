@@ -1,6 +1,5 @@
 #include "ptp/reply_backlog.h"
 
-#include <deque>
 #include <mutex>
 #include <utility>
 
@@ -9,7 +8,7 @@ namespace {
 
 struct Backlog {
   std::mutex mutex;
-  std::deque<std::unique_ptr<PtpReply>> replies;
+  BacklogRoom replies;
 };
 
 // Never destroyed: a worker may still hold a reply back while the process exits.
@@ -20,15 +19,18 @@ Backlog& TheBacklog() {
 
 }  // namespace
 
-void HoldBackPtpReply(std::unique_ptr<PtpReply> reply) {
+BacklogRoom MakeBacklogRoom() { return BacklogRoom(1); }
+
+void HoldBackPtpReply(std::unique_ptr<PtpReply> reply, BacklogRoom room) {
+  room.front() = std::move(reply);
   Backlog& backlog = TheBacklog();
   std::lock_guard<std::mutex> lock(backlog.mutex);
-  backlog.replies.push_back(std::move(reply));
+  backlog.replies.splice(backlog.replies.end(), room, room.begin());
 }
 
 void DeliverHeldBackPtpReplies() {
   Backlog& backlog = TheBacklog();
-  std::deque<std::unique_ptr<PtpReply>> replies;
+  BacklogRoom replies;
   {
     std::lock_guard<std::mutex> lock(backlog.mutex);
     replies.swap(backlog.replies);

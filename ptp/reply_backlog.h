@@ -7,14 +7,24 @@
 // on "camvey/ptp". A reply left here when the process ends goes with the process, like
 // a message still in the reply window's queue.
 
+#include <list>
 #include <memory>
 
 #include "ptp/ptp_reply.h"
 
 namespace camvey::ptp {
 
-// Takes `reply` into the backlog. Any thread.
-void HoldBackPtpReply(std::unique_ptr<PtpReply> reply);
+// The place of one reply in the backlog, made before the reply may need it: a worker
+// gets its room on the platform thread, where running out of memory can still be
+// answered, so that holding its reply back later allocates nothing and cannot fail.
+using BacklogRoom = std::list<std::unique_ptr<PtpReply>>;
+
+// Room for one reply. Throws std::bad_alloc when there is no memory for it.
+BacklogRoom MakeBacklogRoom();
+
+// Takes `reply` into the backlog, in `room` (from MakeBacklogRoom). Allocates nothing.
+// Any thread.
+void HoldBackPtpReply(std::unique_ptr<PtpReply> reply, BacklogRoom room);
 
 // Answers and destroys every held-back reply, oldest first. Platform thread.
 void DeliverHeldBackPtpReplies();

@@ -10,6 +10,10 @@
 //   lParam   the PtpReply, owned by the message from the post on
 //
 // and the window's procedure answers and destroys the reply on the platform thread.
+// Every process on the desktop can post to the window, so the procedure honours a
+// kPtpReplyMessage only when its lParam is a reply that PostPtpReply posted and that has
+// not been answered since; any other is ignored, never dereferenced, with the line
+// "Ignoring a reply message that carries no reply in flight.".
 
 #include <windows.h>
 
@@ -26,13 +30,14 @@ inline constexpr wchar_t kReplyWindowClass[] = L"CamveyPtpReply";
 // made, and the next call tries again. Platform thread.
 HWND EnsureReplyWindow();
 
-// Answers and destroys the PtpReply of a kPtpReplyMessage, after the replies held back
-// before it, even when answering throws; nothing is thrown out of it. Leaves every
-// other message to DefWindowProcW.
+// Answers and destroys the PtpReply of a kPtpReplyMessage that carries a reply in
+// flight, after the replies held back before it, even when answering throws; nothing is
+// thrown out of it (an exception writes "Exception in the reply window procedure.").
+// Leaves every other message to DefWindowProcW.
 LRESULT CALLBACK ReplyWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 
-// Posts `*reply` to `window` and leaves `*reply` null; when the post fails, returns
-// false and leaves `*reply` as it was. Any thread.
+// Posts `*reply` to `window`, records it as in flight, and leaves `*reply` null; when
+// the post fails, returns false and leaves `*reply` as it was. Any thread.
 bool PostPtpReply(HWND window, std::unique_ptr<PtpReply>* reply);
 
 }  // namespace camvey::ptp

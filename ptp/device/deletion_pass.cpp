@@ -171,6 +171,13 @@ void MatchFolderListing(const Listing& listing, const NameSet& wanted_here, Name
 std::vector<std::u16string> DeleteWantedFiles(DeviceLayer& layer,
                                               const std::vector<WantedFile>& wanted,
                                               std::string* error) {
+  std::vector<std::u16string> deleted;
+  DeleteWantedFiles(layer, wanted, &deleted, error);
+  return deleted;
+}
+
+void DeleteWantedFiles(DeviceLayer& layer, const std::vector<WantedFile>& wanted,
+                       std::vector<std::u16string>* deleted, std::string* error) {
   MonthIndex month_index;
   NameSet remaining;
   for (const WantedFile& file : wanted) {
@@ -180,7 +187,7 @@ std::vector<std::u16string> DeleteWantedFiles(DeviceLayer& layer,
   }
   if (remaining.empty()) {
     RecordError(error, kErrorNotFound);
-    return {};
+    return;
   }
 
   std::vector<std::u16string> devices;
@@ -188,21 +195,20 @@ std::vector<std::u16string> DeleteWantedFiles(DeviceLayer& layer,
     std::unique_ptr<DeviceManager> manager;
     if (DeviceFailed(layer.CreateManager(&manager)) || manager == nullptr) {
       RecordError(error, kErrorWpdUnavailable);
-      return {};
+      return;
     }
     devices = ListAppleDevices(*manager);
   }
   if (devices.empty()) {
     RecordError(error, kErrorNoCamera);
-    return {};
+    return;
   }
   const std::unique_ptr<KeyCollection> keys = CreateKeySet(layer);
   if (keys == nullptr) {
     RecordError(error, kErrorWpdUnavailable);
-    return {};
+    return;
   }
 
-  std::vector<std::u16string> deleted;
   for (const std::u16string& device_id : devices) {
     if (remaining.empty()) break;
     std::unique_ptr<PortableDevice> device = OpenPhone(layer, device_id);
@@ -221,11 +227,10 @@ std::vector<std::u16string> DeleteWantedFiles(DeviceLayer& layer,
       SearchStorage(connection, *keys, storage, month_index, &remaining, &chosen);
     }
     if (!chosen.empty()) {
-      SendDeletionRequest(layer, connection.content(), chosen, &deleted, error);
+      SendDeletionRequest(layer, connection.content(), chosen, deleted, error);
     }
   }
-  if (deleted.empty()) RecordError(error, kErrorNotFound);
-  return deleted;
+  if (deleted->empty()) RecordError(error, kErrorNotFound);
 }
 
 }  // namespace camvey::ptp

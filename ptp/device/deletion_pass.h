@@ -72,6 +72,12 @@ std::vector<std::u16string> DeleteWantedFiles(DeviceLayer& layer,
                                               const std::vector<WantedFile>& wanted,
                                               std::string* error);
 
+// The same pass, appending each name to `*deleted` (empty on entry) as soon as its
+// phone has deleted the object, so that a caller whose pass ends in an exception still
+// knows what was deleted before it.
+void DeleteWantedFiles(DeviceLayer& layer, const std::vector<WantedFile>& wanted,
+                       std::vector<std::u16string>* deleted, std::string* error);
+
 }  // namespace camvey::ptp
 
 #endif  // CAMVEY_PTP_DEVICE_DELETION_PASS_H_

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <new>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,6 +16,7 @@
 namespace camvey::ptp {
 namespace {
 
+using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
 using PtpDispatchTest = PtpServiceTest;
@@ -162,6 +164,89 @@ TEST_F(PtpDispatchTest, WithoutADeliveryTheRequestRunsOnThePlatformThread) {
   EXPECT_THAT(stderr_capture.Flushes(), IsEmpty());
   ASSERT_EQ(phone_.deleted.size(), 1u);
   EXPECT_EQ(phone_.deleted[0].object_id, u"f/1");
+  SetReplyDelivery(&ProcessReplyQueue());
+}
+
+// The simulated phone behind a layer that throws std::bad_alloc when it makes its
+// manager (opens_before_throw < 0) or when it opens a device for the
+// (opens_before_throw + 1)-th time.
+class ThrowingLayer : public phone::SimulatedDeviceLayer {
+ public:
+  ThrowingLayer(phone::Phone* phone, int opens_before_throw)
+      : SimulatedDeviceLayer(phone), opens_left_(opens_before_throw) {}
+
+  DeviceResult CreateManager(std::unique_ptr<DeviceManager>* manager) override {
+    if (opens_left_ < 0) throw std::bad_alloc();
+    return SimulatedDeviceLayer::CreateManager(manager);
+  }
+  DeviceResult CreateClientInformation(std::unique_ptr<ClientInformation>* info) override {
+    if (opens_left_-- == 0) throw std::bad_alloc();
+    return SimulatedDeviceLayer::CreateClientInformation(info);
+  }
+
+ private:
+  int opens_left_;
+};
+
+// Two Apple phones, each with one photo of January 2024.
+constexpr char kTwoPhones[] = R"({"devices": [
+  {"id": "usb#one", "friendly_name": "iPhone", "storages": [{"id": "s", "children": [
+    {"id": "f", "name": "202401__", "children": [{"id": "f/1", "name": "IMG_0001.HEIC"}]}]}]},
+  {"id": "usb#two", "friendly_name": "iPhone", "storages": [{"id": "s", "children": [
+    {"id": "f", "name": "202401__", "children": [{"id": "f/2", "name": "IMG_0002.HEIC"}]}]}]}]})";
+
+TEST_F(PtpDispatchTest, AnExceptionEndsInTheServiceAndTheCallIsStillAnswered) {
+  const std::string handler_line = "Exception in the handler of camvey/ptp.\n";
+  const std::string pass_line =
+      "Exception in the deletion pass; answering with what was deleted.\n";
+  UsePhone(kTwoPhones);
+  SetServiceDeviceLayerFactory([this] { return std::make_unique<ThrowingLayer>(&phone_, -1); });
+  {
+    StderrCapture stderr_capture;
+    EXPECT_EQ(AnswerTo(Call("available")), SuccessBytes(EncodableValue(false)));
+    EXPECT_THAT(stderr_capture.Flushes(), ElementsAre(handler_line));
+  }
+
+  struct Case {
+    const char* label;
+    std::string phone;
+    int opens_before_throw;  // negative: the layer does not throw
+    Bytes answer;
+    std::vector<std::string> lines;
+  };
+  const Case cases[] = {
+      {"throws before anything is deleted", kTwoPhones, 0, FailedBytes("device_busy"), {pass_line}},
+      {"throws after the first phone deleted its photo",
+       kTwoPhones,
+       1,
+       NamesBytes({"IMG_0001.HEIC"}),
+       {pass_line}},
+      {"a driver that reports 4,294,967,295 devices",
+       std::string(R"({"faults": ["huge_device_count"], )") + (kTwoPhones + 1),
+       -1,
+       NamesBytes({"IMG_0001.HEIC", "IMG_0002.HEIC"}),
+       {}},
+  };
+  NoDelivery no_delivery;
+  for (bool synchronous : {false, true}) {
+    SetReplyDelivery(synchronous ? static_cast<ReplyDelivery*>(&no_delivery)
+                                 : &ProcessReplyQueue());
+    for (const Case& test : cases) {
+      SCOPED_TRACE(std::string(test.label) + (synchronous ? ", synchronous" : ", on a worker"));
+      UsePhone(test.phone);
+      if (test.opens_before_throw >= 0) {
+        SetServiceDeviceLayerFactory([this, opens = test.opens_before_throw] {
+          return std::make_unique<ThrowingLayer>(&phone_, opens);
+        });
+      }
+      StderrCapture stderr_capture;
+      const engine_standin::MessageId id =
+          Call("deleteFiles", Files({{"IMG_0001.HEIC", "202401"}, {"IMG_0002.HEIC", "202401"}}));
+      EXPECT_EQ(synchronous ? AnswerTo(id) : AwaitAnswer(id), test.answer);
+      ASSERT_TRUE(Workers::WaitUntilAllEnded());
+      EXPECT_EQ(stderr_capture.Flushes(), test.lines);
+    }
+  }
   SetReplyDelivery(&ProcessReplyQueue());
 }
 

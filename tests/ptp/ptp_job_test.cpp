@@ -8,6 +8,7 @@
 #include <future>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <optional>
 #include <string>
 #include <vector>
@@ -26,8 +27,8 @@ using ::testing::IsEmpty;
 
 using PtpJobTest = PtpServiceTest;
 
-// Refuses a number of posts, then forwards to the process's reply queue. Outlives the
-// workers of every test, as a delivery must.
+// Refuses a number of posts (returning false, or throwing), then forwards to the
+// process's reply queue. Outlives the workers of every test, as a delivery must.
 class RefusingDelivery : public ReplyDelivery {
  public:
   static RefusingDelivery& Instance() {
@@ -36,8 +37,9 @@ class RefusingDelivery : public ReplyDelivery {
   }
 
   // Refuses the next `count` posts; a negative count refuses every post.
-  void Refuse(int count) {
+  void Refuse(int count, bool by_throwing = false) {
     refusals_ = count;
+    by_throwing_ = by_throwing;
     posts_ = 0;
   }
   int posts() const { return posts_; }
@@ -45,12 +47,16 @@ class RefusingDelivery : public ReplyDelivery {
   bool Ready() override { return true; }
   bool Post(std::unique_ptr<PtpReply>* reply) override {
     const int post = ++posts_;
-    if (refusals_ < 0 || post <= refusals_) return false;
+    if (refusals_ < 0 || post <= refusals_) {
+      if (by_throwing_) throw std::bad_alloc();
+      return false;
+    }
     return ProcessReplyQueue().Post(reply);
   }
 
  private:
   std::atomic<int> refusals_{0};
+  std::atomic<bool> by_throwing_{false};
   std::atomic<int> posts_{0};
 };
 
@@ -67,15 +73,24 @@ TEST_F(PtpJobTest, AWorkerThatCannotStartLeavesTheRequestToThePlatformThread) {
 }
 
 TEST_F(PtpJobTest, AFailedPostIsRetried) {
-  UsePhone(kApplePhone);
-  RefusingDelivery& delivery = RefusingDelivery::Instance();
-  delivery.Refuse(kReplyPostAttempts - 1);
-  SetReplyDelivery(&delivery);
+  for (const bool by_throwing : {false, true}) {
+    SCOPED_TRACE(by_throwing ? "posts throw" : "posts fail");
+    UsePhone(kApplePhone);
+    RefusingDelivery& delivery = RefusingDelivery::Instance();
+    delivery.Refuse(kReplyPostAttempts - 1, by_throwing);
+    SetReplyDelivery(&delivery);
+    StderrCapture stderr_capture;
 
-  const engine_standin::MessageId id = Call("deleteFiles", Files({{"IMG_0001.HEIC", "202401"}}));
+    const engine_standin::MessageId id = Call("deleteFiles", Files({{"IMG_0001.HEIC", "202401"}}));
 
-  EXPECT_EQ(AwaitAnswer(id), NamesBytes({"IMG_0001.HEIC"}));
-  EXPECT_EQ(delivery.posts(), kReplyPostAttempts);
+    EXPECT_EQ(AwaitAnswer(id), NamesBytes({"IMG_0001.HEIC"}));
+    EXPECT_EQ(delivery.posts(), kReplyPostAttempts);
+    ASSERT_TRUE(Workers::WaitUntilAllEnded());
+    EXPECT_EQ(
+        stderr_capture.Flushes(),
+        std::vector<std::string>(by_throwing ? kReplyPostAttempts - 1 : 0,
+                                 "Exception while handing a reply to the platform thread.\n"));
+  }
 }
 
 // A reply that no post gets through is kept and answered, once, on the platform thread

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/messaging/stderr_capture.h"
 #include "tests/ptp/service_fixture.h"
 
 namespace camvey::ptp {
@@ -48,10 +49,14 @@ TEST(PtpReplyTest, CompletingDestroysTheReplyEvenWhenAnsweringThrows) {
     auto reply = std::make_unique<PtpReply>();
     reply->result = std::make_unique<RecordingResult>(&record, throws);
     reply->error = "no_camera";
+    StderrCapture stderr_capture;
     EXPECT_NO_THROW(CompletePtpReply(std::move(reply)));
     EXPECT_EQ(record.answers, 1);
     EXPECT_EQ(record.answer, FailedBytes("no_camera"));
     EXPECT_TRUE(record.destroyed);
+    EXPECT_EQ(stderr_capture.Flushes(),
+              std::vector<std::string>(throws ? 1 : 0,
+                                       "Exception while answering a deleteFiles request.\n"));
   }
 }
 

@@ -48,7 +48,7 @@ TEST(ReplyQueueTest, AnswersHeldBackRepliesThenQueuedOnesInPostingOrder) {
   ReplyQueue queue;
   EXPECT_TRUE(queue.Ready());
   std::vector<std::string> log;
-  HoldBackPtpReply(NamedReply(u"held", &log));
+  HoldBackPtpReply(NamedReply(u"held", &log), MakeBacklogRoom());
   for (const char16_t* name : {u"one", u"two", u"three"}) {
     std::unique_ptr<PtpReply> reply = NamedReply(name, &log);
     std::thread([&queue, &reply] { EXPECT_TRUE(queue.Post(&reply)); }).join();

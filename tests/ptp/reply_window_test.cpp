@@ -20,6 +20,7 @@
 #include "ptp/reply_delivery.h"
 #include "ptp/reply_window_win.h"
 #include "ptp/worker_apartment.h"
+#include "tests/messaging/stderr_capture.h"
 #include "tests/ptp/service_fixture.h"
 
 namespace camvey::ptp {
@@ -112,12 +113,75 @@ TEST(ReplyWindowTest, AFailedPostLeavesTheReplyWithThePoster) {
 
 TEST(ReplyWindowTest, TheProcedureDestroysTheReplyEvenWhenAnsweringThrows) {
   RecordingResult::Record record;
-  PtpReply* reply = RecordedReply(&record, /*throws=*/true).release();
-  EXPECT_EQ(
-      ReplyWindowProc(EnsureReplyWindow(), kPtpReplyMessage, 0, reinterpret_cast<LPARAM>(reply)),
-      0);
+  std::unique_ptr<PtpReply> reply = RecordedReply(&record, /*throws=*/true);
+  StderrCapture stderr_capture;
+  ASSERT_TRUE(PostPtpReply(EnsureReplyWindow(), &reply));
+  EXPECT_TRUE(PumpUntil([&] { return record.destroyed; }));
   EXPECT_EQ(record.answers, 1);
-  EXPECT_TRUE(record.destroyed);
+  EXPECT_EQ(stderr_capture.Flushes(),
+            std::vector<std::string>{"Exception while answering a deleteFiles request.\n"});
+}
+
+// Posts the reply message to `window` from a process of its own; true when it ran and
+// every post was accepted.
+bool PostFromAnotherProcess(HWND window, const std::vector<LPARAM>& lparams) {
+  wchar_t path[MAX_PATH] = {};
+  const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring poster(path, length);
+  poster.resize(poster.find_last_of(L"\\/") + 1);
+  poster += L"camvey_reply_poster.exe";
+  std::wstring command =
+      L"\"" + poster + L"\" " + std::to_wstring(reinterpret_cast<ULONG_PTR>(window));
+  for (LPARAM lparam : lparams) command += L" " + std::to_wstring(static_cast<ULONG_PTR>(lparam));
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessW(poster.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &process)) {
+    ADD_FAILURE() << "cannot start the poster: " << GetLastError();
+    return false;
+  }
+  DWORD exit_code = 1;
+  const bool ended = WaitForSingleObject(process.hProcess, 20000) == WAIT_OBJECT_0 &&
+                     GetExitCodeProcess(process.hProcess, &exit_code);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return ended && exit_code == 0;
+}
+
+// Posts of the reply message that the service did not make: 0, numbers chosen by the
+// poster, and the address of a real reply that was never posted, from another thread
+// and from another process. None is honoured or dereferenced, each leaves one line, and
+// a real reply posted among them is answered once.
+TEST(ReplyWindowTest, StrangersPostsAreIgnoredAndRealRepliesStillAnsweredOnce) {
+  const std::string ignored = "Ignoring a reply message that carries no reply in flight.\n";
+  const HWND window = EnsureReplyWindow();
+  RecordingResult::Record unposted_record;
+  std::unique_ptr<PtpReply> unposted = RecordedReply(&unposted_record);
+  RecordingResult::Record real_record;
+  std::unique_ptr<PtpReply> real = RecordedReply(&real_record);
+  const auto real_address = reinterpret_cast<LPARAM>(real.get());
+  const std::vector<LPARAM> strangers = {0, static_cast<LPARAM>(0x41414140),
+                                         reinterpret_cast<LPARAM>(unposted.get())};
+  StderrCapture stderr_capture;
+
+  std::thread([&] {
+    for (LPARAM lparam : strangers) EXPECT_TRUE(PostMessageW(window, kPtpReplyMessage, 0, lparam));
+  }).join();
+  EXPECT_TRUE(PostFromAnotherProcess(window, strangers));
+  ASSERT_TRUE(PostPtpReply(window, &real));
+  EXPECT_TRUE(PostFromAnotherProcess(window, {real_address, real_address}));
+
+  EXPECT_TRUE(PumpUntil([&] {
+    return real_record.destroyed && stderr_capture.Flushes().size() >= 2 * strangers.size() + 2;
+  }));
+  PumpUntil([] { return true; });
+  EXPECT_EQ(real_record.answers, 1);
+  EXPECT_EQ(real_record.answer, NamesBytes({"IMG_0001.HEIC"}));
+  EXPECT_EQ(unposted_record.answers, 0);
+  EXPECT_FALSE(unposted_record.destroyed);
+  EXPECT_EQ(stderr_capture.Flushes(), std::vector<std::string>(2 * strangers.size() + 2, ignored));
+  unposted->result->Success();
 }
 
 TEST(ReplyWindowTest, OtherMessagesLeaveTheirParametersAlone) {

@@ -13,4 +13,10 @@ if(WIN32)
     SOURCES reply_window_test.cpp
     LIBRARIES camvey_ptp camvey_phone_standin camvey_engine_standin
     LABELS concurrency)
+  # A second process that posts to the reply window, as a stranger on the desktop can;
+  # the test finds it beside itself.
+  add_executable(camvey_reply_poster reply_poster_win.cpp)
+  target_link_libraries(camvey_reply_poster PRIVATE user32)
+  camvey_warnings(camvey_reply_poster)
+  add_dependencies(camvey_ptp_reply_window_test camvey_reply_poster)
 endif()
