@@ -114,12 +114,12 @@ TEST_F(BinaryMessengerImplTest, AHandlerThatReplacesOrRemovesItselfFinishesInIts
 TEST_F(BinaryMessengerImplTest, AThrowingHandlerGetsALineAndItsMessageAnEmptyAnswerOnce) {
   for (const bool answered_first : {false, true}) {
     SCOPED_TRACE(answered_first ? "answered, then threw" : "threw unanswered");
-    messenger_impl_.SetMessageHandler("chan",
-                                      [answered_first](const uint8_t*, size_t, BinaryReply reply) {
-                                        const uint8_t answer[] = {5};
-                                        if (answered_first) reply(answer, 1);
-                                        throw std::runtime_error("handler failed");
-                                      });
+    messenger_impl_.SetMessageHandler(
+        "chan", [answered_first](const uint8_t*, size_t, const BinaryReply& reply) {
+          const uint8_t answer[] = {5};
+          if (answered_first) reply(answer, 1);
+          throw std::runtime_error("handler failed");
+        });
     StderrCapture stderr_capture;
 
     const engine_standin::MessageId id = Inject();
