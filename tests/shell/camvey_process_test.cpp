@@ -53,7 +53,7 @@ std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
-struct Run {
+struct ProcessRun {
   DWORD exit_code = 0;
   std::string out;
   std::string err;
@@ -77,24 +77,37 @@ class Installation {
     if (with_icu_data) WriteFile(folder_ + L"\\data\\icudtl.dat", "icu");
     if (with_app_library) WriteFile(folder_ + L"\\data\\app.so", "app");
   }
+  ~Installation() {
+    for (const wchar_t* file : {L"\\camvey.exe", L"\\data\\flutter_assets\\application_script.json",
+                                L"\\data\\icudtl.dat", L"\\data\\app.so"}) {
+      DeleteFileW((folder_ + file).c_str());
+    }
+    DeleteFileW((folder_ + kEngineLibrary.substr(kEngineLibrary.find_last_of(L'\\'))).c_str());
+    for (const wchar_t* folder : {L"\\data\\flutter_assets", L"\\data", L""}) {
+      RemoveDirectoryW((folder_ + folder).c_str());
+    }
+  }
+  Installation(const Installation&) = delete;
+  Installation& operator=(const Installation&) = delete;
 
   // Runs the program with `arguments` (already quoted as a command line) from another
   // current directory: the application's files are found next to the executable.
-  Run Start(const std::wstring& arguments) const {
+  ProcessRun Start(const std::wstring& arguments) const {
     SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
     HANDLE out_read, out_write, err_read, err_write;
     CreatePipe(&out_read, &out_write, &inherit, 0);
     CreatePipe(&err_read, &err_write, &inherit, 0);
     SetHandleInformation(out_read, HANDLE_FLAG_INHERIT, 0);
     SetHandleInformation(err_read, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOW startup = {sizeof(startup)};
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     startup.hStdOutput = out_write;
     startup.hStdError = err_write;
     std::wstring command = L"\"" + folder_ + L"\\camvey.exe\" " + arguments;
     PROCESS_INFORMATION process = {};
-    Run run;
+    ProcessRun run;
     const BOOL started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE,
                                         CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process);
     CloseHandle(out_write);
@@ -139,7 +152,7 @@ constexpr char kNoSteps[] = R"({"steps": []})";
 
 TEST(CamveyProcessTest, TheApplicationGetsEachArgumentAndANormalCloseExitsZero) {
   const Installation installation(kNoSteps, true, true);
-  const Run run = installation.Start(L"a \"b c\" d");
+  const ProcessRun run = installation.Start(L"a \"b c\" d");
   EXPECT_EQ(run.exit_code, 0u);
   EXPECT_THAT(Lines(run.out),
               ElementsAre(R"(arguments ["a", "b c", "d"])", "first frame", "end of script"));
@@ -148,14 +161,14 @@ TEST(CamveyProcessTest, TheApplicationGetsEachArgumentAndANormalCloseExitsZero) 
 
 TEST(CamveyProcessTest, AnArgumentThatIsNotUtf16BecomesEmptyInItsPlace) {
   const Installation installation(kNoSteps, true, true);
-  const Run run = installation.Start(std::wstring(L"a x") + wchar_t{0xd800} + L"y b");
+  const ProcessRun run = installation.Start(std::wstring(L"a x") + wchar_t{0xd800} + L"y b");
   EXPECT_EQ(run.exit_code, 0u);
   EXPECT_THAT(Lines(run.out).at(0), R"(arguments ["a", "", "b"])");
 }
 
 TEST(CamveyProcessTest, AViewThatCannotBeMadeExitsOneWithALine) {
   const Installation installation(R"({"viewController": "fail"})", true, true);
-  const Run run = installation.Start(L"");
+  const ProcessRun run = installation.Start(L"");
   EXPECT_EQ(run.exit_code, 1u);
   EXPECT_EQ(run.out, "");
   EXPECT_THAT(Lines(run.err), ElementsAre("Failed to create view controller."));
@@ -163,14 +176,14 @@ TEST(CamveyProcessTest, AViewThatCannotBeMadeExitsOneWithALine) {
 
 TEST(CamveyProcessTest, MissingApplicationFilesStopTheEngineWithALine) {
   const Installation without_icu(kNoSteps, false, true);
-  const Run no_icu = without_icu.Start(L"");
+  const ProcessRun no_icu = without_icu.Start(L"");
   EXPECT_EQ(no_icu.exit_code, 1u);
   EXPECT_THAT(Lines(no_icu.err),
               ElementsAre("Engine failed to start: cannot find data\\icudtl.dat next to the "
                           "executable.",
                           "Failed to create view controller."));
   const Installation without_app(kNoSteps, true, false);
-  const Run no_app = without_app.Start(L"");
+  const ProcessRun no_app = without_app.Start(L"");
   EXPECT_EQ(no_app.exit_code, 1u);
   EXPECT_THAT(no_app.err, HasSubstr("cannot find data\\app.so next to the executable."));
 }

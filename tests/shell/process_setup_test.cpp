@@ -25,6 +25,16 @@ struct ConsoleScenario {
 };
 ConsoleScenario* g_scenario = nullptr;
 
+ConsoleScenario Scenario(bool attach_succeeds, bool debugger, bool alloc_succeeds = true,
+                         bool reopen_succeeds = true) {
+  ConsoleScenario scenario;
+  scenario.attach_succeeds = attach_succeeds;
+  scenario.debugger = debugger;
+  scenario.alloc_succeeds = alloc_succeeds;
+  scenario.reopen_succeeds = reopen_succeeds;
+  return scenario;
+}
+
 ConsoleCalls FakeConsoleCalls() {
   ConsoleCalls calls;
   calls.attach_console = [](DWORD process) -> BOOL {
@@ -66,16 +76,16 @@ class ProcessSetupTest : public ::testing::Test {
 };
 
 TEST_F(ProcessSetupTest, AConsoleIsOpenedOnlyWithoutAParentConsoleAndUnderADebugger) {
-  EXPECT_THAT(ConsoleCallsOfAFailedStart({true, true}), ElementsAre("attach parent"));
-  EXPECT_THAT(ConsoleCallsOfAFailedStart({false, false}), ElementsAre("attach parent"));
-  EXPECT_THAT(ConsoleCallsOfAFailedStart({false, true}),
+  EXPECT_THAT(ConsoleCallsOfAFailedStart(Scenario(true, true)), ElementsAre("attach parent"));
+  EXPECT_THAT(ConsoleCallsOfAFailedStart(Scenario(false, false)), ElementsAre("attach parent"));
+  EXPECT_THAT(ConsoleCallsOfAFailedStart(Scenario(false, true)),
               ElementsAre("attach parent", "alloc", "reopen out", "reopen err", "resync"));
-  ConsoleScenario no_console = {false, true, false};
+  ConsoleScenario no_console = Scenario(false, true, false);
   EXPECT_THAT(ConsoleCallsOfAFailedStart(no_console), ElementsAre("attach parent", "alloc"));
 }
 
 TEST_F(ProcessSetupTest, StreamsThatCannotBeReopenedShareStandardOutputsDescriptor) {
-  ConsoleScenario scenario = {false, true, true, false};
+  ConsoleScenario scenario = Scenario(false, true, true, false);
   const std::string out = std::to_string(_fileno(stdout));
   EXPECT_THAT(ConsoleCallsOfAFailedStart(scenario),
               ElementsAre("attach parent", "alloc", "reopen out", "dup " + out + " 1", "reopen err",
@@ -99,7 +109,7 @@ void CALLBACK CloseWhenShown(HWND, UINT, UINT_PTR, DWORD) {
 
 TEST_F(ProcessSetupTest, RunsTheWindowWithTheCommandLineUntilItIsClosed) {
   const UINT_PTR timer = SetTimer(nullptr, 0, 20, &CloseWhenShown);
-  ConsoleScenario scenario = {true};
+  ConsoleScenario scenario = Scenario(true, false);
   g_scenario = &scenario;
   EXPECT_EQ(RunCamvey(FakeConsoleCalls()), 0);
   KillTimer(nullptr, timer);

@@ -51,7 +51,8 @@ class TestWindow : public Win32Window {
 };
 
 bool ClassRegistered() {
-  WNDCLASSEXW info = {sizeof(info)};
+  WNDCLASSEXW info = {};
+  info.cbSize = sizeof(info);
   return GetClassInfoExW(GetModuleHandleW(nullptr), kClassName, &info) != 0;
 }
 
