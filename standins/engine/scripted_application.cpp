@@ -94,7 +94,8 @@ template <typename Number>
 std::string DescribeNumbers(const std::vector<Number>& numbers) {
   std::string text = "[";
   for (size_t i = 0; i < numbers.size(); ++i) {
-    text += (i == 0 ? "" : ", ") + Json(numbers[i]).dump();
+    text += i == 0 ? "" : ", ";
+    text += Json(numbers[i]).dump();
   }
   return text + "]";
 }
@@ -177,7 +178,8 @@ std::string DescribeValue(const flutter::EncodableValue& value) {
     std::string operator()(const flutter::EncodableList& list) const {
       std::string text = "[";
       for (size_t i = 0; i < list.size(); ++i) {
-        text += (i == 0 ? "" : ", ") + DescribeValue(list[i]);
+        text += i == 0 ? "" : ", ";
+        text += DescribeValue(list[i]);
       }
       return text + "]";
     }
@@ -185,7 +187,10 @@ std::string DescribeValue(const flutter::EncodableValue& value) {
       std::string text = "{";
       bool first = true;
       for (const auto& [key, element] : map) {
-        text += (first ? "" : ", ") + DescribeValue(key) + ": " + DescribeValue(element);
+        text += first ? "" : ", ";
+        text += DescribeValue(key);
+        text += ": ";
+        text += DescribeValue(element);
         first = false;
       }
       return text + "}";
@@ -198,7 +203,8 @@ std::string DescribeValue(const flutter::EncodableValue& value) {
 std::string ArgumentsLine(const std::vector<std::string>& arguments) {
   std::string text = "arguments [";
   for (size_t i = 0; i < arguments.size(); ++i) {
-    text += (i == 0 ? "" : ", ") + Quoted(arguments[i]);
+    text += i == 0 ? "" : ", ";
+    text += Quoted(arguments[i]);
   }
   return text + "]";
 }
