@@ -38,3 +38,15 @@ function(camvey_folder_library name)
   endif()
   camvey_library(${name} ${sources})
 endfunction()
+
+# camvey_copy_runtime_dlls(<target>): puts the project's DLLs that <target> links (the
+# engine stand-in) beside it, where Windows looks for them first.
+function(camvey_copy_runtime_dlls target)
+  if(WIN32)
+    set(dlls $<TARGET_RUNTIME_DLLS:${target}>)
+    add_custom_command(TARGET ${target} POST_BUILD
+      COMMAND ${CMAKE_COMMAND} -E $<IF:$<BOOL:${dlls}>,copy_if_different,true> ${dlls}
+              $<TARGET_FILE_DIR:${target}>
+      COMMAND_EXPAND_LISTS)
+  endif()
+endfunction()

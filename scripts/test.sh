@@ -6,6 +6,8 @@
 #   tsan      the concurrency tests under the thread sanitizer
 #   fuzz      a short run of every libFuzzer target over its seed corpus
 #   windows   the Windows cross build and its tests under Wine
+#   main      the main job (scripts/run-main.sh): its transcript against
+#             tests/shell/main_job_transcript.txt, its exit code, its screenshot
 # Usage: scripts/test.sh [stage...]   (default: all stages)
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -14,7 +16,7 @@ root=$(pwd)
 scripts/install-deps.sh || { echo "could not install the build packages"; echo "0 passed, 1 failed"; exit 1; }
 
 stages=("$@")
-[ ${#stages[@]} -eq 0 ] && stages=(native lint sanitize tsan fuzz windows)
+[ ${#stages[@]} -eq 0 ] && stages=(native lint sanitize tsan fuzz windows main)
 jobs=$(nproc)
 fuzz_seconds=${CAMVEY_FUZZ_SECONDS:-20}
 total_passed=0
@@ -84,8 +86,39 @@ run_windows_stage() {
   scripts/wine-run cmd /c exit >/dev/null 2>&1 || true
   run_gtest_stage windows
   /usr/lib/wine/wineserver -k >/dev/null 2>&1 || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  if [ -n "$xvfb_pid" ]; then
+    kill "$xvfb_pid" 2>/dev/null
+    unset DISPLAY
+  fi
   return 0
+}
+
+run_main_stage() {
+  # Three checks: the transcript's lines (an answer's wording, not its timing), the exit
+  # code, and a screenshot that is a PNG of the window's size and not one flat colour.
+  note "main: the main job under Wine"
+  local passed=0 failed=0 code=0 job=build/windows/main-job
+  scripts/run-main.sh 2>&1 | tee build/main-job.log
+  code=${PIPESTATUS[0]}
+  if diff <(tr -d '\r' <"$job/transcript.txt" 2>/dev/null) tests/shell/main_job_transcript.txt; then
+    passed=$(( passed + 1 ))
+  else
+    echo "main: the transcript differs from tests/shell/main_job_transcript.txt (above)"
+    failed=$(( failed + 1 ))
+  fi
+  if [ "$code" -eq 0 ]; then passed=$(( passed + 1 )); else
+    echo "main: exit code $code"; failed=$(( failed + 1 ))
+  fi
+  local shot
+  shot=$(identify -format '%m %wx%h %k' "$job/screenshot.png" 2>/dev/null || true)
+  if [ -n "$shot" ] && [ "${shot% *}" = "PNG $(cat "$job/screenshot-size.txt")" ] &&
+      [ "${shot##* }" -gt 1 ]; then
+    passed=$(( passed + 1 ))
+  else
+    echo "main: no screenshot of the window's size with more than one colour ($shot)"
+    failed=$(( failed + 1 ))
+  fi
+  tally main $passed $failed
 }
 
 run_lint_stage() {
@@ -117,6 +150,7 @@ for stage in "${stages[@]}"; do
     native|sanitize) run_gtest_stage "$stage" ;;
     tsan) run_gtest_stage tsan ;;
     windows) run_windows_stage ;;
+    main) run_main_stage ;;
     fuzz) run_fuzz_stage ;;
     lint) run_lint_stage ;;
     *) echo "unknown stage: $stage"; tally "$stage" 0 1 ;;

@@ -19,7 +19,9 @@ namespace engine_standin {
 
 // Forgets every object and record and zeroes every count and switch. Handles from
 // before are invalid afterwards. Call it between tests, with no other thread inside
-// the stand-in.
+// the stand-in, on the thread that owns the views' windows. The first call puts the
+// stand-in under test control for the rest of the process: from then on an engine
+// runs no scripted application and does not look for the application's files.
 void Reset();
 
 // Misuse of the interface seen since Reset, one description each.
@@ -71,7 +73,8 @@ void WithholdRegistrar(const std::string& plugin_name);
 std::string RegistrarName(FlutterDesktopPluginRegistrarRef registrar);
 
 // Runs the engine's next-frame callback, as after a frame, on the calling thread; the
-// callback is used up. False when none was set.
+// callback is used up. False when none was set. (On Windows a frame asked for with
+// FlutterDesktopViewControllerForceRedraw also runs it, from the message loop.)
 bool FireNextFrame(FlutterDesktopEngineRef engine);
 
 // --- Plug-in libraries ---
@@ -161,7 +164,8 @@ ViewControllerRecord ViewController(FlutterDesktopViewControllerRef controller);
 void SetViewControllerCreationFails(bool fails);
 // From now on the engine handles `message` of the top-level window with `result`.
 void SetWindowMessageHandled(UINT message, LRESULT result);
-// What FlutterDesktopGetDpiForMonitor answers; 96 after Reset.
+// What FlutterDesktopGetDpiForMonitor answers from now on. After Reset it answers the
+// monitor's own DPI on Windows and 96 elsewhere.
 void SetMonitorDpi(UINT dpi);
 int ResyncOutputStreamsCalls();
 

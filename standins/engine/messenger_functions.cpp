@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "standins/engine/standin_state.h"
+#include "standins/engine/view_window.h"
 
 namespace engine_standin {
 
@@ -314,6 +315,7 @@ void FlutterDesktopMessengerSendResponse(FlutterDesktopMessengerRef messenger,
   }
   message->response.sent_under_lock = known->lock.HeldByCallingThread();
   message->state.store(ResponseState::kAnswered, std::memory_order_release);
+  engine_standin::NoteAnswerSent();
 }
 
 FlutterDesktopMessengerRef FlutterDesktopMessengerAddRef(FlutterDesktopMessengerRef messenger) {

@@ -49,6 +49,7 @@ void State::EndEngine(FlutterDesktopEngine* engine) {
 void Reset() {
   State& state = State::Get();
   std::lock_guard<std::mutex> guard(state.mutex);
+  state.under_test_control = true;
   state.failures.clear();
   state.add_refs = 0;
   state.releases = 0;

@@ -121,6 +121,8 @@ struct State {
   static void EndEngine(FlutterDesktopEngine* engine);
 
   std::mutex mutex;
+  // Set by Reset: a test drives the stand-in, so no application runs.
+  bool under_test_control = false;
   std::vector<std::string> failures;
   std::atomic<int> add_refs{0};
   std::atomic<int> releases{0};

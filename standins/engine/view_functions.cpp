@@ -1,13 +1,15 @@
 // The view controller, view and window functions of the interface, and their control.
-// This is the part of the stand-in that a real view window replaces; here the view is a
-// record, and its window handle names the record without being a window.
+// The view's window itself is in view_window_*.cpp.
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 #include "standins/engine/standin_state.h"
+#include "standins/engine/view_window.h"
 
 struct FlutterDesktopView {
   FlutterDesktopViewController* controller = nullptr;
@@ -17,20 +19,20 @@ struct FlutterDesktopViewController {
   engine_standin::ViewControllerRecord record;
   FlutterDesktopEngine* engine = nullptr;
   FlutterDesktopView view;
+  // Set before the controller is handed out; owned by the view.
+  HWND window = nullptr;
 };
 
 namespace engine_standin {
 
 namespace {
 
-constexpr UINT kDefaultDpi = 96;
-
 // Guarded by State::mutex.
 struct ViewState {
   std::vector<std::unique_ptr<FlutterDesktopViewController>> controllers;
   bool creation_fails = false;
   std::map<UINT, LRESULT> handled_messages;
-  UINT monitor_dpi = kDefaultDpi;
+  std::optional<UINT> monitor_dpi;
   int resync_output_streams_calls = 0;
 
   FlutterDesktopViewController* Find(FlutterDesktopViewControllerRef controller,
@@ -52,7 +54,14 @@ ViewState& Views() {
 
 }  // namespace
 
-void ResetViews() { Views() = ViewState(); }
+void ResetViews() {
+  for (const auto& controller : Views().controllers) {
+    if (!controller->record.destroyed) {
+      CloseViewWindow(controller->window);
+    }
+  }
+  Views() = ViewState();
+}
 
 std::vector<FlutterDesktopViewControllerRef> ViewControllers() {
   State& state = State::Get();
@@ -103,46 +112,75 @@ using engine_standin::Views;
 FlutterDesktopViewControllerRef FlutterDesktopViewControllerCreate(int width, int height,
                                                                    FlutterDesktopEngineRef engine) {
   State& state = State::Get();
-  std::lock_guard<std::mutex> guard(state.mutex);
-  FlutterDesktopEngine* known = state.FindEngine(engine, "FlutterDesktopViewControllerCreate");
-  if (known != nullptr) {
-    if (known->record.handed_over) {
-      state.FailLocked("FlutterDesktopViewControllerCreate: the engine already belongs to another");
+  engine_standin::ViewStart start;
+  FlutterDesktopViewController* controller = nullptr;
+  {
+    std::lock_guard<std::mutex> guard(state.mutex);
+    FlutterDesktopEngine* known = state.FindEngine(engine, "FlutterDesktopViewControllerCreate");
+    if (known != nullptr) {
+      if (known->record.handed_over) {
+        state.FailLocked(
+            "FlutterDesktopViewControllerCreate: the engine already belongs to another");
+        return nullptr;
+      }
+      known->record.handed_over = true;
+    }
+    if (known == nullptr || !known->record.running || Views().creation_fails) {
+      // The engine was taken over all the same: it ends here.
+      if (known != nullptr) {
+        State::EndEngine(known);
+      }
       return nullptr;
     }
-    known->record.handed_over = true;
+    auto created = std::make_unique<FlutterDesktopViewController>();
+    created->record.width = width;
+    created->record.height = height;
+    created->record.engine = known;
+    created->engine = known;
+    created->view.controller = created.get();
+    controller = created.get();
+    Views().controllers.push_back(std::move(created));
+    start.width = width;
+    start.height = height;
+    start.engine = known;
+    start.name = &controller->view;
+    start.run_application = !state.under_test_control;
+    start.properties = known->record.properties;
   }
-  if (known == nullptr || !known->record.running || Views().creation_fails) {
-    // The engine was taken over all the same: it ends here.
-    if (known != nullptr) {
-      State::EndEngine(known);
-    }
+  // The window's procedure runs during its creation: no stand-in mutex may be held.
+  HWND window = engine_standin::OpenViewWindow(start);
+  std::lock_guard<std::mutex> guard(state.mutex);
+  if (window == nullptr) {
+    State::EndEngine(controller->engine);
+    auto& controllers = Views().controllers;
+    controllers.erase(
+        std::find_if(controllers.begin(), controllers.end(),
+                     [controller](const auto& known) { return known.get() == controller; }));
     return nullptr;
   }
-  auto controller = std::make_unique<FlutterDesktopViewController>();
-  controller->record.width = width;
-  controller->record.height = height;
-  controller->record.engine = known;
-  controller->engine = known;
-  controller->view.controller = controller.get();
-  Views().controllers.push_back(std::move(controller));
-  return Views().controllers.back().get();
+  controller->window = window;
+  return controller;
 }
 
 void FlutterDesktopViewControllerDestroy(FlutterDesktopViewControllerRef controller) {
   State& state = State::Get();
-  std::lock_guard<std::mutex> guard(state.mutex);
-  FlutterDesktopViewController* known =
-      Views().Find(controller, "FlutterDesktopViewControllerDestroy");
-  if (known == nullptr) {
-    return;
+  HWND window = nullptr;
+  {
+    std::lock_guard<std::mutex> guard(state.mutex);
+    FlutterDesktopViewController* known =
+        Views().Find(controller, "FlutterDesktopViewControllerDestroy");
+    if (known == nullptr) {
+      return;
+    }
+    if (known->record.destroyed) {
+      state.FailLocked("FlutterDesktopViewControllerDestroy: destroyed twice");
+      return;
+    }
+    known->record.destroyed = true;
+    State::EndEngine(known->engine);
+    window = known->window;
   }
-  if (known->record.destroyed) {
-    state.FailLocked("FlutterDesktopViewControllerDestroy: destroyed twice");
-    return;
-  }
-  known->record.destroyed = true;
-  State::EndEngine(known->engine);
+  engine_standin::CloseViewWindow(window);
 }
 
 FlutterDesktopViewRef FlutterDesktopViewControllerGetView(
@@ -156,12 +194,18 @@ FlutterDesktopViewRef FlutterDesktopViewControllerGetView(
 
 void FlutterDesktopViewControllerForceRedraw(FlutterDesktopViewControllerRef controller) {
   State& state = State::Get();
-  std::lock_guard<std::mutex> guard(state.mutex);
-  FlutterDesktopViewController* known =
-      Views().Find(controller, "FlutterDesktopViewControllerForceRedraw");
-  if (known != nullptr) {
+  HWND window = nullptr;
+  {
+    std::lock_guard<std::mutex> guard(state.mutex);
+    FlutterDesktopViewController* known =
+        Views().Find(controller, "FlutterDesktopViewControllerForceRedraw");
+    if (known == nullptr) {
+      return;
+    }
     ++known->record.redraws;
+    window = known->window;
   }
+  engine_standin::RequestFrame(window);
 }
 
 bool FlutterDesktopViewControllerHandleTopLevelWindowProc(
@@ -184,14 +228,17 @@ bool FlutterDesktopViewControllerHandleTopLevelWindowProc(
 }
 
 HWND FlutterDesktopViewGetHWND(FlutterDesktopViewRef view) {
-  // Names the view; no window stands behind it.
-  return reinterpret_cast<HWND>(view);
+  return view != nullptr ? view->controller->window : nullptr;
 }
 
-UINT FlutterDesktopGetDpiForMonitor(HMONITOR /*monitor*/) {
-  State& state = State::Get();
-  std::lock_guard<std::mutex> guard(state.mutex);
-  return Views().monitor_dpi;
+UINT FlutterDesktopGetDpiForMonitor(HMONITOR monitor) {
+  std::optional<UINT> dpi;
+  {
+    State& state = State::Get();
+    std::lock_guard<std::mutex> guard(state.mutex);
+    dpi = Views().monitor_dpi;
+  }
+  return dpi.has_value() ? *dpi : engine_standin::SystemDpiForMonitor(monitor);
 }
 
 void FlutterDesktopResyncOutputStreams(void) {

@@ -1,0 +1,109 @@
+#include "shell/process_setup.h"
+
+#include <io.h>
+#include <objbase.h>
+#include <shellapi.h>
+
+#include <cwchar>
+#include <iostream>
+
+#include "engine/engine_project.h"
+#include "engine/flutter_desktop_api.h"
+#include "shell/flutter_window.h"
+
+namespace camvey {
+
+namespace {
+
+constexpr size_t kMaxConvertedUnits = 32767;
+constexpr wchar_t kWindowTitle[] = L"Camvey";
+constexpr LogicalPoint kWindowOrigin = {10, 10};
+constexpr LogicalSize kWindowSize = {1280, 820};
+
+int ReopenOnConsole(FILE* stream) {
+  FILE* reopened = nullptr;
+  return freopen_s(&reopened, "CONOUT$", "w", stream);
+}
+
+void ResyncEngineStreams() { FlutterDesktopResyncOutputStreams(); }
+
+}  // namespace
+
+ConsoleCalls ConsoleCalls::System() {
+  return {&AttachConsole, &IsDebuggerPresent,  &AllocConsole, &ReopenOnConsole,
+          &_dup2,         &ResyncEngineStreams};
+}
+
+void OpenDebugConsole(const ConsoleCalls& calls) {
+  if (calls.alloc_console() == 0) {
+    return;
+  }
+  if (calls.reopen_on_console(stdout) != 0) {
+    calls.duplicate_descriptor(_fileno(stdout), 1);
+  }
+  if (calls.reopen_on_console(stderr) != 0) {
+    // Error output then shares the console stream of standard output.
+    calls.duplicate_descriptor(_fileno(stdout), 2);
+  }
+  std::ios::sync_with_stdio(true);
+  calls.resync_engine_streams();
+}
+
+std::vector<std::string> CommandLineArguments() {
+  int count = 0;
+  wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (arguments == nullptr) {
+    return {};
+  }
+  std::vector<std::string> converted;
+  for (int i = 1; i < count; ++i) {
+    converted.push_back(ToUtf8(arguments[i]));
+  }
+  LocalFree(arguments);
+  return converted;
+}
+
+std::string ToUtf8(const wchar_t* text) {
+  if (text == nullptr) {
+    return std::string();
+  }
+  const int length = static_cast<int>(wcsnlen(text, kMaxConvertedUnits));
+  const int size = WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text, length, nullptr, 0,
+                                       nullptr, nullptr);
+  if (size <= 0) {
+    return std::string();
+  }
+  std::string converted(static_cast<size_t>(size), '\0');
+  if (WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text, length, converted.data(), size,
+                          nullptr, nullptr) == 0) {
+    return std::string();
+  }
+  return converted;
+}
+
+int RunCamvey(const ConsoleCalls& calls) {
+  if (calls.attach_console(ATTACH_PARENT_PROCESS) == 0 && calls.is_debugger_present() != 0) {
+    OpenDebugConsole(calls);
+  }
+  // The result does not matter: start-up goes on in every case.
+  static_cast<void>(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+
+  flutter::EngineProject project(u"data");
+  project.set_entrypoint_arguments(CommandLineArguments());
+
+  FlutterWindow window(project);
+  if (!window.Create(kWindowTitle, kWindowOrigin, kWindowSize)) {
+    return 1;
+  }
+  window.SetQuitWhenClosed(true);
+
+  MSG message;
+  while (GetMessageW(&message, nullptr, 0, 0) != 0) {
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+  CoUninitialize();
+  return 0;
+}
+
+}  // namespace camvey

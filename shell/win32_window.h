@@ -1,0 +1,84 @@
+#ifndef CAMVEY_SHELL_WIN32_WINDOW_H_
+#define CAMVEY_SHELL_WIN32_WINDOW_H_
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+namespace camvey {
+
+// A point or a size in logical pixels (96 DPI); scaled to the monitor when used.
+struct LogicalPoint {
+  int32_t x;
+  int32_t y;
+};
+struct LogicalSize {
+  int32_t width;
+  int32_t height;
+};
+
+// The desktop window manager's attribute call (DwmSetWindowAttribute by default). The
+// title bar's dark mode has no visible effect under every window system, so tests
+// replace the call to see what the window asks for.
+using WindowAttributeSetter = HRESULT(WINAPI*)(HWND window, DWORD attribute, LPCVOID value,
+                                               DWORD size);
+// Installs `setter` (null restores the default) and returns the one it replaces.
+WindowAttributeSetter SetWindowAttributeSetter(WindowAttributeSetter setter);
+
+// The host's top-level window: DPI-aware and resizable, with one child window as its
+// content, kept at the size of the client area and focused. It follows the user's
+// light or dark title-bar preference and can end the thread's message loop when it is
+// destroyed. Owns the registration of the window class "FLUTTER_RUNNER_WIN32_WINDOW",
+// which is unregistered when the last Win32Window object goes. Used only on the thread
+// that created it.
+class Win32Window {
+ public:
+  Win32Window();
+  virtual ~Win32Window();
+
+  Win32Window(const Win32Window&) = delete;
+  Win32Window& operator=(const Win32Window&) = delete;
+
+  // Creates the native window, hidden, at `origin` with `size` scaled by the DPI of the
+  // monitor nearest the unscaled origin. An earlier native window of this object is
+  // destroyed first. False when the window cannot be made or OnCreated refuses; in the
+  // latter case the native window stays until this object goes.
+  bool Create(const std::wstring& title, const LogicalPoint& origin, const LogicalSize& size);
+  bool Show();
+  // Tears the native window down; safe when there is none.
+  void Destroy();
+  // Makes `content` the child window that fills the client area and has the focus.
+  void AttachContent(HWND content);
+  // Closing the window posts WM_QUIT with code 0 while `quit_when_closed` is set.
+  void SetQuitWhenClosed(bool quit_when_closed) { quit_when_closed_ = quit_when_closed; }
+  RECT ClientArea() const;
+  HWND WindowHandle() const { return window_handle_; }
+
+  static LRESULT CALLBACK WindowProcedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+
+ protected:
+  // Every message after WM_NCCREATE. Handles destruction, DPI changes, sizing and
+  // activation for the content, and theme changes; returns 0 for those and the default
+  // handling for the rest.
+  virtual LRESULT HandleMessage(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+  // Called at the end of Create; false makes Create fail.
+  virtual bool OnCreated();
+  // Called when the native window is being destroyed, and when the object goes.
+  virtual void OnDestroying();
+
+ private:
+  // Dark title bar exactly when the user's "AppsUseLightTheme" is 0; nothing changes
+  // when the value cannot be read.
+  static void ApplyTheme(HWND hwnd);
+  static void EnableNonClientScaling(HWND hwnd);
+  void FitContent();
+
+  bool quit_when_closed_ = false;
+  HWND window_handle_ = nullptr;
+  HWND content_handle_ = nullptr;
+};
+
+}  // namespace camvey
+
+#endif  // CAMVEY_SHELL_WIN32_WINDOW_H_

@@ -1,0 +1,205 @@
+#include "shell/win32_window.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "standins/engine/engine_standin.h"
+
+namespace camvey {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+constexpr wchar_t kClassName[] = L"FLUTTER_RUNNER_WIN32_WINDOW";
+constexpr wchar_t kThemeKey[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize";
+
+struct AttributeCall {
+  HWND window;
+  DWORD attribute;
+  BOOL value;
+  DWORD size;
+  bool operator==(const AttributeCall& other) const {
+    return window == other.window && attribute == other.attribute && value == other.value &&
+           size == other.size;
+  }
+};
+
+std::vector<AttributeCall>& AttributeCalls() {
+  static std::vector<AttributeCall> calls;
+  return calls;
+}
+
+HRESULT WINAPI RecordAttribute(HWND window, DWORD attribute, LPCVOID value, DWORD size) {
+  AttributeCalls().push_back({window, attribute, *static_cast<const BOOL*>(value), size});
+  return S_OK;
+}
+
+class TestWindow : public Win32Window {
+ public:
+  using Win32Window::HandleMessage;
+  int destroying_calls = 0;
+
+ protected:
+  void OnDestroying() override { ++destroying_calls; }
+};
+
+bool ClassRegistered() {
+  WNDCLASSEXW info = {};
+  info.cbSize = sizeof(info);
+  return GetClassInfoExW(GetModuleHandleW(nullptr), kClassName, &info) != 0;
+}
+
+// WM_QUIT messages waiting in this thread's queue, taken out; their exit codes.
+std::vector<WPARAM> TakeQuitMessages() {
+  std::vector<WPARAM> codes;
+  MSG message;
+  while (PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    codes.push_back(message.wParam);
+  }
+  return codes;
+}
+
+RECT WindowRect(HWND window) {
+  RECT rect = {};
+  GetWindowRect(window, &rect);
+  return rect;
+}
+
+class Win32WindowTest : public ::testing::Test {
+ protected:
+  Win32WindowTest() {
+    engine_standin::Reset();
+    previous_setter_ = SetWindowAttributeSetter(&RecordAttribute);
+    AttributeCalls().clear();
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, kThemeKey, L"AppsUseLightTheme");
+  }
+  ~Win32WindowTest() override {
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, kThemeKey, L"AppsUseLightTheme");
+    SetWindowAttributeSetter(previous_setter_);
+    TakeQuitMessages();
+  }
+
+  static void SetLightTheme(DWORD value) {
+    ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, kThemeKey, L"AppsUseLightTheme", REG_DWORD, &value,
+                              sizeof(value)),
+              ERROR_SUCCESS);
+  }
+
+ private:
+  WindowAttributeSetter previous_setter_ = nullptr;
+};
+
+TEST_F(Win32WindowTest, CreatesHiddenWithGeometryScaledByTheMonitorsDpi) {
+  struct Case {
+    UINT dpi;
+    RECT expected;
+  };
+  // 12.5 is truncated to 12 at 120 DPI.
+  for (const Case& c : {Case{96, {10, 10, 410, 310}}, Case{120, {12, 12, 512, 387}},
+                        Case{144, {15, 15, 615, 465}}}) {
+    SCOPED_TRACE(c.dpi);
+    engine_standin::SetMonitorDpi(c.dpi);
+    TestWindow window;
+    ASSERT_TRUE(window.Create(L"Camvey", {10, 10}, {400, 300}));
+    const RECT rect = WindowRect(window.WindowHandle());
+    EXPECT_EQ(rect.left, c.expected.left);
+    EXPECT_EQ(rect.top, c.expected.top);
+    EXPECT_EQ(rect.right, c.expected.right);
+    EXPECT_EQ(rect.bottom, c.expected.bottom);
+    EXPECT_FALSE(IsWindowVisible(window.WindowHandle()));
+  }
+}
+
+TEST_F(Win32WindowTest, DpiChangeMovesToTheSuggestedRectangle) {
+  TestWindow window;
+  ASSERT_TRUE(window.Create(L"Camvey", {10, 10}, {400, 300}));
+  RECT suggested = {40, 50, 540, 430};
+  EXPECT_EQ(SendMessageW(window.WindowHandle(), WM_DPICHANGED, MAKEWPARAM(120, 120),
+                         reinterpret_cast<LPARAM>(&suggested)),
+            0);
+  const RECT rect = WindowRect(window.WindowHandle());
+  EXPECT_EQ(rect.left, 40);
+  EXPECT_EQ(rect.top, 50);
+  EXPECT_EQ(rect.right, 540);
+  EXPECT_EQ(rect.bottom, 430);
+}
+
+TEST_F(Win32WindowTest, ContentFollowsTheClientAreaOnlyOnceAttached) {
+  TestWindow window;
+  ASSERT_TRUE(window.Create(L"Camvey", {10, 10}, {400, 300}));
+  HWND hwnd = window.WindowHandle();
+  EXPECT_EQ(window.HandleMessage(hwnd, WM_SIZE, SIZE_RESTORED, 0), 0);
+  EXPECT_EQ(window.HandleMessage(hwnd, WM_ACTIVATE, WA_ACTIVE, 0), 0);
+
+  HWND content = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 0, 0, 5, 5, HWND_MESSAGE,
+                                 nullptr, nullptr, nullptr);
+  ASSERT_NE(content, nullptr);
+  window.AttachContent(content);
+  EXPECT_EQ(GetParent(content), hwnd);
+  SetWindowPos(hwnd, nullptr, 0, 0, 600, 500, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
+  RECT client = window.ClientArea();
+  RECT placed = {};
+  GetWindowRect(content, &placed);
+  MapWindowPoints(HWND_DESKTOP, hwnd, reinterpret_cast<POINT*>(&placed), 2);
+  EXPECT_EQ(placed.right - placed.left, client.right - client.left);
+  EXPECT_EQ(placed.bottom - placed.top, client.bottom - client.top);
+}
+
+TEST_F(Win32WindowTest, TitleBarIsDarkExactlyWhenTheUserTurnedTheLightThemeOff) {
+  {
+    TestWindow window;
+    ASSERT_TRUE(window.Create(L"Camvey", {10, 10}, {400, 300}));
+    EXPECT_THAT(AttributeCalls(), IsEmpty());  // no value: the system's default look
+  }
+  SetLightTheme(0);
+  TestWindow dark;
+  ASSERT_TRUE(dark.Create(L"Camvey", {10, 10}, {400, 300}));
+  SetLightTheme(1);
+  SendMessageW(dark.WindowHandle(), WM_DWMCOLORIZATIONCOLORCHANGED, 0, 0);
+  EXPECT_THAT(AttributeCalls(), ElementsAre(AttributeCall{dark.WindowHandle(), 20, TRUE, 4},
+                                            AttributeCall{dark.WindowHandle(), 20, FALSE, 4}));
+}
+
+TEST_F(Win32WindowTest, ClosingPostsOneQuitWithCodeZeroOnlyWhenAsked) {
+  TestWindow window;
+  ASSERT_TRUE(window.Create(L"Camvey", {10, 10}, {400, 300}));
+  DestroyWindow(window.WindowHandle());
+  EXPECT_THAT(TakeQuitMessages(), IsEmpty());
+  EXPECT_EQ(window.WindowHandle(), nullptr);
+  EXPECT_EQ(window.destroying_calls, 2);  // Create's own clean-up, then WM_DESTROY
+
+  ASSERT_TRUE(window.Create(L"Camvey", {10, 10}, {400, 300}));
+  window.SetQuitWhenClosed(true);
+  DestroyWindow(window.WindowHandle());
+  EXPECT_THAT(TakeQuitMessages(), ElementsAre(WPARAM{0}));
+}
+
+TEST_F(Win32WindowTest, ClassIsRegisteredOnceAndGoesWithTheLastWindowObject) {
+  auto first = std::make_unique<TestWindow>();
+  ASSERT_TRUE(first->Create(L"Camvey", {10, 10}, {400, 300}));
+  HWND earlier = first->WindowHandle();
+  first->SetQuitWhenClosed(true);
+  ASSERT_TRUE(first->Create(L"Camvey", {10, 10}, {400, 300}));
+  EXPECT_FALSE(IsWindow(earlier));
+  EXPECT_TRUE(IsWindow(first->WindowHandle()));
+  EXPECT_THAT(TakeQuitMessages(), ElementsAre(WPARAM{0}));  // the earlier window was closed
+
+  auto second = std::make_unique<TestWindow>();
+  ASSERT_TRUE(second->Create(L"Camvey", {10, 10}, {400, 300}));
+  first.reset();
+  EXPECT_TRUE(ClassRegistered());
+  DestroyWindow(second->WindowHandle());
+  EXPECT_TRUE(ClassRegistered());  // the object still lives
+  second.reset();
+  EXPECT_FALSE(ClassRegistered());
+}
+
+}  // namespace
+}  // namespace camvey
