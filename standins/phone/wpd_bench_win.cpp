@@ -13,7 +13,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <fstream>
 #include <map>
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -150,8 +149,11 @@ int Run() {
   GetTempPathW(MAX_PATH, temp);
   const std::wstring phone_path = std::wstring(temp) + L"camvey_wpd_bench_phone.json";
   {
-    std::ofstream out(phone_path, std::ios::binary | std::ios::trunc);
-    out << phone::WritePhoneJson(original);
+    const std::string text = phone::WritePhoneJson(original);
+    FILE* file = _wfopen(phone_path.c_str(), L"wb");
+    if (file == nullptr) return 1;
+    std::fwrite(text.data(), 1, text.size(), file);
+    std::fclose(file);
   }
   SetEnvironmentVariableW(L"CAMVEY_SIM_PHONE", phone_path.c_str());
   SetEnvironmentVariableW(L"CAMVEY_SIM_PHONE_OUT", nullptr);
