@@ -206,7 +206,7 @@ int Run() {
       "pass over the simulated layer: %zu deleted, error \"%s\"; through WPD: %zu "
       "deleted, error \"%s\"\n",
       simulated_deleted, simulated_error.c_str(), wpd_deleted, wpd_error.c_str());
-  std::printf("%-38s %10s %10s\n", "device call per pass", "simulated", "WPD");
+  std::printf("%-46s %8s %10s\n", "device call per pass", "simulated", "WPD");
   const struct {
     const char* method;
     int simulated;
