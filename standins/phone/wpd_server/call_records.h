@@ -6,12 +6,11 @@
 // in standins/phone/README.md.
 
 #include <map>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 #include "ptp/device/wpd_api_win.h"
 

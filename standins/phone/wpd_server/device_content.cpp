@@ -111,8 +111,7 @@ HRESULT STDMETHODCALLTYPE DeviceContent::EnumObjects(DWORD flags, LPCWSTR parent
   const ServerCall call("IPortableDeviceContent::EnumObjects");
   if (parent_id == nullptr || enumerator == nullptr) return E_POINTER;
   *enumerator = nullptr;
-  call.server().records().RecordEnumeration(device_->id, Text(parent_id), flags,
-                                            filter != nullptr);
+  call.server().records().RecordEnumeration(device_->id, Text(parent_id), flags, filter != nullptr);
   const SimObject* parent = device_->Find(Text(parent_id));
   if (parent == nullptr) return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
   if (parent->faults.enum_objects) return E_FAIL;

@@ -29,8 +29,7 @@ class DeviceContent : public ServerObject<IPortableDeviceContent> {
   HRESULT STDMETHODCALLTYPE CreateObjectWithPropertiesOnly(IPortableDeviceValues* values,
                                                            LPWSTR* object_id) override;
   HRESULT STDMETHODCALLTYPE CreateObjectWithPropertiesAndData(IPortableDeviceValues* values,
-                                                              IStream** data,
-                                                              DWORD* buffer_size,
+                                                              IStream** data, DWORD* buffer_size,
                                                               LPWSTR* cookie) override;
   // Deletes without recursion, applying the deletions to the phone and saving it.
   // S_OK when every object left, else S_FALSE with one VT_ERROR status per element in
@@ -39,9 +38,9 @@ class DeviceContent : public ServerObject<IPortableDeviceContent> {
   // `results_count` and `result_element` shape the results.
   HRESULT STDMETHODCALLTYPE Delete(DWORD options, IPortableDevicePropVariantCollection* object_ids,
                                    IPortableDevicePropVariantCollection** results) override;
-  HRESULT STDMETHODCALLTYPE GetObjectIDsFromPersistentUniqueIDs(
-      IPortableDevicePropVariantCollection* persistent_ids,
-      IPortableDevicePropVariantCollection** object_ids) override;
+  HRESULT STDMETHODCALLTYPE
+  GetObjectIDsFromPersistentUniqueIDs(IPortableDevicePropVariantCollection* persistent_ids,
+                                      IPortableDevicePropVariantCollection** object_ids) override;
   HRESULT STDMETHODCALLTYPE Cancel() override;
   HRESULT STDMETHODCALLTYPE Move(IPortableDevicePropVariantCollection* object_ids,
                                  LPCWSTR destination_id,

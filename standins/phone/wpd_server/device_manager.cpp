@@ -80,19 +80,17 @@ HRESULT STDMETHODCALLTYPE DeviceManager::GetDeviceFriendlyName(LPCWSTR device_id
 HRESULT STDMETHODCALLTYPE DeviceManager::GetDeviceManufacturer(LPCWSTR device_id, WCHAR* buffer,
                                                                DWORD* count) {
   const ServerCall call("IPortableDeviceManager::GetDeviceManufacturer");
-  return ReadText(device_id, &SimDevice::manufacturer, &DeviceFaults::manufacturer, buffer,
-                  count);
+  return ReadText(device_id, &SimDevice::manufacturer, &DeviceFaults::manufacturer, buffer, count);
 }
 
 HRESULT STDMETHODCALLTYPE DeviceManager::GetDeviceDescription(LPCWSTR /*device_id*/,
-                                                              WCHAR* /*buffer*/,
-                                                              DWORD* /*count*/) {
+                                                              WCHAR* /*buffer*/, DWORD* /*count*/) {
   return NotImplemented("IPortableDeviceManager::GetDeviceDescription");
 }
 
-HRESULT STDMETHODCALLTYPE DeviceManager::GetDeviceProperty(LPCWSTR /*device_id*/,
-                                                           LPCWSTR /*name*/, BYTE* /*data*/,
-                                                           DWORD* /*size*/, DWORD* /*type*/) {
+HRESULT STDMETHODCALLTYPE DeviceManager::GetDeviceProperty(LPCWSTR /*device_id*/, LPCWSTR /*name*/,
+                                                           BYTE* /*data*/, DWORD* /*size*/,
+                                                           DWORD* /*type*/) {
   return NotImplemented("IPortableDeviceManager::GetDeviceProperty");
 }
 

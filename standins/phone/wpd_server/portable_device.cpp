@@ -55,8 +55,8 @@ HRESULT STDMETHODCALLTYPE PortableDevice::SendCommand(DWORD /*flags*/,
   return NotImplemented("IPortableDevice::SendCommand");
 }
 
-HRESULT STDMETHODCALLTYPE PortableDevice::Capabilities(
-    IPortableDeviceCapabilities** /*capabilities*/) {
+HRESULT STDMETHODCALLTYPE
+PortableDevice::Capabilities(IPortableDeviceCapabilities** /*capabilities*/) {
   return NotImplemented("IPortableDevice::Capabilities");
 }
 

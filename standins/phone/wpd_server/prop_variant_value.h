@@ -3,8 +3,8 @@
 
 // A PROPVARIANT that owns what it holds and clears it when it goes away.
 
-#include <windows.h>
 #include <propidl.h>
+#include <windows.h>
 
 namespace camvey::phone::wpd {
 

@@ -53,8 +53,7 @@ HRESULT STDMETHODCALLTYPE PropertyValues::GetCount(DWORD* count) {
   return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE PropertyValues::GetAt(DWORD index, PROPERTYKEY* key,
-                                                PROPVARIANT* value) {
+HRESULT STDMETHODCALLTYPE PropertyValues::GetAt(DWORD index, PROPERTYKEY* key, PROPVARIANT* value) {
   const ServerCall call("IPortableDeviceValues::GetAt");
   if (index >= entries_.size()) return E_INVALIDARG;
   if (key != nullptr) *key = entries_[index].first;
@@ -221,8 +220,7 @@ HRESULT STDMETHODCALLTYPE PropertyValues::GetSignedLargeIntegerValue(REFPROPERTY
 HRESULT STDMETHODCALLTYPE PropertyValues::SetFloatValue(REFPROPERTYKEY /*key*/, FLOAT /*value*/) {
   return NotImplemented("IPortableDeviceValues::SetFloatValue");
 }
-HRESULT STDMETHODCALLTYPE PropertyValues::GetFloatValue(REFPROPERTYKEY /*key*/,
-                                                        FLOAT* /*value*/) {
+HRESULT STDMETHODCALLTYPE PropertyValues::GetFloatValue(REFPROPERTYKEY /*key*/, FLOAT* /*value*/) {
   return NotImplemented("IPortableDeviceValues::GetFloatValue");
 }
 HRESULT STDMETHODCALLTYPE PropertyValues::SetKeyValue(REFPROPERTYKEY /*key*/,

@@ -36,8 +36,7 @@ class PropertyValues : public ServerObject<IPortableDeviceValues> {
                                                          ULONGLONG value) override;
   HRESULT STDMETHODCALLTYPE GetUnsignedLargeIntegerValue(REFPROPERTYKEY key,
                                                          ULONGLONG* value) override;
-  HRESULT STDMETHODCALLTYPE SetSignedLargeIntegerValue(REFPROPERTYKEY key,
-                                                       LONGLONG value) override;
+  HRESULT STDMETHODCALLTYPE SetSignedLargeIntegerValue(REFPROPERTYKEY key, LONGLONG value) override;
   HRESULT STDMETHODCALLTYPE GetSignedLargeIntegerValue(REFPROPERTYKEY key,
                                                        LONGLONG* value) override;
   HRESULT STDMETHODCALLTYPE SetFloatValue(REFPROPERTYKEY key, FLOAT value) override;
@@ -52,10 +51,8 @@ class PropertyValues : public ServerObject<IPortableDeviceValues> {
   HRESULT STDMETHODCALLTYPE GetIUnknownValue(REFPROPERTYKEY key, IUnknown** value) override;
   HRESULT STDMETHODCALLTYPE SetGuidValue(REFPROPERTYKEY key, REFGUID value) override;
   HRESULT STDMETHODCALLTYPE GetGuidValue(REFPROPERTYKEY key, GUID* value) override;
-  HRESULT STDMETHODCALLTYPE SetBufferValue(REFPROPERTYKEY key, BYTE* value,
-                                           DWORD size) override;
-  HRESULT STDMETHODCALLTYPE GetBufferValue(REFPROPERTYKEY key, BYTE** value,
-                                           DWORD* size) override;
+  HRESULT STDMETHODCALLTYPE SetBufferValue(REFPROPERTYKEY key, BYTE* value, DWORD size) override;
+  HRESULT STDMETHODCALLTYPE GetBufferValue(REFPROPERTYKEY key, BYTE** value, DWORD* size) override;
   HRESULT STDMETHODCALLTYPE SetIPortableDeviceValuesValue(REFPROPERTYKEY key,
                                                           IPortableDeviceValues* value) override;
   HRESULT STDMETHODCALLTYPE GetIPortableDeviceValuesValue(REFPROPERTYKEY key,

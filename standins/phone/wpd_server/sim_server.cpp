@@ -180,8 +180,7 @@ void SimServer::MarkInUse() {
   in_use_ = true;
 }
 
-ServerCall::ServerCall(const char* method)
-    : server_(SimServer::Get()), lock_(server_.mutex()) {
+ServerCall::ServerCall(const char* method) : server_(SimServer::Get()), lock_(server_.mutex()) {
   if (method != nullptr && server_call_depth == 0) server_.records().CountCall(method);
   ++server_call_depth;
 }

@@ -10,9 +10,9 @@ TaskMemorySpy* TaskMemorySpy::Installed() {
     if (FAILED(registered)) return static_cast<TaskMemorySpy*>(nullptr);
     // The allocator now calls into this module: it must never unload.
     HMODULE self = nullptr;
-    const BOOL pinned = GetModuleHandleExW(
-        GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
-        reinterpret_cast<LPCWSTR>(&TaskMemorySpy::Installed), &self);
+    const BOOL pinned =
+        GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                           reinterpret_cast<LPCWSTR>(&TaskMemorySpy::Installed), &self);
     static_cast<void>(pinned);
     return candidate;
   }();
@@ -50,8 +50,8 @@ void* STDMETHODCALLTYPE TaskMemorySpy::PreFree(void* request, BOOL /*spied*/) {
   return request;
 }
 
-SIZE_T STDMETHODCALLTYPE TaskMemorySpy::PreRealloc(void* request, SIZE_T size,
-                                                   void** new_request, BOOL /*spied*/) {
+SIZE_T STDMETHODCALLTYPE TaskMemorySpy::PreRealloc(void* request, SIZE_T size, void** new_request,
+                                                   BOOL /*spied*/) {
   // A block that moves or shrinks to nothing has left the caller's hands as it was.
   Forget(request);
   *new_request = request;

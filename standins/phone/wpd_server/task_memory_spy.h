@@ -4,8 +4,8 @@
 // Watches the process's task allocator so that the server can tell which of the
 // blocks it handed to its callers were freed again with CoTaskMemFree.
 
-#include <windows.h>
 #include <objidl.h>
+#include <windows.h>
 
 #include <mutex>
 #include <set>

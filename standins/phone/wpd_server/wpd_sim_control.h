@@ -71,8 +71,7 @@ struct WpdSimControl {
   static void Bind(HMODULE module, const char* name, Function* function) {
     // Through the generic function pointer type, which converts to any other.
     using Generic = void (*)();
-    *function = reinterpret_cast<Function>(
-        reinterpret_cast<Generic>(GetProcAddress(module, name)));
+    *function = reinterpret_cast<Function>(reinterpret_cast<Generic>(GetProcAddress(module, name)));
   }
 };
 

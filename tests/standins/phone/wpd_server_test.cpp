@@ -3,18 +3,17 @@
 // counts of live objects and unfreed strings. Needs the server registered in the Wine
 // prefix (the wpd_sim CTest fixture).
 
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
 #include <windows.h>
 #include <wrl/client.h>
 
 #include <cstdio>
 #include <functional>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <thread>
 #include <vector>
-
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
 
 #include "ptp/device/wpd_api_win.h"
 #include "standins/phone/phone_json.h"
@@ -81,8 +80,8 @@ class WpdServerTest : public ::testing::Test {
     if (!WpdSimControl::Find().found()) {
       // Any class loads the server into the process, for good.
       ComPtr<IPortableDeviceKeyCollection> loader;
-      ASSERT_EQ(CoCreateInstance(CLSID_PortableDeviceKeyCollection, nullptr,
-                                 CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&loader)),
+      ASSERT_EQ(CoCreateInstance(CLSID_PortableDeviceKeyCollection, nullptr, CLSCTX_INPROC_SERVER,
+                                 IID_PPV_ARGS(&loader)),
                 S_OK);
     }
     control_ = WpdSimControl::Find();
@@ -136,8 +135,8 @@ class WpdServerTest : public ::testing::Test {
   // Deletes `ids`; the answer, and the statuses of the results (count failure: -1).
   HRESULT Delete(IPortableDeviceContent* content, const std::vector<const wchar_t*>& ids,
                  std::vector<HRESULT>* statuses) {
-    auto collection = Create<IPortableDevicePropVariantCollection>(
-        CLSID_PortableDevicePropVariantCollection);
+    auto collection =
+        Create<IPortableDevicePropVariantCollection>(CLSID_PortableDevicePropVariantCollection);
     for (const wchar_t* id : ids) {
       PROPVARIANT value;
       PropVariantInit(&value);
@@ -146,8 +145,8 @@ class WpdServerTest : public ::testing::Test {
       EXPECT_EQ(collection->Add(&value), S_OK);
     }
     ComPtr<IPortableDevicePropVariantCollection> results;
-    const HRESULT answer = content->Delete(PORTABLE_DEVICE_DELETE_NO_RECURSION, collection.Get(),
-                                           &results);
+    const HRESULT answer =
+        content->Delete(PORTABLE_DEVICE_DELETE_NO_RECURSION, collection.Get(), &results);
     if (results == nullptr) return answer;
     DWORD count = 0;
     if (FAILED(results->GetCount(&count))) statuses->push_back(-1);
@@ -425,17 +424,25 @@ TEST_F(WpdServerTest, DeletionFaults) {
   const Case cases[] = {
       {"delete", [](json& p) { p["devices"][0]["faults"] = {"delete"}; }, E_FAIL, {}, 0},
       {"no_results", [](json& p) { p["devices"][0]["faults"] = {"no_results"}; }, S_OK, {}, 2},
-      {"results_count", [](json& p) { p["devices"][0]["faults"] = {"results_count"}; }, S_OK,
-       {-1}, 2},
+      {"results_count",
+       [](json& p) { p["devices"][0]["faults"] = {"results_count"}; },
+       S_OK,
+       {-1},
+       2},
       {"short_results", [](json& p) { p["devices"][0]["short_results"] = 1; }, S_OK, {S_OK}, 2},
       {"refuse",
        [](json& p) {
          Photo(p, 1)["faults"] = {"refuse"};
          Photo(p, 1)["refuse_code"] = static_cast<int>(kBusy);
        },
-       S_FALSE, {S_OK, kBusy}, 1},
-      {"result_element", [](json& p) { Photo(p, 0)["faults"] = {"result_element"}; }, S_OK,
-       {E_FAIL, S_OK}, 2},
+       S_FALSE,
+       {S_OK, kBusy},
+       1},
+      {"result_element",
+       [](json& p) { Photo(p, 0)["faults"] = {"result_element"}; },
+       S_OK,
+       {E_FAIL, S_OK},
+       2},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
