@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "ptp/default_device_layer.h"
+
 namespace camvey::ptp {
 namespace {
 
@@ -41,8 +43,7 @@ void SetServiceDeviceLayerFactory(DeviceLayerFactory factory) {
 
 std::unique_ptr<DeviceLayer> MakeServiceDeviceLayer() {
   const DeviceLayerFactory& factory = InstalledFactory();
-  std::unique_ptr<DeviceLayer> layer;
-  if (factory) layer = factory();
+  std::unique_ptr<DeviceLayer> layer = factory ? factory() : MakeDefaultDeviceLayer();
   if (layer == nullptr) layer = std::make_unique<NoDeviceSupport>();
   return layer;
 }

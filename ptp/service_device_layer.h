@@ -2,10 +2,10 @@
 #define CAMVEY_PTP_SERVICE_DEVICE_LAYER_H_
 
 // Which device layer the service works through, on every platform. The program
-// installs its layer at start-up: the Windows Portable Devices layer in the product,
-// the simulated phone in development runs and tests. Until one is installed the
-// service sees no device support at all: "available" answers false and "deleteFiles"
-// fails with "wpd_unavailable".
+// may install its layer at start-up (the simulated phone in development runs and
+// tests). Without one the service uses the default: the Windows Portable Devices layer
+// on Windows; elsewhere no device support at all, so "available" answers false and
+// "deleteFiles" fails with "wpd_unavailable".
 
 #include <functional>
 #include <memory>

@@ -17,6 +17,8 @@
 #include "ptp/wide_text.h"
 #include "standins/phone/phone_json.h"
 #include "standins/phone/phone_model.h"
+#include "standins/phone/phone_scan.h"
+#include "standins/phone/ptp_sim_wpd.h"
 #include "standins/phone/simulated_device_layer.h"
 
 namespace camvey::phone {
@@ -25,7 +27,12 @@ namespace {
 using nlohmann::json;
 
 constexpr int kInputError = 2;
-constexpr char kUsage[] = "usage: camvey-ptp-sim PHONE.json REQUEST.json [--write-phone OUT.json]";
+constexpr int kScanFailed = 1;
+constexpr char kUsage[] =
+    "usage: camvey-ptp-sim PHONE.json REQUEST.json [--write-phone OUT.json] [--through-wpd]\n"
+    "       camvey-ptp-sim scan [OUT.json]";
+constexpr char kNoWpd[] =
+    "camvey-ptp-sim: Windows Portable Devices exist only in the Windows build";
 
 // Standard error is unbuffered: each line goes out in one write, then is flushed.
 void WriteErrorLine(const std::string& line) { std::cerr << (line + "\n") << std::flush; }
@@ -108,14 +115,51 @@ std::string RequestShapeProblem(const json& request) {
   return {};
 }
 
+bool WriteTextFile(const std::string& path, const std::string& text) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << text;
+  out.close();
+  return static_cast<bool>(out);
+}
+
+// camvey-ptp-sim scan [OUT.json]: the attached Apple phones through the WPD layer, as
+// a phone file (standard output without OUT.json). Problems go to standard error.
+int RunScan(const std::vector<std::string>& arguments) {
+  if (arguments.size() > 2 || (arguments.size() == 2 && arguments[1].empty())) {
+    WriteErrorLine(kUsage);
+    return kInputError;
+  }
+  Phone phone;
+  bool scanned = false;
+  const auto problem = [](const std::string& line) { WriteErrorLine("scan: " + line); };
+  if (!WithWpdLayer(
+          [&](ptp::DeviceLayer& layer) { scanned = ScanApplePhones(layer, &phone, problem); })) {
+    WriteErrorLine(kNoWpd);
+    return kInputError;
+  }
+  if (!scanned) return kScanFailed;
+  const std::string text = WritePhoneJson(phone);
+  if (arguments.size() == 1) {
+    std::cout << text << std::flush;
+    return 0;
+  }
+  if (!WriteTextFile(arguments[1], text))
+    return InputProblem(arguments[1], "cannot write the file");
+  return 0;
+}
+
 }  // namespace
 
 int RunPtpSim(const std::vector<std::string>& arguments) {
+  if (!arguments.empty() && arguments[0] == "scan") return RunScan(arguments);
   std::vector<std::string> files;
   std::string write_phone_path;
+  bool through_wpd = false;
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     if (arguments[i] == "--write-phone" && i + 1 < arguments.size() && write_phone_path.empty()) {
       write_phone_path = arguments[++i];
+    } else if (arguments[i] == "--through-wpd" && !through_wpd) {
+      through_wpd = true;
     } else {
       files.push_back(arguments[i]);
     }
@@ -148,22 +192,33 @@ int RunPtpSim(const std::vector<std::string>& arguments) {
                                  std::make_unique<flutter::EncodableValue>(ToEncodable(request)));
   const std::vector<ptp::WantedFile> wanted = ptp::ParseWantedFiles(call);
 
-  SimulatedDeviceLayer layer(&phone);
   std::string error;
-  ptp::SetDeleteTraceWriter(&WriteErrorLine);
-  const std::vector<std::u16string> deleted = ptp::DeleteWantedFiles(layer, wanted, &error);
-  ptp::SetDeleteTraceWriter(nullptr);
+  std::vector<std::u16string> deleted;
+  const auto run_pass = [&](ptp::DeviceLayer& layer) {
+    ptp::SetDeleteTraceWriter(&WriteErrorLine);
+    deleted = ptp::DeleteWantedFiles(layer, wanted, &error);
+    ptp::SetDeleteTraceWriter(nullptr);
+  };
+  if (through_wpd) {
+    // The simulated server reads the phone file itself and writes it back after each
+    // deletion request, so that the phone left behind is the server's own.
+    if (!ServeSimulatedPhone(phone_path, write_phone_path) || !WithWpdLayer(run_pass)) {
+      WriteErrorLine(kNoWpd);
+      return kInputError;
+    }
+  } else {
+    SimulatedDeviceLayer layer(&phone);
+    run_pass(layer);
+  }
 
   for (const std::u16string& name : deleted) {
     std::cout << "deleted: " << ptp::WideToUtf8(name) << "\n";
   }
   std::cout << "error: " << (error.empty() ? "none" : error) << std::endl;
 
-  if (!write_phone_path.empty()) {
-    std::ofstream out(write_phone_path, std::ios::binary | std::ios::trunc);
-    out << WritePhoneJson(phone);
-    out.close();
-    if (!out) return InputProblem(write_phone_path, "cannot write the file");
+  if (!write_phone_path.empty() && !through_wpd &&
+      !WriteTextFile(write_phone_path, WritePhoneJson(phone))) {
+    return InputProblem(write_phone_path, "cannot write the file");
   }
   return 0;
 }

@@ -1,8 +1,21 @@
 #include <string>
 #include <vector>
 
+#if defined(_WIN32)
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
+#endif
+
 #include "standins/phone/ptp_sim.h"
 
 int main(int argc, char** argv) {
+#if defined(_WIN32)
+  // Lines end in "\n" on every platform, so that a run under Windows prints byte for
+  // byte what the same run prints elsewhere.
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
+#endif
   return camvey::phone::RunPtpSim(std::vector<std::string>(argv + 1, argv + argc));
 }

@@ -90,12 +90,14 @@ TEST(PtpSimTest, ReportsItsOwnInputProblemsOnOneLine) {
     std::vector<std::string> arguments;
     std::string line;
   };
+  const std::string usage =
+      "usage: camvey-ptp-sim PHONE.json REQUEST.json [--write-phone OUT.json] [--through-wpd]\n"
+      "       camvey-ptp-sim scan [OUT.json]\n";
   const Case cases[] = {
-      {{}, "usage: camvey-ptp-sim PHONE.json REQUEST.json [--write-phone OUT.json]\n"},
-      {{Example("phone.json")},
-       "usage: camvey-ptp-sim PHONE.json REQUEST.json [--write-phone OUT.json]\n"},
-      {{Example("phone.json"), Example("request.json"), "--write-phone"},
-       "usage: camvey-ptp-sim PHONE.json REQUEST.json [--write-phone OUT.json]\n"},
+      {{}, usage},
+      {{Example("phone.json")}, usage},
+      {{"scan", "a.json", "b.json"}, usage},
+      {{Example("phone.json"), Example("request.json"), "--write-phone"}, usage},
       {{"ptp_sim_test_missing.json", Example("request.json")},
        "ptp_sim_test_missing.json: cannot read the file\n"},
       {{"ptp_sim_test_phone.json", Example("request.json")},

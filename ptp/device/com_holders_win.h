@@ -1,0 +1,54 @@
+#ifndef CAMVEY_PTP_DEVICE_COM_HOLDERS_WIN_H_
+#define CAMVEY_PTP_DEVICE_COM_HOLDERS_WIN_H_
+
+// Owners for the two kinds of memory a COM call hands back besides interfaces: a string
+// in task memory (freed with CoTaskMemFree) and a PROPVARIANT (cleared with
+// PropVariantClear). Both free on destruction and cannot be copied.
+
+#include <objbase.h>
+#include <propidl.h>
+#include <windows.h>
+
+namespace camvey::ptp {
+
+// A wide string in task memory, or null.
+class CoTaskMemString {
+ public:
+  CoTaskMemString() = default;
+  ~CoTaskMemString() { CoTaskMemFree(text_); }
+  CoTaskMemString(const CoTaskMemString&) = delete;
+  CoTaskMemString& operator=(const CoTaskMemString&) = delete;
+
+  const wchar_t* get() const { return text_; }
+  // Frees the string held and gives the address a COM call writes a new one to.
+  LPWSTR* Receive() {
+    CoTaskMemFree(text_);
+    text_ = nullptr;
+    return &text_;
+  }
+
+ private:
+  LPWSTR text_ = nullptr;
+};
+
+class PropVariantHolder {
+ public:
+  PropVariantHolder() { PropVariantInit(&value_); }
+  ~PropVariantHolder() { PropVariantClear(&value_); }
+  PropVariantHolder(const PropVariantHolder&) = delete;
+  PropVariantHolder& operator=(const PropVariantHolder&) = delete;
+
+  const PROPVARIANT& get() const { return value_; }
+  // Clears the value held and gives the address a COM call writes a new one to.
+  PROPVARIANT* Receive() {
+    PropVariantClear(&value_);
+    return &value_;
+  }
+
+ private:
+  PROPVARIANT value_;
+};
+
+}  // namespace camvey::ptp
+
+#endif  // CAMVEY_PTP_DEVICE_COM_HOLDERS_WIN_H_

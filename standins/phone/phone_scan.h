@@ -1,0 +1,30 @@
+#ifndef CAMVEY_STANDINS_PHONE_PHONE_SCAN_H_
+#define CAMVEY_STANDINS_PHONE_PHONE_SCAN_H_
+
+// Reading a real phone's layout into the simulated phone model, for support: when a
+// deletion surprises a user, the scan of their phone replays in the simulator.
+//
+// The scan is read-only. It opens each device asking for read access only, reads
+// object names, original file names and content types, and never makes a deletion
+// request (it never even creates an id collection). No file contents are read.
+
+#include <functional>
+#include <string>
+
+#include "ptp/device/device_layer.h"
+#include "standins/phone/phone_model.h"
+
+namespace camvey::phone {
+
+// Problems met on the way, one line each, e.g. a device that cannot be opened.
+using ScanProblem = std::function<void(const std::string& line)>;
+
+// Walks every storage of every Apple device attached through `layer` into `phone`
+// (devices in the manager's order, objects in enumeration order). False, after one
+// problem line, when no device manager or key set can be made; a device that cannot
+// be opened or listed is reported and left out or cut short, and the scan goes on.
+bool ScanApplePhones(ptp::DeviceLayer& layer, Phone* phone, const ScanProblem& problem);
+
+}  // namespace camvey::phone
+
+#endif  // CAMVEY_STANDINS_PHONE_PHONE_SCAN_H_

@@ -1,0 +1,9 @@
+#include "standins/phone/ptp_sim_wpd.h"
+
+namespace camvey::phone {
+
+bool WithWpdLayer(const std::function<void(ptp::DeviceLayer&)>&) { return false; }
+
+bool ServeSimulatedPhone(const std::string&, const std::string&) { return false; }
+
+}  // namespace camvey::phone

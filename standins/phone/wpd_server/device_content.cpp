@@ -1,0 +1,322 @@
+#include "standins/phone/wpd_server/device_content.h"
+
+#include <algorithm>
+#include <optional>
+
+#include "standins/phone/wpd_server/prop_variant_collection.h"
+#include "standins/phone/wpd_server/property_values.h"
+#include "standins/phone/wpd_server/sim_server.h"
+
+namespace camvey::phone::wpd {
+namespace {
+
+std::u16string Text(LPCWSTR text) { return reinterpret_cast<const char16_t*>(text); }
+
+const wchar_t* Wide(const std::u16string& text) {
+  return reinterpret_cast<const wchar_t*>(text.c_str());
+}
+
+bool SameKey(const PROPERTYKEY& lhs, const PROPERTYKEY& rhs) {
+  return lhs.fmtid == rhs.fmtid && lhs.pid == rhs.pid;
+}
+
+PropVariantValue StringValue(const std::u16string& text) {
+  PropVariantValue value;
+  PROPVARIANT* raw = value.Receive();
+  const std::size_t bytes = (text.size() + 1) * sizeof(char16_t);
+  raw->pwszVal = static_cast<LPWSTR>(CoTaskMemAlloc(bytes));
+  if (raw->pwszVal == nullptr) return value;
+  std::copy(text.begin(), text.end(), raw->pwszVal);
+  raw->pwszVal[text.size()] = L'\0';
+  raw->vt = VT_LPWSTR;
+  return value;
+}
+
+PropVariantValue ErrorValue(HRESULT error) {
+  PropVariantValue value;
+  PROPVARIANT* raw = value.Receive();
+  raw->vt = VT_ERROR;
+  raw->scode = error;
+  return value;
+}
+
+PropVariantValue GuidValue(const GUID& guid) {
+  PropVariantValue value;
+  PROPVARIANT* raw = value.Receive();
+  raw->puuid = static_cast<CLSID*>(CoTaskMemAlloc(sizeof(CLSID)));
+  if (raw->puuid == nullptr) return value;
+  *raw->puuid = guid;
+  raw->vt = VT_CLSID;
+  return value;
+}
+
+std::optional<GUID> ContentTypeGuid(ContentType type) {
+  switch (type) {
+    case ContentType::kFolder:
+      return WPD_CONTENT_TYPE_FOLDER;
+    case ContentType::kFunctionalObject:
+      return WPD_CONTENT_TYPE_FUNCTIONAL_OBJECT;
+    case ContentType::kImage:
+      return WPD_CONTENT_TYPE_IMAGE;
+    case ContentType::kVideo:
+      return WPD_CONTENT_TYPE_VIDEO;
+    case ContentType::kNone:
+      break;
+  }
+  return std::nullopt;
+}
+
+// The value of one property of `object`, VT_ERROR when the device gives none.
+PropVariantValue ObjectValue(const SimObject& object, const PROPERTYKEY& key) {
+  const auto text = [](const std::optional<std::u16string>& value, bool fault) {
+    return value.has_value() && !fault ? StringValue(*value) : ErrorValue(E_FAIL);
+  };
+  if (SameKey(key, WPD_OBJECT_ID)) return StringValue(object.id);
+  if (SameKey(key, WPD_OBJECT_PARENT_ID)) return StringValue(object.parent_id);
+  if (SameKey(key, WPD_OBJECT_ORIGINAL_FILE_NAME)) {
+    return text(object.file_name, object.faults.file_name);
+  }
+  if (SameKey(key, WPD_OBJECT_NAME)) return text(object.name, object.faults.name);
+  if (SameKey(key, WPD_OBJECT_CONTENT_TYPE)) {
+    const std::optional<GUID> type = ContentTypeGuid(object.type);
+    return type.has_value() && !object.faults.content_type ? GuidValue(*type) : ErrorValue(E_FAIL);
+  }
+  return ErrorValue(HRESULT_FROM_WIN32(ERROR_NOT_SUPPORTED));
+}
+
+// The keys a caller asked for, in its order.
+HRESULT ReadKeys(IPortableDeviceKeyCollection* keys, std::vector<PROPERTYKEY>* read) {
+  if (keys == nullptr) {
+    *read = {WPD_OBJECT_ID, WPD_OBJECT_PARENT_ID, WPD_OBJECT_NAME, WPD_OBJECT_ORIGINAL_FILE_NAME,
+             WPD_OBJECT_CONTENT_TYPE};
+    return S_OK;
+  }
+  DWORD count = 0;
+  const HRESULT counted = keys->GetCount(&count);
+  if (FAILED(counted)) return counted;
+  for (DWORD index = 0; index < count; ++index) {
+    PROPERTYKEY key = {};
+    const HRESULT got = keys->GetAt(index, &key);
+    if (FAILED(got)) return got;
+    read->push_back(key);
+  }
+  return S_OK;
+}
+
+}  // namespace
+
+HRESULT STDMETHODCALLTYPE DeviceContent::EnumObjects(DWORD flags, LPCWSTR parent_id,
+                                                     IPortableDeviceValues* filter,
+                                                     IEnumPortableDeviceObjectIDs** enumerator) {
+  const ServerCall call("IPortableDeviceContent::EnumObjects");
+  if (parent_id == nullptr || enumerator == nullptr) return E_POINTER;
+  *enumerator = nullptr;
+  call.server().records().RecordEnumeration(device_->id, Text(parent_id), flags, filter != nullptr);
+  const SimObject* parent = device_->Find(Text(parent_id));
+  if (parent == nullptr) return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+  if (parent->faults.enum_objects) return E_FAIL;
+  auto children = MakeObject<ObjectIdEnumerator>(device_, parent->children);
+  if (children == nullptr) return E_OUTOFMEMORY;
+  *enumerator = children.Detach();
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE DeviceContent::Properties(IPortableDeviceProperties** properties) {
+  const ServerCall call("IPortableDeviceContent::Properties");
+  if (properties == nullptr) return E_POINTER;
+  *properties = nullptr;
+  if (device_->faults.properties) return E_FAIL;
+  auto made = MakeObject<DeviceProperties>(device_);
+  if (made == nullptr) return E_OUTOFMEMORY;
+  *properties = made.Detach();
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE DeviceContent::Delete(DWORD options,
+                                                IPortableDevicePropVariantCollection* object_ids,
+                                                IPortableDevicePropVariantCollection** results) {
+  const ServerCall call("IPortableDeviceContent::Delete");
+  if (results != nullptr) *results = nullptr;
+  if (object_ids == nullptr) return E_POINTER;
+
+  // The request as the caller built it: every element's type, and the string ids.
+  std::vector<VARTYPE> types;
+  std::vector<std::optional<std::u16string>> elements;
+  DWORD count = 0;
+  const HRESULT counted = object_ids->GetCount(&count);
+  if (FAILED(counted)) return counted;
+  for (DWORD index = 0; index < count; ++index) {
+    PropVariantValue element;
+    const HRESULT got = object_ids->GetAt(index, element.Receive());
+    if (FAILED(got)) return got;
+    types.push_back(element.get().vt);
+    const bool is_id = element.get().vt == VT_LPWSTR && element.get().pwszVal != nullptr;
+    elements.push_back(is_id ? std::optional(Text(element.get().pwszVal)) : std::nullopt);
+  }
+  std::vector<std::u16string> ids;
+  for (const auto& element : elements) {
+    if (element.has_value()) ids.push_back(*element);
+  }
+  call.server().records().RecordDelete(device_->id, options, types, ids);
+  if (device_->faults.delete_request) return E_FAIL;
+
+  std::vector<bool> element_fails;
+  for (const auto& element : elements) {
+    const SimObject* object = element.has_value() ? device_->Find(*element) : nullptr;
+    element_fails.push_back(object != nullptr && object->faults.result_element);
+  }
+  const std::vector<std::int32_t> id_statuses =
+      device_->Delete(ids, &call.server().phone()->deleted);
+  call.server().SavePhone();
+  std::vector<HRESULT> statuses;
+  std::size_t next_id = 0;
+  for (const auto& element : elements) {
+    statuses.push_back(element.has_value() ? id_statuses[next_id++] : E_INVALIDARG);
+  }
+  const bool all_deleted =
+      std::all_of(statuses.begin(), statuses.end(), [](HRESULT status) { return status == S_OK; });
+
+  if (results != nullptr && !device_->faults.no_results) {
+    if (device_->faults.short_results.has_value() &&
+        statuses.size() > *device_->faults.short_results) {
+      statuses.resize(*device_->faults.short_results);
+      element_fails.resize(*device_->faults.short_results);
+    }
+    auto made = PropVariantCollection::DeleteResults(statuses, std::move(element_fails),
+                                                     device_->faults.results_count);
+    if (made == nullptr) return E_OUTOFMEMORY;
+    *results = made.Detach();
+  }
+  return all_deleted ? S_OK : S_FALSE;
+}
+
+HRESULT STDMETHODCALLTYPE DeviceContent::Transfer(IPortableDeviceResources** /*resources*/) {
+  return NotImplemented("IPortableDeviceContent::Transfer");
+}
+
+HRESULT STDMETHODCALLTYPE DeviceContent::CreateObjectWithPropertiesOnly(
+    IPortableDeviceValues* /*values*/, LPWSTR* /*object_id*/) {
+  return NotImplemented("IPortableDeviceContent::CreateObjectWithPropertiesOnly");
+}
+
+HRESULT STDMETHODCALLTYPE DeviceContent::CreateObjectWithPropertiesAndData(
+    IPortableDeviceValues* /*values*/, IStream** /*data*/, DWORD* /*buffer_size*/,
+    LPWSTR* /*cookie*/) {
+  return NotImplemented("IPortableDeviceContent::CreateObjectWithPropertiesAndData");
+}
+
+HRESULT STDMETHODCALLTYPE DeviceContent::GetObjectIDsFromPersistentUniqueIDs(
+    IPortableDevicePropVariantCollection* /*persistent_ids*/,
+    IPortableDevicePropVariantCollection** /*object_ids*/) {
+  return NotImplemented("IPortableDeviceContent::GetObjectIDsFromPersistentUniqueIDs");
+}
+
+HRESULT STDMETHODCALLTYPE DeviceContent::Cancel() {
+  return NotImplemented("IPortableDeviceContent::Cancel");
+}
+
+HRESULT STDMETHODCALLTYPE DeviceContent::Move(IPortableDevicePropVariantCollection* /*object_ids*/,
+                                              LPCWSTR /*destination_id*/,
+                                              IPortableDevicePropVariantCollection** /*results*/) {
+  return NotImplemented("IPortableDeviceContent::Move");
+}
+
+HRESULT STDMETHODCALLTYPE DeviceContent::Copy(IPortableDevicePropVariantCollection* /*object_ids*/,
+                                              LPCWSTR /*destination_id*/,
+                                              IPortableDevicePropVariantCollection** /*results*/) {
+  return NotImplemented("IPortableDeviceContent::Copy");
+}
+
+HRESULT STDMETHODCALLTYPE DeviceProperties::GetValues(LPCWSTR object_id,
+                                                      IPortableDeviceKeyCollection* keys,
+                                                      IPortableDeviceValues** values) {
+  const ServerCall call("IPortableDeviceProperties::GetValues");
+  if (object_id == nullptr || values == nullptr) return E_POINTER;
+  *values = nullptr;
+  std::vector<PROPERTYKEY> asked;
+  const HRESULT read = ReadKeys(keys, &asked);
+  if (FAILED(read)) return read;
+  call.server().records().RecordKeySet(asked);
+  const SimObject* object = device_->Find(Text(object_id));
+  if (object == nullptr) return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+  if (object->faults.get_values) return E_FAIL;
+  auto answer = MakeObject<PropertyValues>();
+  if (answer == nullptr) return E_OUTOFMEMORY;
+  bool all_read = true;
+  for (const PROPERTYKEY& key : asked) {
+    PropVariantValue value = ObjectValue(*object, key);
+    if (value.get().vt == VT_EMPTY) return E_OUTOFMEMORY;
+    all_read = all_read && value.get().vt != VT_ERROR;
+    answer->Put(key, std::move(value));
+  }
+  *values = answer.Detach();
+  return all_read ? S_OK : S_FALSE;
+}
+
+HRESULT STDMETHODCALLTYPE DeviceProperties::GetSupportedProperties(
+    LPCWSTR /*object_id*/, IPortableDeviceKeyCollection** /*keys*/) {
+  return NotImplemented("IPortableDeviceProperties::GetSupportedProperties");
+}
+
+HRESULT STDMETHODCALLTYPE DeviceProperties::GetPropertyAttributes(
+    LPCWSTR /*object_id*/, REFPROPERTYKEY /*key*/, IPortableDeviceValues** /*attributes*/) {
+  return NotImplemented("IPortableDeviceProperties::GetPropertyAttributes");
+}
+
+HRESULT STDMETHODCALLTYPE DeviceProperties::SetValues(LPCWSTR /*object_id*/,
+                                                      IPortableDeviceValues* /*values*/,
+                                                      IPortableDeviceValues** /*results*/) {
+  return NotImplemented("IPortableDeviceProperties::SetValues");
+}
+
+HRESULT STDMETHODCALLTYPE DeviceProperties::Delete(LPCWSTR /*object_id*/,
+                                                   IPortableDeviceKeyCollection* /*keys*/) {
+  return NotImplemented("IPortableDeviceProperties::Delete");
+}
+
+HRESULT STDMETHODCALLTYPE DeviceProperties::Cancel() {
+  return NotImplemented("IPortableDeviceProperties::Cancel");
+}
+
+HRESULT STDMETHODCALLTYPE ObjectIdEnumerator::Next(ULONG count, LPWSTR* ids, ULONG* fetched) {
+  const ServerCall call("IEnumPortableDeviceObjectIDs::Next");
+  call.server().records().RecordNext(count);
+  if (fetched != nullptr) *fetched = 0;
+  if (ids == nullptr && count > 0) return E_POINTER;
+  const std::size_t available = std::min<std::size_t>(count, children_.size() - position_);
+  for (std::size_t i = 0; i < available; ++i) {
+    const SimObject* object = device_->Find(children_[position_ + i]);
+    if (object != nullptr && object->faults.next) return E_FAIL;
+  }
+  for (std::size_t i = 0; i < available; ++i) {
+    ids[i] = call.server().HandOutString(Wide(children_[position_ + i]));
+    if (ids[i] == nullptr) {
+      for (std::size_t j = 0; j < i; ++j) {
+        CoTaskMemFree(ids[j]);
+        ids[j] = nullptr;
+      }
+      return E_OUTOFMEMORY;
+    }
+  }
+  position_ += available;
+  if (fetched != nullptr) *fetched = static_cast<ULONG>(available);
+  return available == count ? S_OK : S_FALSE;
+}
+
+HRESULT STDMETHODCALLTYPE ObjectIdEnumerator::Skip(ULONG /*count*/) {
+  return NotImplemented("IEnumPortableDeviceObjectIDs::Skip");
+}
+
+HRESULT STDMETHODCALLTYPE ObjectIdEnumerator::Reset() {
+  return NotImplemented("IEnumPortableDeviceObjectIDs::Reset");
+}
+
+HRESULT STDMETHODCALLTYPE ObjectIdEnumerator::Clone(IEnumPortableDeviceObjectIDs** /*clone*/) {
+  return NotImplemented("IEnumPortableDeviceObjectIDs::Clone");
+}
+
+HRESULT STDMETHODCALLTYPE ObjectIdEnumerator::Cancel() {
+  return NotImplemented("IEnumPortableDeviceObjectIDs::Cancel");
+}
+
+}  // namespace camvey::phone::wpd

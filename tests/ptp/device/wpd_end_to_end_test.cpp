@@ -1,0 +1,155 @@
+// The service's WPD layer against the simulated WPD server, through camvey-ptp-sim's
+// own entry point: the same pass, output and phone as over the simulated layer, the
+// exact inputs the server sees, and nothing left alive or unfreed. Needs the server
+// registered in the Wine prefix (the wpd_sim CTest fixture).
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <objbase.h>
+#include <windows.h>
+
+#include <fstream>
+#include <iostream>
+#include <nlohmann/json.hpp>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "ptp/device/wpd_device_layer_win.h"
+#include "standins/phone/phone_json.h"
+#include "standins/phone/phone_scan.h"
+#include "standins/phone/ptp_sim.h"
+#include "standins/phone/wpd_server/wpd_sim_control.h"
+#include "tests/messaging/stderr_capture.h"
+
+namespace camvey::phone {
+namespace {
+
+using nlohmann::json;
+using ::testing::IsEmpty;
+
+struct SimRun {
+  int exit_code = 0;
+  std::string out;
+  std::string err;  // the milliseconds of the listing trace blanked
+};
+
+SimRun RunSim(const std::vector<std::string>& arguments) {
+  std::ostringstream out;
+  std::streambuf* previous = std::cout.rdbuf(out.rdbuf());
+  StderrCapture err;
+  SimRun run;
+  run.exit_code = RunPtpSim(arguments);
+  std::cout.rdbuf(previous);
+  run.out = out.str();
+  for (const std::string& line : err.Flushes()) run.err += line;
+  run.err = std::regex_replace(run.err, std::regex("listed in [0-9]+ ms"), "listed in _ ms");
+  return run;
+}
+
+std::string Example(const char* name) { return std::string(CAMVEY_PHONE_EXAMPLES) + "/" + name; }
+
+std::string ReadText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+class WpdEndToEndTest : public ::testing::Test {
+ protected:
+  // The test's own apartment keeps the server loaded between the runs' apartments.
+  void SetUp() override {
+    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+  }
+  void TearDown() override { CoUninitialize(); }
+
+  // Points the server at `phone_path` and forgets its records.
+  void Serve(const std::string& phone_path) {
+    SetEnvironmentVariableA("CAMVEY_SIM_PHONE", phone_path.c_str());
+    SetEnvironmentVariableA("CAMVEY_SIM_PHONE_OUT", nullptr);
+    if (!wpd::WpdSimControl::Find().found()) {
+      std::unique_ptr<ptp::KeyCollection> loader;
+      ASSERT_EQ(ptp::MakeWpdDeviceLayer()->CreateKeyCollection(&loader), S_OK);
+    }
+    control_ = wpd::WpdSimControl::Find();
+    ASSERT_TRUE(control_.found());
+    ASSERT_EQ(control_.reload(), 0);
+  }
+
+  wpd::WpdSimControl control_;
+};
+
+TEST_F(WpdEndToEndTest, ThroughWpdTheExampleRequestMatchesTheSimulatedRun) {
+  Serve(Example("phone.json"));
+  const SimRun simulated = RunSim(
+      {Example("phone.json"), Example("request.json"), "--write-phone", "e2e_simulated.json"});
+  const SimRun through_wpd = RunSim({Example("phone.json"), Example("request.json"),
+                                     "--write-phone", "e2e_wpd.json", "--through-wpd"});
+
+  EXPECT_EQ(through_wpd.exit_code, 0);
+  EXPECT_EQ(through_wpd.out, simulated.out);
+  EXPECT_EQ(through_wpd.err, simulated.err);
+  EXPECT_EQ(ReadText("e2e_wpd.json"), ReadText("e2e_simulated.json"));
+  EXPECT_NE(simulated.out.find("deleted: IMG_0802.JPG"), std::string::npos);
+
+  // What the server saw, as the device operations prescribe it.
+  const json records = json::parse(control_.Records());
+  const std::string iphone =
+      "\\\\?\\usb#vid_05ac&pid_12a8&mi_00#6&2f1a3b7c&0&0000#{6ac27878-a6fa-4155-ba85-f98f491d4f33}";
+  ASSERT_EQ(records["opens"].size(), 1u);
+  EXPECT_EQ(records["opens"][0]["device"], iphone);
+  EXPECT_EQ(records["opens"][0]["client_information"], json::parse(R"([
+      {"key": "WPD_CLIENT_NAME", "type": "VT_LPWSTR", "value": "Camvey"},
+      {"key": "WPD_CLIENT_MAJOR_VERSION", "type": "VT_UI4", "value": 1},
+      {"key": "WPD_CLIENT_MINOR_VERSION", "type": "VT_UI4", "value": 0},
+      {"key": "WPD_CLIENT_REVISION", "type": "VT_UI4", "value": 0},
+      {"key": "WPD_CLIENT_DESIRED_ACCESS", "type": "VT_UI4", "value": 3221225472}])"));
+  EXPECT_EQ(records["key_sets"].size(), 1u);
+  EXPECT_EQ(records["key_sets"][0]["keys"],
+            json::parse(R"(["WPD_OBJECT_ORIGINAL_FILE_NAME", "WPD_OBJECT_NAME",
+                            "WPD_OBJECT_CONTENT_TYPE"])"));
+  EXPECT_EQ(records["next_counts"].size(), 1u);
+  EXPECT_TRUE(records["next_counts"].contains("1"));
+  ASSERT_EQ(records["deletes"].size(), 1u);
+  EXPECT_EQ(records["deletes"][0]["options"], 0);
+  EXPECT_EQ(records["deletes"][0]["id_types"], json::parse(R"(["VT_LPWSTR", "VT_LPWSTR",
+      "VT_LPWSTR", "VT_LPWSTR", "VT_LPWSTR"])"));
+  EXPECT_EQ(records["delete_calls"][iphone], 1);
+  EXPECT_EQ(records["released_devices"], json::array({json{{"device", iphone}, {"open", false}}}));
+  EXPECT_EQ(control_.live_objects(), 0);
+  EXPECT_EQ(control_.unfreed_strings(), 0);
+  std::remove("e2e_simulated.json");
+  std::remove("e2e_wpd.json");
+}
+
+TEST_F(WpdEndToEndTest, AScanOfTheExamplePhoneReadsBackAsItsAppleDevice) {
+  Serve(Example("phone.json"));
+  Phone scanned;
+  std::vector<std::string> problems;
+  {
+    const std::unique_ptr<ptp::DeviceLayer> layer = ptp::MakeWpdDeviceLayer();
+    ASSERT_TRUE(ScanApplePhones(*layer, &scanned,
+                                [&](const std::string& line) { problems.push_back(line); }));
+  }
+  EXPECT_THAT(problems, IsEmpty());
+
+  Phone model;
+  std::string problem;
+  ASSERT_TRUE(ReadPhoneJson(ReadText(Example("phone.json")), &model, &problem)) << problem;
+  model.devices.pop_back();  // the camera is no Apple device
+  model.devices[0].Find(u"o3003")->faults = ObjectFaults();
+  Phone read_back;
+  ASSERT_TRUE(ReadPhoneJson(WritePhoneJson(scanned), &read_back, &problem)) << problem;
+  EXPECT_EQ(WritePhoneJson(read_back), WritePhoneJson(model));
+
+  const json records = json::parse(control_.Records());
+  EXPECT_FALSE(records["calls"].contains("IPortableDeviceContent::Delete"));
+  EXPECT_EQ(records["opens"][0]["client_information"][4]["value"], 0x80000000u);
+  EXPECT_EQ(control_.live_objects(), 0);
+  EXPECT_EQ(control_.unfreed_strings(), 0);
+}
+
+}  // namespace
+}  // namespace camvey::phone

@@ -1,0 +1,112 @@
+#include "standins/phone/phone_scan.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "standins/phone/phone_json.h"
+#include "standins/phone/simulated_device_layer.h"
+
+namespace camvey::phone {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+Phone ReadPhone(const std::string& text) {
+  Phone phone;
+  std::string problem;
+  EXPECT_TRUE(ReadPhoneJson(text, &phone, &problem)) << problem;
+  return phone;
+}
+
+std::string ExamplePhoneText() {
+  std::ifstream in(std::string(CAMVEY_PHONE_EXAMPLES) + "/phone.json", std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// What a scan can see of a phone: its Apple devices with their objects, no faults.
+Phone VisiblePart(Phone phone) {
+  Phone visible;
+  for (SimDevice& device : phone.devices) {
+    if (device.id.find(u"vid_05ac") == std::u16string::npos) continue;
+    device.faults = DeviceFaults();
+    for (auto& [id, object] : device.objects) {
+      object.faults = ObjectFaults();
+      object.refuse_code = kAccessDenied;
+    }
+    visible.devices.push_back(std::move(device));
+  }
+  return visible;
+}
+
+TEST(PhoneScanTest, ScanOfTheExamplePhoneReadsBackAsItsAppleDevices) {
+  Phone phone = ReadPhone(ExamplePhoneText());
+  const std::string before = WritePhoneJson(phone);
+  SimulatedDeviceLayer layer(&phone);
+  Phone scanned;
+  std::vector<std::string> problems;
+  ASSERT_TRUE(
+      ScanApplePhones(layer, &scanned, [&](const std::string& line) { problems.push_back(line); }));
+
+  EXPECT_THAT(problems, IsEmpty());
+  EXPECT_EQ(WritePhoneJson(ReadPhone(WritePhoneJson(scanned))), WritePhoneJson(VisiblePart(phone)));
+  // Read-only: nothing was asked to go, the device was opened for reading only, and
+  // the phone is as it was.
+  EXPECT_EQ(layer.counts().create_id_collection, 0);
+  EXPECT_EQ(layer.counts().delete_request, 0);
+  ASSERT_EQ(layer.opened().size(), 1u);
+  EXPECT_EQ(std::get<std::uint32_t>(layer.opened()[0].client_values.back().second), 0x80000000u);
+  EXPECT_EQ(WritePhoneJson(phone), before);
+  EXPECT_EQ(layer.live_objects(), 0);
+}
+
+TEST(PhoneScanTest, KeepsWhatADeviceFailsToTellAndGoesOn) {
+  Phone phone = ReadPhone(R"({"devices": [
+    {"id": "busy", "friendly_name": "iPhone", "faults": ["open"]},
+    {"id": "ok", "manufacturer": "Apple Inc.", "storages": [
+      {"id": "s1", "name": "Internal Storage", "children": [
+        {"id": "f1", "name": "202401__", "faults": ["enum_objects"], "children": [
+          {"id": "x1", "name": "IMG_0001.JPG"}]},
+        {"id": "o1", "name": "IMG_0002.JPG", "faults": ["get_values"]},
+        {"id": "o2", "name": "Holiday", "file_name": "IMG_0003.JPG", "type": "video"}]}]}]})");
+  SimulatedDeviceLayer layer(&phone);
+  Phone scanned;
+  std::vector<std::string> problems;
+  ASSERT_TRUE(
+      ScanApplePhones(layer, &scanned, [&](const std::string& line) { problems.push_back(line); }));
+
+  EXPECT_THAT(problems, ElementsAre("busy: cannot be opened (0x800700AA)",
+                                    "ok: f1 cannot be listed (0x80004005)"));
+  ASSERT_EQ(scanned.devices.size(), 2u);
+  EXPECT_EQ(scanned.devices[0].objects.size(), 1u);  // the root alone
+  const SimDevice& ok = scanned.devices[1];
+  ASSERT_NE(ok.Find(u"f1"), nullptr);
+  EXPECT_THAT(ok.Find(u"f1")->children, IsEmpty());
+  EXPECT_EQ(ok.Find(u"o1")->type, ContentType::kNone);
+  EXPECT_FALSE(ok.Find(u"o1")->name.has_value());
+  EXPECT_EQ(ok.Find(u"o2")->name, u"Holiday");
+  EXPECT_EQ(ok.Find(u"o2")->file_name, u"IMG_0003.JPG");
+  EXPECT_EQ(ok.Find(u"o2")->type, ContentType::kVideo);
+  EXPECT_EQ(layer.live_objects(), 0);
+}
+
+TEST(PhoneScanTest, WithoutADeviceManagerThereIsNoScan) {
+  Phone phone = ReadPhone(R"({"faults": ["create_manager"], "devices": []})");
+  SimulatedDeviceLayer layer(&phone);
+  Phone scanned;
+  std::vector<std::string> problems;
+  EXPECT_FALSE(
+      ScanApplePhones(layer, &scanned, [&](const std::string& line) { problems.push_back(line); }));
+  EXPECT_THAT(problems, ElementsAre("no device manager (0x80004005)"));
+}
+
+}  // namespace
+}  // namespace camvey::phone
