@@ -139,10 +139,12 @@ std::size_t EnumerateLikeThePass(phone::Phone* phone, phone::OperationCounts* co
   const PhoneConnection connection(OpenPhone(layer, devices.front()));
   std::size_t listed =
       ListChildren(connection.content(), connection.properties(), *keys, kDeviceObjectId, 20)
-          .size();
-  listed += ListChildren(connection.content(), connection.properties(), *keys, u"s", 0).size();
+          .objects.size();
+  listed +=
+      ListChildren(connection.content(), connection.properties(), *keys, u"s", 0).objects.size();
   for (const std::u16string& folder : GetFixture().listed_folders) {
-    listed += ListChildren(connection.content(), connection.properties(), *keys, folder, 0).size();
+    listed += ListChildren(connection.content(), connection.properties(), *keys, folder, 0)
+                  .objects.size();
   }
   if (counts != nullptr) *counts = layer.counts();
   return listed;

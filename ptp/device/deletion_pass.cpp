@@ -57,11 +57,11 @@ NameSet NamesWantedIn(const PhoneObject& folder, const MonthIndex& month_index) 
 void ChooseUniqueNames(const Listing& top_level, ListingCache& cache, NameSet* remaining,
                        std::vector<ChosenObject>* chosen) {
   std::map<std::u16string, std::vector<const PhoneObject*>> candidates;
-  for (const PhoneObject& folder : top_level) {
+  for (const PhoneObject& folder : top_level.objects) {
     // Tested before each folder, so the folder that crosses the mark is searched whole.
     if (cache.listed_count() > kUniqueSearchListingLimit) break;
     if (!folder.is_folder) continue;
-    for (const PhoneObject& object : cache.Lookup(folder.id)) {
+    for (const PhoneObject& object : cache.Lookup(folder.id).objects) {
       if (object.is_folder) continue;
       if (remaining->count(FoldedName{object.name}) != 0) {
         candidates[UpperCaseWide(object.name)].push_back(&object);
@@ -87,11 +87,11 @@ void SearchStorage(const PhoneConnection& connection, KeyCollection& keys,
       ListChildren(connection.content(), connection.properties(), keys, storage.id, 0);
   const unsigned long long finished = MillisecondsNow();
   DeleteTrace("delete: \"%s\" holds %d folder(s), listed in %llu ms",
-              WideToUtf8(storage.name).c_str(), static_cast<int>(top_level.size()),
+              WideToUtf8(storage.name).c_str(), static_cast<int>(top_level.objects.size()),
               finished - started);
 
   ListingCache cache(connection.content(), connection.properties(), keys);
-  for (const PhoneObject& folder : top_level) {
+  for (const PhoneObject& folder : top_level.objects) {
     if (remaining->empty()) return;
     if (!folder.is_folder) continue;
     const NameSet wanted_here = NamesWantedIn(folder, month_index);
@@ -157,7 +157,7 @@ bool NameOrder::operator()(const std::u16string& lhs, const FoldedName& rhs) con
 
 void MatchFolderListing(const Listing& listing, const NameSet& wanted_here, NameSet* remaining,
                         std::vector<ChosenObject>* chosen) {
-  for (const PhoneObject& object : listing) {
+  for (const PhoneObject& object : listing.objects) {
     if (remaining->empty()) return;
     if (object.is_folder) continue;
     if (wanted_here.count(FoldedName{object.name}) == 0) continue;
@@ -216,7 +216,7 @@ std::vector<std::u16string> DeleteWantedFiles(DeviceLayer& layer,
     std::vector<ChosenObject> chosen;
     const Listing storages = ListChildren(connection.content(), connection.properties(), *keys,
                                           kDeviceObjectId, kStorageLimit);
-    for (const PhoneObject& storage : storages) {
+    for (const PhoneObject& storage : storages.objects) {
       if (remaining.empty()) break;
       SearchStorage(connection, *keys, storage, month_index, &remaining, &chosen);
     }
