@@ -41,15 +41,49 @@ unsigned long long MillisecondsNow() {
                                              .count());
 }
 
-// The names wanted in a top-level folder: those of every month it belongs to.
-NameSet NamesWantedIn(const PhoneObject& folder, const MonthIndex& month_index) {
+// The two groups of the month-folder search, searched one after the other.
+enum class MonthGroup {
+  kOwnMonth,         // folders of the name's own month
+  kNeighbourMonths,  // folders of the month before or after it, not of the month itself
+};
+
+// The names wanted in a top-level folder within one group: those of every month it
+// belongs to in that group. The neighbouring months' folders are searched only for the
+// names still missing after the own month's folders.
+NameSet NamesWantedIn(const PhoneObject& folder, const MonthIndex& month_index, MonthGroup group,
+                      const NameSet& remaining) {
   NameSet wanted_here;
   for (const auto& [month, names] : month_index) {
-    if (!month.empty() && IsMonthFolder(folder.name, month)) {
-      wanted_here.insert(names.begin(), names.end());
+    if (month.empty()) continue;
+    const bool own_month = IsOwnMonthFolder(folder.name, month);
+    if (group == MonthGroup::kOwnMonth) {
+      if (own_month) wanted_here.insert(names.begin(), names.end());
+    } else if (!own_month && IsMonthFolder(folder.name, month)) {
+      for (const std::u16string& name : names) {
+        if (remaining.count(name) != 0) wanted_here.insert(name);
+      }
     }
   }
   return wanted_here;
+}
+
+// Looks for each name first in the folders of its own month and only then in those of
+// the neighbouring months, so that a same-named photo of a neighbour listed first never
+// takes the place of the copy in the name's own month. Within a group the first object
+// met wins. Listings come from the cache, so a folder of both groups is listed once.
+void SearchMonthFolders(const Listing& top_level, ListingCache& cache,
+                        const MonthIndex& month_index, NameSet* remaining,
+                        std::vector<ChosenObject>* chosen) {
+  for (const MonthGroup group : {MonthGroup::kOwnMonth, MonthGroup::kNeighbourMonths}) {
+    for (const PhoneObject& folder : top_level.objects) {
+      if (remaining->empty()) return;
+      if (!folder.is_folder) continue;
+      const NameSet wanted_here = NamesWantedIn(folder, month_index, group, *remaining);
+      if (wanted_here.empty()) continue;
+      DeleteTrace("delete: looking in %s", WideToUtf8(folder.name).c_str());
+      MatchFolderListing(cache.Lookup(folder.id), wanted_here, remaining, chosen);
+    }
+  }
 }
 
 // Chooses, for each name still remaining, the one object that carries it among the
@@ -91,14 +125,7 @@ void SearchStorage(const PhoneConnection& connection, KeyCollection& keys,
               finished - started);
 
   ListingCache cache(connection.content(), connection.properties(), keys);
-  for (const PhoneObject& folder : top_level.objects) {
-    if (remaining->empty()) return;
-    if (!folder.is_folder) continue;
-    const NameSet wanted_here = NamesWantedIn(folder, month_index);
-    if (wanted_here.empty()) continue;
-    DeleteTrace("delete: looking in %s", WideToUtf8(folder.name).c_str());
-    MatchFolderListing(cache.Lookup(folder.id), wanted_here, remaining, chosen);
-  }
+  SearchMonthFolders(top_level, cache, month_index, remaining, chosen);
   if (remaining->empty()) return;
   ChooseUniqueNames(top_level, cache, remaining, chosen);
 }

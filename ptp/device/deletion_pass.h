@@ -5,8 +5,9 @@
 // delete them, and report what the phones really deleted.
 //
 // A wanted name is looked for, storage by storage, first in the top-level folders of
-// its month and the two neighbouring months, where the first object with that name
-// wins; then, while still missing, in every top-level folder of the storage, where an
+// its own month, then, while still missing, in those of the two neighbouring months;
+// within each of these groups the first object with that name wins. Names still
+// missing are then looked for in every top-level folder of the storage, where an
 // object is taken only if its name occurs there exactly once. Only objects exactly two
 // levels below a storage are ever chosen, never folders, and names compare with a to
 // z folded. Everything chosen on one device goes to it in one deletion request.

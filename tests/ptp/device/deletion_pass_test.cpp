@@ -109,14 +109,14 @@ TEST(DeletionPassTest, LooksInTheMonthAndItsNeighboursFirst) {
                                            Folder("f3", "202305__", {"B.JPG"})));
   const PassOutcome outcome =
       RunPass(&phone, {{u"B.JPG", u"202401"}, {u"C.JPG", u"202401"}, {u"A.JPG", u"202401"}});
-  // Month folders in listing order first, then the unique-name search.
-  EXPECT_THAT(outcome.deleted, ElementsAre("A.JPG", "C.JPG", "B.JPG"));
+  // The month's own folders, then its neighbours', then the unique-name search.
+  EXPECT_THAT(outcome.deleted, ElementsAre("C.JPG", "A.JPG", "B.JPG"));
   EXPECT_EQ(outcome.error, "");
   EXPECT_THAT(
       outcome.trace,
       ElementsAre(AllOf(StartsWith(R"(delete: "Internal Storage" holds 3 folder(s), listed in )"),
                         EndsWith(" ms")),
-                  "delete: looking in 202312__", "delete: looking in 202401__"));
+                  "delete: looking in 202401__", "delete: looking in 202312__"));
 }
 
 TEST(DeletionPassTest, LeavesANameFoundTwiceOutsideTheMonthAlone) {
@@ -137,15 +137,35 @@ TEST(DeletionPassTest, EmptyMonthIsFoundOnlyByUniqueName) {
   EXPECT_THAT(outcome.trace, Not(Contains(HasSubstr("looking in"))));
 }
 
-TEST(DeletionPassTest, FirstMonthFolderInTheListingWins) {
-  phone::Phone phone = PhoneFromJson(Phone(Folder("f1", "202402__", {"A.JPG", "a.jpg"}) + ", " +
-                                           Folder("f2", "202401__", {"A.JPG"})));
-  const PassOutcome outcome = RunPass(&phone, {{u"A.JPG", u"202401"}});
-  EXPECT_THAT(outcome.deleted, ElementsAre("A.JPG"));
-  EXPECT_FALSE(OnPhone(phone, u"f1/A.JPG"));
-  EXPECT_TRUE(OnPhone(phone, u"f1/a.jpg"));
-  EXPECT_TRUE(OnPhone(phone, u"f2/A.JPG"));
-  EXPECT_THAT(outcome.trace, Not(Contains(HasSubstr("left alone"))));
+// A neighbour's photo of the same name, listed first, must not take the place of the copy
+// in the name's own month: camera counters wrap, so it may never have been copied.
+TEST(DeletionPassTest, OwnMonthComesBeforeItsNeighbours) {
+  phone::Phone phone = PhoneFromJson(Phone(Folder("f1", "202312__", {"A.JPG", "B.JPG"}) + ", " +
+                                           Folder("f2", "202401__", {"C.JPG", "E.JPG"}) + ", " +
+                                           Folder("f3", "202401_a", {"A.JPG", "c.jpg"}) + ", " +
+                                           Folder("f4", "202402__", {"B.JPG", "D.JPG"})));
+  SimulatedDeviceLayer layer(&phone);
+  // E.JPG is asked for under 202402, whose neighbour 202401__ holds it: that folder is
+  // searched in both groups and listed once.
+  const PassOutcome outcome = RunPass(
+      &phone,
+      {{u"A.JPG", u"202401"}, {u"B.JPG", u"202401"}, {u"C.JPG", u"202401"}, {u"E.JPG", u"202402"}},
+      &layer);
+  EXPECT_THAT(outcome.deleted, ElementsAre("C.JPG", "A.JPG", "B.JPG", "E.JPG"));
+  EXPECT_FALSE(OnPhone(phone, u"f3/A.JPG"));
+  EXPECT_TRUE(OnPhone(phone, u"f1/A.JPG"));
+  EXPECT_FALSE(OnPhone(phone, u"f2/C.JPG"));  // within a group the first met wins
+  EXPECT_TRUE(OnPhone(phone, u"f3/c.jpg"));
+  EXPECT_FALSE(OnPhone(phone, u"f1/B.JPG"));
+  EXPECT_TRUE(OnPhone(phone, u"f4/B.JPG"));
+  EXPECT_THAT(
+      outcome.trace,
+      ElementsAre(StartsWith("delete: \"Internal Storage\" holds"), "delete: looking in 202401__",
+                  "delete: looking in 202401_a", "delete: looking in 202402__",
+                  "delete: looking in 202312__", "delete: looking in 202401__"));
+  for (const auto& [where, count] : layer.all_enumerations()) {
+    EXPECT_EQ(count, 1) << WideToUtf8(where.second);
+  }
 }
 
 TEST(DeletionPassTest, FoldsOnlyAToZ) {
