@@ -78,8 +78,9 @@ phone::Phone MakePhone() {
 
 // 1,000 names: 600 from six month folders, asked under their month, whose neighbours
 // make 18 folders (9,000 objects) month folders of the request; 300 from the first four
-// other folders, asked under a month the phone does not have, so that the unique-name
-// search finds them; 100 that are not on the phone.
+// other folders, asked under a month the phone does not have, which the unique-name
+// search looks for until the listed-object limit stops it (and then, having not seen
+// the whole storage, leaves them on the phone); 100 that are not on the phone.
 std::vector<WantedFile> MakeRequest() {
   std::vector<int> month_folders;
   std::vector<int> other_folders;

@@ -86,21 +86,79 @@ void SearchMonthFolders(const Listing& top_level, ListingCache& cache,
   }
 }
 
-// Chooses, for each name still remaining, the one object that carries it among the
-// top-level folders of the storage; a name carried by several objects is left alone.
-void ChooseUniqueNames(const Listing& top_level, ListingCache& cache, NameSet* remaining,
-                       std::vector<ChosenObject>* chosen) {
-  std::map<std::u16string, std::vector<const PhoneObject*>> candidates;
-  for (const PhoneObject& folder : top_level.objects) {
-    // Tested before each folder, so the folder that crosses the mark is searched whole.
-    if (cache.listed_count() > kUniqueSearchListingLimit) break;
-    if (!folder.is_folder) continue;
-    for (const PhoneObject& object : cache.Lookup(folder.id).objects) {
+// What keeps the unique-name search of a storage from deciding: the pass knows that it
+// has not seen everything the storage's top-level folders hold, so a name seen once may
+// have an unseen namesake that was never copied.
+enum class Gap {
+  kNone,
+  kListingEndedEarly,  // EnumObjects or a Next failed
+  kUnreadableObject,   // an object's name or kind could not be read where it matters
+  kListingLimit,       // the listed-object limit stopped the collection
+};
+
+// Upper-cased name to the objects that carry it.
+using CandidateMap = std::map<std::u16string, std::vector<const PhoneObject*>>;
+
+// Collects, for each name still remaining, the objects that carry it among the
+// top-level folders of the storage, until the first gap.
+Gap CollectCandidates(const Listing& top_level, ListingCache& cache, const NameSet& remaining,
+                      CandidateMap* candidates) {
+  if (!top_level.complete) return Gap::kListingEndedEarly;
+  for (const PhoneObject& top : top_level.objects) {
+    // An object of unknown kind may be a folder holding a namesake.
+    if (!top.kind_known) return Gap::kUnreadableObject;
+    if (!top.is_folder) continue;
+    // Tested before each folder, so the folder that crosses the mark is listed whole.
+    if (cache.listed_count() > kUniqueSearchListingLimit) return Gap::kListingLimit;
+    const Listing& listing = cache.Lookup(top.id);
+    if (!listing.complete) return Gap::kListingEndedEarly;
+    for (const PhoneObject& object : listing.objects) {
       if (object.is_folder) continue;
-      if (remaining->count(FoldedName{object.name}) != 0) {
-        candidates[UpperCaseWide(object.name)].push_back(&object);
+      // An object without a name may be a namesake of any wanted name. One whose name
+      // is known but whose kind is not counts as a candidate, which can only hold the
+      // search back.
+      if (object.name.empty()) return Gap::kUnreadableObject;
+      if (remaining.count(FoldedName{object.name}) != 0) {
+        (*candidates)[UpperCaseWide(object.name)].push_back(&object);
       }
     }
+  }
+  return Gap::kNone;
+}
+
+void TraceGap(Gap gap, const PhoneObject& storage) {
+  const std::string name = WideToUtf8(storage.name);
+  switch (gap) {
+    case Gap::kListingEndedEarly:
+      DeleteTrace("delete: a listing of \"%s\" ended early, unique names there are left alone",
+                  name.c_str());
+      break;
+    case Gap::kUnreadableObject:
+      DeleteTrace(
+          "delete: an object of \"%s\" could not be read, unique names there are left alone",
+          name.c_str());
+      break;
+    case Gap::kListingLimit:
+      DeleteTrace(
+          "delete: more than %d objects listed on \"%s\", unique names there are left alone",
+          static_cast<int>(kUniqueSearchListingLimit), name.c_str());
+      break;
+    case Gap::kNone:
+      break;
+  }
+}
+
+// Chooses, for each name still remaining, the one object that carries it among the
+// top-level folders of the storage. A name carried by several objects is left alone,
+// and so is every name when the pass has not seen all those folders hold: such names
+// stay wanted for a later storage or device.
+void ChooseUniqueNames(const PhoneObject& storage, const Listing& top_level, ListingCache& cache,
+                       NameSet* remaining, std::vector<ChosenObject>* chosen) {
+  CandidateMap candidates;
+  const Gap gap = CollectCandidates(top_level, cache, *remaining, &candidates);
+  if (gap != Gap::kNone) {
+    TraceGap(gap, storage);
+    return;
   }
   for (const auto& [name, objects] : candidates) {
     if (objects.size() == 1) {
@@ -127,7 +185,7 @@ void SearchStorage(const PhoneConnection& connection, KeyCollection& keys,
   ListingCache cache(connection.content(), connection.properties(), keys);
   SearchMonthFolders(top_level, cache, month_index, remaining, chosen);
   if (remaining->empty()) return;
-  ChooseUniqueNames(top_level, cache, remaining, chosen);
+  ChooseUniqueNames(storage, top_level, cache, remaining, chosen);
 }
 
 // Sends one deletion request for everything chosen on a device and appends the names

@@ -1,6 +1,9 @@
 // The deletion pass over thousands of generated phones and requests, checked against
 // what must hold whatever the pass decides: it deletes only what was asked for, at most
-// once per name, only where a photo can be, and reports exactly what left the phone.
+// once per name, only where a photo can be, prefers the name's own month to its
+// neighbours, deletes by a name found once only when no other photo of the storage
+// carries it (whatever the listings failed to show), and reports exactly what left the
+// phone.
 
 #include <gtest/gtest.h>
 
@@ -111,7 +114,14 @@ class PhoneGenerator {
     for (std::uint32_t s = 0; s < storages; ++s) {
       const std::u16string storage = Add(&device, kRootId(), u"Internal Storage", true);
       const std::uint32_t top_level = random_.Below(7);
-      for (std::uint32_t t = 0; t < top_level; ++t) {
+      // Now and then a folder so large that the listings cross the listed-object limit
+      // during or after it, mostly with folders on both sides.
+      const std::uint32_t bulk_at =
+          random_.Chance(2) ? (top_level > 1 ? 1 + random_.Below(top_level - 1) : top_level)
+                            : kNoBulk;
+      for (std::uint32_t t = 0; t <= top_level; ++t) {
+        if (t == bulk_at) AddBulkFolder(&device, storage);
+        if (t == top_level) break;
         if (random_.Chance(25)) {
           Add(&device, storage, random_.Pick(kNames), false);
           continue;
@@ -135,6 +145,32 @@ class PhoneGenerator {
   }
 
   static std::u16string kRootId() { return phone::kRootId; }
+  static constexpr std::uint32_t kNoBulk = ~0u;
+
+  // A large phone: one photo of every name, then photos of names no request asks for,
+  // around the listed-object limit, then one photo of every name again, where the
+  // camera counter has wrapped.
+  void AddBulkFolder(SimDevice* device, const std::u16string& storage) {
+    const std::u16string early = Add(device, storage, random_.Pick(kFolderNames), true);
+    for (const char16_t* name : kNames) Add(device, early, name, false);
+    SimObject folder;
+    folder.id = u"o" + Utf8ToWide(std::to_string(next_id_++));
+    folder.parent_id = storage;
+    folder.type = phone::ContentType::kFolder;
+    folder.name = folder.file_name = random_.Pick(kFolderNames);
+    const std::u16string folder_id = folder.id;
+    device->Add(std::move(folder));
+    const std::uint32_t size = kUniqueSearchListingLimit - 10 + random_.Below(20);
+    for (std::uint32_t i = 0; i < size; ++i) {
+      SimObject image;
+      image.id = u"o" + Utf8ToWide(std::to_string(next_id_++));
+      image.parent_id = folder_id;
+      image.name = image.file_name = u"BULK_" + Utf8ToWide(std::to_string(i)) + u".JPG";
+      device->Add(std::move(image));
+    }
+    const std::u16string wrapped = Add(device, storage, random_.Pick(kFolderNames), true);
+    for (const char16_t* name : kNames) Add(device, wrapped, name, false);
+  }
 
   std::u16string Add(SimDevice* device, const std::u16string& parent, const std::u16string& name,
                      bool folder) {
@@ -154,7 +190,10 @@ class PhoneGenerator {
     faults.enum_objects = folder && random_.Chance(3);
     faults.next = random_.Chance(2);
     faults.get_values = random_.Chance(2);
-    faults.file_name = random_.Chance(3);
+    // A failed read of the original file name looks like a device that gives none, and
+    // no client can tell them apart; the object name then stands in. Where the two
+    // differ, the pass would see another name than the photo has.
+    faults.file_name = object.file_name == object.name && random_.Chance(3);
     faults.name = random_.Chance(2);
     faults.content_type = random_.Chance(2);
     faults.copy_id = random_.Chance(4);
@@ -175,6 +214,11 @@ std::u16string SeenName(const SimObject& object) {
 }
 bool SeenAsFolder(const SimObject& object) {
   return !object.faults.get_values && !object.faults.content_type && object.is_folder();
+}
+
+// The name the object has, whatever a client can read of it.
+std::u16string TrueName(const SimObject& object) {
+  return object.file_name.value_or(object.name.value_or(std::u16string()));
 }
 
 // The children of a folder a listing can reach: those before the first failing Next.
@@ -236,30 +280,48 @@ std::string CheckPass(const Phone& before, const Phone& after,
                               device->faults.short_results.has_value() ||
                               device->faults.results_count || object->faults.result_element;
 
-    // How it was found: in a folder of its month, where it must be the first of its
-    // name; elsewhere, where it must be the only one among the folders listed.
+    // How it was found: in a folder of its month or a neighbour's, where it must be the
+    // first of its name and a neighbour's only if no folder of its own month showed the
+    // name; elsewhere, where no other photo of the storage may carry its name.
     const SimObject& folder = *device->Find(object->parent_id);
     const SimObject& storage = *device->Find(folder.parent_id);
-    bool month_folder = false;
-    for (const std::u16string& month : months_of_name[name]) {
-      month_folder = month_folder || (!month.empty() && IsMonthFolder(SeenName(folder), month));
-    }
-    if (month_folder) {
+    const auto in_month = [&](const SimObject& candidate, bool own_month) {
+      for (const std::u16string& month : months_of_name[name]) {
+        if (!month.empty() && (own_month ? IsOwnMonthFolder(SeenName(candidate), month)
+                                         : IsMonthFolder(SeenName(candidate), month))) {
+          return true;
+        }
+      }
+      return false;
+    };
+    if (in_month(folder, false)) {
       for (const SimObject* sibling : Reachable(*device, folder)) {
         if (sibling == object) break;
         if (!SeenAsFolder(*sibling) && UpperCaseWide(SeenName(*sibling)) == name) {
           return label + "not the first of its name in its month folder";
         }
       }
-    } else {
-      int seen = 0;
+      if (in_month(folder, true)) continue;
       for (const SimObject* top : Reachable(*device, storage)) {
-        if (!SeenAsFolder(*top) || layer.enumerations(device->id, top->id) == 0) continue;
+        if (!SeenAsFolder(*top) || !in_month(*top, true)) continue;
         for (const SimObject* child : Reachable(*device, *top)) {
-          seen += !SeenAsFolder(*child) && UpperCaseWide(SeenName(*child)) == name ? 1 : 0;
+          if (!SeenAsFolder(*child) && UpperCaseWide(SeenName(*child)) == name) {
+            return label + "taken from a neighbouring month while its own month showed the name";
+          }
         }
       }
-      if (seen != 1) return label + "chosen by a name that is not unique in its storage";
+    } else {
+      for (const std::u16string& top_id : storage.children) {
+        const SimObject& top = *device->Find(top_id);
+        if (!top.is_folder()) continue;
+        for (const std::u16string& child_id : top.children) {
+          const SimObject& child = *device->Find(child_id);
+          if (&child != object && !child.is_folder() && UpperCaseWide(TrueName(child)) == name) {
+            return label + "taken by a name found once while the storage holds another " +
+                   WideToUtf8(child_id);
+          }
+        }
+      }
     }
   }
   if (!IsSubsequence(reported, left_names)) return "a reported name did not leave the phone";
