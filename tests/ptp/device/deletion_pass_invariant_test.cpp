@@ -117,7 +117,7 @@ class PhoneGenerator {
       // Now and then a folder so large that the listings cross the listed-object limit
       // during or after it, mostly with folders on both sides.
       const std::uint32_t bulk_at =
-          random_.Chance(2) ? (top_level > 1 ? 1 + random_.Below(top_level - 1) : top_level)
+          random_.Chance(1) ? (top_level > 1 ? 1 + random_.Below(top_level - 1) : top_level)
                             : kNoBulk;
       for (std::uint32_t t = 0; t <= top_level; ++t) {
         if (t == bulk_at) AddBulkFolder(&device, storage);
