@@ -114,14 +114,9 @@ class PhoneGenerator {
     for (std::uint32_t s = 0; s < storages; ++s) {
       const std::u16string storage = Add(&device, kRootId(), u"Internal Storage", true);
       const std::uint32_t top_level = random_.Below(7);
-      // Now and then a folder so large that the listings cross the listed-object limit
-      // during or after it, mostly with folders on both sides.
-      const std::uint32_t bulk_at =
-          random_.Chance(1) ? (top_level > 1 ? 1 + random_.Below(top_level - 1) : top_level)
-                            : kNoBulk;
-      for (std::uint32_t t = 0; t <= top_level; ++t) {
-        if (t == bulk_at) AddBulkFolder(&device, storage);
-        if (t == top_level) break;
+      // Now and then a large phone, whose listings cross the listed-object limit.
+      if (random_.Below(250) == 0) AddLargePhoneFolders(&device, storage);
+      for (std::uint32_t t = 0; t < top_level; ++t) {
         if (random_.Chance(25)) {
           Add(&device, storage, random_.Pick(kNames), false);
           continue;
@@ -145,31 +140,33 @@ class PhoneGenerator {
   }
 
   static std::u16string kRootId() { return phone::kRootId; }
-  static constexpr std::uint32_t kNoBulk = ~0u;
 
   // A large phone: one photo of every name, then photos of names no request asks for,
   // around the listed-object limit, then one photo of every name again, where the
-  // camera counter has wrapped.
-  void AddBulkFolder(SimDevice* device, const std::u16string& storage) {
-    const std::u16string early = Add(device, storage, random_.Pick(kFolderNames), true);
-    for (const char16_t* name : kNames) Add(device, early, name, false);
-    SimObject folder;
-    folder.id = u"o" + Utf8ToWide(std::to_string(next_id_++));
-    folder.parent_id = storage;
-    folder.type = phone::ContentType::kFolder;
-    folder.name = folder.file_name = random_.Pick(kFolderNames);
-    const std::u16string folder_id = folder.id;
-    device->Add(std::move(folder));
+  // camera counter has wrapped. Without faults, so that only the limit can hide the
+  // second photo of a name.
+  void AddLargePhoneFolders(SimDevice* device, const std::u16string& storage) {
+    const std::u16string early = AddPlain(device, storage, u"Screenshots", true);
+    for (const char16_t* name : kNames) AddPlain(device, early, name, false);
+    const std::u16string bulk = AddPlain(device, storage, random_.Pick(kFolderNames), true);
     const std::uint32_t size = kUniqueSearchListingLimit - 10 + random_.Below(20);
     for (std::uint32_t i = 0; i < size; ++i) {
-      SimObject image;
-      image.id = u"o" + Utf8ToWide(std::to_string(next_id_++));
-      image.parent_id = folder_id;
-      image.name = image.file_name = u"BULK_" + Utf8ToWide(std::to_string(i)) + u".JPG";
-      device->Add(std::move(image));
+      AddPlain(device, bulk, u"BULK_" + Utf8ToWide(std::to_string(i)) + u".JPG", false);
     }
-    const std::u16string wrapped = Add(device, storage, random_.Pick(kFolderNames), true);
-    for (const char16_t* name : kNames) Add(device, wrapped, name, false);
+    const std::u16string wrapped = AddPlain(device, storage, random_.Pick(kFolderNames), true);
+    for (const char16_t* name : kNames) AddPlain(device, wrapped, name, false);
+  }
+
+  std::u16string AddPlain(SimDevice* device, const std::u16string& parent,
+                          const std::u16string& name, bool folder) {
+    SimObject object;
+    object.id = u"o" + Utf8ToWide(std::to_string(next_id_++));
+    object.parent_id = parent;
+    object.type = folder ? phone::ContentType::kFolder : phone::ContentType::kImage;
+    object.name = object.file_name = name;
+    const std::u16string id = object.id;
+    device->Add(std::move(object));
+    return id;
   }
 
   std::u16string Add(SimDevice* device, const std::u16string& parent, const std::u16string& name,
