@@ -164,7 +164,7 @@ class PhoneGenerator {
     object.parent_id = parent;
     object.type = folder ? phone::ContentType::kFolder : phone::ContentType::kImage;
     object.name = object.file_name = name;
-    const std::u16string id = object.id;
+    std::u16string id = object.id;
     device->Add(std::move(object));
     return id;
   }
