@@ -78,8 +78,9 @@ phone::Phone MakePhone() {
 
 // 1,000 names: 600 from six month folders, asked under their month, whose neighbours
 // make 18 folders (9,000 objects) month folders of the request; 300 from the first four
-// other folders, asked under a month the phone does not have, so that the unique-name
-// search finds them; 100 that are not on the phone.
+// other folders, asked under a month the phone does not have, which the unique-name
+// search looks for until the listed-object limit stops it (and then, having not seen
+// the whole storage, leaves them on the phone); 100 that are not on the phone.
 std::vector<WantedFile> MakeRequest() {
   std::vector<int> month_folders;
   std::vector<int> other_folders;
@@ -139,10 +140,12 @@ std::size_t EnumerateLikeThePass(phone::Phone* phone, phone::OperationCounts* co
   const PhoneConnection connection(OpenPhone(layer, devices.front()));
   std::size_t listed =
       ListChildren(connection.content(), connection.properties(), *keys, kDeviceObjectId, 20)
-          .size();
-  listed += ListChildren(connection.content(), connection.properties(), *keys, u"s", 0).size();
+          .objects.size();
+  listed +=
+      ListChildren(connection.content(), connection.properties(), *keys, u"s", 0).objects.size();
   for (const std::u16string& folder : GetFixture().listed_folders) {
-    listed += ListChildren(connection.content(), connection.properties(), *keys, folder, 0).size();
+    listed += ListChildren(connection.content(), connection.properties(), *keys, folder, 0)
+                  .objects.size();
   }
   if (counts != nullptr) *counts = layer.counts();
   return listed;

@@ -41,32 +41,124 @@ unsigned long long MillisecondsNow() {
                                              .count());
 }
 
-// The names wanted in a top-level folder: those of every month it belongs to.
-NameSet NamesWantedIn(const PhoneObject& folder, const MonthIndex& month_index) {
+// The two groups of the month-folder search, searched one after the other.
+enum class MonthGroup {
+  kOwnMonth,         // folders of the name's own month
+  kNeighbourMonths,  // folders of the month before or after it, not of the month itself
+};
+
+// The names wanted in a top-level folder within one group: those of every month it
+// belongs to in that group. The neighbouring months' folders are searched only for the
+// names still missing after the own month's folders.
+NameSet NamesWantedIn(const PhoneObject& folder, const MonthIndex& month_index, MonthGroup group,
+                      const NameSet& remaining) {
   NameSet wanted_here;
   for (const auto& [month, names] : month_index) {
-    if (!month.empty() && IsMonthFolder(folder.name, month)) {
-      wanted_here.insert(names.begin(), names.end());
+    if (month.empty()) continue;
+    const bool own_month = IsOwnMonthFolder(folder.name, month);
+    if (group == MonthGroup::kOwnMonth) {
+      if (own_month) wanted_here.insert(names.begin(), names.end());
+    } else if (!own_month && IsMonthFolder(folder.name, month)) {
+      for (const std::u16string& name : names) {
+        if (remaining.count(name) != 0) wanted_here.insert(name);
+      }
     }
   }
   return wanted_here;
 }
 
-// Chooses, for each name still remaining, the one object that carries it among the
-// top-level folders of the storage; a name carried by several objects is left alone.
-void ChooseUniqueNames(const Listing& top_level, ListingCache& cache, NameSet* remaining,
-                       std::vector<ChosenObject>* chosen) {
-  std::map<std::u16string, std::vector<const PhoneObject*>> candidates;
-  for (const PhoneObject& folder : top_level) {
-    // Tested before each folder, so the folder that crosses the mark is searched whole.
-    if (cache.listed_count() > kUniqueSearchListingLimit) break;
-    if (!folder.is_folder) continue;
-    for (const PhoneObject& object : cache.Lookup(folder.id)) {
+// Looks for each name first in the folders of its own month and only then in those of
+// the neighbouring months, so that a same-named photo of a neighbour listed first never
+// takes the place of the copy in the name's own month. Within a group the first object
+// met wins. Listings come from the cache, so a folder of both groups is listed once.
+void SearchMonthFolders(const Listing& top_level, ListingCache& cache,
+                        const MonthIndex& month_index, NameSet* remaining,
+                        std::vector<ChosenObject>* chosen) {
+  for (const MonthGroup group : {MonthGroup::kOwnMonth, MonthGroup::kNeighbourMonths}) {
+    for (const PhoneObject& folder : top_level.objects) {
+      if (remaining->empty()) return;
+      if (!folder.is_folder) continue;
+      const NameSet wanted_here = NamesWantedIn(folder, month_index, group, *remaining);
+      if (wanted_here.empty()) continue;
+      DeleteTrace("delete: looking in %s", WideToUtf8(folder.name).c_str());
+      MatchFolderListing(cache.Lookup(folder.id), wanted_here, remaining, chosen);
+    }
+  }
+}
+
+// What keeps the unique-name search of a storage from deciding: the pass knows that it
+// has not seen everything the storage's top-level folders hold, so a name seen once may
+// have an unseen namesake that was never copied.
+enum class Gap {
+  kNone,
+  kListingEndedEarly,  // EnumObjects or a Next failed
+  kUnreadableObject,   // an object's name or kind could not be read where it matters
+  kListingLimit,       // the listed-object limit stopped the collection
+};
+
+// Upper-cased name to the objects that carry it.
+using CandidateMap = std::map<std::u16string, std::vector<const PhoneObject*>>;
+
+// Collects, for each name still remaining, the objects that carry it among the
+// top-level folders of the storage, until the first gap.
+Gap CollectCandidates(const Listing& top_level, ListingCache& cache, const NameSet& remaining,
+                      CandidateMap* candidates) {
+  if (!top_level.complete) return Gap::kListingEndedEarly;
+  for (const PhoneObject& top : top_level.objects) {
+    // An object of unknown kind may be a folder holding a namesake.
+    if (!top.kind_known) return Gap::kUnreadableObject;
+    if (!top.is_folder) continue;
+    // Tested before each folder, so the folder that crosses the mark is listed whole.
+    if (cache.listed_count() > kUniqueSearchListingLimit) return Gap::kListingLimit;
+    const Listing& listing = cache.Lookup(top.id);
+    if (!listing.complete) return Gap::kListingEndedEarly;
+    for (const PhoneObject& object : listing.objects) {
       if (object.is_folder) continue;
-      if (remaining->count(FoldedName{object.name}) != 0) {
-        candidates[UpperCaseWide(object.name)].push_back(&object);
+      // An object without a name may be a namesake of any wanted name. One whose name
+      // is known but whose kind is not counts as a candidate, which can only hold the
+      // search back.
+      if (object.name.empty()) return Gap::kUnreadableObject;
+      if (remaining.count(FoldedName{object.name}) != 0) {
+        (*candidates)[UpperCaseWide(object.name)].push_back(&object);
       }
     }
+  }
+  return Gap::kNone;
+}
+
+void TraceGap(Gap gap, const PhoneObject& storage) {
+  const std::string name = WideToUtf8(storage.name);
+  switch (gap) {
+    case Gap::kListingEndedEarly:
+      DeleteTrace("delete: a listing of \"%s\" ended early, unique names there are left alone",
+                  name.c_str());
+      break;
+    case Gap::kUnreadableObject:
+      DeleteTrace(
+          "delete: an object of \"%s\" could not be read, unique names there are left alone",
+          name.c_str());
+      break;
+    case Gap::kListingLimit:
+      DeleteTrace(
+          "delete: more than %d objects listed on \"%s\", unique names there are left alone",
+          static_cast<int>(kUniqueSearchListingLimit), name.c_str());
+      break;
+    case Gap::kNone:
+      break;
+  }
+}
+
+// Chooses, for each name still remaining, the one object that carries it among the
+// top-level folders of the storage. A name carried by several objects is left alone,
+// and so is every name when the pass has not seen all those folders hold: such names
+// stay wanted for a later storage or device.
+void ChooseUniqueNames(const PhoneObject& storage, const Listing& top_level, ListingCache& cache,
+                       NameSet* remaining, std::vector<ChosenObject>* chosen) {
+  CandidateMap candidates;
+  const Gap gap = CollectCandidates(top_level, cache, *remaining, &candidates);
+  if (gap != Gap::kNone) {
+    TraceGap(gap, storage);
+    return;
   }
   for (const auto& [name, objects] : candidates) {
     if (objects.size() == 1) {
@@ -87,20 +179,13 @@ void SearchStorage(const PhoneConnection& connection, KeyCollection& keys,
       ListChildren(connection.content(), connection.properties(), keys, storage.id, 0);
   const unsigned long long finished = MillisecondsNow();
   DeleteTrace("delete: \"%s\" holds %d folder(s), listed in %llu ms",
-              WideToUtf8(storage.name).c_str(), static_cast<int>(top_level.size()),
+              WideToUtf8(storage.name).c_str(), static_cast<int>(top_level.objects.size()),
               finished - started);
 
   ListingCache cache(connection.content(), connection.properties(), keys);
-  for (const PhoneObject& folder : top_level) {
-    if (remaining->empty()) return;
-    if (!folder.is_folder) continue;
-    const NameSet wanted_here = NamesWantedIn(folder, month_index);
-    if (wanted_here.empty()) continue;
-    DeleteTrace("delete: looking in %s", WideToUtf8(folder.name).c_str());
-    MatchFolderListing(cache.Lookup(folder.id), wanted_here, remaining, chosen);
-  }
+  SearchMonthFolders(top_level, cache, month_index, remaining, chosen);
   if (remaining->empty()) return;
-  ChooseUniqueNames(top_level, cache, remaining, chosen);
+  ChooseUniqueNames(storage, top_level, cache, remaining, chosen);
 }
 
 // Sends one deletion request for everything chosen on a device and appends the names
@@ -157,7 +242,7 @@ bool NameOrder::operator()(const std::u16string& lhs, const FoldedName& rhs) con
 
 void MatchFolderListing(const Listing& listing, const NameSet& wanted_here, NameSet* remaining,
                         std::vector<ChosenObject>* chosen) {
-  for (const PhoneObject& object : listing) {
+  for (const PhoneObject& object : listing.objects) {
     if (remaining->empty()) return;
     if (object.is_folder) continue;
     if (wanted_here.count(FoldedName{object.name}) == 0) continue;
@@ -222,7 +307,7 @@ void DeleteWantedFiles(DeviceLayer& layer, const std::vector<WantedFile>& wanted
     std::vector<ChosenObject> chosen;
     const Listing storages = ListChildren(connection.content(), connection.properties(), *keys,
                                           kDeviceObjectId, kStorageLimit);
-    for (const PhoneObject& storage : storages) {
+    for (const PhoneObject& storage : storages.objects) {
       if (remaining.empty()) break;
       SearchStorage(connection, *keys, storage, month_index, &remaining, &chosen);
     }

@@ -5,11 +5,15 @@
 // delete them, and report what the phones really deleted.
 //
 // A wanted name is looked for, storage by storage, first in the top-level folders of
-// its month and the two neighbouring months, where the first object with that name
-// wins; then, while still missing, in every top-level folder of the storage, where an
-// object is taken only if its name occurs there exactly once. Only objects exactly two
-// levels below a storage are ever chosen, never folders, and names compare with a to
-// z folded. Everything chosen on one device goes to it in one deletion request.
+// its own month, then, while still missing, in those of the two neighbouring months;
+// within each of these groups the first object with that name wins. Names still
+// missing are then looked for in every top-level folder of the storage, where an
+// object is taken only if its name occurs there exactly once, and only if the pass saw
+// everything those folders hold: a listing that ended early, an object whose name or
+// kind could not be read, or the listed-object limit leaves every such name wanted.
+// Only objects exactly two levels below a storage are ever chosen, never folders, and
+// names compare with a to z folded. Everything chosen on one device goes to it in one
+// deletion request.
 
 #include <set>
 #include <string>
@@ -28,8 +32,9 @@ inline constexpr char kErrorNoCamera[] = "no_camera";
 inline constexpr char kErrorDeviceBusy[] = "device_busy";
 inline constexpr char kErrorDeleteRefused[] = "delete_refused";
 
-// The unique-name search of a storage stops collecting once more objects than this
-// have been listed on it; the folder that crosses the mark is still searched in full.
+// Once more objects than this have been listed on a storage, the unique-name search
+// lists no further folder there; if a top-level folder is then left unseen, it
+// chooses nothing on that storage.
 inline constexpr std::size_t kUniqueSearchListingLimit = 15000;
 // Objects under a device's root beyond this many are not searched.
 inline constexpr std::size_t kStorageLimit = 20;

@@ -105,8 +105,15 @@ class DeviceManager {
 class ObjectIdEnumerator {
  public:
   virtual ~ObjectIdEnumerator() = default;
-  // Asks for one id. kDeviceOk with an id, or kDeviceFalse when the enumeration is
-  // over (then `*id` is empty). `*id` is empty whenever no id came back.
+  // Asks for one id. `*id` is empty whenever no id came back. Exactly three outcomes:
+  // - kDeviceOk with an id: the next child.
+  // - kDeviceFalse without an id: the normal end; every child has been handed out.
+  // - a failure: the device could not hand out the next child. The enumeration ended
+  //   early, so children after those already handed out may exist unseen; a caller
+  //   must not take what it saw for all the children.
+  // Anything else (another success code, or kDeviceOk without an id) breaks this
+  // contract and is taken as a failure. A Windows adapter passes the device's result
+  // through: S_FALSE is the normal end, a failing HRESULT a failure.
   virtual DeviceResult Next(std::optional<std::u16string>* id) = 0;
 };
 
@@ -150,6 +157,8 @@ class DeviceContent {
  public:
   virtual ~DeviceContent() = default;
   virtual DeviceResult Properties(std::unique_ptr<DeviceProperties>* properties) = 0;
+  // A failure, or success without an enumerator, means the children cannot be listed
+  // at all, which is not the same as having none.
   virtual DeviceResult EnumObjects(const std::u16string& parent_id,
                                    std::unique_ptr<ObjectIdEnumerator>* enumerator) = 0;
   // Deletes the objects without recursion: a folder that still holds objects is

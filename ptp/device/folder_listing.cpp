@@ -36,6 +36,7 @@ PhoneObject ReadPhoneObject(DeviceProperties& properties, KeyCollection& keys,
   if (!DeviceFailed(values->GetGuidValue(ObjectKey::kContentType, &content_type))) {
     object.is_folder =
         content_type == kContentTypeFolder || content_type == kContentTypeFunctionalObject;
+    object.kind_known = true;
   }
   return object;
 }
@@ -48,12 +49,20 @@ Listing ListChildren(DeviceContent& content, DeviceProperties& properties, KeyCo
     return listing;
   }
   std::optional<std::u16string> id;
-  while (enumerator->Next(&id) == kDeviceOk && id.has_value()) {
-    listing.push_back(ReadPhoneObject(properties, keys, *id));
+  for (;;) {
+    const DeviceResult result = enumerator->Next(&id);
+    if (result != kDeviceOk || !id.has_value()) {
+      // Only the normal end says that no child is left; anything else may hide some.
+      listing.complete = result == kDeviceFalse && !id.has_value();
+      return listing;
+    }
+    listing.objects.push_back(ReadPhoneObject(properties, keys, *id));
     id.reset();
-    if (limit > 0 && listing.size() >= limit) break;
+    if (limit > 0 && listing.objects.size() >= limit) {
+      listing.complete = true;
+      return listing;
+    }
   }
-  return listing;
 }
 
 }  // namespace camvey::ptp

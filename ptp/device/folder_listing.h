@@ -15,27 +15,36 @@ namespace camvey::ptp {
 // One object under a parent.
 struct PhoneObject {
   std::u16string id;  // exactly as the device gave it
-  // The original file name, else the object name, else empty; case as on the device.
+  // The original file name, else the object name; case as on the device. Empty when
+  // neither could be read: the object may then carry any name.
   std::u16string name;
   // A folder or a functional object (storages are functional objects).
   bool is_folder = false;
+  // False when the content type could not be read: is_folder is then false, but the
+  // object may be a folder.
+  bool kind_known = false;
 };
 
-// Objects in the order the device enumerated them.
-using Listing = std::vector<PhoneObject>;
+// The children of one object in the order the device enumerated them.
+struct Listing {
+  std::vector<PhoneObject> objects;
+  // True when `objects` holds every child up to the listing's limit. False when
+  // EnumObjects or a Next failed, so that children may exist that are not here.
+  bool complete = false;
+};
 
 // The keys every object is read with: original file name, name, content type. Null
 // when the collection cannot be made.
 std::unique_ptr<KeyCollection> CreateKeySet(DeviceLayer& layer);
 
 // Reads one object's name and kind. Never fails: what cannot be read stays empty
-// (name) or false (folder flag).
+// (name) or unknown (kind).
 PhoneObject ReadPhoneObject(DeviceProperties& properties, KeyCollection& keys,
                             const std::u16string& object_id);
 
 // The direct children of `parent_id`, at most `limit` of them (0: no limit). Never
-// fails as such: a failure ends the listing early, possibly empty. Each child costs
-// one Next and one GetValues.
+// fails as such: a failure ends the listing early, possibly empty, and marks it
+// incomplete. Each child costs one Next and one GetValues.
 Listing ListChildren(DeviceContent& content, DeviceProperties& properties, KeyCollection& keys,
                      const std::u16string& parent_id, std::size_t limit);
 

@@ -22,8 +22,9 @@ class ListingCache {
   ListingCache(const ListingCache&) = delete;
   ListingCache& operator=(const ListingCache&) = delete;
 
-  // The children of `folder_id`, listed now if they were not listed before. The
-  // reference stays valid until the cache is destroyed.
+  // The children of `folder_id`, listed now if they were not listed before. A listing
+  // that ended early is kept as it is and not retried. The reference stays valid
+  // until the cache is destroyed.
   const Listing& Lookup(const std::u16string& folder_id);
 
   // Objects listed through this cache, each folder counted once.

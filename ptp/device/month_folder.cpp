@@ -27,6 +27,12 @@ std::int64_t ReadLeadingInteger(std::u16string_view text) {
   return negative ? -value : value;
 }
 
+// Empty candidates never match.
+bool BeginsWith(const std::u16string& name, const std::u16string& candidate) {
+  return !candidate.empty() && candidate.size() <= name.size() &&
+         name.compare(0, candidate.size(), candidate) == 0;
+}
+
 }  // namespace
 
 std::u16string ShiftMonth(const std::u16string& month, int offset) {
@@ -56,12 +62,13 @@ bool IsMonthFolder(const std::u16string& folder_name, const std::u16string& mont
   const std::u16string name = UpperCaseWide(folder_name);
   for (const std::u16string& candidate :
        {UpperCaseWide(month), ShiftMonth(month, -1), ShiftMonth(month, 1)}) {
-    if (!candidate.empty() && candidate.size() <= name.size() &&
-        name.compare(0, candidate.size(), candidate) == 0) {
-      return true;
-    }
+    if (BeginsWith(name, candidate)) return true;
   }
   return false;
+}
+
+bool IsOwnMonthFolder(const std::u16string& folder_name, const std::u16string& month) {
+  return BeginsWith(UpperCaseWide(folder_name), UpperCaseWide(month));
 }
 
 }  // namespace camvey::ptp

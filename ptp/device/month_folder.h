@@ -20,6 +20,10 @@ std::u16string ShiftMonth(const std::u16string& month, int offset);
 // or longer than the name never match. `month` must not be empty.
 bool IsMonthFolder(const std::u16string& folder_name, const std::u16string& month);
 
+// True when the folder name, upper-cased a to z, begins with `month` itself (upper-cased
+// the same way): a folder of the month, not of a neighbour. `month` must not be empty.
+bool IsOwnMonthFolder(const std::u16string& folder_name, const std::u16string& month);
+
 }  // namespace camvey::ptp
 
 #endif  // CAMVEY_PTP_DEVICE_MONTH_FOLDER_H_

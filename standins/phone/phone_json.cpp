@@ -156,10 +156,23 @@ std::int32_t ReadStatusCode(const json& value, const std::string& where) {
   Fail(where, "\"refuse_code\" must be a negative 32-bit error code");
 }
 
+// Enough for any storage a test needs, few enough that a typing slip cannot exhaust
+// memory.
+constexpr std::uint32_t kMaxFiller = 1000000;
+
+std::uint32_t ReadFillerCount(const json& object, const std::string& where) {
+  const auto found = object.find("filler");
+  if (found == object.end()) return 0;
+  if (!found->is_number_unsigned() || found->get<std::uint64_t>() > kMaxFiller) {
+    Fail(where, "\"filler\" must be a count of at most " + std::to_string(kMaxFiller));
+  }
+  return found->get<std::uint32_t>();
+}
+
 void ReadObject(const json& value, const std::u16string& parent_id, bool is_storage,
                 const std::string& where, SimDevice* device) {
   CheckObject(value, where,
-              {"id", "name", "file_name", "type", "children", "faults", "refuse_code"});
+              {"id", "name", "file_name", "type", "children", "filler", "faults", "refuse_code"});
   SimObject object;
   object.id = RequiredString(value, "id", where);
   if (object.id.empty()) Fail(where, "\"id\" must not be empty");
@@ -167,12 +180,13 @@ void ReadObject(const json& value, const std::u16string& parent_id, bool is_stor
   object.name = OptionalString(value, "name", where, std::nullopt);
   object.file_name = OptionalString(value, "file_name", where, object.name);
   const json* children = OptionalArray(value, "children", where);
+  const std::uint32_t filler = ReadFillerCount(value, where);
 
   const auto type = value.find("type");
   if (type == value.end()) {
-    object.type = is_storage            ? ContentType::kFunctionalObject
-                  : children != nullptr ? ContentType::kFolder
-                                        : ContentType::kImage;
+    object.type = is_storage                          ? ContentType::kFunctionalObject
+                  : children != nullptr || filler > 0 ? ContentType::kFolder
+                                                      : ContentType::kImage;
   } else if (type->is_null()) {
     object.type = ContentType::kNone;
   } else {
@@ -193,9 +207,21 @@ void ReadObject(const json& value, const std::u16string& parent_id, bool is_stor
   if (!device->Add(std::move(object))) {
     Fail(where, "id " + Quoted(WideToUtf8(id)) + " is used twice on this device");
   }
-  if (children == nullptr) return;
-  for (std::size_t i = 0; i < children->size(); ++i) {
-    ReadObject((*children)[i], id, false, where + ".children[" + std::to_string(i) + "]", device);
+  if (children != nullptr) {
+    for (std::size_t i = 0; i < children->size(); ++i) {
+      ReadObject((*children)[i], id, false, where + ".children[" + std::to_string(i) + "]", device);
+    }
+  }
+  for (std::uint32_t i = 1; i <= filler; ++i) {
+    SimObject image;
+    image.id = id + u"#" + Utf8ToWide(std::to_string(i));
+    image.parent_id = id;
+    image.name = u"FILLER_" + Utf8ToWide(std::to_string(i)) + u".JPG";
+    image.file_name = image.name;
+    const std::string image_id = WideToUtf8(image.id);
+    if (!device->Add(std::move(image))) {
+      Fail(where, "filler id " + Quoted(image_id) + " is used twice on this device");
+    }
   }
 }
 

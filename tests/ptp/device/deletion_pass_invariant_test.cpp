@@ -1,6 +1,9 @@
 // The deletion pass over thousands of generated phones and requests, checked against
 // what must hold whatever the pass decides: it deletes only what was asked for, at most
-// once per name, only where a photo can be, and reports exactly what left the phone.
+// once per name, only where a photo can be, prefers the name's own month to its
+// neighbours, deletes by a name found once only when no other photo of the storage
+// carries it (whatever the listings failed to show), and reports exactly what left the
+// phone.
 
 #include <gtest/gtest.h>
 
@@ -111,6 +114,8 @@ class PhoneGenerator {
     for (std::uint32_t s = 0; s < storages; ++s) {
       const std::u16string storage = Add(&device, kRootId(), u"Internal Storage", true);
       const std::uint32_t top_level = random_.Below(7);
+      // Now and then a large phone, whose listings cross the listed-object limit.
+      if (random_.Below(250) == 0) AddLargePhoneFolders(&device, storage);
       for (std::uint32_t t = 0; t < top_level; ++t) {
         if (random_.Chance(25)) {
           Add(&device, storage, random_.Pick(kNames), false);
@@ -136,6 +141,34 @@ class PhoneGenerator {
 
   static std::u16string kRootId() { return phone::kRootId; }
 
+  // A large phone: one photo of every name, then photos of names no request asks for,
+  // around the listed-object limit, then one photo of every name again, where the
+  // camera counter has wrapped. Without faults, so that only the limit can hide the
+  // second photo of a name.
+  void AddLargePhoneFolders(SimDevice* device, const std::u16string& storage) {
+    const std::u16string early = AddPlain(device, storage, u"Screenshots", true);
+    for (const char16_t* name : kNames) AddPlain(device, early, name, false);
+    const std::u16string bulk = AddPlain(device, storage, random_.Pick(kFolderNames), true);
+    const std::uint32_t size = kUniqueSearchListingLimit - 10 + random_.Below(20);
+    for (std::uint32_t i = 0; i < size; ++i) {
+      AddPlain(device, bulk, u"BULK_" + Utf8ToWide(std::to_string(i)) + u".JPG", false);
+    }
+    const std::u16string wrapped = AddPlain(device, storage, random_.Pick(kFolderNames), true);
+    for (const char16_t* name : kNames) AddPlain(device, wrapped, name, false);
+  }
+
+  std::u16string AddPlain(SimDevice* device, const std::u16string& parent,
+                          const std::u16string& name, bool folder) {
+    SimObject object;
+    object.id = u"o" + Utf8ToWide(std::to_string(next_id_++));
+    object.parent_id = parent;
+    object.type = folder ? phone::ContentType::kFolder : phone::ContentType::kImage;
+    object.name = object.file_name = name;
+    std::u16string id = object.id;
+    device->Add(std::move(object));
+    return id;
+  }
+
   std::u16string Add(SimDevice* device, const std::u16string& parent, const std::u16string& name,
                      bool folder) {
     SimObject object;
@@ -154,7 +187,10 @@ class PhoneGenerator {
     faults.enum_objects = folder && random_.Chance(3);
     faults.next = random_.Chance(2);
     faults.get_values = random_.Chance(2);
-    faults.file_name = random_.Chance(3);
+    // A failed read of the original file name looks like a device that gives none, and
+    // no client can tell them apart; the object name then stands in. Where the two
+    // differ, the pass would see another name than the photo has.
+    faults.file_name = object.file_name == object.name && random_.Chance(3);
     faults.name = random_.Chance(2);
     faults.content_type = random_.Chance(2);
     faults.copy_id = random_.Chance(4);
@@ -175,6 +211,11 @@ std::u16string SeenName(const SimObject& object) {
 }
 bool SeenAsFolder(const SimObject& object) {
   return !object.faults.get_values && !object.faults.content_type && object.is_folder();
+}
+
+// The name the object has, whatever a client can read of it.
+std::u16string TrueName(const SimObject& object) {
+  return object.file_name.value_or(object.name.value_or(std::u16string()));
 }
 
 // The children of a folder a listing can reach: those before the first failing Next.
@@ -236,30 +277,48 @@ std::string CheckPass(const Phone& before, const Phone& after,
                               device->faults.short_results.has_value() ||
                               device->faults.results_count || object->faults.result_element;
 
-    // How it was found: in a folder of its month, where it must be the first of its
-    // name; elsewhere, where it must be the only one among the folders listed.
+    // How it was found: in a folder of its month or a neighbour's, where it must be the
+    // first of its name and a neighbour's only if no folder of its own month showed the
+    // name; elsewhere, where no other photo of the storage may carry its name.
     const SimObject& folder = *device->Find(object->parent_id);
     const SimObject& storage = *device->Find(folder.parent_id);
-    bool month_folder = false;
-    for (const std::u16string& month : months_of_name[name]) {
-      month_folder = month_folder || (!month.empty() && IsMonthFolder(SeenName(folder), month));
-    }
-    if (month_folder) {
+    const auto in_month = [&](const SimObject& candidate, bool own_month) {
+      for (const std::u16string& month : months_of_name[name]) {
+        if (!month.empty() && (own_month ? IsOwnMonthFolder(SeenName(candidate), month)
+                                         : IsMonthFolder(SeenName(candidate), month))) {
+          return true;
+        }
+      }
+      return false;
+    };
+    if (in_month(folder, false)) {
       for (const SimObject* sibling : Reachable(*device, folder)) {
         if (sibling == object) break;
         if (!SeenAsFolder(*sibling) && UpperCaseWide(SeenName(*sibling)) == name) {
           return label + "not the first of its name in its month folder";
         }
       }
-    } else {
-      int seen = 0;
+      if (in_month(folder, true)) continue;
       for (const SimObject* top : Reachable(*device, storage)) {
-        if (!SeenAsFolder(*top) || layer.enumerations(device->id, top->id) == 0) continue;
+        if (!SeenAsFolder(*top) || !in_month(*top, true)) continue;
         for (const SimObject* child : Reachable(*device, *top)) {
-          seen += !SeenAsFolder(*child) && UpperCaseWide(SeenName(*child)) == name ? 1 : 0;
+          if (!SeenAsFolder(*child) && UpperCaseWide(SeenName(*child)) == name) {
+            return label + "taken from a neighbouring month while its own month showed the name";
+          }
         }
       }
-      if (seen != 1) return label + "chosen by a name that is not unique in its storage";
+    } else {
+      for (const std::u16string& top_id : storage.children) {
+        const SimObject& top = *device->Find(top_id);
+        if (!top.is_folder()) continue;
+        for (const std::u16string& child_id : top.children) {
+          const SimObject& child = *device->Find(child_id);
+          if (&child != object && !child.is_folder() && UpperCaseWide(TrueName(child)) == name) {
+            return label + "taken by a name found once while the storage holds another " +
+                   WideToUtf8(child_id);
+          }
+        }
+      }
     }
   }
   if (!IsSubsequence(reported, left_names)) return "a reported name did not leave the phone";

@@ -109,14 +109,14 @@ TEST(DeletionPassTest, LooksInTheMonthAndItsNeighboursFirst) {
                                            Folder("f3", "202305__", {"B.JPG"})));
   const PassOutcome outcome =
       RunPass(&phone, {{u"B.JPG", u"202401"}, {u"C.JPG", u"202401"}, {u"A.JPG", u"202401"}});
-  // Month folders in listing order first, then the unique-name search.
-  EXPECT_THAT(outcome.deleted, ElementsAre("A.JPG", "C.JPG", "B.JPG"));
+  // The month's own folders, then its neighbours', then the unique-name search.
+  EXPECT_THAT(outcome.deleted, ElementsAre("C.JPG", "A.JPG", "B.JPG"));
   EXPECT_EQ(outcome.error, "");
   EXPECT_THAT(
       outcome.trace,
       ElementsAre(AllOf(StartsWith(R"(delete: "Internal Storage" holds 3 folder(s), listed in )"),
                         EndsWith(" ms")),
-                  "delete: looking in 202312__", "delete: looking in 202401__"));
+                  "delete: looking in 202401__", "delete: looking in 202312__"));
 }
 
 TEST(DeletionPassTest, LeavesANameFoundTwiceOutsideTheMonthAlone) {
@@ -137,15 +137,35 @@ TEST(DeletionPassTest, EmptyMonthIsFoundOnlyByUniqueName) {
   EXPECT_THAT(outcome.trace, Not(Contains(HasSubstr("looking in"))));
 }
 
-TEST(DeletionPassTest, FirstMonthFolderInTheListingWins) {
-  phone::Phone phone = PhoneFromJson(Phone(Folder("f1", "202402__", {"A.JPG", "a.jpg"}) + ", " +
-                                           Folder("f2", "202401__", {"A.JPG"})));
-  const PassOutcome outcome = RunPass(&phone, {{u"A.JPG", u"202401"}});
-  EXPECT_THAT(outcome.deleted, ElementsAre("A.JPG"));
-  EXPECT_FALSE(OnPhone(phone, u"f1/A.JPG"));
-  EXPECT_TRUE(OnPhone(phone, u"f1/a.jpg"));
-  EXPECT_TRUE(OnPhone(phone, u"f2/A.JPG"));
-  EXPECT_THAT(outcome.trace, Not(Contains(HasSubstr("left alone"))));
+// A neighbour's photo of the same name, listed first, must not take the place of the copy
+// in the name's own month: camera counters wrap, so it may never have been copied.
+TEST(DeletionPassTest, OwnMonthComesBeforeItsNeighbours) {
+  phone::Phone phone = PhoneFromJson(Phone(Folder("f1", "202312__", {"A.JPG", "B.JPG"}) + ", " +
+                                           Folder("f2", "202401__", {"C.JPG", "E.JPG"}) + ", " +
+                                           Folder("f3", "202401_a", {"A.JPG", "c.jpg"}) + ", " +
+                                           Folder("f4", "202402__", {"B.JPG", "D.JPG"})));
+  SimulatedDeviceLayer layer(&phone);
+  // E.JPG is asked for under 202402, whose neighbour 202401__ holds it: that folder is
+  // searched in both groups and listed once.
+  const PassOutcome outcome = RunPass(
+      &phone,
+      {{u"A.JPG", u"202401"}, {u"B.JPG", u"202401"}, {u"C.JPG", u"202401"}, {u"E.JPG", u"202402"}},
+      &layer);
+  EXPECT_THAT(outcome.deleted, ElementsAre("C.JPG", "A.JPG", "B.JPG", "E.JPG"));
+  EXPECT_FALSE(OnPhone(phone, u"f3/A.JPG"));
+  EXPECT_TRUE(OnPhone(phone, u"f1/A.JPG"));
+  EXPECT_FALSE(OnPhone(phone, u"f2/C.JPG"));  // within a group the first met wins
+  EXPECT_TRUE(OnPhone(phone, u"f3/c.jpg"));
+  EXPECT_FALSE(OnPhone(phone, u"f1/B.JPG"));
+  EXPECT_TRUE(OnPhone(phone, u"f4/B.JPG"));
+  EXPECT_THAT(
+      outcome.trace,
+      ElementsAre(StartsWith("delete: \"Internal Storage\" holds"), "delete: looking in 202401__",
+                  "delete: looking in 202401_a", "delete: looking in 202402__",
+                  "delete: looking in 202312__", "delete: looking in 202401__"));
+  for (const auto& [where, count] : layer.all_enumerations()) {
+    EXPECT_EQ(count, 1) << WideToUtf8(where.second);
+  }
 }
 
 TEST(DeletionPassTest, FoldsOnlyAToZ) {
@@ -342,38 +362,74 @@ TEST(DeletionPassTest, OnlyTheFirstTwentyStoragesAreSearched) {
   EXPECT_THAT(outcome.deleted, ElementsAre("A20.JPG"));
 }
 
-// Four folders of 6000 objects: the listings reach 6000, 12000, then 18000 with the third
-// folder, which is still searched whole; the fourth is never listed.
-TEST(DeletionPassTest, UniqueNameSearchStopsPastTheListingLimit) {
-  phone::Phone phone = PhoneFromJson(Phone(""));
-  phone::SimDevice& device = phone.devices[0];
-  for (int folder = 1; folder <= 4; ++folder) {
-    phone::SimObject top;
-    top.id = u"f" + Utf8ToWide(std::to_string(folder));
-    top.parent_id = u"s";
-    top.type = phone::ContentType::kFolder;
-    top.name = u"Folder" + top.id;
-    top.file_name = top.name;
-    device.Add(top);
-    for (int i = 0; i < 6000; ++i) {
-      phone::SimObject file;
-      file.id = top.id + u"/" + Utf8ToWide(std::to_string(i));
-      file.parent_id = top.id;
-      file.name = u"IMG_" + Utf8ToWide(std::to_string(folder * 10000 + i)) + u".JPG";
-      if (folder == 1 && i == 0) file.name = u"DUP.JPG";
-      if (folder == 4 && i == 0) file.name = u"DUP.JPG";
-      file.file_name = file.name;
-      device.Add(file);
-    }
+// The unique-name search takes a name found once only when it saw everything the
+// storage's top-level folders hold. Each case's first storage holds U.JPG once where the
+// pass can see it, and something the pass knows it did not see; U.JPG stays wanted and
+// is deleted from the second storage. The month-folder search is not affected.
+TEST(DeletionPassTest, UniqueNameSearchDecidesOnlyOnCompleteListings) {
+  struct Case {
+    const char* label;
+    std::string gap;  // top-level objects of the first storage, after its folders
+    const char* trace;
+  };
+  const std::string ended_early =
+      R"(delete: a listing of "Internal Storage" ended early, unique names there are left alone)";
+  const std::string unreadable =
+      R"(delete: an object of "Internal Storage" could not be read, unique names there are left alone)";
+  const Case cases[] = {
+      {"failed Next in the storage",
+       R"({"id": "x", "name": "X", "children": [], "faults": ["next"]})", ended_early.c_str()},
+      {"failed Next in a folder",
+       R"({"id": "x", "name": "X", "children": [{"id": "x1", "name": "A"},
+           {"id": "x2", "name": "B", "faults": ["next"]}]})",
+       ended_early.c_str()},
+      {"failed EnumObjects",
+       R"({"id": "x", "name": "X", "children": [], "faults": ["enum_objects"]})",
+       ended_early.c_str()},
+      {"top-level kind unknown",
+       R"({"id": "x", "name": "X", "children": [], "faults": ["content_type"]})",
+       unreadable.c_str()},
+      {"properties of a photo",
+       R"({"id": "x", "name": "X", "children": [{"id": "x1", "name": "U.JPG", "faults": ["get_values"]}]})",
+       unreadable.c_str()},
+      {"name of a photo",
+       R"({"id": "x", "name": "X", "children": [{"id": "x1", "name": "U.JPG",
+           "faults": ["file_name", "name"]}]})",
+       unreadable.c_str()},
+      {"listed-object limit",
+       R"({"id": "x", "name": "X", "filler": 15001}, {"id": "y", "name": "Y", "children": []})",
+       R"(delete: more than 15000 objects listed on "Internal Storage", unique names there are left alone)"},
+  };
+  for (const Case& test : cases) {
+    phone::Phone phone = PhoneFromJson(
+        R"({"devices": [{"id": "usb#iphone", "friendly_name": "iPhone", "storages": [
+          {"id": "s1", "name": "Internal Storage", "children": [)" +
+        Folder("m", "202401__", {"M.JPG"}) + ", " + Folder("a", "Album", {"U.JPG"}) + ", " +
+        test.gap + R"(]},
+          {"id": "s2", "name": "Card", "children": [)" +
+        Folder("b", "Other", {"U.JPG"}) + "]}]}]}");
+    SimulatedDeviceLayer layer(&phone);
+    const PassOutcome outcome = RunPass(&phone, {{u"M.JPG", u"202401"}, {u"U.JPG", u""}}, &layer);
+    EXPECT_THAT(outcome.deleted, ElementsAre("M.JPG", "U.JPG")) << test.label;
+    EXPECT_TRUE(OnPhone(phone, u"a/U.JPG")) << test.label;
+    EXPECT_FALSE(OnPhone(phone, u"b/U.JPG")) << test.label;
+    EXPECT_THAT(outcome.trace, Contains(test.trace)) << test.label;
+    // No more listing than before: the folder after the limit is never listed.
+    EXPECT_EQ(layer.enumerations(u"usb#iphone", u"y"), 0) << test.label;
   }
-  SimulatedDeviceLayer layer(&phone);
-  const PassOutcome outcome = RunPass(
-      &phone, {{u"IMG_35999.JPG", u""}, {u"IMG_40000.JPG", u""}, {u"DUP.JPG", u""}}, &layer);
-  // DUP.JPG is unique among the folders searched.
-  EXPECT_THAT(outcome.deleted, ElementsAre("DUP.JPG", "IMG_35999.JPG"));
-  EXPECT_EQ(layer.enumerations(u"usb#iphone", u"f3"), 1);
-  EXPECT_EQ(layer.enumerations(u"usb#iphone", u"f4"), 0);
-  EXPECT_TRUE(OnPhone(phone, u"f4/0"));
+}
+
+// A photo whose name the pass can read is counted even when its kind is unknown, and a
+// limit crossed by the last folder stopped nothing: the search still decides.
+TEST(DeletionPassTest, UniqueNameSearchDecidesWhenNothingRelevantIsHidden) {
+  phone::Phone phone = PhoneFromJson(Phone(
+      Folder("a", "Album", {"U.JPG"}) +
+      R"(, {"id": "x", "name": "X", "children": [{"id": "x1", "name": "V.JPG", "faults": ["content_type"]},
+          {"id": "x2", "name": "W.JPG", "faults": ["content_type"]}, {"id": "x3", "name": "W.JPG"}]},
+        {"id": "big", "name": "Bulk", "filler": 15001})"));
+  const PassOutcome outcome = RunPass(&phone, {{u"U.JPG", u""}, {u"V.JPG", u""}, {u"W.JPG", u""}});
+  EXPECT_THAT(outcome.deleted, ElementsAre("U.JPG", "V.JPG"));
+  EXPECT_THAT(outcome.trace, Contains("delete: W.JPG is on the phone 2 times, left alone"));
 }
 
 TEST(DeletionPassTest, CountsOperations) {

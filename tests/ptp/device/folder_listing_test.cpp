@@ -14,12 +14,16 @@
 namespace camvey::ptp {
 
 bool operator==(const PhoneObject& lhs, const PhoneObject& rhs) {
-  return lhs.id == rhs.id && lhs.name == rhs.name && lhs.is_folder == rhs.is_folder;
+  return lhs.id == rhs.id && lhs.name == rhs.name && lhs.is_folder == rhs.is_folder &&
+         lhs.kind_known == rhs.kind_known;
 }
 
 void PrintTo(const PhoneObject& object, std::ostream* out) {
   *out << "{" << WideToUtf8(object.id) << ", " << WideToUtf8(object.name) << ", "
-       << (object.is_folder ? "folder" : "file") << "}";
+       << (!object.kind_known ? "unknown"
+           : object.is_folder ? "folder"
+                              : "file")
+       << "}";
 }
 
 namespace {
@@ -69,41 +73,59 @@ constexpr char kObjects[] = R"({"devices": [{"id": "d", "storages": [
 
 TEST_F(ListingTest, ReadsNamesAndKinds) {
   Open(kObjects);
-  const Listing expected = {
-      {u"f1", u"202401__", true},   {u"o1", u"IMG_1.JPG", false}, {u"o2", u"IMG_2.JPG", false},
-      {u"o3", u"IMG_3.JPG", false}, {u"o4", u"IMG_4.JPG", false}, {u"o5", u"", false},
-      {u"o6", u"", false},          {u"o7", u"CLIP.MOV", false},  {u"o8", u"odd", false},
-      {u"o9", u"Album", false},     {u"o10", u"Nested", true},
+  // An object whose content type cannot be read is no folder, but of unknown kind.
+  const std::vector<PhoneObject> expected = {
+      {u"f1", u"202401__", true, true},   {u"o1", u"IMG_1.JPG", false, true},
+      {u"o2", u"IMG_2.JPG", false, true}, {u"o3", u"IMG_3.JPG", false, true},
+      {u"o4", u"IMG_4.JPG", false, true}, {u"o5", u"", false, true},
+      {u"o6", u"", false, false},         {u"o7", u"CLIP.MOV", false, true},
+      {u"o8", u"odd", false, false},      {u"o9", u"Album", false, false},
+      {u"o10", u"Nested", true, true},
   };
-  EXPECT_EQ(List(u"s1"), expected);
-  EXPECT_EQ(List(kDeviceObjectId),
-            (Listing{{u"s1", u"Internal Storage", true}, {u"s2", u"Card", true}}));
+  EXPECT_EQ(List(u"s1").objects, expected);
+  EXPECT_EQ(List(kDeviceObjectId).objects,
+            (std::vector<PhoneObject>{{u"s1", u"Internal Storage", true, true},
+                                      {u"s2", u"Card", true, true}}));
 }
 
 TEST_F(ListingTest, EachObjectCostsOneNextAndOneGetValues) {
   Open(kObjects);
-  EXPECT_EQ(List(u"s1").size(), 11u);
+  EXPECT_EQ(List(u"s1").objects.size(), 11u);
   EXPECT_EQ(layer_->counts().enum_objects, 1);
   EXPECT_EQ(layer_->counts().next, 12);  // the last one ends the enumeration
   EXPECT_EQ(layer_->counts().get_values, 11);
   EXPECT_EQ(layer_->live_objects(), 4);  // only what the fixture holds is still out
 }
 
-TEST_F(ListingTest, EmptyOrUnlistableParentGivesAnEmptyListing) {
-  Open(R"({"devices": [{"id": "d", "storages": [
-    {"id": "s1", "children": [{"id": "f1", "name": "a", "type": "folder"},
-                               {"id": "f2", "name": "b", "children": [{"id": "x", "name": "x"}],
-                                "faults": ["enum_objects"]}]}]}]})");
-  EXPECT_TRUE(List(u"f1").empty());
-  EXPECT_TRUE(List(u"f2").empty());
-  EXPECT_TRUE(List(u"missing").empty());
-}
-
-TEST_F(ListingTest, AFailedNextEndsTheListing) {
+// Only the enumeration's normal end (or the limit) makes a listing complete: a failure
+// may hide children after those listed.
+TEST_F(ListingTest, TellsAListingThatEndedEarlyFromACompleteOne) {
   Open(R"({"devices": [{"id": "d", "storages": [{"id": "s1", "children": [
-    {"id": "a", "name": "A"}, {"id": "b", "name": "B", "faults": ["next"]}, {"id": "c", "name": "C"}
-  ]}]}]})");
-  EXPECT_EQ(List(u"s1"), (Listing{{u"a", u"A", false}}));
+    {"id": "empty", "name": "a", "type": "folder"},
+    {"id": "unlistable", "name": "b", "children": [{"id": "x", "name": "x"}],
+     "faults": ["enum_objects"]},
+    {"id": "cut", "name": "c", "children": [
+      {"id": "c1", "name": "A"}, {"id": "c2", "name": "B", "faults": ["next"]},
+      {"id": "c3", "name": "C"}]}]}]}]})");
+  struct Case {
+    const char16_t* parent;
+    std::size_t limit;
+    std::size_t objects;
+    bool complete;
+  };
+  const Case cases[] = {
+      {u"s1", 0, 3, true},
+      {u"empty", 0, 0, true},
+      {u"unlistable", 0, 0, false},
+      {u"missing", 0, 0, false},
+      {u"cut", 0, 1, false},
+      {u"cut", 1, 1, true},  // the limit comes before the failing Next
+  };
+  for (const Case& test : cases) {
+    const Listing listing = List(test.parent, test.limit);
+    EXPECT_EQ(listing.objects.size(), test.objects) << WideToUtf8(test.parent) << test.limit;
+    EXPECT_EQ(listing.complete, test.complete) << WideToUtf8(test.parent) << test.limit;
+  }
 }
 
 TEST_F(ListingTest, LimitCutsTheStorageList) {
@@ -113,23 +135,26 @@ TEST_F(ListingTest, LimitCutsTheStorageList) {
   }
   Open(json + "]}]}");
   const Listing storages = List(kDeviceObjectId, 20);
-  ASSERT_EQ(storages.size(), 20u);
-  EXPECT_EQ(storages.back().id, u"s20");
+  ASSERT_EQ(storages.objects.size(), 20u);
+  EXPECT_EQ(storages.objects.back().id, u"s20");
   EXPECT_EQ(layer_->counts().next, 20);
-  EXPECT_EQ(List(kDeviceObjectId).size(), 25u);
+  EXPECT_EQ(List(kDeviceObjectId).objects.size(), 25u);
 }
 
 TEST_F(ListingTest, CacheListsEachFolderOnceAndCountsItOnce) {
   Open(R"({"devices": [{"id": "d", "storages": [{"id": "s1", "children": [
     {"id": "f1", "name": "A", "children": [{"id": "a1", "name": "1"}, {"id": "a2", "name": "2"}]},
-    {"id": "f2", "name": "B", "children": [{"id": "b1", "name": "3"}]}
+    {"id": "f2", "name": "B", "children": [{"id": "b1", "name": "3"},
+                                            {"id": "b2", "name": "4", "faults": ["next"]}]}
   ]}]}]})");
   ListingCache cache(connection_->content(), connection_->properties(), *keys_);
   const Listing& first = cache.Lookup(u"f1");
   EXPECT_EQ(cache.listed_count(), 2u);
   EXPECT_EQ(&cache.Lookup(u"f1"), &first);
-  EXPECT_EQ(cache.Lookup(u"f2").size(), 1u);
-  EXPECT_EQ(cache.Lookup(u"f1").size(), 2u);
+  // A listing that ended early is kept as it is, not made again.
+  EXPECT_FALSE(cache.Lookup(u"f2").complete);
+  EXPECT_EQ(cache.Lookup(u"f2").objects.size(), 1u);
+  EXPECT_EQ(cache.Lookup(u"f1").objects.size(), 2u);
   EXPECT_EQ(cache.listed_count(), 3u);
   EXPECT_EQ(layer_->enumerations(u"d", u"f1"), 1);
   EXPECT_EQ(layer_->enumerations(u"d", u"f2"), 1);

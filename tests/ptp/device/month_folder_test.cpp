@@ -47,18 +47,26 @@ TEST(MonthFolderTest, MatchesTheMonthAndItsNeighbours) {
     const char16_t* folder;
     const char16_t* month;
     bool matches;
+    bool own_month;
   };
   const Case cases[] = {
-      {u"202401__", u"202401", true}, {u"202401__", u"202402", true},
-      {u"202401__", u"202312", true}, {u"202401__", u"202403", false},
-      {u"202401", u"202401", true},   {u"20240", u"202401", false},  // shorter than every candidate
-      {u"202401__", u"2024", true},  // no neighbours, but its own prefix
-      {u"202412__", u"2024", true},   {u"202312__", u"2024", false},
-      {u"2024ab", u"2024AB", true},  // folded a to z on both sides
-      {u"x202401", u"202401", false}, {u"202501__", u"202412", true},
+      {u"202401__", u"202401", true, true},
+      {u"202401__", u"202402", true, false},
+      {u"202401__", u"202312", true, false},
+      {u"202401__", u"202403", false, false},
+      {u"202401", u"202401", true, true},
+      {u"20240", u"202401", false, false},  // shorter than every candidate
+      {u"202401__", u"2024", true, true},   // no neighbours, but its own prefix
+      {u"202412__", u"2024", true, true},
+      {u"202312__", u"2024", false, false},
+      {u"2024ab", u"2024AB", true, true},  // folded a to z on both sides
+      {u"x202401", u"202401", false, false},
+      {u"202501__", u"202412", true, false},
   };
   for (const Case& test : cases) {
     EXPECT_EQ(IsMonthFolder(test.folder, test.month), test.matches)
+        << WideToUtf8(test.folder) << " for " << WideToUtf8(test.month);
+    EXPECT_EQ(IsOwnMonthFolder(test.folder, test.month), test.own_month)
         << WideToUtf8(test.folder) << " for " << WideToUtf8(test.month);
   }
 }

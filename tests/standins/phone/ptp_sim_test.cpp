@@ -52,16 +52,16 @@ TEST(PtpSimTest, RunsTheExampleRequestOnTheExamplePhone) {
       RunSim({Example("phone.json"), Example("request.json"), "--write-phone", written});
   EXPECT_EQ(run.exit_code, 0);
   EXPECT_EQ(run.out,
-            "deleted: IMG_0990.HEIC\n"
             "deleted: IMG_1001.HEIC\n"
             "deleted: IMG_1002.MOV\n"
+            "deleted: IMG_0990.HEIC\n"
             "deleted: IMG_0802.JPG\n"
             "error: delete_refused\n");
   EXPECT_THAT(
       run.err,
       ElementsAre(AllOf(StartsWith(R"(delete: "Internal Storage" holds 5 folder(s), listed in )"),
                         EndsWith(" ms\n")),
-                  "delete: looking in 202312__\n", "delete: looking in 202401__\n",
+                  "delete: looking in 202401__\n", "delete: looking in 202312__\n",
                   "delete: IMG_0700.JPG is on the phone 2 times, left alone\n",
                   "delete: IMG_1003.JPG refused with 0x80070005\n"));
 
@@ -75,7 +75,7 @@ TEST(PtpSimTest, RunsTheExampleRequestOnTheExamplePhone) {
   for (const char16_t* gone : {u"o2001", u"o3001", u"o3002", u"o1102"}) {
     EXPECT_EQ(iphone.Find(gone), nullptr);
   }
-  for (const char16_t* kept : {u"o1001", u"o1101", u"o3003", u"o9000", u"o2002"}) {
+  for (const char16_t* kept : {u"o1001", u"o1101", u"o3003", u"o9000", u"o2002", u"o2003"}) {
     EXPECT_NE(iphone.Find(kept), nullptr);
   }
   EXPECT_NE(after.devices[1].Find(u"c101"), nullptr);
