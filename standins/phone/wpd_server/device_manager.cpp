@@ -18,7 +18,7 @@ HRESULT STDMETHODCALLTYPE DeviceManager::GetDevices(LPWSTR* ids, DWORD* count) {
   if (count == nullptr) return E_POINTER;
   if (ids == nullptr) {
     if (phone_->faults.device_count) return E_FAIL;
-    *count = static_cast<DWORD>(snapshot_.size());
+    *count = phone_->faults.huge_device_count ? 0xFFFFFFFFu : static_cast<DWORD>(snapshot_.size());
     return S_OK;
   }
   if (phone_->faults.device_ids) return E_FAIL;

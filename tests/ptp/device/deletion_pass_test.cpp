@@ -8,12 +8,12 @@
 #include <vector>
 
 #include "standins/phone/simulated_device_layer.h"
+#include "tests/ptp/device/layer_under_test.h"
 #include "tests/ptp/device/sim_phone.h"
 
 namespace camvey::ptp {
 namespace {
 
-using phone::SimulatedDeviceLayer;
 using ::testing::AllOf;
 using ::testing::Contains;
 using ::testing::ElementsAre;
@@ -29,17 +29,30 @@ struct PassOutcome {
   std::vector<std::string> trace;
 };
 
-PassOutcome RunPass(phone::Phone* phone, const std::vector<WantedFile>& wanted,
-                    SimulatedDeviceLayer* layer = nullptr) {
-  SimulatedDeviceLayer own_layer(phone);
-  if (layer == nullptr) layer = &own_layer;
-  TraceCapture trace;
-  PassOutcome outcome;
-  outcome.deleted = Utf8(DeleteWantedFiles(*layer, wanted, &outcome.error));
-  outcome.trace = trace.lines();
-  EXPECT_EQ(layer->live_objects(), 0) << "every device object is released";
-  return outcome;
-}
+// Each test runs over every device layer of the build.
+class DeletionPassTest : public ::testing::TestWithParam<LayerKind> {
+ protected:
+  PassOutcome RunPass(phone::Phone* phone, const std::vector<WantedFile>& wanted) {
+    DeviceLayer& layer = layer_->Serve(phone);
+    TraceCapture trace;
+    PassOutcome outcome;
+    outcome.deleted = Utf8(DeleteWantedFiles(layer, wanted, &outcome.error));
+    outcome.trace = trace.lines();
+    layer_->Finish();
+    return outcome;
+  }
+
+  int Enumerations(const std::u16string& device_id, const std::u16string& parent_id) const {
+    const auto all = layer_->enumerations();
+    const auto found = all.find({device_id, parent_id});
+    return found == all.end() ? 0 : found->second;
+  }
+
+  std::unique_ptr<LayerUnderTest> layer_ = GetParam().make();
+};
+
+INSTANTIATE_TEST_SUITE_P(Layers, DeletionPassTest, ::testing::ValuesIn(LayerKinds()),
+                         LayerKindName);
 
 // One Apple phone with one storage holding `children` (JSON objects).
 std::string Phone(const std::string& children, const std::string& device_extra = "") {
@@ -65,19 +78,18 @@ bool OnPhone(const phone::Phone& phone, const std::u16string& object_id) {
                      [&](const phone::SimDevice& device) { return device.Find(object_id); });
 }
 
-TEST(DeletionPassTest, NothingWantedTouchesNoDevice) {
+TEST_P(DeletionPassTest, NothingWantedTouchesNoDevice) {
   for (const std::vector<WantedFile>& wanted :
        {std::vector<WantedFile>{}, std::vector<WantedFile>{{u"", u"202401"}}}) {
     phone::Phone phone = PhoneFromJson(Phone(Folder("f", "202401__", {"A.JPG"})));
-    SimulatedDeviceLayer layer(&phone);
-    const PassOutcome outcome = RunPass(&phone, wanted, &layer);
+    const PassOutcome outcome = RunPass(&phone, wanted);
     EXPECT_THAT(outcome.deleted, IsEmpty());
     EXPECT_EQ(outcome.error, "not_found");
-    EXPECT_EQ(layer.counts().create_manager, 0);
+    EXPECT_EQ(layer_->counts().create_manager, 0);
   }
 }
 
-TEST(DeletionPassTest, EarlyFailuresRecordTheirCode) {
+TEST_P(DeletionPassTest, EarlyFailuresRecordTheirCode) {
   struct Case {
     const char* label;
     std::string phone;
@@ -103,7 +115,7 @@ TEST(DeletionPassTest, EarlyFailuresRecordTheirCode) {
   }
 }
 
-TEST(DeletionPassTest, LooksInTheMonthAndItsNeighboursFirst) {
+TEST_P(DeletionPassTest, LooksInTheMonthAndItsNeighboursFirst) {
   phone::Phone phone = PhoneFromJson(Phone(Folder("f1", "202312__", {"A.JPG"}) + ", " +
                                            Folder("f2", "202401__", {"C.JPG"}) + ", " +
                                            Folder("f3", "202305__", {"B.JPG"})));
@@ -119,7 +131,7 @@ TEST(DeletionPassTest, LooksInTheMonthAndItsNeighboursFirst) {
                   "delete: looking in 202401__", "delete: looking in 202312__"));
 }
 
-TEST(DeletionPassTest, LeavesANameFoundTwiceOutsideTheMonthAlone) {
+TEST_P(DeletionPassTest, LeavesANameFoundTwiceOutsideTheMonthAlone) {
   phone::Phone phone = PhoneFromJson(
       Phone(Folder("f1", "202305__", {"B.JPG"}) + ", " + Folder("f2", "Screenshots", {"b.jpg"})));
   const PassOutcome outcome = RunPass(&phone, {{u"B.JPG", u"202401"}});
@@ -130,7 +142,7 @@ TEST(DeletionPassTest, LeavesANameFoundTwiceOutsideTheMonthAlone) {
   EXPECT_TRUE(OnPhone(phone, u"f2/b.jpg"));
 }
 
-TEST(DeletionPassTest, EmptyMonthIsFoundOnlyByUniqueName) {
+TEST_P(DeletionPassTest, EmptyMonthIsFoundOnlyByUniqueName) {
   phone::Phone phone = PhoneFromJson(Phone(Folder("f1", "202401__", {"A.JPG"})));
   const PassOutcome outcome = RunPass(&phone, {{u"A.JPG", u""}});
   EXPECT_THAT(outcome.deleted, ElementsAre("A.JPG"));
@@ -139,18 +151,16 @@ TEST(DeletionPassTest, EmptyMonthIsFoundOnlyByUniqueName) {
 
 // A neighbour's photo of the same name, listed first, must not take the place of the copy
 // in the name's own month: camera counters wrap, so it may never have been copied.
-TEST(DeletionPassTest, OwnMonthComesBeforeItsNeighbours) {
+TEST_P(DeletionPassTest, OwnMonthComesBeforeItsNeighbours) {
   phone::Phone phone = PhoneFromJson(Phone(Folder("f1", "202312__", {"A.JPG", "B.JPG"}) + ", " +
                                            Folder("f2", "202401__", {"C.JPG", "E.JPG"}) + ", " +
                                            Folder("f3", "202401_a", {"A.JPG", "c.jpg"}) + ", " +
                                            Folder("f4", "202402__", {"B.JPG", "D.JPG"})));
-  SimulatedDeviceLayer layer(&phone);
   // E.JPG is asked for under 202402, whose neighbour 202401__ holds it: that folder is
   // searched in both groups and listed once.
   const PassOutcome outcome = RunPass(
       &phone,
-      {{u"A.JPG", u"202401"}, {u"B.JPG", u"202401"}, {u"C.JPG", u"202401"}, {u"E.JPG", u"202402"}},
-      &layer);
+      {{u"A.JPG", u"202401"}, {u"B.JPG", u"202401"}, {u"C.JPG", u"202401"}, {u"E.JPG", u"202402"}});
   EXPECT_THAT(outcome.deleted, ElementsAre("C.JPG", "A.JPG", "B.JPG", "E.JPG"));
   EXPECT_FALSE(OnPhone(phone, u"f3/A.JPG"));
   EXPECT_TRUE(OnPhone(phone, u"f1/A.JPG"));
@@ -163,12 +173,12 @@ TEST(DeletionPassTest, OwnMonthComesBeforeItsNeighbours) {
       ElementsAre(StartsWith("delete: \"Internal Storage\" holds"), "delete: looking in 202401__",
                   "delete: looking in 202401_a", "delete: looking in 202402__",
                   "delete: looking in 202312__", "delete: looking in 202401__"));
-  for (const auto& [where, count] : layer.all_enumerations()) {
+  for (const auto& [where, count] : layer_->enumerations()) {
     EXPECT_EQ(count, 1) << WideToUtf8(where.second);
   }
 }
 
-TEST(DeletionPassTest, FoldsOnlyAToZ) {
+TEST_P(DeletionPassTest, FoldsOnlyAToZ) {
   phone::Phone phone = PhoneFromJson(
       Phone(Folder("f1", "202401__", {"img_1.jpg", "IMG_1.JPG", "\xC3\x89T\xC3\x89.JPG"})));
   const PassOutcome outcome = RunPass(
@@ -178,7 +188,7 @@ TEST(DeletionPassTest, FoldsOnlyAToZ) {
   EXPECT_TRUE(OnPhone(phone, u"f1/\u00C9T\u00C9.JPG"));
 }
 
-TEST(DeletionPassTest, SameNameUnderTwoMonthsIsDeletedOnce) {
+TEST_P(DeletionPassTest, SameNameUnderTwoMonthsIsDeletedOnce) {
   phone::Phone phone = PhoneFromJson(
       Phone(Folder("f1", "202401__", {"A.JPG"}) + ", " + Folder("f2", "202406__", {"A.JPG"})));
   const PassOutcome outcome = RunPass(&phone, {{u"A.JPG", u"202401"}, {u"A.JPG", u"202406"}});
@@ -186,7 +196,7 @@ TEST(DeletionPassTest, SameNameUnderTwoMonthsIsDeletedOnce) {
   EXPECT_TRUE(OnPhone(phone, u"f2/A.JPG"));
 }
 
-TEST(DeletionPassTest, OnlyObjectsTwoLevelsBelowAStorageAreFound) {
+TEST_P(DeletionPassTest, OnlyObjectsTwoLevelsBelowAStorageAreFound) {
   phone::Phone phone = PhoneFromJson(Phone(R"(
     {"id": "top", "name": "A.JPG"},
     {"id": "f1", "name": "202401__", "children": [
@@ -202,7 +212,7 @@ TEST(DeletionPassTest, OnlyObjectsTwoLevelsBelowAStorageAreFound) {
   EXPECT_TRUE(phone.deleted.empty());
 }
 
-TEST(DeletionPassTest, WholeRequestRefusedReportsNothing) {
+TEST_P(DeletionPassTest, WholeRequestRefusedReportsNothing) {
   phone::Phone phone = PhoneFromJson(
       Phone(Folder("f1", "202401__", {"A.JPG", "B.JPG"}), R"(, "faults": ["delete"])"));
   const PassOutcome outcome = RunPass(&phone, {{u"A.JPG", u"202401"}, {u"B.JPG", u"202401"}});
@@ -211,7 +221,7 @@ TEST(DeletionPassTest, WholeRequestRefusedReportsNothing) {
   EXPECT_TRUE(phone.deleted.empty());
 }
 
-TEST(DeletionPassTest, RefusedObjectIsNotReported) {
+TEST_P(DeletionPassTest, RefusedObjectIsNotReported) {
   phone::Phone phone = PhoneFromJson(Phone(
       R"({"id": "f1", "name": "202401__", "children": [{"id": "1", "name": "A.JPG"},
           {"id": "2", "name": "B.JPG", "faults": ["refuse"]}, {"id": "3", "name": "C.JPG"}]})"));
@@ -224,7 +234,7 @@ TEST(DeletionPassTest, RefusedObjectIsNotReported) {
 }
 
 // Statuses the device did not give, after it said that every object was deleted.
-TEST(DeletionPassTest, MissingStatusesOfAFullSuccessCountAsDeleted) {
+TEST_P(DeletionPassTest, MissingStatusesOfAFullSuccessCountAsDeleted) {
   const char* device_faults[] = {R"(, "faults": ["no_results"])", R"(, "short_results": 1)",
                                  R"(, "faults": ["results_count"])"};
   for (const char* faults : device_faults) {
@@ -241,7 +251,7 @@ TEST(DeletionPassTest, MissingStatusesOfAFullSuccessCountAsDeleted) {
 
 // The device said some objects were refused without saying which: only objects with a
 // status of success are reported.
-TEST(DeletionPassTest, MissingStatusesOfAPartialFailureAreNotReported) {
+TEST_P(DeletionPassTest, MissingStatusesOfAPartialFailureAreNotReported) {
   struct Case {
     const char* faults;
     std::vector<std::string> deleted;
@@ -265,7 +275,7 @@ TEST(DeletionPassTest, MissingStatusesOfAPartialFailureAreNotReported) {
 
 // An id that cannot be added to the request must not shift the statuses onto the wrong
 // names: here the refused C.JPG would otherwise be reported as deleted.
-TEST(DeletionPassTest, IdsAndNamesStayPairedWhenAnIdCannotBeCopied) {
+TEST_P(DeletionPassTest, IdsAndNamesStayPairedWhenAnIdCannotBeCopied) {
   phone::Phone phone = PhoneFromJson(Phone(
       R"({"id": "f1", "name": "202401__", "children": [{"id": "1", "name": "A.JPG"},
           {"id": "2", "name": "B.JPG", "faults": ["copy_id"]},
@@ -280,7 +290,7 @@ TEST(DeletionPassTest, IdsAndNamesStayPairedWhenAnIdCannotBeCopied) {
   EXPECT_TRUE(OnPhone(phone, u"3"));
 }
 
-TEST(DeletionPassTest, NoRequestWithoutAnIdCollectionOrIds) {
+TEST_P(DeletionPassTest, NoRequestWithoutAnIdCollectionOrIds) {
   const char* cases[] = {R"({"faults": ["create_id_collection"], )", R"({"faults": [], )"};
   for (const char* prefix : cases) {
     const std::string copy_fault = std::string(prefix).find("create_id") == std::string::npos
@@ -288,11 +298,10 @@ TEST(DeletionPassTest, NoRequestWithoutAnIdCollectionOrIds) {
                                        : "";
     phone::Phone phone =
         PhoneFromJson(prefix + Phone(Folder("f1", "202401__", {"A.JPG"}, copy_fault)).substr(1));
-    SimulatedDeviceLayer layer(&phone);
-    const PassOutcome outcome = RunPass(&phone, {{u"A.JPG", u"202401"}}, &layer);
+    const PassOutcome outcome = RunPass(&phone, {{u"A.JPG", u"202401"}});
     EXPECT_THAT(outcome.deleted, IsEmpty()) << prefix;
     EXPECT_EQ(outcome.error, "not_found") << prefix;
-    EXPECT_EQ(layer.counts().delete_request, 0) << prefix;
+    EXPECT_EQ(layer_->counts().delete_request, 0) << prefix;
   }
 }
 
@@ -305,31 +314,28 @@ constexpr char kTwoPhones[] = R"({"devices": [
       {"id": "2a", "name": "A.JPG"}, {"id": "2c", "name": "C.JPG"}]}]}]}
 ]})";
 
-TEST(DeletionPassTest, SecondDeviceIsNotOpenedOnceEverythingIsFound) {
+TEST_P(DeletionPassTest, SecondDeviceIsNotOpenedOnceEverythingIsFound) {
   phone::Phone phone = PhoneFromJson(kTwoPhones);
-  SimulatedDeviceLayer layer(&phone);
-  const PassOutcome outcome =
-      RunPass(&phone, {{u"A.JPG", u"202401"}, {u"B.JPG", u"202401"}}, &layer);
+  const PassOutcome outcome = RunPass(&phone, {{u"A.JPG", u"202401"}, {u"B.JPG", u"202401"}});
   EXPECT_THAT(outcome.deleted, ElementsAre("A.JPG", "B.JPG"));
-  EXPECT_EQ(layer.counts().open, 1);
-  EXPECT_EQ(layer.counts().delete_request, 1);
+  EXPECT_EQ(layer_->counts().open, 1);
+  EXPECT_EQ(layer_->counts().delete_request, 1);
   EXPECT_TRUE(OnPhone(phone, u"2a"));
 }
 
-TEST(DeletionPassTest, EachDeviceGetsOneRequestAndANameIsSearchedOnce) {
+TEST_P(DeletionPassTest, EachDeviceGetsOneRequestAndANameIsSearchedOnce) {
   phone::Phone phone = PhoneFromJson(kTwoPhones);
   phone.devices[0].Find(u"1a")->faults.refuse = true;
-  SimulatedDeviceLayer layer(&phone);
-  const PassOutcome outcome = RunPass(
-      &phone, {{u"A.JPG", u"202401"}, {u"B.JPG", u"202401"}, {u"C.JPG", u"202401"}}, &layer);
+  const PassOutcome outcome =
+      RunPass(&phone, {{u"A.JPG", u"202401"}, {u"B.JPG", u"202401"}, {u"C.JPG", u"202401"}});
   // A.JPG was chosen on the first device; its refusal does not send the search on.
   EXPECT_THAT(outcome.deleted, ElementsAre("B.JPG", "C.JPG"));
   EXPECT_EQ(outcome.error, "delete_refused");
-  EXPECT_EQ(layer.counts().delete_request, 2);
+  EXPECT_EQ(layer_->counts().delete_request, 2);
   EXPECT_TRUE(OnPhone(phone, u"2a"));
 }
 
-TEST(DeletionPassTest, UnusableFirstDeviceDoesNotStopTheSecond) {
+TEST_P(DeletionPassTest, UnusableFirstDeviceDoesNotStopTheSecond) {
   struct Case {
     const char* label;
     bool phone::DeviceFaults::*fault;
@@ -348,7 +354,7 @@ TEST(DeletionPassTest, UnusableFirstDeviceDoesNotStopTheSecond) {
   }
 }
 
-TEST(DeletionPassTest, OnlyTheFirstTwentyStoragesAreSearched) {
+TEST_P(DeletionPassTest, OnlyTheFirstTwentyStoragesAreSearched) {
   std::string storages;
   for (int i = 1; i <= 21; ++i) {
     const std::string n = std::to_string(i);
@@ -366,7 +372,7 @@ TEST(DeletionPassTest, OnlyTheFirstTwentyStoragesAreSearched) {
 // storage's top-level folders hold. Each case's first storage holds U.JPG once where the
 // pass can see it, and something the pass knows it did not see; U.JPG stays wanted and
 // is deleted from the second storage. The month-folder search is not affected.
-TEST(DeletionPassTest, UniqueNameSearchDecidesOnlyOnCompleteListings) {
+TEST_P(DeletionPassTest, UniqueNameSearchDecidesOnlyOnCompleteListings) {
   struct Case {
     const char* label;
     std::string gap;  // top-level objects of the first storage, after its folders
@@ -408,20 +414,19 @@ TEST(DeletionPassTest, UniqueNameSearchDecidesOnlyOnCompleteListings) {
         test.gap + R"(]},
           {"id": "s2", "name": "Card", "children": [)" +
         Folder("b", "Other", {"U.JPG"}) + "]}]}]}");
-    SimulatedDeviceLayer layer(&phone);
-    const PassOutcome outcome = RunPass(&phone, {{u"M.JPG", u"202401"}, {u"U.JPG", u""}}, &layer);
+    const PassOutcome outcome = RunPass(&phone, {{u"M.JPG", u"202401"}, {u"U.JPG", u""}});
     EXPECT_THAT(outcome.deleted, ElementsAre("M.JPG", "U.JPG")) << test.label;
     EXPECT_TRUE(OnPhone(phone, u"a/U.JPG")) << test.label;
     EXPECT_FALSE(OnPhone(phone, u"b/U.JPG")) << test.label;
     EXPECT_THAT(outcome.trace, Contains(test.trace)) << test.label;
     // No more listing than before: the folder after the limit is never listed.
-    EXPECT_EQ(layer.enumerations(u"usb#iphone", u"y"), 0) << test.label;
+    EXPECT_EQ(Enumerations(u"usb#iphone", u"y"), 0) << test.label;
   }
 }
 
 // A photo whose name the pass can read is counted even when its kind is unknown, and a
 // limit crossed by the last folder stopped nothing: the search still decides.
-TEST(DeletionPassTest, UniqueNameSearchDecidesWhenNothingRelevantIsHidden) {
+TEST_P(DeletionPassTest, UniqueNameSearchDecidesWhenNothingRelevantIsHidden) {
   phone::Phone phone = PhoneFromJson(Phone(
       Folder("a", "Album", {"U.JPG"}) +
       R"(, {"id": "x", "name": "X", "children": [{"id": "x1", "name": "V.JPG", "faults": ["content_type"]},
@@ -432,18 +437,17 @@ TEST(DeletionPassTest, UniqueNameSearchDecidesWhenNothingRelevantIsHidden) {
   EXPECT_THAT(outcome.trace, Contains("delete: W.JPG is on the phone 2 times, left alone"));
 }
 
-TEST(DeletionPassTest, CountsOperations) {
+TEST_P(DeletionPassTest, CountsOperations) {
   phone::Phone phone = PhoneFromJson(Phone(Folder("f1", "202401__", {"A.JPG", "B.JPG"}) + ", " +
                                            Folder("f2", "Other", {"C.JPG"}) +
                                            R"(, {"id": "top", "name": "T.JPG"})"));
-  SimulatedDeviceLayer layer(&phone);
   // B.JPG is not in its month: the unique-name search looks into f1 again, from the cache.
-  const PassOutcome outcome = RunPass(
-      &phone, {{u"A.JPG", u"202401"}, {u"B.JPG", u"202312"}, {u"X.JPG", u"202401"}}, &layer);
+  const PassOutcome outcome =
+      RunPass(&phone, {{u"A.JPG", u"202401"}, {u"B.JPG", u"202312"}, {u"X.JPG", u"202401"}});
   EXPECT_THAT(outcome.deleted, ElementsAre("A.JPG", "B.JPG"));
-  EXPECT_EQ(layer.enumerations(u"usb#iphone", u"f1"), 1);
-  EXPECT_EQ(layer.enumerations(u"usb#iphone", u"f2"), 1);
-  const phone::OperationCounts& counts = layer.counts();
+  EXPECT_EQ(Enumerations(u"usb#iphone", u"f1"), 1);
+  EXPECT_EQ(Enumerations(u"usb#iphone", u"f2"), 1);
+  const LayerCounts counts = layer_->counts();
   // Listed: 1 storage, 3 top-level objects, 2 + 1 folder children.
   EXPECT_EQ(counts.get_values, 7);
   EXPECT_EQ(counts.enum_objects, 4);
@@ -452,6 +456,14 @@ TEST(DeletionPassTest, CountsOperations) {
   EXPECT_EQ(counts.create_key_collection, 1);
   EXPECT_EQ(counts.delete_request, 1);
   EXPECT_EQ(counts.add_id, 2);
+}
+
+// The simulated layer logs every creation and release: short-lived objects go first.
+TEST(DeletionPassLifetimeTest, ReleasesTheManagerFirstAndTheKeysLast) {
+  phone::Phone phone = PhoneFromJson(Phone(Folder("f1", "202401__", {"A.JPG"})));
+  phone::SimulatedDeviceLayer layer(&phone);
+  std::string error;
+  EXPECT_THAT(DeleteWantedFiles(layer, {{u"A.JPG", u"202401"}}, &error), ElementsAre(u"A.JPG"));
   const std::vector<std::string>& log = layer.lifetime_log();
   const auto at = [&log](const char* entry) {
     return std::find(log.begin(), log.end(), entry) - log.begin();

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "standins/phone/simulated_device_layer.h"
+#include "tests/ptp/device/layer_under_test.h"
 #include "tests/ptp/device/sim_phone.h"
 
 namespace camvey::ptp {
@@ -48,19 +49,32 @@ constexpr char kThreeDevices[] = R"({"devices": [
   {"id": "usb#pad", "friendly_name": "Study iPad"}
 ]})";
 
-std::vector<std::u16string> ListWith(phone::Phone* phone) {
-  SimulatedDeviceLayer layer(phone);
-  std::unique_ptr<DeviceManager> manager;
-  EXPECT_EQ(layer.CreateManager(&manager), kDeviceOk);
-  return ListAppleDevices(*manager);
-}
+// The probes that any device layer must pass alike run over every layer of the build.
+class DiscoveryOverLayerTest : public ::testing::TestWithParam<LayerKind> {
+ protected:
+  std::vector<std::u16string> ListWith(phone::Phone* phone) {
+    std::vector<std::u16string> listed;
+    {
+      std::unique_ptr<DeviceManager> manager;
+      EXPECT_EQ(layer_->Serve(phone).CreateManager(&manager), kDeviceOk);
+      if (manager != nullptr) listed = ListAppleDevices(*manager);
+    }
+    layer_->Finish();
+    return listed;
+  }
 
-TEST(DiscoveryTest, ListsAppleDevicesInManagerOrder) {
+  std::unique_ptr<LayerUnderTest> layer_ = GetParam().make();
+};
+
+INSTANTIATE_TEST_SUITE_P(Layers, DiscoveryOverLayerTest, ::testing::ValuesIn(LayerKinds()),
+                         LayerKindName);
+
+TEST_P(DiscoveryOverLayerTest, ListsAppleDevicesInManagerOrder) {
   phone::Phone phone = PhoneFromJson(kThreeDevices);
   EXPECT_EQ(ListWith(&phone), (std::vector<std::u16string>{u"usb#apple", u"usb#pad"}));
 }
 
-TEST(DiscoveryTest, FailuresShortenTheList) {
+TEST_P(DiscoveryOverLayerTest, FailuresShortenTheList) {
   struct Case {
     const char* label;
     void (*fault)(phone::Phone*);
@@ -93,18 +107,20 @@ TEST(DiscoveryTest, FailuresShortenTheList) {
   }
 }
 
-TEST(DiscoveryTest, ReadsTextWhicheverWayTheDriverCountsTheNul) {
+TEST_P(DiscoveryOverLayerTest, ReadsTextWhicheverWayTheDriverCountsTheNul) {
   for (const bool excludes_nul : {false, true}) {
     phone::Phone phone = PhoneFromJson(kThreeDevices);
     phone.devices[0].faults.length_excludes_nul = excludes_nul;
-    SimulatedDeviceLayer layer(&phone);
-    std::unique_ptr<DeviceManager> manager;
-    ASSERT_EQ(layer.CreateManager(&manager), kDeviceOk);
-    EXPECT_EQ(ReadDeviceString(*manager, u"usb#apple", DeviceText::kFriendlyName),
-              u"Anna's iPhone");
-    EXPECT_EQ(ReadDeviceString(*manager, u"usb#apple", DeviceText::kManufacturer), u"Apple Inc.");
-    EXPECT_EQ(ReadDeviceString(*manager, u"usb#camera", DeviceText::kManufacturer), u"Contoso");
-    EXPECT_EQ(ReadDeviceString(*manager, u"usb#nothing", DeviceText::kFriendlyName), u"");
+    {
+      std::unique_ptr<DeviceManager> manager;
+      ASSERT_EQ(layer_->Serve(&phone).CreateManager(&manager), kDeviceOk);
+      EXPECT_EQ(ReadDeviceString(*manager, u"usb#apple", DeviceText::kFriendlyName),
+                u"Anna's iPhone");
+      EXPECT_EQ(ReadDeviceString(*manager, u"usb#apple", DeviceText::kManufacturer), u"Apple Inc.");
+      EXPECT_EQ(ReadDeviceString(*manager, u"usb#camera", DeviceText::kManufacturer), u"Contoso");
+      EXPECT_EQ(ReadDeviceString(*manager, u"usb#nothing", DeviceText::kFriendlyName), u"");
+    }
+    layer_->Finish();
   }
 }
 
@@ -126,7 +142,7 @@ TEST(DiscoveryTest, OpensWithTheServicesClientInformation) {
   EXPECT_EQ(layer.live_objects(), 1);
 }
 
-TEST(DiscoveryTest, NoDeviceWhenAnyOpeningStepFails) {
+TEST_P(DiscoveryOverLayerTest, NoDeviceWhenAnyOpeningStepFails) {
   struct Case {
     const char* label;
     void (*fault)(phone::Phone*);
@@ -139,13 +155,12 @@ TEST(DiscoveryTest, NoDeviceWhenAnyOpeningStepFails) {
   for (const Case& test : cases) {
     phone::Phone phone = PhoneFromJson(kThreeDevices);
     test.fault(&phone);
-    SimulatedDeviceLayer layer(&phone);
-    EXPECT_EQ(OpenPhone(layer, u"usb#apple"), nullptr) << test.label;
-    EXPECT_EQ(layer.live_objects(), 0) << test.label;
+    EXPECT_EQ(OpenPhone(layer_->Serve(&phone), u"usb#apple"), nullptr) << test.label;
+    layer_->Finish();
   }
   phone::Phone phone = PhoneFromJson(kThreeDevices);
-  SimulatedDeviceLayer layer(&phone);
-  EXPECT_EQ(OpenPhone(layer, u"usb#unplugged"), nullptr);
+  EXPECT_EQ(OpenPhone(layer_->Serve(&phone), u"usb#unplugged"), nullptr);
+  layer_->Finish();
 }
 
 TEST(DiscoveryTest, ConnectionClosesInReverseOrder) {
@@ -169,19 +184,18 @@ TEST(DiscoveryTest, ConnectionClosesInReverseOrder) {
   EXPECT_EQ(layer.live_objects(), 0);
 }
 
-TEST(DiscoveryTest, ConnectionWithoutContentOrPropertiesIsClosedToo) {
+TEST_P(DiscoveryOverLayerTest, ConnectionWithoutContentOrPropertiesIsClosedToo) {
   for (const bool content_fails : {true, false}) {
     phone::Phone phone = PhoneFromJson(kThreeDevices);
     phone.devices[0].faults.content = content_fails;
     phone.devices[0].faults.properties = !content_fails;
-    SimulatedDeviceLayer layer(&phone);
     {
-      PhoneConnection connection(OpenPhone(layer, u"usb#apple"));
+      PhoneConnection connection(OpenPhone(layer_->Serve(&phone), u"usb#apple"));
       EXPECT_FALSE(connection.usable());
     }
-    EXPECT_EQ(layer.counts().close, 1);
-    EXPECT_EQ(layer.counts().properties, content_fails ? 0 : 1);
-    EXPECT_EQ(layer.live_objects(), 0);
+    layer_->Finish();
+    EXPECT_EQ(layer_->counts().close, 1);
+    EXPECT_EQ(layer_->counts().properties, content_fails ? 0 : 1);
   }
 }
 
