@@ -8,7 +8,7 @@
 
 #include "ptp/device/discovery.h"
 #include "ptp/device/listing_cache.h"
-#include "standins/phone/simulated_device_layer.h"
+#include "tests/ptp/device/layer_under_test.h"
 #include "tests/ptp/device/sim_phone.h"
 
 namespace camvey::ptp {
@@ -28,17 +28,22 @@ void PrintTo(const PhoneObject& object, std::ostream* out) {
 
 namespace {
 
-using phone::SimulatedDeviceLayer;
-
-// Opens the phone's first device for listing.
-class ListingTest : public ::testing::Test {
+// Opens the phone's first device for listing, over every device layer of the build.
+class ListingTest : public ::testing::TestWithParam<LayerKind> {
  protected:
+  void TearDown() override {
+    connection_.reset();
+    keys_.reset();
+    if (opened_) layer_->Finish();
+  }
+
   void Open(const std::string& json) {
     phone_ = PhoneFromJson(json);
-    layer_ = std::make_unique<SimulatedDeviceLayer>(&phone_);
-    keys_ = CreateKeySet(*layer_);
+    DeviceLayer& layer = layer_->Serve(&phone_);
+    opened_ = true;
+    keys_ = CreateKeySet(layer);
     ASSERT_NE(keys_, nullptr);
-    connection_ = std::make_unique<PhoneConnection>(OpenPhone(*layer_, phone_.devices[0].id));
+    connection_ = std::make_unique<PhoneConnection>(OpenPhone(layer, phone_.devices[0].id));
     ASSERT_TRUE(connection_->usable());
     layer_->ResetCounts();
   }
@@ -48,11 +53,20 @@ class ListingTest : public ::testing::Test {
                         limit);
   }
 
+  int Enumerations(const std::u16string& device_id, const std::u16string& parent_id) const {
+    const auto all = layer_->enumerations();
+    const auto found = all.find({device_id, parent_id});
+    return found == all.end() ? 0 : found->second;
+  }
+
   phone::Phone phone_;
-  std::unique_ptr<SimulatedDeviceLayer> layer_;
+  std::unique_ptr<LayerUnderTest> layer_ = GetParam().make();
+  bool opened_ = false;
   std::unique_ptr<KeyCollection> keys_;
   std::unique_ptr<PhoneConnection> connection_;
 };
+
+INSTANTIATE_TEST_SUITE_P(Layers, ListingTest, ::testing::ValuesIn(LayerKinds()), LayerKindName);
 
 constexpr char kObjects[] = R"({"devices": [{"id": "d", "storages": [
   {"id": "s1", "name": "Internal Storage", "children": [
@@ -71,7 +85,7 @@ constexpr char kObjects[] = R"({"devices": [{"id": "d", "storages": [
   {"id": "s2", "name": "Card", "children": []}
 ]}]})";
 
-TEST_F(ListingTest, ReadsNamesAndKinds) {
+TEST_P(ListingTest, ReadsNamesAndKinds) {
   Open(kObjects);
   // An object whose content type cannot be read is no folder, but of unknown kind.
   const std::vector<PhoneObject> expected = {
@@ -88,7 +102,7 @@ TEST_F(ListingTest, ReadsNamesAndKinds) {
                                       {u"s2", u"Card", true, true}}));
 }
 
-TEST_F(ListingTest, EachObjectCostsOneNextAndOneGetValues) {
+TEST_P(ListingTest, EachObjectCostsOneNextAndOneGetValues) {
   Open(kObjects);
   EXPECT_EQ(List(u"s1").objects.size(), 11u);
   EXPECT_EQ(layer_->counts().enum_objects, 1);
@@ -99,7 +113,7 @@ TEST_F(ListingTest, EachObjectCostsOneNextAndOneGetValues) {
 
 // Only the enumeration's normal end (or the limit) makes a listing complete: a failure
 // may hide children after those listed.
-TEST_F(ListingTest, TellsAListingThatEndedEarlyFromACompleteOne) {
+TEST_P(ListingTest, TellsAListingThatEndedEarlyFromACompleteOne) {
   Open(R"({"devices": [{"id": "d", "storages": [{"id": "s1", "children": [
     {"id": "empty", "name": "a", "type": "folder"},
     {"id": "unlistable", "name": "b", "children": [{"id": "x", "name": "x"}],
@@ -128,7 +142,7 @@ TEST_F(ListingTest, TellsAListingThatEndedEarlyFromACompleteOne) {
   }
 }
 
-TEST_F(ListingTest, LimitCutsTheStorageList) {
+TEST_P(ListingTest, LimitCutsTheStorageList) {
   std::string json = R"({"devices": [{"id": "d", "storages": [)";
   for (int i = 1; i <= 25; ++i) {
     json += (i > 1 ? "," : "") + std::string(R"({"id": "s)") + std::to_string(i) + R"("})";
@@ -141,7 +155,7 @@ TEST_F(ListingTest, LimitCutsTheStorageList) {
   EXPECT_EQ(List(kDeviceObjectId).objects.size(), 25u);
 }
 
-TEST_F(ListingTest, CacheListsEachFolderOnceAndCountsItOnce) {
+TEST_P(ListingTest, CacheListsEachFolderOnceAndCountsItOnce) {
   Open(R"({"devices": [{"id": "d", "storages": [{"id": "s1", "children": [
     {"id": "f1", "name": "A", "children": [{"id": "a1", "name": "1"}, {"id": "a2", "name": "2"}]},
     {"id": "f2", "name": "B", "children": [{"id": "b1", "name": "3"},
@@ -156,8 +170,8 @@ TEST_F(ListingTest, CacheListsEachFolderOnceAndCountsItOnce) {
   EXPECT_EQ(cache.Lookup(u"f2").objects.size(), 1u);
   EXPECT_EQ(cache.Lookup(u"f1").objects.size(), 2u);
   EXPECT_EQ(cache.listed_count(), 3u);
-  EXPECT_EQ(layer_->enumerations(u"d", u"f1"), 1);
-  EXPECT_EQ(layer_->enumerations(u"d", u"f2"), 1);
+  EXPECT_EQ(Enumerations(u"d", u"f1"), 1);
+  EXPECT_EQ(Enumerations(u"d", u"f2"), 1);
 }
 
 }  // namespace

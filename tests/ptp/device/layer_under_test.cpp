@@ -23,6 +23,10 @@ class SimulatedLayerUnderTest : public LayerUnderTest {
     EXPECT_EQ(layer_->live_objects(), 0) << "every device object is released";
   }
 
+  void ResetCounts() override { layer_->ResetCounts(); }
+
+  int live_objects() const override { return layer_->live_objects(); }
+
   LayerCounts counts() const override {
     const phone::OperationCounts& counts = layer_->counts();
     LayerCounts same;

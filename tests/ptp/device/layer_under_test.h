@@ -42,7 +42,11 @@ class LayerUnderTest {
   // date and fails the test when a device object is still alive, a handed-out string was
   // not freed, or a device was released before it was closed.
   virtual void Finish() = 0;
+  // Forgets the counts so far; what is alive stays counted.
+  virtual void ResetCounts() = 0;
   virtual LayerCounts counts() const = 0;
+  // Device objects handed out and not yet released.
+  virtual int live_objects() const = 0;
   // Enumerations of the children of each (device id, parent id).
   virtual std::map<std::pair<std::u16string, std::u16string>, int> enumerations() const = 0;
   // Whether this is the real WPD code, where a pass costs more.

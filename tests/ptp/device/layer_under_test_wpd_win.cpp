@@ -34,8 +34,8 @@ std::string ReadText(const std::string& path) {
 }
 
 int Calls(const json& records, const char* method) {
-  const json& calls = records["calls"];
-  return calls.contains(method) ? calls[method].get<int>() : 0;
+  const json calls = records.value("calls", json::object());
+  return calls.value(method, 0);
 }
 
 class WpdLayerUnderTest : public LayerUnderTest {
@@ -61,7 +61,6 @@ class WpdLayerUnderTest : public LayerUnderTest {
     control_ = phone::wpd::WpdSimControl::Find();
     EXPECT_TRUE(control_.found()) << "the simulated WPD server is not registered";
     if (control_.found()) EXPECT_EQ(control_.reload(), 0);
-    records_ = json::object();
     return *layer_;
   }
 
@@ -69,8 +68,8 @@ class WpdLayerUnderTest : public LayerUnderTest {
     if (!control_.found()) return;
     EXPECT_EQ(control_.live_objects(), 0) << "every server object is released";
     EXPECT_EQ(control_.unfreed_strings(), 0) << "every handed-out string is freed";
-    records_ = json::parse(control_.Records());
-    for (const json& device : records_["released_devices"]) {
+    const json records = Records();
+    for (const json& device : records.value("released_devices", json::array())) {
       EXPECT_FALSE(device["open"].get<bool>()) << device["device"] << " released before Close";
     }
     const std::string after = FileName("after");
@@ -79,7 +78,7 @@ class WpdLayerUnderTest : public LayerUnderTest {
     *phone_ = phone::Phone();
     std::string problem;
     ASSERT_TRUE(phone::ReadPhoneJson(ReadText(after), phone_, &problem)) << problem;
-    for (const json& object : records_["deleted"]) {
+    for (const json& object : records.value("deleted", json::array())) {
       phone::DeletedObject record;
       record.device_id = Utf8ToWide(object["device"].get<std::string>());
       record.object_id = Utf8ToWide(object["object"].get<std::string>());
@@ -94,8 +93,14 @@ class WpdLayerUnderTest : public LayerUnderTest {
     phone_->deleted = std::move(deleted);
   }
 
+  void ResetCounts() override {
+    if (control_.found()) control_.clear_records();
+  }
+
+  int live_objects() const override { return control_.found() ? control_.live_objects() : 0; }
+
   LayerCounts counts() const override {
-    const json& records = records_;
+    const json records = Records();
     LayerCounts counts;
     counts.create_manager = Calls(records, "create PortableDeviceManager");
     counts.create_key_collection = Calls(records, "create PortableDeviceKeyCollection");
@@ -112,8 +117,9 @@ class WpdLayerUnderTest : public LayerUnderTest {
 
   std::map<std::pair<std::u16string, std::u16string>, int> enumerations() const override {
     std::map<std::pair<std::u16string, std::u16string>, int> all;
-    if (!records_.contains("enumerations")) return all;
-    for (const auto& [device, parents] : records_["enumerations"].items()) {
+    const json records = Records();
+    const json by_device = records.value("enumerations", json::object());
+    for (const auto& [device, parents] : by_device.items()) {
       for (const auto& [parent, count] : parents.items()) {
         all[{Utf8ToWide(device), Utf8ToWide(parent)}] = count.get<int>();
       }
@@ -129,11 +135,14 @@ class WpdLayerUnderTest : public LayerUnderTest {
   }
 
  private:
+  json Records() const {
+    return control_.found() ? json::parse(control_.Records()) : json::object();
+  }
+
   phone::Phone* phone_ = nullptr;
   phone::Phone served_;
   std::unique_ptr<DeviceLayer> layer_;
   phone::wpd::WpdSimControl control_;
-  json records_;
 };
 
 }  // namespace
