@@ -60,7 +60,9 @@ class WpdLayerUnderTest : public LayerUnderTest {
     }
     control_ = phone::wpd::WpdSimControl::Find();
     EXPECT_TRUE(control_.found()) << "the simulated WPD server is not registered";
-    if (control_.found()) EXPECT_EQ(control_.reload(), 0);
+    if (control_.found()) {
+      EXPECT_EQ(control_.reload(), 0);
+    }
     return *layer_;
   }
 
