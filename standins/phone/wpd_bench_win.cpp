@@ -118,10 +118,12 @@ std::size_t EnumerateLikeThePass(DeviceLayer& layer, const std::vector<std::u16s
   const PhoneConnection connection(OpenPhone(layer, devices.front()));
   std::size_t listed =
       ListChildren(connection.content(), connection.properties(), *keys, kDeviceObjectId, 20)
-          .size();
-  listed += ListChildren(connection.content(), connection.properties(), *keys, u"s", 0).size();
+          .objects.size();
+  listed +=
+      ListChildren(connection.content(), connection.properties(), *keys, u"s", 0).objects.size();
   for (const std::u16string& folder : folders) {
-    listed += ListChildren(connection.content(), connection.properties(), *keys, folder, 0).size();
+    listed += ListChildren(connection.content(), connection.properties(), *keys, folder, 0)
+                  .objects.size();
   }
   return listed;
 }
