@@ -1,21 +1,24 @@
 #!/usr/bin/env bash
-# The main job: build the Windows host with the engine stand-in, lay out an installation
-# folder, and run camvey.exe under Wine as a person would (on a private Xvfb display when
-# there is none). The stand-in's scripted application asks "available" and sends a
-# "deleteFiles" for two photos; its transcript, the exit code and a screenshot of the
-# window are the job's output.
+# The main job: build the Windows host with the engine stand-in and the simulated WPD
+# server, lay out an installation folder and a simulated phone, and run camvey.exe under
+# Wine as a person would (on a private Xvfb display when there is none). The program
+# talks to the phone through its real WPD layer; the server behind it serves a fresh copy
+# of the example phone. The stand-in's scripted application asks "available" and sends a
+# "deleteFiles" for three photos; its transcript, the exit code, a screenshot of the
+# window and the phone as the server left it are the job's output.
 # Usage: scripts/run-main.sh [arguments for camvey.exe...]
-# Writes build/windows/main-job/{transcript.txt,screenshot.png}; exits with the
-# program's exit code.
+# Writes build/windows/main-job/{transcript.txt,screenshot.png,phone/after.json}; exits
+# with the program's exit code.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 
 scripts/install-deps.sh
 
-echo "=== building camvey.exe (windows preset)"
-cmake --preset windows >build-main.log 2>&1 && cmake --build --preset windows --target camvey \
-  >>build-main.log 2>&1 || { tail -n 60 build-main.log; exit 1; }
+echo "=== building camvey.exe and the simulated WPD server (windows preset)"
+cmake --preset windows >build-main.log 2>&1 &&
+  cmake --build --preset windows --target camvey camvey_wpd_sim >>build-main.log 2>&1 ||
+  { tail -n 60 build-main.log; exit 1; }
 rm -f build-main.log
 
 run=$root/build/windows/main-job
@@ -26,6 +29,10 @@ cp standins/engine/scripts/main_job.json "$run/data/flutter_assets/application_s
 # The stand-in engine only checks that these exist, as the real one would before it starts.
 printf 'ICU data stand-in\n' >"$run/data/icudtl.dat"
 printf 'application library stand-in\n' >"$run/data/app.so"
+# The phone lives outside the installation: the simulated server, not the program, reads
+# it and writes back what is left on it after every deletion request.
+mkdir -p "$run/phone"
+cp standins/phone/examples/phone.json "$run/phone/before.json"
 
 xvfb_pid=""
 watcher_pid=""
@@ -47,6 +54,14 @@ fi
 
 export WINEPREFIX=$root/build/windows/wineprefix WINEDEBUG=-all
 mkdir -p "$WINEPREFIX"
+echo "=== registering the simulated WPD server in $WINEPREFIX"
+# Wine's notes while it sets up a new prefix are not the registration's; show them only
+# when it fails.
+scripts/register-wpd-sim.sh >"$run/register.log" 2>&1 || { cat "$run/register.log"; exit 1; }
+windows_path() { printf 'Z:%s' "$(realpath "$1" | tr / '\\')"; }
+CAMVEY_SIM_PHONE=$(windows_path "$run/phone/before.json")
+CAMVEY_SIM_PHONE_OUT=$(windows_path "$run/phone/after.json")
+export CAMVEY_SIM_PHONE CAMVEY_SIM_PHONE_OUT
 
 # Takes the screenshot once the window shows and every call of the script has its
 # answer (the script then waits before it closes the window).
@@ -91,5 +106,10 @@ if [ -s "$run/screenshot.png" ]; then
   echo "=== screenshot: $run/screenshot.png ($(cat "$run/screenshot-size.txt"))"
 else
   echo "=== screenshot: none (the window did not show long enough)"
+fi
+if [ -s "$run/phone/after.json" ]; then
+  echo "=== phone afterwards: $run/phone/after.json (before: $run/phone/before.json)"
+else
+  echo "=== phone afterwards: none (the simulated WPD server never read the phone)"
 fi
 exit "$code"

@@ -7,7 +7,8 @@
 #   fuzz      a short run of every libFuzzer target over its seed corpus
 #   windows   the Windows cross build and its tests under Wine
 #   main      the main job (scripts/run-main.sh): its transcript against
-#             tests/shell/main_job_transcript.txt, its exit code, its screenshot
+#             tests/shell/main_job_transcript.txt, its exit code, its screenshot, and
+#             the objects gone from its phone against tests/shell/main_job_phone_changes.txt
 # Usage: scripts/test.sh [stage...]   (default: all stages)
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -94,8 +95,10 @@ run_windows_stage() {
 }
 
 run_main_stage() {
-  # Three checks: the transcript's lines (an answer's wording, not its timing), the exit
-  # code, and a screenshot that is a PNG of the window's size and not one flat colour.
+  # Four checks: the transcript's lines (an answer's wording, not its timing), the exit
+  # code, a screenshot that is a PNG of the window's size and not one flat colour, and the
+  # phone the simulated WPD server left behind: exactly the deleted objects are gone from
+  # it and every other object is still there, unchanged.
   note "main: the main job under Wine"
   local passed=0 failed=0 code=0 job=build/windows/main-job
   scripts/run-main.sh 2>&1 | tee build/main-job.log
@@ -116,6 +119,14 @@ run_main_stage() {
     passed=$(( passed + 1 ))
   else
     echo "main: no screenshot of the window's size with more than one colour ($shot)"
+    failed=$(( failed + 1 ))
+  fi
+  if [ -s "$job/phone/after.json" ] && diff <(tests/shell/phone_changes.py \
+      standins/phone/examples/phone.json "$job/phone/after.json") tests/shell/main_job_phone_changes.txt; then
+    passed=$(( passed + 1 ))
+  else
+    echo "main: the phone afterwards differs from the example phone in other ways than" \
+      "tests/shell/main_job_phone_changes.txt says (above), or was never written"
     failed=$(( failed + 1 ))
   fi
   tally main $passed $failed

@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <utility>
 
 #include "ptp/device/delete_trace.h"
@@ -67,22 +68,77 @@ NameSet NamesWantedIn(const PhoneObject& folder, const MonthIndex& month_index, 
   return wanted_here;
 }
 
+// True when every object the listing holds was listed and every photo's name read.
+bool SeenWhole(const Listing& listing) {
+  if (!listing.complete) return false;
+  return std::none_of(
+      listing.objects.begin(), listing.objects.end(),
+      [](const PhoneObject& object) { return !object.is_folder && object.name.empty(); });
+}
+
+// Adds to `months` each wanted month of which `folder_name` is an own-month folder.
+void AddOwnMonths(const std::u16string& folder_name, const MonthIndex& month_index,
+                  std::set<std::u16string>* months) {
+  for (const auto& entry : month_index) {
+    if (!entry.first.empty() && IsOwnMonthFolder(folder_name, entry.first)) {
+      months->insert(entry.first);
+    }
+  }
+}
+
 // Looks for each name first in the folders of its own month and only then in those of
 // the neighbouring months, so that a same-named photo of a neighbour listed first never
 // takes the place of the copy in the name's own month. Within a group the first object
 // met wins. Listings come from the cache, so a folder of both groups is listed once.
-void SearchMonthFolders(const Listing& top_level, ListingCache& cache,
+// A month whose own folders were not seen whole may hide that copy: its names are not
+// looked for in the neighbours' folders and stay wanted.
+void SearchMonthFolders(const PhoneObject& storage, const Listing& top_level, ListingCache& cache,
                         const MonthIndex& month_index, NameSet* remaining,
                         std::vector<ChosenObject>* chosen) {
-  for (const MonthGroup group : {MonthGroup::kOwnMonth, MonthGroup::kNeighbourMonths}) {
-    for (const PhoneObject& folder : top_level.objects) {
-      if (remaining->empty()) return;
-      if (!folder.is_folder) continue;
-      const NameSet wanted_here = NamesWantedIn(folder, month_index, group, *remaining);
-      if (wanted_here.empty()) continue;
-      DeleteTrace("delete: looking in %s", WideToUtf8(folder.name).c_str());
-      MatchFolderListing(cache.Lookup(folder.id), wanted_here, remaining, chosen);
+  // A top-level object whose name cannot be read may be any month's folder.
+  bool all_months_unseen = !top_level.complete;
+  std::set<std::u16string> unseen_months;
+  for (const PhoneObject& top : top_level.objects) {
+    if (top.name.empty()) {
+      all_months_unseen = all_months_unseen || top.is_folder || !top.kind_known;
+    } else if (!top.kind_known) {
+      AddOwnMonths(top.name, month_index, &unseen_months);
     }
+  }
+
+  for (const PhoneObject& folder : top_level.objects) {
+    if (remaining->empty()) return;
+    if (!folder.is_folder) continue;
+    const NameSet wanted_here =
+        NamesWantedIn(folder, month_index, MonthGroup::kOwnMonth, *remaining);
+    if (wanted_here.empty()) continue;
+    DeleteTrace("delete: looking in %s", WideToUtf8(folder.name).c_str());
+    const Listing& listing = cache.Lookup(folder.id);
+    if (!SeenWhole(listing)) AddOwnMonths(folder.name, month_index, &unseen_months);
+    MatchFolderListing(listing, wanted_here, remaining, chosen);
+  }
+  if (remaining->empty()) return;
+
+  if (all_months_unseen) {
+    DeleteTrace(
+        "delete: the folders of \"%s\" were not all seen, neighbouring months are left alone",
+        WideToUtf8(storage.name).c_str());
+    return;
+  }
+  NameSet neighbour_wanted = *remaining;
+  for (const std::u16string& month : unseen_months) {
+    DeleteTrace("delete: the folders of %s were not seen whole, its neighbours are left alone",
+                WideToUtf8(month).c_str());
+    for (const std::u16string& name : month_index.at(month)) neighbour_wanted.erase(name);
+  }
+  for (const PhoneObject& folder : top_level.objects) {
+    if (remaining->empty()) return;
+    if (!folder.is_folder) continue;
+    const NameSet wanted_here =
+        NamesWantedIn(folder, month_index, MonthGroup::kNeighbourMonths, neighbour_wanted);
+    if (wanted_here.empty()) continue;
+    DeleteTrace("delete: looking in %s", WideToUtf8(folder.name).c_str());
+    MatchFolderListing(cache.Lookup(folder.id), wanted_here, remaining, chosen);
   }
 }
 
@@ -183,7 +239,7 @@ void SearchStorage(const PhoneConnection& connection, KeyCollection& keys,
               finished - started);
 
   ListingCache cache(connection.content(), connection.properties(), keys);
-  SearchMonthFolders(top_level, cache, month_index, remaining, chosen);
+  SearchMonthFolders(storage, top_level, cache, month_index, remaining, chosen);
   if (remaining->empty()) return;
   ChooseUniqueNames(storage, top_level, cache, remaining, chosen);
 }

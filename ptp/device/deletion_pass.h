@@ -5,8 +5,9 @@
 // delete them, and report what the phones really deleted.
 //
 // A wanted name is looked for, storage by storage, first in the top-level folders of
-// its own month, then, while still missing, in those of the two neighbouring months;
-// within each of these groups the first object with that name wins. Names still
+// its own month, then, while still missing, in those of the two neighbouring months,
+// unless the folders of its own month were not seen whole (they may hide the copy that
+// was made); within each of these groups the first object with that name wins. Names still
 // missing are then looked for in every top-level folder of the storage, where an
 // object is taken only if its name occurs there exactly once, and only if the pass saw
 // everything those folders hold: a listing that ended early, an object whose name or

@@ -280,7 +280,7 @@ std::string CheckPass(const Phone& before, const Phone& after,
                               device->faults.results_count || object->faults.result_element;
 
     // How it was found: in a folder of its month or a neighbour's, where it must be the
-    // first of its name and a neighbour's only if no folder of its own month showed the
+    // first of its name and a neighbour's only if no folder of its own month holds the
     // name; elsewhere, where no other photo of the storage may carry its name.
     const SimObject& folder = *device->Find(object->parent_id);
     const SimObject& storage = *device->Find(folder.parent_id);
@@ -293,6 +293,12 @@ std::string CheckPass(const Phone& before, const Phone& after,
       }
       return false;
     };
+    const auto in_own_month = [&](const std::u16string& folder_name) {
+      for (const std::u16string& month : months_of_name[name]) {
+        if (!month.empty() && IsOwnMonthFolder(folder_name, month)) return true;
+      }
+      return false;
+    };
     if (in_month(folder, false)) {
       for (const SimObject* sibling : Reachable(*device, folder)) {
         if (sibling == object) break;
@@ -301,11 +307,15 @@ std::string CheckPass(const Phone& before, const Phone& after,
         }
       }
       if (in_month(folder, true)) continue;
-      for (const SimObject* top : Reachable(*device, storage)) {
-        if (!SeenAsFolder(*top) || !in_month(*top, true)) continue;
-        for (const SimObject* child : Reachable(*device, *top)) {
-          if (!SeenAsFolder(*child) && UpperCaseWide(SeenName(*child)) == name) {
-            return label + "taken from a neighbouring month while its own month showed the name";
+      // Judged by what the own month's folders hold, seen or not: a copy hidden by a
+      // failed listing or an unreadable object may be the one that was copied.
+      for (const std::u16string& top_id : storage.children) {
+        const SimObject& top = *device->Find(top_id);
+        if (!top.is_folder() || !in_own_month(TrueName(top))) continue;
+        for (const std::u16string& child_id : top.children) {
+          const SimObject& child = *device->Find(child_id);
+          if (!child.is_folder() && UpperCaseWide(TrueName(child)) == name) {
+            return label + "taken from a neighbouring month while its own month holds the name";
           }
         }
       }

@@ -178,6 +178,39 @@ TEST_P(DeletionPassTest, OwnMonthComesBeforeItsNeighbours) {
   }
 }
 
+// A copy hidden in its own month's folders may be the one that was copied: a neighbour's
+// namesake is then left alone, and so is the name.
+TEST_P(DeletionPassTest, NeighboursAreLeftAloneWhenTheOwnMonthWasNotSeenWhole) {
+  const std::string month_unseen =
+      "delete: the folders of 202401 were not seen whole, its neighbours are left alone";
+  const struct {
+    const char* label;
+    std::string own_month;
+    std::string trace;
+  } cases[] = {
+      {"failed Next", R"({"id": "f2", "name": "202401__", "children": [
+           {"id": "f2/A", "name": "A.JPG", "faults": ["next"]}]})",
+       month_unseen},
+      {"unreadable photo", R"({"id": "f2", "name": "202401__", "children": [
+           {"id": "f2/A", "name": "A.JPG", "faults": ["get_values"]}]})",
+       month_unseen},
+      {"folder of unknown kind", R"({"id": "f2", "name": "202401__", "faults": ["content_type"],
+           "children": [{"id": "f2/A", "name": "A.JPG"}]})",
+       month_unseen},
+      {"unreadable folder", R"({"id": "f2", "name": "202401__", "faults": ["get_values"],
+           "children": [{"id": "f2/A", "name": "A.JPG"}]})",
+       R"(delete: the folders of "Internal Storage" were not all seen, neighbouring months are left alone)"},
+  };
+  for (const auto& test : cases) {
+    phone::Phone phone =
+        PhoneFromJson(Phone(Folder("f1", "202312__", {"A.JPG"}) + ", " + test.own_month));
+    const PassOutcome outcome = RunPass(&phone, {{u"A.JPG", u"202401"}});
+    EXPECT_THAT(outcome.deleted, IsEmpty()) << test.label;
+    EXPECT_TRUE(OnPhone(phone, u"f1/A.JPG")) << test.label;
+    EXPECT_THAT(outcome.trace, Contains(test.trace)) << test.label;
+  }
+}
+
 TEST_P(DeletionPassTest, FoldsOnlyAToZ) {
   phone::Phone phone = PhoneFromJson(
       Phone(Folder("f1", "202401__", {"img_1.jpg", "IMG_1.JPG", "\xC3\x89T\xC3\x89.JPG"})));
