@@ -1,7 +1,7 @@
 // camvey-wpd-bench: the deletion pass through the service's WPD layer against the
 // simulated WPD server, beside a bare enumeration of the same listings through the same
-// layer and server in the same run, on the phone and request of
-// bench/ptp/deletion_pass_bench.cpp (30,000 objects in 60 top-level folders, 1,000
+// layer and server in the same run, on the benchmark phone and request
+// (30,000 objects in 60 top-level folders, 1,000
 // names). Prints the device calls of the pass through WPD beside those through the
 // simulated layer, and the ratio of the fastest of five timed runs of each.
 //
@@ -25,6 +25,7 @@
 #include "ptp/device/wpd_device_layer_win.h"
 #include "ptp/wanted_file.h"
 #include "ptp/wide_text.h"
+#include "standins/phone/benchmark_phone.h"
 #include "standins/phone/phone_json.h"
 #include "standins/phone/phone_model.h"
 #include "standins/phone/simulated_device_layer.h"
@@ -33,108 +34,15 @@
 namespace camvey::ptp {
 namespace {
 
-constexpr int kFolders = 60;
-constexpr int kObjectsPerFolder = 500;
 constexpr int kRuns = 5;
-constexpr char16_t kDeviceId[] = u"usb#iphone";
-
-std::u16string Text(const std::string& text) { return Utf8ToWide(text); }
-
-std::u16string FileName(int folder, int index) {
-  char name[32];
-  std::snprintf(name, sizeof(name), "IMG_%02d%03d.HEIC", folder, index);
-  return Text(name);
-}
-
-bool IsMonth(int folder) { return folder % 5 < 3; }
-std::u16string MonthOf(int folder) {
-  const int month_index = folder / 5 * 3 + folder % 5;
-  char month[16];
-  std::snprintf(month, sizeof(month), "%04d%02d", 2021 + month_index / 12, month_index % 12 + 1);
-  return Text(month);
-}
-
-phone::Phone MakePhone() {
-  phone::Phone phone;
-  phone::SimDevice device;
-  device.id = kDeviceId;
-  device.friendly_name = u"iPhone";
-  device.manufacturer = u"Apple Inc.";
-  phone::SimObject storage;
-  storage.id = u"s";
-  storage.parent_id = phone::kRootId;
-  storage.name = storage.file_name = u"Internal Storage";
-  storage.type = phone::ContentType::kFunctionalObject;
-  device.Add(storage);
-  for (int folder = 0; folder < kFolders; ++folder) {
-    phone::SimObject top;
-    top.id = u"f" + Text(std::to_string(folder));
-    top.parent_id = u"s";
-    top.name = top.file_name =
-        IsMonth(folder) ? MonthOf(folder) + u"__" : u"Album " + Text(std::to_string(folder));
-    top.type = phone::ContentType::kFolder;
-    device.Add(top);
-    for (int i = 0; i < kObjectsPerFolder; ++i) {
-      phone::SimObject file;
-      file.id = top.id + u"/" + Text(std::to_string(i));
-      file.parent_id = top.id;
-      file.name = file.file_name = FileName(folder, i);
-      device.Add(file);
-    }
-  }
-  phone.devices.push_back(std::move(device));
-  return phone;
-}
-
-std::vector<WantedFile> MakeRequest() {
-  std::vector<int> month_folders;
-  std::vector<int> other_folders;
-  for (int folder = 0; folder < kFolders; ++folder) {
-    (IsMonth(folder) ? month_folders : other_folders).push_back(folder);
-  }
-  std::vector<WantedFile> wanted;
-  for (const int month_index : {1, 7, 13, 19, 25, 31}) {
-    const int folder = month_folders[static_cast<std::size_t>(month_index)];
-    for (int i = 0; i < 100; ++i) wanted.push_back({FileName(folder, i * 5), MonthOf(folder)});
-  }
-  for (std::size_t k = 0; k < 4; ++k) {
-    for (int i = 0; i < 75; ++i)
-      wanted.push_back({FileName(other_folders[k], i * 6 + 1), u"199901"});
-  }
-  for (int i = 0; i < 100; ++i) {
-    wanted.push_back({u"MISSING_" + Text(std::to_string(i)) + u".JPG", u"202101"});
-  }
-  for (WantedFile& file : wanted) file.name = UpperCaseWide(file.name);
-  return wanted;
-}
-
-// Opens the phone and lists the root, the storage and `folders`, as the pass does.
-std::size_t EnumerateLikeThePass(DeviceLayer& layer, const std::vector<std::u16string>& folders) {
-  std::unique_ptr<DeviceManager> manager;
-  layer.CreateManager(&manager);
-  const std::vector<std::u16string> devices = ListAppleDevices(*manager);
-  manager.reset();
-  const std::unique_ptr<KeyCollection> keys = CreateKeySet(layer);
-  const PhoneConnection connection(OpenPhone(layer, devices.front()));
-  std::size_t listed =
-      ListChildren(connection.content(), connection.properties(), *keys, kDeviceObjectId, 20)
-          .objects.size();
-  listed +=
-      ListChildren(connection.content(), connection.properties(), *keys, u"s", 0).objects.size();
-  for (const std::u16string& folder : folders) {
-    listed += ListChildren(connection.content(), connection.properties(), *keys, folder, 0)
-                  .objects.size();
-  }
-  return listed;
-}
 
 double Milliseconds(std::chrono::steady_clock::duration elapsed) {
   return std::chrono::duration<double, std::milli>(elapsed).count();
 }
 
 int Run() {
-  const phone::Phone original = MakePhone();
-  const std::vector<WantedFile> wanted = MakeRequest();
+  const phone::Phone original = phone::MakeBenchmarkPhone();
+  const std::vector<WantedFile> wanted = phone::MakeBenchmarkRequest();
 
   // The pass over the simulated layer: its counts and the folders it listed.
   phone::Phone copy = original;
@@ -189,7 +97,7 @@ int Run() {
 
     control.reload();
     start = std::chrono::steady_clock::now();
-    listed = EnumerateLikeThePass(*wpd, folders);
+    listed = phone::EnumerateLikeThePass(*wpd, folders);
     const double bare = Milliseconds(std::chrono::steady_clock::now() - start);
     if (run == 0 || pass < fastest_pass) fastest_pass = pass;
     if (run == 0 || bare < fastest_bare) fastest_bare = bare;
@@ -203,7 +111,8 @@ int Run() {
   std::printf(
       "\nstorage: %d objects in %d folders; request: %zu names; %zu folders listed, "
       "%zu objects listed by the bare enumeration\n",
-      kFolders * kObjectsPerFolder, kFolders, wanted.size(), folders.size(), listed);
+      phone::kBenchmarkFolders * phone::kBenchmarkObjectsPerFolder, phone::kBenchmarkFolders,
+      wanted.size(), folders.size(), listed);
   std::printf(
       "pass over the simulated layer: %zu deleted, error \"%s\"; through WPD: %zu "
       "deleted, error \"%s\"\n",

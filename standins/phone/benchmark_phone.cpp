@@ -1,0 +1,107 @@
+#include "standins/phone/benchmark_phone.h"
+
+#include <cstdio>
+#include <memory>
+#include <utility>
+
+#include "ptp/device/deletion_pass.h"
+#include "ptp/device/discovery.h"
+#include "ptp/device/folder_listing.h"
+#include "ptp/wide_text.h"
+
+namespace camvey::phone {
+namespace {
+
+constexpr char16_t kDeviceId[] = u"usb#iphone";
+
+std::u16string Text(const std::string& text) { return ptp::Utf8ToWide(text); }
+
+std::u16string FileName(int folder, int index) {
+  char name[32];
+  std::snprintf(name, sizeof(name), "IMG_%02d%03d.HEIC", folder, index);
+  return Text(name);
+}
+
+// Folders alternate: three month folders (202101__ onwards), then two others.
+bool IsMonth(int folder) { return folder % 5 < 3; }
+std::u16string MonthOf(int folder) {
+  const int month_index = folder / 5 * 3 + folder % 5;
+  char month[16];
+  std::snprintf(month, sizeof(month), "%04d%02d", 2021 + month_index / 12, month_index % 12 + 1);
+  return Text(month);
+}
+
+}  // namespace
+
+Phone MakeBenchmarkPhone() {
+  Phone phone;
+  SimDevice device;
+  device.id = kDeviceId;
+  device.friendly_name = u"iPhone";
+  device.manufacturer = u"Apple Inc.";
+  SimObject storage;
+  storage.id = u"s";
+  storage.parent_id = kRootId;
+  storage.name = storage.file_name = u"Internal Storage";
+  storage.type = ContentType::kFunctionalObject;
+  device.Add(storage);
+  for (int folder = 0; folder < kBenchmarkFolders; ++folder) {
+    SimObject top;
+    top.id = u"f" + Text(std::to_string(folder));
+    top.parent_id = u"s";
+    top.name = top.file_name =
+        IsMonth(folder) ? MonthOf(folder) + u"__" : u"Album " + Text(std::to_string(folder));
+    top.type = ContentType::kFolder;
+    device.Add(top);
+    for (int i = 0; i < kBenchmarkObjectsPerFolder; ++i) {
+      SimObject file;
+      file.id = top.id + u"/" + Text(std::to_string(i));
+      file.parent_id = top.id;
+      file.name = file.file_name = FileName(folder, i);
+      device.Add(file);
+    }
+  }
+  phone.devices.push_back(std::move(device));
+  return phone;
+}
+
+std::vector<ptp::WantedFile> MakeBenchmarkRequest() {
+  std::vector<int> month_folders;
+  std::vector<int> other_folders;
+  for (int folder = 0; folder < kBenchmarkFolders; ++folder) {
+    (IsMonth(folder) ? month_folders : other_folders).push_back(folder);
+  }
+  std::vector<ptp::WantedFile> wanted;
+  for (const int month_index : {1, 7, 13, 19, 25, 31}) {
+    const int folder = month_folders[static_cast<std::size_t>(month_index)];
+    for (int i = 0; i < 100; ++i) wanted.push_back({FileName(folder, i * 5), MonthOf(folder)});
+  }
+  for (std::size_t k = 0; k < 4; ++k) {
+    for (int i = 0; i < 75; ++i)
+      wanted.push_back({FileName(other_folders[k], i * 6 + 1), u"199901"});
+  }
+  for (int i = 0; i < 100; ++i) {
+    wanted.push_back({u"MISSING_" + Text(std::to_string(i)) + u".JPG", u"202101"});
+  }
+  for (ptp::WantedFile& file : wanted) file.name = ptp::UpperCaseWide(file.name);
+  return wanted;
+}
+
+std::size_t EnumerateLikeThePass(ptp::DeviceLayer& layer,
+                                 const std::vector<std::u16string>& folders) {
+  std::unique_ptr<ptp::DeviceManager> manager;
+  layer.CreateManager(&manager);
+  const std::vector<std::u16string> devices = ptp::ListAppleDevices(*manager);
+  manager.reset();
+  const std::unique_ptr<ptp::KeyCollection> keys = ptp::CreateKeySet(layer);
+  const ptp::PhoneConnection connection(ptp::OpenPhone(layer, devices.front()));
+  const auto list = [&](const std::u16string& parent, std::size_t limit) {
+    return ptp::ListChildren(connection.content(), connection.properties(), *keys, parent, limit)
+        .objects.size();
+  };
+  std::size_t listed = list(ptp::kDeviceObjectId, ptp::kStorageLimit) + list(u"s", 0);
+  for (const std::u16string& folder : folders) listed += list(folder, 0);
+  return listed;
+}
+
+}  // namespace camvey::phone

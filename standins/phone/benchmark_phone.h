@@ -1,0 +1,37 @@
+#ifndef CAMVEY_STANDINS_PHONE_BENCHMARK_PHONE_H_
+#define CAMVEY_STANDINS_PHONE_BENCHMARK_PHONE_H_
+
+// The phone and request every deletion-pass benchmark measures, whatever the device layer:
+// one Apple device whose storage "s" holds 30,000 objects in 60 top-level folders (three
+// month folders from 202101__ on, then two others, in turn), and 1,000 wanted names.
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "ptp/device/device_layer.h"
+#include "ptp/wanted_file.h"
+#include "standins/phone/phone_model.h"
+
+namespace camvey::phone {
+
+inline constexpr int kBenchmarkFolders = 60;
+inline constexpr int kBenchmarkObjectsPerFolder = 500;
+
+Phone MakeBenchmarkPhone();
+
+// 600 names from six month folders, asked under their month, whose neighbours make 18
+// folders (9,000 objects) month folders of the request; 300 from the first four other
+// folders, asked under a month the phone does not have, which the unique-name search
+// looks for until the listed-object limit stops it (and then, having not seen the whole
+// storage, leaves them on the phone); 100 that are not on the phone. Upper-cased.
+std::vector<ptp::WantedFile> MakeBenchmarkRequest();
+
+// Opens the benchmark phone through `layer` and lists the root, the storage and
+// `folders`, as a pass does, without deciding anything. Returns the objects listed.
+std::size_t EnumerateLikeThePass(ptp::DeviceLayer& layer,
+                                 const std::vector<std::u16string>& folders);
+
+}  // namespace camvey::phone
+
+#endif  // CAMVEY_STANDINS_PHONE_BENCHMARK_PHONE_H_
