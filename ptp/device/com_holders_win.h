@@ -3,7 +3,8 @@
 
 // Owners for the two kinds of memory a COM call hands back besides interfaces: a string
 // in task memory (freed with CoTaskMemFree) and a PROPVARIANT (cleared with
-// PropVariantClear). Both free on destruction and cannot be copied.
+// PropVariantClear). Both free on destruction and cannot be copied; a PROPVARIANT holder
+// can be moved, so that containers can hold it.
 
 #include <objbase.h>
 #include <propidl.h>
@@ -35,6 +36,17 @@ class PropVariantHolder {
  public:
   PropVariantHolder() { PropVariantInit(&value_); }
   ~PropVariantHolder() { PropVariantClear(&value_); }
+  PropVariantHolder(PropVariantHolder&& other) noexcept : value_(other.value_) {
+    PropVariantInit(&other.value_);
+  }
+  PropVariantHolder& operator=(PropVariantHolder&& other) noexcept {
+    if (this != &other) {
+      PropVariantClear(&value_);
+      value_ = other.value_;
+      PropVariantInit(&other.value_);
+    }
+    return *this;
+  }
   PropVariantHolder(const PropVariantHolder&) = delete;
   PropVariantHolder& operator=(const PropVariantHolder&) = delete;
 

@@ -5,8 +5,8 @@
 #include <cstring>
 #include <optional>
 
+#include "ptp/device/com_holders_win.h"
 #include "ptp/wide_text.h"
-#include "standins/phone/wpd_server/prop_variant_value.h"
 
 namespace camvey::phone::wpd {
 namespace {
@@ -102,7 +102,7 @@ void CallRecords::RecordOpen(const std::u16string& device_id,
   if (client_information != nullptr && SUCCEEDED(client_information->GetCount(&count))) {
     for (DWORD index = 0; index < count; ++index) {
       PROPERTYKEY key = {};
-      PropVariantValue value;
+      ptp::PropVariantHolder value;
       const HRESULT read = client_information->GetAt(index, &key, value.Receive());
       if (FAILED(read)) continue;
       nlohmann::json entry = {{"key", PropertyKeyName(key)}, {"type", VarTypeName(value.get().vt)}};

@@ -20,8 +20,8 @@ bool SameKey(const PROPERTYKEY& lhs, const PROPERTYKEY& rhs) {
   return lhs.fmtid == rhs.fmtid && lhs.pid == rhs.pid;
 }
 
-PropVariantValue StringValue(const std::u16string& text) {
-  PropVariantValue value;
+ptp::PropVariantHolder StringValue(const std::u16string& text) {
+  ptp::PropVariantHolder value;
   PROPVARIANT* raw = value.Receive();
   const std::size_t bytes = (text.size() + 1) * sizeof(char16_t);
   raw->pwszVal = static_cast<LPWSTR>(CoTaskMemAlloc(bytes));
@@ -32,16 +32,16 @@ PropVariantValue StringValue(const std::u16string& text) {
   return value;
 }
 
-PropVariantValue ErrorValue(HRESULT error) {
-  PropVariantValue value;
+ptp::PropVariantHolder ErrorValue(HRESULT error) {
+  ptp::PropVariantHolder value;
   PROPVARIANT* raw = value.Receive();
   raw->vt = VT_ERROR;
   raw->scode = error;
   return value;
 }
 
-PropVariantValue GuidValue(const GUID& guid) {
-  PropVariantValue value;
+ptp::PropVariantHolder GuidValue(const GUID& guid) {
+  ptp::PropVariantHolder value;
   PROPVARIANT* raw = value.Receive();
   raw->puuid = static_cast<CLSID*>(CoTaskMemAlloc(sizeof(CLSID)));
   if (raw->puuid == nullptr) return value;
@@ -67,7 +67,7 @@ std::optional<GUID> ContentTypeGuid(ContentType type) {
 }
 
 // The value of one property of `object`, VT_ERROR when the device gives none.
-PropVariantValue ObjectValue(const SimObject& object, const PROPERTYKEY& key) {
+ptp::PropVariantHolder ObjectValue(const SimObject& object, const PROPERTYKEY& key) {
   const auto text = [](const std::optional<std::u16string>& value, bool fault) {
     return value.has_value() && !fault ? StringValue(*value) : ErrorValue(E_FAIL);
   };
@@ -146,7 +146,7 @@ HRESULT STDMETHODCALLTYPE DeviceContent::Delete(DWORD options,
   const HRESULT counted = object_ids->GetCount(&count);
   if (FAILED(counted)) return counted;
   for (DWORD index = 0; index < count; ++index) {
-    PropVariantValue element;
+    ptp::PropVariantHolder element;
     const HRESULT got = object_ids->GetAt(index, element.Receive());
     if (FAILED(got)) return got;
     types.push_back(element.get().vt);
@@ -244,7 +244,7 @@ HRESULT STDMETHODCALLTYPE DeviceProperties::GetValues(LPCWSTR object_id,
   if (answer == nullptr) return E_OUTOFMEMORY;
   bool all_read = true;
   for (const PROPERTYKEY& key : asked) {
-    PropVariantValue value = ObjectValue(*object, key);
+    ptp::PropVariantHolder value = ObjectValue(*object, key);
     if (value.get().vt == VT_EMPTY) return E_OUTOFMEMORY;
     all_read = all_read && value.get().vt != VT_ERROR;
     answer->Put(key, std::move(value));

@@ -25,7 +25,7 @@ Microsoft::WRL::ComPtr<PropVariantCollection> PropVariantCollection::DeleteResul
   auto results = MakeObject<PropVariantCollection>();
   if (results == nullptr) return results;
   for (const HRESULT status : statuses) {
-    PropVariantValue error;
+    ptp::PropVariantHolder error;
     PROPVARIANT* raw = error.Receive();
     raw->vt = VT_ERROR;
     raw->scode = status;
@@ -62,7 +62,7 @@ HRESULT STDMETHODCALLTYPE PropVariantCollection::Add(const PROPVARIANT* value) {
   if (value->vt == VT_LPWSTR && CopyRefused(call.server().phone(), value->pwszVal)) {
     return E_OUTOFMEMORY;
   }
-  PropVariantValue copy;
+  ptp::PropVariantHolder copy;
   const HRESULT copied = PropVariantCopy(copy.Receive(), value);
   if (FAILED(copied)) return copied;
   values_.push_back(std::move(copy));

@@ -7,8 +7,8 @@
 
 #include <vector>
 
+#include "ptp/device/com_holders_win.h"
 #include "ptp/device/wpd_api_win.h"
-#include "standins/phone/wpd_server/prop_variant_value.h"
 #include "standins/phone/wpd_server/server_object.h"
 
 namespace camvey::phone::wpd {
@@ -31,7 +31,7 @@ class PropVariantCollection : public ServerObject<IPortableDevicePropVariantColl
   HRESULT STDMETHODCALLTYPE RemoveAt(const DWORD index) override;
 
  private:
-  std::vector<PropVariantValue> values_;
+  std::vector<ptp::PropVariantHolder> values_;
   std::vector<bool> element_fails_;
   bool count_fails_ = false;
 };

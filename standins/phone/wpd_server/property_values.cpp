@@ -16,7 +16,7 @@ bool SameKey(const PROPERTYKEY& lhs, const PROPERTYKEY& rhs) {
 
 }  // namespace
 
-void PropertyValues::Put(const PROPERTYKEY& key, PropVariantValue value) {
+void PropertyValues::Put(const PROPERTYKEY& key, ptp::PropVariantHolder value) {
   const ServerCall call(nullptr);
   for (auto& entry : entries_) {
     if (SameKey(entry.first, key)) {
@@ -68,7 +68,7 @@ HRESULT STDMETHODCALLTYPE PropertyValues::GetAt(DWORD index, PROPERTYKEY* key, P
 HRESULT STDMETHODCALLTYPE PropertyValues::SetValue(REFPROPERTYKEY key, const PROPVARIANT* value) {
   const ServerCall call("IPortableDeviceValues::SetValue");
   if (value == nullptr) return E_POINTER;
-  PropVariantValue copy;
+  ptp::PropVariantHolder copy;
   const HRESULT copied = PropVariantCopy(copy.Receive(), value);
   if (FAILED(copied)) return copied;
   Put(key, std::move(copy));
@@ -89,7 +89,7 @@ HRESULT STDMETHODCALLTYPE PropertyValues::GetValue(REFPROPERTYKEY key, PROPVARIA
 HRESULT STDMETHODCALLTYPE PropertyValues::SetStringValue(REFPROPERTYKEY key, LPCWSTR value) {
   const ServerCall call("IPortableDeviceValues::SetStringValue");
   if (value == nullptr) return E_POINTER;
-  PropVariantValue text;
+  ptp::PropVariantHolder text;
   PROPVARIANT* raw = text.Receive();
   const std::size_t bytes = (std::wcslen(value) + 1) * sizeof(wchar_t);
   raw->pwszVal = static_cast<LPWSTR>(CoTaskMemAlloc(bytes));
@@ -116,7 +116,7 @@ HRESULT STDMETHODCALLTYPE PropertyValues::GetStringValue(REFPROPERTYKEY key, LPW
 
 HRESULT STDMETHODCALLTYPE PropertyValues::SetUnsignedIntegerValue(REFPROPERTYKEY key, ULONG value) {
   const ServerCall call("IPortableDeviceValues::SetUnsignedIntegerValue");
-  PropVariantValue number;
+  ptp::PropVariantHolder number;
   PROPVARIANT* raw = number.Receive();
   raw->vt = VT_UI4;
   raw->ulVal = value;
@@ -137,7 +137,7 @@ HRESULT STDMETHODCALLTYPE PropertyValues::GetUnsignedIntegerValue(REFPROPERTYKEY
 
 HRESULT STDMETHODCALLTYPE PropertyValues::SetErrorValue(REFPROPERTYKEY key, HRESULT value) {
   const ServerCall call("IPortableDeviceValues::SetErrorValue");
-  PropVariantValue error;
+  ptp::PropVariantHolder error;
   PROPVARIANT* raw = error.Receive();
   raw->vt = VT_ERROR;
   raw->scode = value;
@@ -157,7 +157,7 @@ HRESULT STDMETHODCALLTYPE PropertyValues::GetErrorValue(REFPROPERTYKEY key, HRES
 
 HRESULT STDMETHODCALLTYPE PropertyValues::SetGuidValue(REFPROPERTYKEY key, REFGUID value) {
   const ServerCall call("IPortableDeviceValues::SetGuidValue");
-  PropVariantValue guid;
+  ptp::PropVariantHolder guid;
   PROPVARIANT* raw = guid.Receive();
   raw->puuid = static_cast<CLSID*>(CoTaskMemAlloc(sizeof(CLSID)));
   if (raw->puuid == nullptr) return E_OUTOFMEMORY;

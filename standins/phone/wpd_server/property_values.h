@@ -8,8 +8,8 @@
 #include <utility>
 #include <vector>
 
+#include "ptp/device/com_holders_win.h"
 #include "ptp/device/wpd_api_win.h"
-#include "standins/phone/wpd_server/prop_variant_value.h"
 #include "standins/phone/wpd_server/server_object.h"
 
 namespace camvey::phone::wpd {
@@ -17,7 +17,7 @@ namespace camvey::phone::wpd {
 class PropertyValues : public ServerObject<IPortableDeviceValues> {
  public:
   // Sets a value without counting a caller's call; for the server's own answers.
-  void Put(const PROPERTYKEY& key, PropVariantValue value);
+  void Put(const PROPERTYKEY& key, ptp::PropVariantHolder value);
 
   HRESULT STDMETHODCALLTYPE GetCount(DWORD* count) override;
   HRESULT STDMETHODCALLTYPE GetAt(DWORD index, PROPERTYKEY* key, PROPVARIANT* value) override;
@@ -80,7 +80,7 @@ class PropertyValues : public ServerObject<IPortableDeviceValues> {
   // Finds `key` and checks that its value is of `type`: S_OK, or the failure to answer.
   HRESULT Typed(const PROPERTYKEY& key, VARTYPE type, const PROPVARIANT** value) const;
 
-  std::vector<std::pair<PROPERTYKEY, PropVariantValue>> entries_;
+  std::vector<std::pair<PROPERTYKEY, ptp::PropVariantHolder>> entries_;
 };
 
 }  // namespace camvey::phone::wpd
