@@ -34,6 +34,7 @@ printf 'application library stand-in\n' >"$run/data/app.so"
 mkdir -p "$run/phone"
 cp standins/phone/examples/phone.json "$run/phone/before.json"
 
+. scripts/private-display.sh
 xvfb_pid=""
 watcher_pid=""
 cleanup() {
@@ -42,15 +43,7 @@ cleanup() {
   return 0
 }
 trap cleanup EXIT
-if [ -z "${DISPLAY:-}" ]; then
-  for n in $(seq 90 199); do
-    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || break
-  done
-  Xvfb ":$n" -screen 0 1600x1000x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb_pid=$!
-  export DISPLAY=":$n"
-  for _ in $(seq 1 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
-fi
+start_private_display
 
 export WINEPREFIX=$root/build/windows/wineprefix WINEDEBUG=-all
 mkdir -p "$WINEPREFIX"

@@ -13,6 +13,7 @@
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
+. scripts/private-display.sh
 
 scripts/install-deps.sh || { echo "could not install the build packages"; echo "0 passed, 1 failed"; exit 1; }
 
@@ -77,12 +78,8 @@ run_windows_stage() {
   # One private prefix, one wineserver and one X display for the whole run.
   export WINEPREFIX=$root/build/windows/wineprefix WINEDEBUG=-all
   mkdir -p "$WINEPREFIX"
-  local xvfb_pid=""
-  if [ -z "${DISPLAY:-}" ]; then
-    Xvfb :57 -screen 0 1600x1000x24 -nolisten tcp >/dev/null 2>&1 &
-    xvfb_pid=$!
-    export DISPLAY=:57
-  fi
+  local xvfb_pid
+  start_private_display
   /usr/lib/wine/wineserver -p >/dev/null 2>&1 || true
   scripts/wine-run cmd /c exit >/dev/null 2>&1 || true
   run_gtest_stage windows

@@ -20,16 +20,8 @@ x86_64-w64-mingw32-gcc-posix -O2 -municode -mwindows -static -o "$work/bare_wind
 
 export WINEPREFIX=$root/build/windows/wineprefix WINEDEBUG=-all
 /usr/lib/wine/wineserver -p >/dev/null 2>&1 || true
-xvfb_pid=""
-if [ -z "${DISPLAY:-}" ]; then
-  for n in $(seq 90 199); do
-    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || break
-  done
-  Xvfb ":$n" -screen 0 1600x1000x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb_pid=$!
-  export DISPLAY=":$n"
-  sleep 1
-fi
+. scripts/private-display.sh
+start_private_display
 trap '[ -n "$xvfb_pid" ] && kill "$xvfb_pid"; /usr/lib/wine/wineserver -k >/dev/null 2>&1; true' EXIT
 
 # Prints "<ms to first frame> <ms to exit>" for one run of <folder> <program>.
