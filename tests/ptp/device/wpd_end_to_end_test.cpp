@@ -9,7 +9,6 @@
 #include <windows.h>
 
 #include <fstream>
-#include <iostream>
 #include <nlohmann/json.hpp>
 #include <regex>
 #include <sstream>
@@ -21,7 +20,7 @@
 #include "standins/phone/phone_scan.h"
 #include "standins/phone/ptp_sim.h"
 #include "standins/phone/wpd_server/wpd_sim_control.h"
-#include "tests/messaging/stderr_capture.h"
+#include "tests/standins/phone/sim_run.h"
 
 namespace camvey::phone {
 namespace {
@@ -29,26 +28,12 @@ namespace {
 using nlohmann::json;
 using ::testing::IsEmpty;
 
-struct SimRun {
-  int exit_code = 0;
-  std::string out;
-  std::string err;  // the milliseconds of the listing trace blanked
-};
-
-SimRun RunSim(const std::vector<std::string>& arguments) {
-  std::ostringstream out;
-  std::streambuf* previous = std::cout.rdbuf(out.rdbuf());
-  StderrCapture err;
-  SimRun run;
-  run.exit_code = RunPtpSim(arguments);
-  std::cout.rdbuf(previous);
-  run.out = out.str();
-  for (const std::string& line : err.Flushes()) run.err += line;
-  run.err = std::regex_replace(run.err, std::regex("listed in [0-9]+ ms"), "listed in _ ms");
-  return run;
+// What the tool wrote to standard error, the milliseconds of the listing trace blanked.
+std::string Stderr(const SimRun& run) {
+  std::string text;
+  for (const std::string& line : run.err) text += line;
+  return std::regex_replace(text, std::regex("listed in [0-9]+ ms"), "listed in _ ms");
 }
-
-std::string Example(const char* name) { return std::string(CAMVEY_PHONE_EXAMPLES) + "/" + name; }
 
 std::string ReadText(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -90,7 +75,7 @@ TEST_F(WpdEndToEndTest, ThroughWpdTheExampleRequestMatchesTheSimulatedRun) {
 
   EXPECT_EQ(through_wpd.exit_code, 0);
   EXPECT_EQ(through_wpd.out, simulated.out);
-  EXPECT_EQ(through_wpd.err, simulated.err);
+  EXPECT_EQ(Stderr(through_wpd), Stderr(simulated));
   EXPECT_EQ(ReadText("e2e_wpd.json"), ReadText("e2e_simulated.json"));
   EXPECT_NE(simulated.out.find("deleted: IMG_0802.JPG"), std::string::npos);
 

@@ -5,13 +5,12 @@
 
 #include <cstdio>
 #include <fstream>
-#include <iostream>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "standins/phone/phone_json.h"
-#include "tests/messaging/stderr_capture.h"
+#include "tests/standins/phone/sim_run.h"
 
 namespace camvey::phone {
 namespace {
@@ -20,26 +19,6 @@ using ::testing::AllOf;
 using ::testing::ElementsAre;
 using ::testing::EndsWith;
 using ::testing::StartsWith;
-
-struct SimRun {
-  int exit_code = 0;
-  std::string out;
-  std::vector<std::string> err;  // one entry per flush
-};
-
-SimRun RunSim(const std::vector<std::string>& arguments) {
-  std::ostringstream out;
-  std::streambuf* previous = std::cout.rdbuf(out.rdbuf());
-  StderrCapture err;
-  SimRun run;
-  run.exit_code = RunPtpSim(arguments);
-  std::cout.rdbuf(previous);
-  run.out = out.str();
-  run.err = err.Flushes();
-  return run;
-}
-
-std::string Example(const char* name) { return std::string(CAMVEY_PHONE_EXAMPLES) + "/" + name; }
 
 void WriteFile(const std::string& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;
