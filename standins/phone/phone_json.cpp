@@ -36,6 +36,7 @@ const FaultTable<LayerFaults> kLayerFaults = {
     {"refresh", &LayerFaults::refresh},
     {"device_count", &LayerFaults::device_count},
     {"huge_device_count", &LayerFaults::huge_device_count},
+    {"devices_added", &LayerFaults::devices_added},
     {"device_ids", &LayerFaults::device_ids},
     {"create_key_collection", &LayerFaults::create_key_collection},
     {"create_client_information", &LayerFaults::create_client_information},
@@ -54,11 +55,15 @@ const FaultTable<DeviceFaults> kDeviceFaults = {
     {"no_results", &DeviceFaults::no_results},
     {"results_count", &DeviceFaults::results_count},
     {"close", &DeviceFaults::close},
+    {"false_with_last_id", &DeviceFaults::false_with_last_id},
+    {"ok_without_id", &DeviceFaults::ok_without_id},
 };
 
 const FaultTable<ObjectFaults> kObjectFaults = {
     {"enum_objects", &ObjectFaults::enum_objects},
     {"next", &ObjectFaults::next},
+    {"next_null_id", &ObjectFaults::next_null_id},
+    {"next_extra_id", &ObjectFaults::next_extra_id},
     {"get_values", &ObjectFaults::get_values},
     {"file_name", &ObjectFaults::file_name},
     {"name", &ObjectFaults::name},
@@ -66,6 +71,7 @@ const FaultTable<ObjectFaults> kObjectFaults = {
     {"copy_id", &ObjectFaults::copy_id},
     {"refuse", &ObjectFaults::refuse},
     {"result_element", &ObjectFaults::result_element},
+    {"status_not_error", &ObjectFaults::status_not_error},
 };
 
 const std::initializer_list<std::pair<const char*, ContentType>> kContentTypes = {
@@ -141,10 +147,10 @@ void WriteFaults(const Faults& faults, const FaultTable<Faults>& table, OrderedJ
   if (!list.empty()) (*object)["faults"] = std::move(list);
 }
 
-std::int32_t ReadStatusCode(const json& value, const std::string& where) {
-  // Codes are written either signed or as their unsigned 32-bit form. A refusal must be
-  // an error code (negative): a phone that kept an object while reporting it deleted is
-  // not a phone this model describes.
+// An error code under `key`. Codes are written either signed or as their unsigned
+// 32-bit form. A failure must be an error code (negative): a phone that kept an object
+// while reporting it deleted is not a phone this model describes.
+std::int32_t ReadErrorCode(const json& value, const std::string& key, const std::string& where) {
   if (value.is_number_integer()) {
     const auto code = value.get<std::int64_t>();
     if (code >= std::numeric_limits<std::int32_t>::min() &&
@@ -153,7 +159,19 @@ std::int32_t ReadStatusCode(const json& value, const std::string& where) {
       if (status < 0) return status;
     }
   }
-  Fail(where, "\"refuse_code\" must be a negative 32-bit error code");
+  Fail(where, Quoted(key) + " must be a negative 32-bit error code");
+}
+
+// An unsigned 32-bit count under `key`, if present.
+std::optional<std::uint32_t> OptionalCount(const json& object, const char* key,
+                                           const std::string& where) {
+  const auto found = object.find(key);
+  if (found == object.end()) return std::nullopt;
+  if (!found->is_number_unsigned() ||
+      found->get<std::uint64_t>() > std::numeric_limits<std::uint32_t>::max()) {
+    Fail(where, Quoted(key) + " must be a count");
+  }
+  return found->get<std::uint32_t>();
 }
 
 // Enough for any storage a test needs, few enough that a typing slip cannot exhaust
@@ -201,7 +219,9 @@ void ReadObject(const json& value, const std::u16string& parent_id, bool is_stor
   }
   ReadFaults(value, where, kObjectFaults, &object.faults);
   const auto refuse_code = value.find("refuse_code");
-  if (refuse_code != value.end()) object.refuse_code = ReadStatusCode(*refuse_code, where);
+  if (refuse_code != value.end()) {
+    object.refuse_code = ReadErrorCode(*refuse_code, "refuse_code", where);
+  }
 
   const std::u16string id = object.id;
   if (!device->Add(std::move(object))) {
@@ -227,22 +247,33 @@ void ReadObject(const json& value, const std::u16string& parent_id, bool is_stor
 
 void ReadDevice(const json& value, const std::string& where, Phone* phone) {
   CheckObject(value, where,
-              {"id", "friendly_name", "manufacturer", "faults", "short_results",
-               "length_excludes_nul", "storages"});
+              {"id", "friendly_name", "manufacturer", "faults", "fault_codes", "short_results",
+               "length_excludes_nul", "delete_fails_after", "gone_after", "gone_code",
+               "gone_delay_ms", "storages"});
   SimDevice device;
   device.id = RequiredString(value, "id", where);
   if (phone->FindDevice(device.id) != nullptr) Fail(where, "the device id is used twice");
   device.friendly_name = OptionalString(value, "friendly_name", where, u"").value_or(u"");
   device.manufacturer = OptionalString(value, "manufacturer", where, u"").value_or(u"");
   ReadFaults(value, where, kDeviceFaults, &device.faults);
-  const auto short_results = value.find("short_results");
-  if (short_results != value.end()) {
-    if (!short_results->is_number_unsigned() ||
-        short_results->get<std::uint64_t>() > std::numeric_limits<std::uint32_t>::max()) {
-      Fail(where, "\"short_results\" must be a count");
+  const auto fault_codes = value.find("fault_codes");
+  if (fault_codes != value.end()) {
+    if (!fault_codes->is_object()) Fail(where, "\"fault_codes\" must be an object");
+    for (const auto& [fault, code] : fault_codes->items()) {
+      bool known = false;
+      for (const auto& entry : kDeviceFaults) known = known || fault == entry.first;
+      if (!known) Fail(where, "\"fault_codes\" names an unknown fault " + Quoted(fault));
+      device.faults.fault_codes[fault] = ReadErrorCode(code, fault, where);
     }
-    device.faults.short_results = short_results->get<std::uint32_t>();
   }
+  device.faults.short_results = OptionalCount(value, "short_results", where);
+  device.faults.delete_fails_after = OptionalCount(value, "delete_fails_after", where);
+  device.faults.gone_after = OptionalCount(value, "gone_after", where);
+  const auto gone_code = value.find("gone_code");
+  if (gone_code != value.end()) {
+    device.faults.gone_code = ReadErrorCode(*gone_code, "gone_code", where);
+  }
+  device.faults.gone_delay_ms = OptionalCount(value, "gone_delay_ms", where).value_or(0);
   const auto length_excludes_nul = value.find("length_excludes_nul");
   if (length_excludes_nul != value.end()) {
     if (!length_excludes_nul->is_boolean())
@@ -326,11 +357,21 @@ std::string WritePhoneJson(const Phone& phone) {
     value["id"] = WideToUtf8(device.id);
     if (!device.friendly_name.empty()) value["friendly_name"] = WideToUtf8(device.friendly_name);
     if (!device.manufacturer.empty()) value["manufacturer"] = WideToUtf8(device.manufacturer);
-    WriteFaults(device.faults, kDeviceFaults, &value);
-    if (device.faults.short_results.has_value()) {
-      value["short_results"] = *device.faults.short_results;
+    const DeviceFaults& faults = device.faults;
+    WriteFaults(faults, kDeviceFaults, &value);
+    if (!faults.fault_codes.empty()) {
+      OrderedJson codes = OrderedJson::object();
+      for (const auto& [fault, code] : faults.fault_codes) codes[fault] = code;
+      value["fault_codes"] = std::move(codes);
     }
-    if (device.faults.length_excludes_nul) value["length_excludes_nul"] = true;
+    if (faults.short_results.has_value()) value["short_results"] = *faults.short_results;
+    if (faults.length_excludes_nul) value["length_excludes_nul"] = true;
+    if (faults.delete_fails_after.has_value()) {
+      value["delete_fails_after"] = *faults.delete_fails_after;
+    }
+    if (faults.gone_after.has_value()) value["gone_after"] = *faults.gone_after;
+    if (faults.gone_code != kNotConnected) value["gone_code"] = faults.gone_code;
+    if (faults.gone_delay_ms != 0) value["gone_delay_ms"] = faults.gone_delay_ms;
     OrderedJson storages = OrderedJson::array();
     for (const std::u16string& storage : device.Find(kRootId)->children) {
       storages.push_back(WriteObject(device, *device.Find(storage), true));

@@ -1,8 +1,10 @@
 #include "standins/phone/phone_model.h"
 
 #include <algorithm>
+#include <chrono>
 #include <map>
 #include <set>
+#include <thread>
 #include <utility>
 
 namespace camvey::phone {
@@ -13,11 +15,54 @@ std::u16string SimObject::ReadName() const {
   return {};
 }
 
+std::int32_t DeviceFaults::CodeOf(const std::string& fault, std::int32_t usual) const {
+  const auto found = fault_codes.find(fault);
+  return found == fault_codes.end() ? usual : found->second;
+}
+
 SimDevice::SimDevice() {
   SimObject root;
   root.id = kRootId;
   root.type = ContentType::kFunctionalObject;
   objects.emplace(root.id, std::move(root));
+}
+
+std::int32_t DeviceSession::Refusal() const {
+  if (!open) return kNotOpen;
+  return device->AnswerCall();
+}
+
+std::int32_t SimDevice::AnswerCall() {
+  if (calls != UINT32_MAX) ++calls;
+  if (!faults.gone_after.has_value() || calls <= *faults.gone_after) return 0;
+  std::this_thread::sleep_for(std::chrono::milliseconds(faults.gone_delay_ms));
+  return faults.gone_code;
+}
+
+NextAnswer SimDevice::AnswerNext(const std::vector<std::u16string>& children, std::size_t position,
+                                 std::uint32_t count) const {
+  NextAnswer answer;
+  const std::size_t left = position < children.size() ? children.size() - position : 0;
+  const std::size_t available = std::min<std::size_t>(count, left);
+  for (std::size_t i = 0; i < available; ++i) {
+    const SimObject* object = Find(children[position + i]);
+    if (object == nullptr) continue;
+    if (object->faults.next) {
+      answer.result = kFailed;
+      return answer;
+    }
+    answer.null_id = answer.null_id || object->faults.next_null_id;
+    if (object->faults.next_extra_id) ++answer.claimed;
+  }
+  answer.handed_out = available;
+  answer.claimed += static_cast<std::uint32_t>(available);
+  const bool reaches_end = available == left;
+  if (available < count) {
+    answer.result = available == 0 && faults.ok_without_id ? 0 : 1;
+  } else {
+    answer.result = available > 0 && reaches_end && faults.false_with_last_id ? 1 : 0;
+  }
+  return answer;
 }
 
 SimObject* SimDevice::Find(const std::u16string& object_id) {

@@ -4,6 +4,7 @@
 // The simulated phones: devices with their objects and fault switches. The JSON form
 // is described in README.md beside this file.
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -13,10 +14,19 @@
 namespace camvey::phone {
 
 inline constexpr std::int32_t kAccessDenied = static_cast<std::int32_t>(0x80070005);
-inline constexpr std::int32_t kNotFound = static_cast<std::int32_t>(0x80070002);
+// HRESULT_FROM_WIN32(ERROR_NOT_FOUND): what a driver answers for an object it does not
+// hold, and the deletion status of one.
+inline constexpr std::int32_t kNotFound = static_cast<std::int32_t>(0x80070490);
 inline constexpr std::int32_t kFolderNotEmpty = static_cast<std::int32_t>(0x80070091);
 inline constexpr std::int32_t kBusy = static_cast<std::int32_t>(0x800700AA);
 inline constexpr std::int32_t kFailed = static_cast<std::int32_t>(0x80004005);
+// E_UNEXPECTED: what the service's WPD layer makes of an id count that disagrees with
+// the ids handed over.
+inline constexpr std::int32_t kUnexpected = static_cast<std::int32_t>(0x8000FFFF);
+// HRESULT_FROM_WIN32(ERROR_DEVICE_NOT_CONNECTED): an unplugged device.
+inline constexpr std::int32_t kNotConnected = static_cast<std::int32_t>(0x8007048F);
+// E_WPD_DEVICE_NOT_OPEN: a call on a device's objects after its Close.
+inline constexpr std::int32_t kNotOpen = static_cast<std::int32_t>(0x802A0003);
 
 enum class ContentType {
   kFolder,
@@ -28,15 +38,18 @@ enum class ContentType {
 
 // Operations that fail for one object.
 struct ObjectFaults {
-  bool enum_objects = false;    // listing its children fails
-  bool next = false;            // the Next that would hand out its id fails
-  bool get_values = false;      // reading its properties fails as a whole
-  bool file_name = false;       // reading its original file name fails
-  bool name = false;            // reading its object name fails
-  bool content_type = false;    // reading its content type fails
-  bool copy_id = false;         // adding its id to a deletion request fails
-  bool refuse = false;          // the device refuses to delete it
-  bool result_element = false;  // reading its status from the deletion results fails
+  bool enum_objects = false;      // listing its children fails
+  bool next = false;              // the Next that would hand out its id fails
+  bool next_null_id = false;      // the Next that hands it out gives a null id in its place
+  bool next_extra_id = false;     // the Next that hands it out claims one id more than it gave
+  bool get_values = false;        // reading its properties fails as a whole
+  bool file_name = false;         // reading its original file name fails
+  bool name = false;              // reading its object name fails
+  bool content_type = false;      // reading its content type fails
+  bool copy_id = false;           // adding its id to a deletion request fails
+  bool refuse = false;            // the device refuses to delete it
+  bool result_element = false;    // reading its status from the deletion results fails
+  bool status_not_error = false;  // its status in the deletion results is no error value
 };
 
 struct SimObject {
@@ -74,6 +87,23 @@ struct DeviceFaults {
   // The length query for a text leaves out the terminating NUL, while the text still
   // needs room for it.
   bool length_excludes_nul = false;
+  // The Next that hands out a listing's last child says "no more objects" with it.
+  bool false_with_last_id = false;
+  // After a listing's last child, Next answers full success without an id.
+  bool ok_without_id = false;
+  // A deletion request deletes this many of its objects, then fails as a whole.
+  std::optional<std::uint32_t> delete_fails_after;
+  // The device answers this many calls (Open, Content, Close, Properties, EnumObjects,
+  // Next, GetValues, Delete, of any of its connections); from then on every call fails
+  // with `gone_code`, each after `gone_delay_ms`: it was unplugged, or it hangs.
+  std::optional<std::uint32_t> gone_after;
+  std::int32_t gone_code = kNotConnected;
+  std::uint32_t gone_delay_ms = 0;
+  // The code a device fault (by its name: "open", "friendly_name", ...) fails with, in
+  // place of that fault's usual one.
+  std::map<std::string, std::int32_t> fault_codes;
+
+  std::int32_t CodeOf(const std::string& fault, std::int32_t usual) const;
 };
 
 inline constexpr char16_t kRootId[] = u"DEVICE";
@@ -87,6 +117,28 @@ struct DeletedObject {
   int depth = 0;
 };
 
+// What one Next asking for some ids answers (see AnswerNext).
+struct NextAnswer {
+  std::int32_t result = 0;     // 0 (all asked for came), 1 (no more objects), or a failure
+  std::size_t handed_out = 0;  // children handed out from the position on
+  bool null_id = false;        // one of them is handed out as a null id
+  std::uint32_t claimed = 0;   // the count of ids the answer claims
+};
+
+struct SimDevice;
+
+// One opened device object's hold on its device, shared with the content, properties
+// and enumerators it hands out: after its Close, or its release, each of them answers
+// kNotOpen without reaching the device.
+struct DeviceSession {
+  SimDevice* device = nullptr;
+  bool open = true;
+
+  // 0 when a call reaches the device; else what the call answers: kNotOpen after
+  // Close, the device's failure once it is gone.
+  std::int32_t Refusal() const;
+};
+
 struct SimDevice {
   std::u16string id;  // the PnP device id
   std::u16string friendly_name;
@@ -94,8 +146,18 @@ struct SimDevice {
   DeviceFaults faults;
   // Every object by id, the root kRootId (whose children are the storages) included.
   std::map<std::u16string, SimObject> objects;
+  // Calls the device answered so far (see DeviceFaults::gone_after); not part of the
+  // phone's JSON form.
+  std::uint32_t calls = 0;
 
   SimDevice();
+
+  // Counts one call to the device: 0 while it answers, else the failure the call gets
+  // (after the device's delay).
+  std::int32_t AnswerCall();
+  // The answer of a Next asking for `count` ids of `children` from `position`.
+  NextAnswer AnswerNext(const std::vector<std::u16string>& children, std::size_t position,
+                        std::uint32_t count) const;
 
   SimObject* Find(const std::u16string& object_id);
   const SimObject* Find(const std::u16string& object_id) const;
@@ -124,6 +186,9 @@ struct LayerFaults {
   bool create_id_collection = false;
   // The device count reads as 4,294,967,295; the ids are still the real ones.
   bool huge_device_count = false;
+  // The device count misses the last device, as if it was attached after the count was
+  // read: the ids query then fills its room and answers that more were there.
+  bool devices_added = false;
 };
 
 struct Phone {

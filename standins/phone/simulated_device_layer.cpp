@@ -29,9 +29,9 @@ using State = SimulatedDeviceLayer::State;
 constexpr DeviceResult kInsufficientBuffer = static_cast<DeviceResult>(0x8007007A);
 constexpr DeviceResult kOutOfMemory = static_cast<DeviceResult>(0x8007000E);
 constexpr DeviceResult kInvalidArgument = static_cast<DeviceResult>(0x80070057);
-constexpr DeviceResult kElementNotFound = static_cast<DeviceResult>(0x80070490);
+// HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND): a device that is not attached.
+constexpr DeviceResult kNoSuchDevice = static_cast<DeviceResult>(0x80070002);
 constexpr DeviceResult kTypeMismatch = static_cast<DeviceResult>(0x80020005);
-constexpr DeviceResult kNotOpen = static_cast<DeviceResult>(0x802A0003);
 
 constexpr ptp::Guid kContentTypeImage = {
     0xEF2107D5, 0xA52A, 0x4243, {0xA2, 0x6B, 0x62, 0xD4, 0x17, 0x6D, 0x76, 0x03}};
@@ -114,11 +114,11 @@ class SimManager : public ptp::DeviceManager, public Tracked {
   DeviceResult GetDevices(std::vector<std::optional<std::u16string>>* ids,
                           std::uint32_t* count) override {
     ++state().counts.get_devices;
+    const LayerFaults& faults = state().phone->faults;
     if (ids == nullptr) {
-      if (state().phone->faults.device_count) return kFailed;
-      *count = state().phone->faults.huge_device_count
-                   ? 0xFFFFFFFFu
-                   : static_cast<std::uint32_t>(snapshot_.size());
+      if (faults.device_count) return kFailed;
+      const std::size_t seen = snapshot_.size() - (faults.devices_added && !snapshot_.empty());
+      *count = faults.huge_device_count ? 0xFFFFFFFFu : static_cast<std::uint32_t>(seen);
       return kDeviceOk;
     }
     if (state().phone->faults.device_ids) return kFailed;
@@ -132,21 +132,21 @@ class SimManager : public ptp::DeviceManager, public Tracked {
       }
     }
     *count = static_cast<std::uint32_t>(written);
-    return kDeviceOk;
+    return written < snapshot_.size() ? kDeviceFalse : kDeviceOk;
   }
 
   DeviceResult GetDeviceFriendlyName(const std::u16string& device_id, char16_t* buffer,
                                      std::uint32_t* length) override {
     ++state().counts.get_friendly_name;
-    return ReadText(device_id, &SimDevice::friendly_name, &DeviceFaults::friendly_name, buffer,
-                    length);
+    return ReadText(device_id, &SimDevice::friendly_name, &DeviceFaults::friendly_name,
+                    "friendly_name", buffer, length);
   }
 
   DeviceResult GetDeviceManufacturer(const std::u16string& device_id, char16_t* buffer,
                                      std::uint32_t* length) override {
     ++state().counts.get_manufacturer;
-    return ReadText(device_id, &SimDevice::manufacturer, &DeviceFaults::manufacturer, buffer,
-                    length);
+    return ReadText(device_id, &SimDevice::manufacturer, &DeviceFaults::manufacturer,
+                    "manufacturer", buffer, length);
   }
 
  private:
@@ -156,10 +156,11 @@ class SimManager : public ptp::DeviceManager, public Tracked {
   }
 
   DeviceResult ReadText(const std::u16string& device_id, std::u16string SimDevice::*text,
-                        bool DeviceFaults::*fault, char16_t* buffer, std::uint32_t* length) {
+                        bool DeviceFaults::*fault, const char* fault_name, char16_t* buffer,
+                        std::uint32_t* length) {
     const SimDevice* device = state().phone->FindDevice(device_id);
-    if (device == nullptr) return kNotFound;
-    if (device->faults.*fault) return kFailed;
+    if (device == nullptr) return kNoSuchDevice;
+    if (device->faults.*fault) return device->faults.CodeOf(fault_name, kFailed);
     const std::u16string& value = device->*text;
     const auto needed = static_cast<std::uint32_t>(value.size() + 1);
     const std::uint32_t reported = device->faults.length_excludes_nul ? needed - 1 : needed;
@@ -177,25 +178,36 @@ class SimManager : public ptp::DeviceManager, public Tracked {
   std::vector<std::u16string> snapshot_;
 };
 
+// Answers as the service's WPD layer does over a driver that answers AnswerNext: an id
+// count that disagrees with the ids handed over is a failure, and "no more objects"
+// is final.
 class SimEnumerator : public ptp::ObjectIdEnumerator, public Tracked {
  public:
-  SimEnumerator(State* state, const SimDevice* device, std::vector<std::u16string> children)
-      : Tracked(state, nullptr), device_(device), children_(std::move(children)) {}
+  SimEnumerator(State* state, std::shared_ptr<DeviceSession> session,
+                std::vector<std::u16string> children)
+      : Tracked(state, nullptr), session_(std::move(session)), children_(std::move(children)) {}
 
+  // Counts only the calls that reach the device.
   DeviceResult Next(std::optional<std::u16string>* id) override {
-    ++state().counts.next;
     id->reset();
-    if (position_ >= children_.size()) return kDeviceFalse;
-    const SimObject* object = device_->Find(children_[position_]);
-    if (object != nullptr && object->faults.next) return kFailed;
-    *id = children_[position_++];
-    return kDeviceOk;
+    if (ended_) return kDeviceFalse;
+    ++state().counts.next;
+    if (const DeviceResult refused = session_->Refusal(); refused != kDeviceOk) return refused;
+    const NextAnswer answer = session_->device->AnswerNext(children_, position_, 1);
+    if (ptp::DeviceFailed(answer.result)) return answer.result;
+    ended_ = answer.result == kDeviceFalse;
+    const std::size_t from = position_;
+    position_ += answer.handed_out;
+    if (answer.null_id || answer.claimed != answer.handed_out) return kUnexpected;
+    if (answer.handed_out == 1) *id = children_[from];
+    return answer.result;
   }
 
  private:
-  const SimDevice* device_;
+  std::shared_ptr<DeviceSession> session_;
   std::vector<std::u16string> children_;  // as they were when the enumeration began
   std::size_t position_ = 0;
+  bool ended_ = false;
 };
 
 class SimPropertyValues : public ptp::PropertyValues, public Tracked {
@@ -210,20 +222,21 @@ class SimPropertyValues : public ptp::PropertyValues, public Tracked {
 
   DeviceResult GetStringValue(ObjectKey key, std::optional<std::u16string>* value) override {
     ++state().counts.get_string_value;
-    if (!Holds(key)) return kElementNotFound;
+    if (!Holds(key)) return kNotFound;
     if (key == ObjectKey::kContentType) return kTypeMismatch;
     const bool file_name = key == ObjectKey::kOriginalFileName;
     const std::optional<std::u16string>& text = file_name ? file_name_ : name_;
-    if ((file_name ? faults_.file_name : faults_.name) || !text.has_value()) return kFailed;
+    // A value the device could not read is an error value, which is no string.
+    if ((file_name ? faults_.file_name : faults_.name) || !text.has_value()) return kTypeMismatch;
     *value = text;
     return kDeviceOk;
   }
 
   DeviceResult GetGuidValue(ObjectKey key, ptp::Guid* value) override {
     ++state().counts.get_guid_value;
-    if (!Holds(key)) return kElementNotFound;
+    if (!Holds(key)) return kNotFound;
     if (key != ObjectKey::kContentType) return kTypeMismatch;
-    if (faults_.content_type) return kFailed;
+    if (faults_.content_type) return kTypeMismatch;
     switch (type_) {
       case ContentType::kFolder:
         *value = ptp::kContentTypeFolder;
@@ -240,7 +253,7 @@ class SimPropertyValues : public ptp::PropertyValues, public Tracked {
       case ContentType::kNone:
         break;
     }
-    return kFailed;
+    return kTypeMismatch;
   }
 
  private:
@@ -258,13 +271,14 @@ class SimPropertyValues : public ptp::PropertyValues, public Tracked {
 
 class SimProperties : public ptp::DeviceProperties, public Tracked {
  public:
-  SimProperties(State* state, const SimDevice* device)
-      : Tracked(state, "properties"), device_(device) {}
+  SimProperties(State* state, std::shared_ptr<DeviceSession> session)
+      : Tracked(state, "properties"), session_(std::move(session)) {}
 
   DeviceResult GetValues(const std::u16string& object_id, ptp::KeyCollection& keys,
                          std::unique_ptr<ptp::PropertyValues>* values) override {
     ++state().counts.get_values;
-    const SimObject* object = device_->Find(object_id);
+    if (const DeviceResult refused = session_->Refusal(); refused != kDeviceOk) return refused;
+    const SimObject* object = session_->device->Find(object_id);
     if (object == nullptr) return kNotFound;
     if (object->faults.get_values) return kFailed;
     *values = std::make_unique<SimPropertyValues>(&state(), *object,
@@ -276,7 +290,7 @@ class SimProperties : public ptp::DeviceProperties, public Tracked {
   }
 
  private:
-  const SimDevice* device_;
+  std::shared_ptr<DeviceSession> session_;
 };
 
 class SimIdCollection : public ptp::IdCollection, public Tracked {
@@ -301,7 +315,8 @@ class SimIdCollection : public ptp::IdCollection, public Tracked {
 
 class SimDeleteResults : public ptp::DeleteResults, public Tracked {
  public:
-  SimDeleteResults(State* state, std::vector<std::int32_t> statuses,
+  // `statuses` as the device gave them; an empty one is no error value.
+  SimDeleteResults(State* state, std::vector<std::optional<std::int32_t>> statuses,
                    std::vector<bool> element_faults, bool count_fault)
       : Tracked(state, "delete results"),
         statuses_(std::move(statuses)),
@@ -324,97 +339,129 @@ class SimDeleteResults : public ptp::DeleteResults, public Tracked {
   }
 
  private:
-  std::vector<std::int32_t> statuses_;
+  std::vector<std::optional<std::int32_t>> statuses_;
   std::vector<bool> element_faults_;
   bool count_fault_;
 };
 
 class SimContent : public ptp::DeviceContent, public Tracked {
  public:
-  SimContent(State* state, SimDevice* device) : Tracked(state, "content"), device_(device) {}
+  SimContent(State* state, std::shared_ptr<DeviceSession> session)
+      : Tracked(state, "content"), session_(std::move(session)) {}
 
   DeviceResult Properties(std::unique_ptr<ptp::DeviceProperties>* properties) override {
     ++state().counts.properties;
-    if (device_->faults.properties) return kFailed;
-    *properties = std::make_unique<SimProperties>(&state(), device_);
+    if (const DeviceResult refused = session_->Refusal(); refused != kDeviceOk) return refused;
+    if (device().faults.properties) return device().faults.CodeOf("properties", kFailed);
+    *properties = std::make_unique<SimProperties>(&state(), session_);
     return kDeviceOk;
   }
 
   DeviceResult EnumObjects(const std::u16string& parent_id,
                            std::unique_ptr<ptp::ObjectIdEnumerator>* enumerator) override {
     ++state().counts.enum_objects;
-    ++state().enumerations[{device_->id, parent_id}];
-    const SimObject* parent = device_->Find(parent_id);
+    ++state().enumerations[{device().id, parent_id}];
+    if (const DeviceResult refused = session_->Refusal(); refused != kDeviceOk) return refused;
+    const SimObject* parent = device().Find(parent_id);
     if (parent == nullptr) return kNotFound;
     if (parent->faults.enum_objects) return kFailed;
-    *enumerator = std::make_unique<SimEnumerator>(&state(), device_, parent->children);
+    *enumerator = std::make_unique<SimEnumerator>(&state(), session_, parent->children);
     return kDeviceOk;
   }
 
   DeviceResult Delete(ptp::IdCollection& ids,
                       std::unique_ptr<ptp::DeleteResults>* results) override {
     ++state().counts.delete_request;
-    if (device_->faults.delete_request) return kFailed;
-    const std::vector<std::u16string>& object_ids = static_cast<SimIdCollection&>(ids).ids();
-    std::vector<bool> element_faults;
-    for (const std::u16string& id : object_ids) {
-      const SimObject* object = device_->Find(id);
-      element_faults.push_back(object != nullptr && object->faults.result_element);
+    if (const DeviceResult refused = session_->Refusal(); refused != kDeviceOk) return refused;
+    const DeviceFaults& faults = device().faults;
+    if (faults.delete_request) return faults.CodeOf("delete", kFailed);
+    std::vector<std::u16string> object_ids = static_cast<SimIdCollection&>(ids).ids();
+    if (faults.delete_fails_after.has_value() && object_ids.size() > *faults.delete_fails_after) {
+      object_ids.resize(*faults.delete_fails_after);
+      device().Delete(object_ids, &state().phone->deleted);
+      return kFailed;
     }
-    std::vector<std::int32_t> statuses = device_->Delete(object_ids, &state().phone->deleted);
-    const bool all_deleted = std::all_of(statuses.begin(), statuses.end(),
+    std::vector<bool> element_faults;
+    std::vector<bool> not_errors;
+    for (const std::u16string& id : object_ids) {
+      const SimObject* object = device().Find(id);
+      element_faults.push_back(object != nullptr && object->faults.result_element);
+      not_errors.push_back(object != nullptr && object->faults.status_not_error);
+    }
+    const std::vector<std::int32_t> deleted = device().Delete(object_ids, &state().phone->deleted);
+    const bool all_deleted = std::all_of(deleted.begin(), deleted.end(),
                                          [](std::int32_t status) { return status == 0; });
-    if (!device_->faults.no_results) {
-      if (device_->faults.short_results.has_value() &&
-          statuses.size() > *device_->faults.short_results) {
-        statuses.resize(*device_->faults.short_results);
-        element_faults.resize(*device_->faults.short_results);
+    if (!faults.no_results) {
+      std::vector<std::optional<std::int32_t>> statuses;
+      for (std::size_t i = 0; i < deleted.size(); ++i) {
+        statuses.push_back(not_errors[i] ? std::nullopt : std::optional(deleted[i]));
+      }
+      if (faults.short_results.has_value() && statuses.size() > *faults.short_results) {
+        statuses.resize(*faults.short_results);
+        element_faults.resize(*faults.short_results);
       }
       *results = std::make_unique<SimDeleteResults>(
-          &state(), std::move(statuses), std::move(element_faults), device_->faults.results_count);
+          &state(), std::move(statuses), std::move(element_faults), faults.results_count);
     }
     return all_deleted ? kDeviceOk : kDeviceFalse;
   }
 
  private:
-  SimDevice* device_;
+  SimDevice& device() const { return *session_->device; }
+
+  std::shared_ptr<DeviceSession> session_;
 };
 
 class SimPortableDevice : public ptp::PortableDevice, public Tracked {
  public:
   explicit SimPortableDevice(State* state) : Tracked(state, "device") {}
+  // Releasing the device object closes it too.
+  ~SimPortableDevice() override {
+    if (session_ != nullptr) session_->open = false;
+  }
 
   DeviceResult Open(const std::u16string& device_id,
                     ptp::ClientInformation& client_information) override {
     ++state().counts.open;
     state().lifetime_log.push_back("open " + ptp::WideToUtf8(device_id));
     SimDevice* device = state().phone->FindDevice(device_id);
-    if (device == nullptr) return kNotFound;
-    if (device->faults.open) return kBusy;
+    if (device == nullptr) return kNoSuchDevice;
+    if (const DeviceResult gone = device->AnswerCall(); gone != kDeviceOk) return gone;
+    if (device->faults.open) return device->faults.CodeOf("open", kBusy);
     state().opened.push_back(
         {device_id, static_cast<SimClientInformation&>(client_information).values()});
-    device_ = device;
+    session_ = std::make_shared<DeviceSession>();
+    session_->device = device;
     return kDeviceOk;
   }
 
   DeviceResult Content(std::unique_ptr<ptp::DeviceContent>* content) override {
     ++state().counts.content;
-    if (device_ == nullptr) return kNotOpen;
-    if (device_->faults.content) return kFailed;
-    *content = std::make_unique<SimContent>(&state(), device_);
+    if (session_ == nullptr) return kNotOpen;
+    if (const DeviceResult refused = session_->Refusal(); refused != kDeviceOk) return refused;
+    if (session_->device->faults.content) {
+      return session_->device->faults.CodeOf("content", kFailed);
+    }
+    *content = std::make_unique<SimContent>(&state(), session_);
     return kDeviceOk;
   }
 
+  // Closes the device all the same when it fails.
   DeviceResult Close() override {
     ++state().counts.close;
     state().lifetime_log.push_back("close device");
-    const bool fails = device_ == nullptr || device_->faults.close;
-    device_ = nullptr;
-    return fails ? kFailed : kDeviceOk;
+    if (session_ == nullptr) return kNotOpen;
+    DeviceResult result = session_->Refusal();
+    if (result == kDeviceOk && session_->device->faults.close) {
+      result = session_->device->faults.CodeOf("close", kFailed);
+    }
+    session_->open = false;
+    session_.reset();
+    return result;
   }
 
  private:
-  SimDevice* device_ = nullptr;
+  std::shared_ptr<DeviceSession> session_;  // while open
 };
 
 }  // namespace

@@ -10,6 +10,8 @@
 namespace camvey::phone::wpd {
 namespace {
 
+constexpr HRESULT kNotFound = HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
+
 std::u16string Text(LPCWSTR text) { return reinterpret_cast<const char16_t*>(text); }
 
 const wchar_t* Wide(const std::u16string& text) {
@@ -111,11 +113,12 @@ HRESULT STDMETHODCALLTYPE DeviceContent::EnumObjects(DWORD flags, LPCWSTR parent
   const ServerCall call("IPortableDeviceContent::EnumObjects");
   if (parent_id == nullptr || enumerator == nullptr) return E_POINTER;
   *enumerator = nullptr;
-  call.server().records().RecordEnumeration(device_->id, Text(parent_id), flags, filter != nullptr);
-  const SimObject* parent = device_->Find(Text(parent_id));
-  if (parent == nullptr) return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+  call.server().records().RecordEnumeration(device().id, Text(parent_id), flags, filter != nullptr);
+  if (const HRESULT refused = session_->Refusal(); refused != S_OK) return refused;
+  const SimObject* parent = device().Find(Text(parent_id));
+  if (parent == nullptr) return kNotFound;
   if (parent->faults.enum_objects) return E_FAIL;
-  auto children = MakeObject<ObjectIdEnumerator>(device_, parent->children);
+  auto children = MakeObject<ObjectIdEnumerator>(session_, parent->children);
   if (children == nullptr) return E_OUTOFMEMORY;
   *enumerator = children.Detach();
   return S_OK;
@@ -125,8 +128,9 @@ HRESULT STDMETHODCALLTYPE DeviceContent::Properties(IPortableDeviceProperties** 
   const ServerCall call("IPortableDeviceContent::Properties");
   if (properties == nullptr) return E_POINTER;
   *properties = nullptr;
-  if (device_->faults.properties) return E_FAIL;
-  auto made = MakeObject<DeviceProperties>(device_);
+  if (const HRESULT refused = session_->Refusal(); refused != S_OK) return refused;
+  if (device().faults.properties) return device().faults.CodeOf("properties", E_FAIL);
+  auto made = MakeObject<DeviceProperties>(session_);
   if (made == nullptr) return E_OUTOFMEMORY;
   *properties = made.Detach();
   return S_OK;
@@ -157,33 +161,43 @@ HRESULT STDMETHODCALLTYPE DeviceContent::Delete(DWORD options,
   for (const auto& element : elements) {
     if (element.has_value()) ids.push_back(*element);
   }
-  call.server().records().RecordDelete(device_->id, options, types, ids);
-  if (device_->faults.delete_request) return E_FAIL;
+  call.server().records().RecordDelete(device().id, options, types, ids);
+  if (const HRESULT refused = session_->Refusal(); refused != S_OK) return refused;
+  const DeviceFaults& faults = device().faults;
+  if (faults.delete_request) return faults.CodeOf("delete", E_FAIL);
+  if (faults.delete_fails_after.has_value() && ids.size() > *faults.delete_fails_after) {
+    ids.resize(*faults.delete_fails_after);
+    device().Delete(ids, &call.server().phone()->deleted);
+    call.server().SavePhone();
+    return E_FAIL;
+  }
 
   std::vector<bool> element_fails;
+  std::vector<bool> not_errors;
   for (const auto& element : elements) {
-    const SimObject* object = element.has_value() ? device_->Find(*element) : nullptr;
+    const SimObject* object = element.has_value() ? device().Find(*element) : nullptr;
     element_fails.push_back(object != nullptr && object->faults.result_element);
+    not_errors.push_back(object != nullptr && object->faults.status_not_error);
   }
   const std::vector<std::int32_t> id_statuses =
-      device_->Delete(ids, &call.server().phone()->deleted);
+      device().Delete(ids, &call.server().phone()->deleted);
   call.server().SavePhone();
-  std::vector<HRESULT> statuses;
+  std::vector<std::optional<HRESULT>> statuses;
   std::size_t next_id = 0;
-  for (const auto& element : elements) {
-    statuses.push_back(element.has_value() ? id_statuses[next_id++] : E_INVALIDARG);
+  bool all_deleted = true;
+  for (std::size_t i = 0; i < elements.size(); ++i) {
+    const HRESULT status = elements[i].has_value() ? id_statuses[next_id++] : E_INVALIDARG;
+    all_deleted = all_deleted && status == S_OK;
+    statuses.push_back(not_errors[i] ? std::nullopt : std::optional(status));
   }
-  const bool all_deleted =
-      std::all_of(statuses.begin(), statuses.end(), [](HRESULT status) { return status == S_OK; });
 
-  if (results != nullptr && !device_->faults.no_results) {
-    if (device_->faults.short_results.has_value() &&
-        statuses.size() > *device_->faults.short_results) {
-      statuses.resize(*device_->faults.short_results);
-      element_fails.resize(*device_->faults.short_results);
+  if (results != nullptr && !faults.no_results) {
+    if (faults.short_results.has_value() && statuses.size() > *faults.short_results) {
+      statuses.resize(*faults.short_results);
+      element_fails.resize(*faults.short_results);
     }
     auto made = PropVariantCollection::DeleteResults(statuses, std::move(element_fails),
-                                                     device_->faults.results_count);
+                                                     faults.results_count);
     if (made == nullptr) return E_OUTOFMEMORY;
     *results = made.Detach();
   }
@@ -237,8 +251,9 @@ HRESULT STDMETHODCALLTYPE DeviceProperties::GetValues(LPCWSTR object_id,
   const HRESULT read = ReadKeys(keys, &asked);
   if (FAILED(read)) return read;
   call.server().records().RecordKeySet(asked);
-  const SimObject* object = device_->Find(Text(object_id));
-  if (object == nullptr) return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+  if (const HRESULT refused = session_->Refusal(); refused != S_OK) return refused;
+  const SimObject* object = session_->device->Find(Text(object_id));
+  if (object == nullptr) return kNotFound;
   if (object->faults.get_values) return E_FAIL;
   auto answer = MakeObject<PropertyValues>();
   if (answer == nullptr) return E_OUTOFMEMORY;
@@ -283,12 +298,15 @@ HRESULT STDMETHODCALLTYPE ObjectIdEnumerator::Next(ULONG count, LPWSTR* ids, ULO
   call.server().records().RecordNext(count);
   if (fetched != nullptr) *fetched = 0;
   if (ids == nullptr && count > 0) return E_POINTER;
-  const std::size_t available = std::min<std::size_t>(count, children_.size() - position_);
-  for (std::size_t i = 0; i < available; ++i) {
-    const SimObject* object = device_->Find(children_[position_ + i]);
-    if (object != nullptr && object->faults.next) return E_FAIL;
-  }
-  for (std::size_t i = 0; i < available; ++i) {
+  if (const HRESULT refused = session_->Refusal(); refused != S_OK) return refused;
+  const NextAnswer answer = session_->device->AnswerNext(children_, position_, count);
+  if (FAILED(answer.result)) return answer.result;
+  for (std::size_t i = 0; i < answer.handed_out; ++i) {
+    const SimObject* object = session_->device->Find(children_[position_ + i]);
+    if (object != nullptr && object->faults.next_null_id) {
+      ids[i] = nullptr;
+      continue;
+    }
     ids[i] = call.server().HandOutString(Wide(children_[position_ + i]));
     if (ids[i] == nullptr) {
       for (std::size_t j = 0; j < i; ++j) {
@@ -298,9 +316,9 @@ HRESULT STDMETHODCALLTYPE ObjectIdEnumerator::Next(ULONG count, LPWSTR* ids, ULO
       return E_OUTOFMEMORY;
     }
   }
-  position_ += available;
-  if (fetched != nullptr) *fetched = static_cast<ULONG>(available);
-  return available == count ? S_OK : S_FALSE;
+  position_ += answer.handed_out;
+  if (fetched != nullptr) *fetched = answer.claimed;
+  return answer.result;
 }
 
 HRESULT STDMETHODCALLTYPE ObjectIdEnumerator::Skip(ULONG /*count*/) {

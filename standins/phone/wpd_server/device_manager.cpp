@@ -16,9 +16,11 @@ void DeviceManager::TakeSnapshot() {
 HRESULT STDMETHODCALLTYPE DeviceManager::GetDevices(LPWSTR* ids, DWORD* count) {
   const ServerCall call("IPortableDeviceManager::GetDevices");
   if (count == nullptr) return E_POINTER;
+  const LayerFaults& faults = phone_->faults;
   if (ids == nullptr) {
-    if (phone_->faults.device_count) return E_FAIL;
-    *count = phone_->faults.huge_device_count ? 0xFFFFFFFFu : static_cast<DWORD>(snapshot_.size());
+    if (faults.device_count) return E_FAIL;
+    const std::size_t seen = snapshot_.size() - (faults.devices_added && !snapshot_.empty());
+    *count = faults.huge_device_count ? 0xFFFFFFFFu : static_cast<DWORD>(seen);
     return S_OK;
   }
   if (phone_->faults.device_ids) return E_FAIL;
@@ -39,7 +41,8 @@ HRESULT STDMETHODCALLTYPE DeviceManager::GetDevices(LPWSTR* ids, DWORD* count) {
     }
   }
   *count = static_cast<DWORD>(written);
-  return S_OK;
+  // More devices than room: that many were written.
+  return written < snapshot_.size() ? S_FALSE : S_OK;
 }
 
 HRESULT STDMETHODCALLTYPE DeviceManager::RefreshDeviceList() {
@@ -50,12 +53,13 @@ HRESULT STDMETHODCALLTYPE DeviceManager::RefreshDeviceList() {
 }
 
 HRESULT DeviceManager::ReadText(LPCWSTR device_id, std::u16string SimDevice::*text,
-                                bool DeviceFaults::*fault, WCHAR* buffer, DWORD* count) {
+                                bool DeviceFaults::*fault, const char* fault_name, WCHAR* buffer,
+                                DWORD* count) {
   if (device_id == nullptr || count == nullptr) return E_POINTER;
   const SimDevice* device =
       phone_->FindDevice(std::u16string(reinterpret_cast<const char16_t*>(device_id)));
   if (device == nullptr) return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
-  if (device->faults.*fault) return E_FAIL;
+  if (device->faults.*fault) return device->faults.CodeOf(fault_name, E_FAIL);
   const std::u16string& value = device->*text;
   const auto needed = static_cast<DWORD>(value.size() + 1);
   const DWORD reported = device->faults.length_excludes_nul ? needed - 1 : needed;
@@ -73,14 +77,15 @@ HRESULT DeviceManager::ReadText(LPCWSTR device_id, std::u16string SimDevice::*te
 HRESULT STDMETHODCALLTYPE DeviceManager::GetDeviceFriendlyName(LPCWSTR device_id, WCHAR* buffer,
                                                                DWORD* count) {
   const ServerCall call("IPortableDeviceManager::GetDeviceFriendlyName");
-  return ReadText(device_id, &SimDevice::friendly_name, &DeviceFaults::friendly_name, buffer,
-                  count);
+  return ReadText(device_id, &SimDevice::friendly_name, &DeviceFaults::friendly_name,
+                  "friendly_name", buffer, count);
 }
 
 HRESULT STDMETHODCALLTYPE DeviceManager::GetDeviceManufacturer(LPCWSTR device_id, WCHAR* buffer,
                                                                DWORD* count) {
   const ServerCall call("IPortableDeviceManager::GetDeviceManufacturer");
-  return ReadText(device_id, &SimDevice::manufacturer, &DeviceFaults::manufacturer, buffer, count);
+  return ReadText(device_id, &SimDevice::manufacturer, &DeviceFaults::manufacturer, "manufacturer",
+                  buffer, count);
 }
 
 HRESULT STDMETHODCALLTYPE DeviceManager::GetDeviceDescription(LPCWSTR /*device_id*/,

@@ -39,7 +39,7 @@ class DeviceManager : public ServerObject<IPortableDeviceManager> {
  private:
   void TakeSnapshot();
   HRESULT ReadText(LPCWSTR device_id, std::u16string SimDevice::*text, bool DeviceFaults::*fault,
-                   WCHAR* buffer, DWORD* count);
+                   const char* fault_name, WCHAR* buffer, DWORD* count);
 
   Phone* phone_;
   std::vector<std::u16string> snapshot_;

@@ -4,16 +4,11 @@
 #include "standins/phone/wpd_server/sim_server.h"
 
 namespace camvey::phone::wpd {
-namespace {
-
-// E_WPD_DEVICE_NOT_OPEN.
-constexpr HRESULT kNotOpen = static_cast<HRESULT>(0x802A0003);
-
-}  // namespace
 
 PortableDevice::~PortableDevice() {
   const ServerCall call(nullptr);
-  call.server().records().RecordDeviceRelease(opened_id_, device_ != nullptr);
+  call.server().records().RecordDeviceRelease(opened_id_, session_ != nullptr);
+  if (session_ != nullptr) session_->open = false;
 }
 
 HRESULT STDMETHODCALLTYPE PortableDevice::Open(LPCWSTR device_id,
@@ -24,8 +19,10 @@ HRESULT STDMETHODCALLTYPE PortableDevice::Open(LPCWSTR device_id,
   call.server().records().RecordOpen(id, client_information);
   SimDevice* device = phone_->FindDevice(id);
   if (device == nullptr) return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
-  if (device->faults.open) return HRESULT_FROM_WIN32(ERROR_BUSY);
-  device_ = device;
+  if (const HRESULT gone = device->AnswerCall(); gone != S_OK) return gone;
+  if (device->faults.open) return device->faults.CodeOf("open", HRESULT_FROM_WIN32(ERROR_BUSY));
+  session_ = std::make_shared<DeviceSession>();
+  session_->device = device;
   opened_id_ = id;
   return S_OK;
 }
@@ -34,9 +31,10 @@ HRESULT STDMETHODCALLTYPE PortableDevice::Content(IPortableDeviceContent** conte
   const ServerCall call("IPortableDevice::Content");
   if (content == nullptr) return E_POINTER;
   *content = nullptr;
-  if (device_ == nullptr) return kNotOpen;
-  if (device_->faults.content) return E_FAIL;
-  auto made = MakeObject<DeviceContent>(device_);
+  if (session_ == nullptr) return kNotOpen;
+  if (const HRESULT refused = session_->Refusal(); refused != S_OK) return refused;
+  if (session_->device->faults.content) return session_->device->faults.CodeOf("content", E_FAIL);
+  auto made = MakeObject<DeviceContent>(session_);
   if (made == nullptr) return E_OUTOFMEMORY;
   *content = made.Detach();
   return S_OK;
@@ -44,9 +42,14 @@ HRESULT STDMETHODCALLTYPE PortableDevice::Content(IPortableDeviceContent** conte
 
 HRESULT STDMETHODCALLTYPE PortableDevice::Close() {
   const ServerCall call("IPortableDevice::Close");
-  const bool fails = device_ == nullptr || device_->faults.close;
-  device_ = nullptr;
-  return fails ? E_FAIL : S_OK;
+  if (session_ == nullptr) return kNotOpen;
+  HRESULT result = session_->Refusal();
+  if (result == S_OK && session_->device->faults.close) {
+    result = session_->device->faults.CodeOf("close", E_FAIL);
+  }
+  session_->open = false;
+  session_.reset();
+  return result;
 }
 
 HRESULT STDMETHODCALLTYPE PortableDevice::SendCommand(DWORD /*flags*/,

@@ -3,8 +3,9 @@
 
 // IPortableDevice over the simulated phone (CLSID_PortableDeviceFTM and
 // CLSID_PortableDevice). Open binds it to one device of the phone; its last Release
-// records whether it was still open.
+// records whether it was still open, and closes it.
 
+#include <memory>
 #include <string>
 
 #include "ptp/device/wpd_api_win.h"
@@ -21,7 +22,7 @@ class PortableDevice : public ServerObject<IPortableDevice> {
 
   // Records the device id and every value of the client information. A device that
   // is not attached: HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND); fault `open`: busy
-  // (HRESULT_FROM_WIN32(ERROR_BUSY)).
+  // (HRESULT_FROM_WIN32(ERROR_BUSY)), or its code in `fault_codes`.
   HRESULT STDMETHODCALLTYPE Open(LPCWSTR device_id,
                                  IPortableDeviceValues* client_information) override;
   HRESULT STDMETHODCALLTYPE SendCommand(DWORD flags, IPortableDeviceValues* parameters,
@@ -30,8 +31,8 @@ class PortableDevice : public ServerObject<IPortableDevice> {
   HRESULT STDMETHODCALLTYPE Content(IPortableDeviceContent** content) override;
   HRESULT STDMETHODCALLTYPE Capabilities(IPortableDeviceCapabilities** capabilities) override;
   HRESULT STDMETHODCALLTYPE Cancel() override;
-  // Closes the device; fails when it was not open or with fault `close` (closed all
-  // the same).
+  // Closes the device, and with it every object it handed out; fails when it was not
+  // open, when the device is gone, or with fault `close` (closed all the same).
   HRESULT STDMETHODCALLTYPE Close() override;
   HRESULT STDMETHODCALLTYPE Advise(DWORD flags, IPortableDeviceEventCallback* callback,
                                    IPortableDeviceValues* parameters, LPWSTR* cookie) override;
@@ -40,8 +41,8 @@ class PortableDevice : public ServerObject<IPortableDevice> {
 
  private:
   Phone* phone_;
-  SimDevice* device_ = nullptr;  // while open
-  std::u16string opened_id_;     // the device last opened
+  std::shared_ptr<DeviceSession> session_;  // while open
+  std::u16string opened_id_;                // the device last opened
 };
 
 }  // namespace camvey::phone::wpd

@@ -21,15 +21,18 @@ bool CopyRefused(const Phone* phone, const wchar_t* object_id) {
 }  // namespace
 
 Microsoft::WRL::ComPtr<PropVariantCollection> PropVariantCollection::DeleteResults(
-    const std::vector<HRESULT>& statuses, std::vector<bool> element_fails, bool count_fails) {
+    const std::vector<std::optional<HRESULT>>& statuses, std::vector<bool> element_fails,
+    bool count_fails) {
   auto results = MakeObject<PropVariantCollection>();
   if (results == nullptr) return results;
-  for (const HRESULT status : statuses) {
-    ptp::PropVariantHolder error;
-    PROPVARIANT* raw = error.Receive();
-    raw->vt = VT_ERROR;
-    raw->scode = status;
-    results->values_.push_back(std::move(error));
+  for (const std::optional<HRESULT>& status : statuses) {
+    ptp::PropVariantHolder element;
+    if (status.has_value()) {
+      PROPVARIANT* raw = element.Receive();
+      raw->vt = VT_ERROR;
+      raw->scode = *status;
+    }
+    results->values_.push_back(std::move(element));
   }
   results->element_fails_ = std::move(element_fails);
   results->element_fails_.resize(statuses.size(), false);

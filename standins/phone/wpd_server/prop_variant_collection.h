@@ -5,6 +5,7 @@
 // as CLSID_PortableDevicePropVariantCollection (the ids of a deletion request) and
 // handed out as the results of a deletion request.
 
+#include <optional>
 #include <vector>
 
 #include "ptp/device/com_holders_win.h"
@@ -15,10 +16,12 @@ namespace camvey::phone::wpd {
 
 class PropVariantCollection : public ServerObject<IPortableDevicePropVariantCollection> {
  public:
-  // The results of a deletion request: one VT_ERROR per status. GetCount fails when
-  // `count_fails`; GetAt(i) fails when `element_fails[i]`.
+  // The results of a deletion request: one VT_ERROR per status, VT_EMPTY for a status
+  // the device gives as no error value. GetCount fails when `count_fails`; GetAt(i)
+  // fails when `element_fails[i]`.
   static Microsoft::WRL::ComPtr<PropVariantCollection> DeleteResults(
-      const std::vector<HRESULT>& statuses, std::vector<bool> element_fails, bool count_fails);
+      const std::vector<std::optional<HRESULT>>& statuses, std::vector<bool> element_fails,
+      bool count_fails);
 
   HRESULT STDMETHODCALLTYPE GetCount(DWORD* count) override;
   HRESULT STDMETHODCALLTYPE GetAt(const DWORD index, PROPVARIANT* value) override;

@@ -42,7 +42,7 @@ HRESULT PropertyValues::Typed(const PROPERTYKEY& key, VARTYPE type,
     *value = found;
     return S_OK;
   }
-  if (found->vt == VT_ERROR && FAILED(found->scode)) return found->scode;
+  // An error value (a property the device could not read) is of the wrong type too.
   return DISP_E_TYPEMISMATCH;
 }
 

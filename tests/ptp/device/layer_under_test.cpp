@@ -33,6 +33,7 @@ class SimulatedLayerUnderTest : public LayerUnderTest {
     same.create_manager = counts.create_manager;
     same.create_key_collection = counts.create_key_collection;
     same.open = counts.open;
+    same.content = counts.content;
     same.properties = counts.properties;
     same.close = counts.close;
     same.enum_objects = counts.enum_objects;

@@ -23,6 +23,7 @@ struct LayerCounts {
   int create_manager = 0;
   int create_key_collection = 0;
   int open = 0;
+  int content = 0;
   int properties = 0;
   int close = 0;
   int enum_objects = 0;
@@ -30,6 +31,12 @@ struct LayerCounts {
   int get_values = 0;
   int add_id = 0;
   int delete_request = 0;
+
+  // The calls that reach a device: on the device object, its content, its properties
+  // and its enumerators.
+  int device_calls() const {
+    return open + content + properties + close + enum_objects + next + get_values + delete_request;
+  }
 };
 
 class LayerUnderTest {

@@ -107,6 +107,7 @@ class WpdLayerUnderTest : public LayerUnderTest {
     counts.create_manager = Calls(records, "create PortableDeviceManager");
     counts.create_key_collection = Calls(records, "create PortableDeviceKeyCollection");
     counts.open = Calls(records, "IPortableDevice::Open");
+    counts.content = Calls(records, "IPortableDevice::Content");
     counts.properties = Calls(records, "IPortableDeviceContent::Properties");
     counts.close = Calls(records, "IPortableDevice::Close");
     counts.enum_objects = Calls(records, "IPortableDeviceContent::EnumObjects");

@@ -27,6 +27,11 @@ using nlohmann::json;
 
 constexpr HRESULT kBusy = HRESULT_FROM_WIN32(ERROR_BUSY);
 constexpr HRESULT kAccessDenied = E_ACCESSDENIED;
+constexpr HRESULT kNotFound = HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
+constexpr HRESULT kNotOpen = static_cast<HRESULT>(0x802A0003);
+constexpr HRESULT kHung = static_cast<HRESULT>(0x802A0006);
+// What Delete's statuses record for an element that is no error value.
+constexpr HRESULT kNoErrorValue = S_FALSE;
 
 std::wstring TempFile(const wchar_t* name) {
   wchar_t folder[MAX_PATH] = {};
@@ -132,7 +137,8 @@ class WpdServerTest : public ::testing::Test {
     return ids;
   }
 
-  // Deletes `ids`; the answer, and the statuses of the results (count failure: -1).
+  // Deletes `ids`; the answer, and the statuses of the results (count failure: -1; an
+  // element that is no error value: kNoErrorValue).
   HRESULT Delete(IPortableDeviceContent* content, const std::vector<const wchar_t*>& ids,
                  std::vector<HRESULT>* statuses) {
     auto collection =
@@ -154,7 +160,7 @@ class WpdServerTest : public ::testing::Test {
       PROPVARIANT status;
       PropVariantInit(&status);
       const HRESULT got = results->GetAt(index, &status);
-      statuses->push_back(SUCCEEDED(got) && status.vt == VT_ERROR ? status.scode : got);
+      statuses->push_back(FAILED(got) ? got : status.vt == VT_ERROR ? status.scode : kNoErrorValue);
       PropVariantClear(&status);
     }
     return answer;
@@ -300,7 +306,7 @@ TEST_F(WpdServerTest, DeviceListFaults) {
     const char* fault;
     std::function<void(IPortableDeviceManager*)> check;
   };
-  const Case cases[] = {
+  std::vector<Case> cases = {
       {"refresh", [](IPortableDeviceManager* m) { EXPECT_EQ(m->RefreshDeviceList(), E_FAIL); }},
       {"device_count",
        [](IPortableDeviceManager* m) {
@@ -315,6 +321,17 @@ TEST_F(WpdServerTest, DeviceListFaults) {
          EXPECT_EQ(id, nullptr);
        }},
   };
+  cases.push_back({"devices_added", [](IPortableDeviceManager* m) {
+                     // The count misses the device attached since; an ids call with the
+                     // room counted says that more were there.
+                     DWORD count = 5;
+                     EXPECT_EQ(m->GetDevices(nullptr, &count), S_OK);
+                     EXPECT_EQ(count, 0u);
+                     LPWSTR id = nullptr;
+                     EXPECT_EQ(m->GetDevices(&id, &count), S_FALSE);
+                     EXPECT_EQ(count, 0u);
+                     EXPECT_EQ(id, nullptr);
+                   }});
   for (const Case& c : cases) {
     SCOPED_TRACE(c.fault);
     json phone = BasePhone();
@@ -358,6 +375,17 @@ TEST_F(WpdServerTest, DeviceTextFaults) {
   length = static_cast<DWORD>(name.size());
   EXPECT_EQ(manager->GetDeviceFriendlyName(L"usb#iphone", name.data(), &length), S_OK);
   EXPECT_STREQ(name.c_str(), L"Anna's iPhone");
+
+  // Drivers that keep no such value, or want a larger buffer whatever it is given.
+  for (const HRESULT code :
+       {HRESULT_FROM_WIN32(ERROR_INVALID_DATA), HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER)}) {
+    phone["devices"][0]["faults"] = {"friendly_name"};
+    phone["devices"][0]["fault_codes"] = {{"friendly_name", code}};
+    manager.Reset();
+    Serve(phone);
+    manager = Create<IPortableDeviceManager>(CLSID_PortableDeviceManager);
+    EXPECT_EQ(manager->GetDeviceFriendlyName(L"usb#iphone", nullptr, &length), code);
+  }
 }
 
 TEST_F(WpdServerTest, DeviceAndListingFaults) {
@@ -371,6 +399,15 @@ TEST_F(WpdServerTest, DeviceAndListingFaults) {
     session.device = Create<IPortableDevice>(CLSID_PortableDeviceFTM);
     const HRESULT opened = session.device->Open(L"usb#iphone", info.Get());
     EXPECT_EQ(opened, std::string(fault) == "open" ? kBusy : S_OK);
+    if (std::string(fault) == "open") {
+      phone["devices"][0]["fault_codes"] = {{"open", kAccessDenied}};
+      info.Reset();
+      session.device.Reset();
+      Serve(phone);
+      info = Create<IPortableDeviceValues>(CLSID_PortableDeviceValues);
+      EXPECT_EQ(Create<IPortableDevice>(CLSID_PortableDeviceFTM)->Open(L"usb#iphone", info.Get()),
+                kAccessDenied);
+    }
     if (FAILED(opened)) continue;
     const HRESULT content = session.device->Content(&session.content);
     EXPECT_EQ(content, std::string(fault) == "content" ? E_FAIL : S_OK);
@@ -403,14 +440,117 @@ TEST_F(WpdServerTest, DeviceAndListingFaults) {
   EXPECT_EQ(session.properties->GetValues(L"o3", keys.Get(), &values), E_FAIL);
   EXPECT_EQ(values, nullptr);
   ASSERT_EQ(session.properties->GetValues(L"o1", keys.Get(), &values), S_FALSE);
+  // A value the device could not read is an error value, of the wrong type for any getter.
   LPWSTR text = nullptr;
-  EXPECT_EQ(values->GetStringValue(WPD_OBJECT_ORIGINAL_FILE_NAME, &text), E_FAIL);
+  EXPECT_EQ(values->GetStringValue(WPD_OBJECT_ORIGINAL_FILE_NAME, &text), DISP_E_TYPEMISMATCH);
   EXPECT_EQ(values->GetStringValue(WPD_OBJECT_NAME, &text), S_OK);
   EXPECT_EQ(TakeString(text), L"IMG_0001.JPG");
   GUID type = {};
-  EXPECT_EQ(values->GetGuidValue(WPD_OBJECT_CONTENT_TYPE, &type), E_FAIL);
-  EXPECT_EQ(values->GetStringValue(WPD_OBJECT_CONTENT_TYPE, &text), E_FAIL);
+  EXPECT_EQ(values->GetGuidValue(WPD_OBJECT_CONTENT_TYPE, &type), DISP_E_TYPEMISMATCH);
+  EXPECT_EQ(values->GetStringValue(WPD_OBJECT_CONTENT_TYPE, &text), DISP_E_TYPEMISMATCH);
+  EXPECT_EQ(values->GetStringValue(WPD_OBJECT_PARENT_ID, &text), kNotFound);
+  values.Reset();
+  EXPECT_EQ(session.properties->GetValues(L"gone", keys.Get(), &values), kNotFound);
+  ComPtr<IEnumPortableDeviceObjectIDs> children;
+  EXPECT_EQ(session.content->EnumObjects(0, L"gone", nullptr, &children), kNotFound);
   EXPECT_EQ(session.device->Close(), S_OK);
+}
+
+// How drivers end a listing, as the reference allows: the last ids may come with
+// S_FALSE, the end may come as S_OK without an id; and ids a driver claims but did not
+// hand over.
+TEST_F(WpdServerTest, NextAnswersAsDriversDo) {
+  struct Answer {
+    HRESULT result;
+    ULONG fetched;
+    std::vector<std::wstring> ids;  // "(null)" for a null id
+  };
+  const auto next = [](IEnumPortableDeviceObjectIDs* children, ULONG count) {
+    std::vector<LPWSTR> raw(count + 1, nullptr);
+    Answer answer;
+    answer.result = children->Next(count, raw.data(), &answer.fetched);
+    for (ULONG i = 0; i < count + 1; ++i) {
+      if (i < answer.fetched || raw[i] != nullptr) answer.ids.push_back(TakeString(raw[i]));
+    }
+    return answer;
+  };
+  const auto expect = [](const Answer& answer, HRESULT result, ULONG fetched,
+                         std::vector<std::wstring> ids) {
+    EXPECT_EQ(answer.result, result);
+    EXPECT_EQ(answer.fetched, fetched);
+    EXPECT_EQ(answer.ids, ids);
+  };
+  const auto enumerate = [](const Session& session) {
+    ComPtr<IEnumPortableDeviceObjectIDs> children;
+    EXPECT_EQ(session.content->EnumObjects(0, L"f1", nullptr, &children), S_OK);
+    return children;
+  };
+  {
+    SCOPED_TRACE("a partial batch");
+    Session session = Open();
+    auto children = enumerate(session);
+    expect(next(children.Get(), 2), S_OK, 2, {L"o1", L"o2"});
+    expect(next(children.Get(), 2), S_FALSE, 1, {L"o3"});
+    expect(next(children.Get(), 2), S_FALSE, 0, {});
+    session.device->Close();
+  }
+  json phone = BasePhone();
+  phone["devices"][0]["faults"] = {"false_with_last_id", "ok_without_id"};
+  Photo(phone, 0)["faults"] = {"next_null_id"};
+  Photo(phone, 1)["faults"] = {"next_extra_id"};
+  Serve(phone);
+  {
+    SCOPED_TRACE("the last id with S_FALSE, the end with S_OK");
+    Session session = Open();
+    auto children = enumerate(session);
+    expect(next(children.Get(), 1), S_OK, 1, {L"(null)"});
+    expect(next(children.Get(), 1), S_OK, 2, {L"o2", L"(null)"});
+    expect(next(children.Get(), 1), S_FALSE, 1, {L"o3"});
+    expect(next(children.Get(), 1), S_OK, 0, {});
+    session.device->Close();
+  }
+}
+
+// After Close, or the last release of the device object, the objects it handed out
+// stop working; a device that went away fails every call from its N-th on.
+TEST_F(WpdServerTest, ClosedAndGoneDevicesAnswerNoMore) {
+  auto keys = Create<IPortableDeviceKeyCollection>(CLSID_PortableDeviceKeyCollection);
+  for (const bool release : {false, true}) {
+    SCOPED_TRACE(release ? "released" : "closed");
+    Session session = Open();
+    ComPtr<IEnumPortableDeviceObjectIDs> children;
+    ASSERT_EQ(session.content->EnumObjects(0, L"f1", nullptr, &children), S_OK);
+    if (release) {
+      session.device.Reset();
+    } else {
+      EXPECT_EQ(session.device->Close(), S_OK);
+    }
+    LPWSTR id = nullptr;
+    ULONG fetched = 0;
+    EXPECT_EQ(children->Next(1, &id, &fetched), kNotOpen);
+    ComPtr<IEnumPortableDeviceObjectIDs> more;
+    EXPECT_EQ(session.content->EnumObjects(0, L"f1", nullptr, &more), kNotOpen);
+    ComPtr<IPortableDeviceValues> values;
+    EXPECT_EQ(session.properties->GetValues(L"o1", keys.Get(), &values), kNotOpen);
+    ComPtr<IPortableDeviceProperties> properties;
+    EXPECT_EQ(session.content->Properties(&properties), kNotOpen);
+  }
+
+  json phone = BasePhone();
+  phone["devices"][0]["gone_after"] = 4;  // Open, Content, Properties, EnumObjects
+  phone["devices"][0]["gone_code"] = kHung;
+  keys.Reset();
+  Serve(phone);
+  keys = Create<IPortableDeviceKeyCollection>(CLSID_PortableDeviceKeyCollection);
+  Session session = Open();
+  ComPtr<IEnumPortableDeviceObjectIDs> children;
+  ASSERT_EQ(session.content->EnumObjects(0, L"f1", nullptr, &children), S_OK);
+  LPWSTR id = nullptr;
+  ULONG fetched = 0;
+  EXPECT_EQ(children->Next(1, &id, &fetched), kHung);
+  ComPtr<IPortableDeviceValues> values;
+  EXPECT_EQ(session.properties->GetValues(L"o1", keys.Get(), &values), kHung);
+  EXPECT_EQ(session.device->Close(), kHung);
 }
 
 TEST_F(WpdServerTest, DeletionFaults) {
@@ -443,6 +583,24 @@ TEST_F(WpdServerTest, DeletionFaults) {
        S_OK,
        {E_FAIL, S_OK},
        2},
+      {"status_not_error",
+       [](json& p) {
+         Photo(p, 0)["faults"] = {"status_not_error"};
+         Photo(p, 1)["faults"] = {"refuse"};
+       },
+       S_FALSE,
+       {kNoErrorValue, kAccessDenied},
+       1},
+      {"delete_fails_after",
+       [](json& p) { p["devices"][0]["delete_fails_after"] = 1; },
+       E_FAIL,
+       {},
+       1},
+      {"an object not on the device",
+       [](json& p) { Photo(p, 1)["id"] = "o9"; },
+       S_FALSE,
+       {S_OK, kNotFound},
+       1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
