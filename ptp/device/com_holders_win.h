@@ -1,14 +1,17 @@
 #ifndef CAMVEY_PTP_DEVICE_COM_HOLDERS_WIN_H_
 #define CAMVEY_PTP_DEVICE_COM_HOLDERS_WIN_H_
 
-// Owners for the two kinds of memory a COM call hands back besides interfaces: a string
-// in task memory (freed with CoTaskMemFree) and a PROPVARIANT (cleared with
-// PropVariantClear). Both free on destruction and cannot be copied; a PROPVARIANT holder
-// can be moved, so that containers can hold it.
+// Owners for the kinds of memory a COM call hands back besides interfaces: strings in
+// task memory (freed with CoTaskMemFree), alone or in a caller's array, and a
+// PROPVARIANT (cleared with PropVariantClear). All free on destruction and cannot be
+// copied; a PROPVARIANT holder can be moved, so that containers can hold it.
 
 #include <objbase.h>
 #include <propidl.h>
 #include <windows.h>
+
+#include <cstddef>
+#include <vector>
 
 namespace camvey::ptp {
 
@@ -30,6 +33,26 @@ class CoTaskMemString {
 
  private:
   LPWSTR text_ = nullptr;
+};
+
+// A caller's array of wide strings in task memory, all null at first, that a COM call
+// fills; every entry it holds is freed, whatever the call said it wrote.
+class CoTaskMemStringArray {
+ public:
+  explicit CoTaskMemStringArray(std::size_t size) : texts_(size, nullptr) {}
+  ~CoTaskMemStringArray() {
+    for (LPWSTR text : texts_) CoTaskMemFree(text);
+  }
+  CoTaskMemStringArray(const CoTaskMemStringArray&) = delete;
+  CoTaskMemStringArray& operator=(const CoTaskMemStringArray&) = delete;
+
+  std::size_t size() const { return texts_.size(); }
+  const wchar_t* operator[](std::size_t index) const { return texts_[index]; }
+  // The array a COM call writes to; null when it has no entries.
+  LPWSTR* data() { return texts_.empty() ? nullptr : texts_.data(); }
+
+ private:
+  std::vector<LPWSTR> texts_;
 };
 
 class PropVariantHolder {

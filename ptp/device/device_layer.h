@@ -30,6 +30,12 @@ inline constexpr DeviceResult kDeviceFalse = 1;
 
 inline bool DeviceFailed(DeviceResult result) { return result < 0; }
 
+// True for the answers of a device that went away, hangs or is no longer open: the
+// phone was unplugged, locked or fell asleep, or its driver stopped answering. Every
+// later call to that device fails too, each possibly only after the system's device
+// timeout, so a caller asks it nothing more but to close.
+bool DeviceGone(DeviceResult result);
+
 // The object id of a device's root, whose children are its storages.
 inline constexpr char16_t kDeviceObjectId[] = u"DEVICE";
 
@@ -105,15 +111,19 @@ class DeviceManager {
 class ObjectIdEnumerator {
  public:
   virtual ~ObjectIdEnumerator() = default;
-  // Asks for one id. `*id` is empty whenever no id came back. Exactly three outcomes:
+  // Asks for one id. `*id` is empty whenever no id came back. Exactly four outcomes:
   // - kDeviceOk with an id: the next child.
+  // - kDeviceFalse with an id: the last child; every child has now been handed out
+  //   (a driver may hand over the last child together with "no more objects").
   // - kDeviceFalse without an id: the normal end; every child has been handed out.
   // - a failure: the device could not hand out the next child. The enumeration ended
   //   early, so children after those already handed out may exist unseen; a caller
   //   must not take what it saw for all the children.
   // Anything else (another success code, or kDeviceOk without an id) breaks this
-  // contract and is taken as a failure. A Windows adapter passes the device's result
-  // through: S_FALSE is the normal end, a failing HRESULT a failure.
+  // contract and is taken as a failure. After kDeviceFalse every later call answers
+  // kDeviceFalse without an id. A Windows adapter passes the device's result through:
+  // S_FALSE is "no more objects", a failing HRESULT a failure; an id count that
+  // disagrees with the ids handed over is a failure.
   virtual DeviceResult Next(std::optional<std::u16string>* id) = 0;
 };
 

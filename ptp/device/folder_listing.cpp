@@ -25,8 +25,10 @@ PhoneObject ReadPhoneObject(DeviceProperties& properties, KeyCollection& keys,
     return object;
   }
   std::optional<std::u16string> name;
-  if (DeviceFailed(values->GetStringValue(ObjectKey::kOriginalFileName, &name)) ||
-      !name.has_value()) {
+  object.name_is_file_name =
+      !DeviceFailed(values->GetStringValue(ObjectKey::kOriginalFileName, &name)) &&
+      name.has_value();
+  if (!object.name_is_file_name) {
     name.reset();
     if (DeviceFailed(values->GetStringValue(ObjectKey::kName, &name))) name.reset();
   }
@@ -51,14 +53,16 @@ Listing ListChildren(DeviceContent& content, DeviceProperties& properties, KeyCo
   std::optional<std::u16string> id;
   for (;;) {
     const DeviceResult result = enumerator->Next(&id);
-    if (result != kDeviceOk || !id.has_value()) {
+    const bool child = (result == kDeviceOk || result == kDeviceFalse) && id.has_value();
+    if (!child) {
       // Only the normal end says that no child is left; anything else may hide some.
-      listing.complete = result == kDeviceFalse && !id.has_value();
+      listing.complete = result == kDeviceFalse;
       return listing;
     }
     listing.objects.push_back(ReadPhoneObject(properties, keys, *id));
     id.reset();
-    if (limit > 0 && listing.objects.size() >= limit) {
+    // "No more objects" may come with the last child, which is then all there was.
+    if (result == kDeviceFalse || (limit > 0 && listing.objects.size() >= limit)) {
       listing.complete = true;
       return listing;
     }

@@ -23,13 +23,17 @@ struct PhoneObject {
   // False when the content type could not be read: is_folder is then false, but the
   // object may be a folder.
   bool kind_known = false;
+  // True when `name` is the original file name. An object name is only what the phone
+  // shows ("Holiday"): it says nothing of the file name, which may be any.
+  bool name_is_file_name = false;
 };
 
 // The children of one object in the order the device enumerated them.
 struct Listing {
   std::vector<PhoneObject> objects;
   // True when `objects` holds every child up to the listing's limit. False when
-  // EnumObjects or a Next failed, so that children may exist that are not here.
+  // EnumObjects or a Next failed or broke its contract, so that children may exist
+  // that are not here.
   bool complete = false;
 };
 

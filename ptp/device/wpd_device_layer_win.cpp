@@ -101,16 +101,16 @@ class WpdDeviceManager : public DeviceManager {
     }
     // The driver writes at most `room` ids; whatever count it claims afterwards, only
     // the array itself is read, and every id it holds is freed.
-    const DWORD room = static_cast<DWORD>(std::min<std::size_t>(*count, ids->size()));
-    std::vector<LPWSTR> raw(room, nullptr);
+    const DWORD room = static_cast<DWORD>((std::min)(std::size_t{*count}, ids->size()));
+    CoTaskMemStringArray raw(room);
     DWORD returned = room;
-    const HRESULT hr = manager_->GetDevices(raw.empty() ? nullptr : raw.data(), &returned);
-    const DWORD readable = std::min(returned, room);
-    for (DWORD i = 0; i < room; ++i) {
-      if (SUCCEEDED(hr) && i < readable && raw[i] != nullptr) (*ids)[i] = FromWide(raw[i]);
-      CoTaskMemFree(raw[i]);
+    const HRESULT hr = manager_->GetDevices(raw.data(), &returned);
+    if (FAILED(hr)) return hr;
+    const DWORD readable = (std::min)(returned, room);
+    for (DWORD i = 0; i < readable; ++i) {
+      if (raw[i] != nullptr) (*ids)[i] = FromWide(raw[i]);
     }
-    if (SUCCEEDED(hr)) *count = readable;
+    *count = readable;
     return hr;
   }
 
@@ -145,18 +145,27 @@ class WpdObjectIdEnumerator : public ObjectIdEnumerator {
 
   DeviceResult Next(std::optional<std::u16string>* id) override {
     id->reset();
-    CoTaskMemString object_id;
+    // "No more objects" is final: the driver is not asked again.
+    if (ended_) return S_FALSE;
+    // One entry more than asked for, so that a driver handing over too many ids writes
+    // the extra one here rather than past the array; both are freed.
+    CoTaskMemStringArray ids(2);
     ULONG fetched = 0;
-    const HRESULT hr = enumerator_->Next(1, object_id.Receive(), &fetched);
-    if (hr != S_OK) return hr;
-    if (fetched != 1) return E_UNEXPECTED;
-    if (object_id.get() == nullptr) return E_POINTER;
-    *id = FromWide(object_id.get());
+    const HRESULT hr = enumerator_->Next(1, ids.data(), &fetched);
+    if (FAILED(hr)) return hr;
+    if (hr == S_FALSE) ended_ = true;
+    // S_FALSE may come with the last id. A count that disagrees with the ids handed
+    // over leaves it unknown what was skipped: the enumeration failed.
+    const bool no_id = fetched == 0 && ids[0] == nullptr && ids[1] == nullptr;
+    const bool one_id = fetched == 1 && ids[0] != nullptr && ids[1] == nullptr;
+    if (!no_id && !one_id) return E_UNEXPECTED;
+    if (one_id) *id = FromWide(ids[0]);
     return hr;
   }
 
  private:
   ComPtr<IEnumPortableDeviceObjectIDs> enumerator_;
+  bool ended_ = false;
 };
 
 class WpdPropertyValues : public PropertyValues {

@@ -83,8 +83,11 @@ class DeviceWalk {
     }
     std::vector<std::u16string> folders;
     std::optional<std::u16string> id;
-    ptp::DeviceResult next;
-    while ((next = enumerator->Next(&id)) == ptp::kDeviceOk && id.has_value()) {
+    ptp::DeviceResult next = ptp::kDeviceOk;
+    // "No more objects" may come with the last child, which is kept like the others.
+    while (next == ptp::kDeviceOk) {
+      next = enumerator->Next(&id);
+      if ((next != ptp::kDeviceOk && next != ptp::kDeviceFalse) || !id.has_value()) break;
       SimObject object = ReadObject(properties_, keys_, *id, parent_id);
       const bool is_folder = object.is_folder();
       if (id->empty() || *id == kRootId || !device_->Add(std::move(object))) {
@@ -95,7 +98,9 @@ class DeviceWalk {
       }
       id.reset();
     }
-    if (ptp::DeviceFailed(next)) Problem(parent_id, "listing ended early (" + Hex(next) + ")");
+    // Anything but "no more objects" may hide children: a failure, or an answer that
+    // breaks the enumeration's contract.
+    if (next != ptp::kDeviceFalse) Problem(parent_id, "listing ended early (" + Hex(next) + ")");
     enumerator.reset();
     for (const std::u16string& folder : folders) {
       if (depth + 1 >= kMaxDepth) {

@@ -201,7 +201,11 @@ int RunPtpSim(const std::vector<std::string>& arguments) {
   };
   if (through_wpd) {
     // The simulated server reads the phone file itself and writes it back after each
-    // deletion request, so that the phone left behind is the server's own.
+    // deletion request, so that the phone left behind is the server's own. It is
+    // written here first, as read, for a pass that never reaches the server.
+    if (!write_phone_path.empty() && !WriteTextFile(write_phone_path, WritePhoneJson(phone))) {
+      return InputProblem(write_phone_path, "cannot write the file");
+    }
     if (!ServeSimulatedPhone(phone_path, write_phone_path) || !WithWpdLayer(run_pass)) {
       WriteErrorLine(kNoWpd);
       return kInputError;

@@ -15,11 +15,12 @@ namespace camvey::ptp {
 
 bool operator==(const PhoneObject& lhs, const PhoneObject& rhs) {
   return lhs.id == rhs.id && lhs.name == rhs.name && lhs.is_folder == rhs.is_folder &&
-         lhs.kind_known == rhs.kind_known;
+         lhs.kind_known == rhs.kind_known && lhs.name_is_file_name == rhs.name_is_file_name;
 }
 
 void PrintTo(const PhoneObject& object, std::ostream* out) {
-  *out << "{" << WideToUtf8(object.id) << ", " << WideToUtf8(object.name) << ", "
+  *out << "{" << WideToUtf8(object.id) << ", " << WideToUtf8(object.name)
+       << (object.name_is_file_name ? " (file name), " : ", ")
        << (!object.kind_known ? "unknown"
            : object.is_folder ? "folder"
                               : "file")
@@ -87,19 +88,20 @@ constexpr char kObjects[] = R"({"devices": [{"id": "d", "storages": [
 
 TEST_P(ListingTest, ReadsNamesAndKinds) {
   Open(kObjects);
-  // An object whose content type cannot be read is no folder, but of unknown kind.
+  // An object whose content type cannot be read is no folder, but of unknown kind; one
+  // named by its object name is not named by its file name.
   const std::vector<PhoneObject> expected = {
-      {u"f1", u"202401__", true, true},   {u"o1", u"IMG_1.JPG", false, true},
-      {u"o2", u"IMG_2.JPG", false, true}, {u"o3", u"IMG_3.JPG", false, true},
-      {u"o4", u"IMG_4.JPG", false, true}, {u"o5", u"", false, true},
-      {u"o6", u"", false, false},         {u"o7", u"CLIP.MOV", false, true},
-      {u"o8", u"odd", false, false},      {u"o9", u"Album", false, false},
-      {u"o10", u"Nested", true, true},
+      {u"f1", u"202401__", true, true, true},    {u"o1", u"IMG_1.JPG", false, true, true},
+      {u"o2", u"IMG_2.JPG", false, true, true},  {u"o3", u"IMG_3.JPG", false, true, false},
+      {u"o4", u"IMG_4.JPG", false, true, false}, {u"o5", u"", false, true, false},
+      {u"o6", u"", false, false, false},         {u"o7", u"CLIP.MOV", false, true, true},
+      {u"o8", u"odd", false, false, true},       {u"o9", u"Album", false, false, true},
+      {u"o10", u"Nested", true, true, true},
   };
   EXPECT_EQ(List(u"s1").objects, expected);
   EXPECT_EQ(List(kDeviceObjectId).objects,
-            (std::vector<PhoneObject>{{u"s1", u"Internal Storage", true, true},
-                                      {u"s2", u"Card", true, true}}));
+            (std::vector<PhoneObject>{{u"s1", u"Internal Storage", true, true, true},
+                                      {u"s2", u"Card", true, true, true}}));
 }
 
 TEST_P(ListingTest, EachObjectCostsOneNextAndOneGetValues) {
@@ -112,34 +114,70 @@ TEST_P(ListingTest, EachObjectCostsOneNextAndOneGetValues) {
 }
 
 // Only the enumeration's normal end (or the limit) makes a listing complete: a failure
-// may hide children after those listed.
+// may hide children after those listed. Drivers end listings in their own ways: the
+// last child may come with "no more objects", the end may come as full success without
+// an id, and a driver may claim ids it did not hand over.
 TEST_P(ListingTest, TellsAListingThatEndedEarlyFromACompleteOne) {
-  Open(R"({"devices": [{"id": "d", "storages": [{"id": "s1", "children": [
+  const std::string cut = R"({"id": "cut", "name": "c", "children": [
+      {"id": "c1", "name": "A"}, {"id": "c2", "name": "B", "faults": ["next"]},
+      {"id": "c3", "name": "C"}]})";
+  const std::string children = R"(
     {"id": "empty", "name": "a", "type": "folder"},
     {"id": "unlistable", "name": "b", "children": [{"id": "x", "name": "x"}],
      "faults": ["enum_objects"]},
-    {"id": "cut", "name": "c", "children": [
-      {"id": "c1", "name": "A"}, {"id": "c2", "name": "B", "faults": ["next"]},
-      {"id": "c3", "name": "C"}]}]}]}]})");
+    {"id": "null", "name": "n", "children": [
+      {"id": "n1", "name": "A"}, {"id": "n2", "name": "B", "faults": ["next_null_id"]}]},
+    {"id": "extra", "name": "e", "children": [
+      {"id": "e1", "name": "A", "faults": ["next_extra_id"]}, {"id": "e2", "name": "B"}]},
+    {"id": "pair", "name": "p", "children": [{"id": "p1", "name": "A"}, {"id": "p2"}]},
+    )" + cut;
   struct Case {
+    const char* device_faults;
     const char16_t* parent;
     std::size_t limit;
     std::size_t objects;
     bool complete;
   };
   const Case cases[] = {
-      {u"s1", 0, 3, true},
-      {u"empty", 0, 0, true},
-      {u"unlistable", 0, 0, false},
-      {u"missing", 0, 0, false},
-      {u"cut", 0, 1, false},
-      {u"cut", 1, 1, true},  // the limit comes before the failing Next
+      {"", u"s1", 0, 6, true},
+      {"", u"empty", 0, 0, true},
+      {"", u"unlistable", 0, 0, false},
+      {"", u"missing", 0, 0, false},
+      {"", u"cut", 0, 1, false},
+      {"", u"cut", 1, 1, true},  // the limit comes before the failing Next
+      {"", u"null", 0, 1, false},
+      {"", u"extra", 0, 0, false},
+      {R"("ok_without_id")", u"s1", 0, 6, false},
+      {R"("ok_without_id")", u"s1", 6, 6, true},
+      {R"("false_with_last_id")", u"empty", 0, 0, true},
+      {R"("false_with_last_id")", u"null", 0, 1, false},
+      {R"("false_with_last_id")", u"s1", 0, 6, true},
   };
   for (const Case& test : cases) {
+    connection_.reset();
+    keys_.reset();
+    if (opened_) layer_->Finish();
+    Open(std::string(R"({"devices": [{"id": "d", "faults": [)") + test.device_faults +
+         R"(], "storages": [{"id": "s1", "children": [)" + children + "]}]}]}");
     const Listing listing = List(test.parent, test.limit);
-    EXPECT_EQ(listing.objects.size(), test.objects) << WideToUtf8(test.parent) << test.limit;
-    EXPECT_EQ(listing.complete, test.complete) << WideToUtf8(test.parent) << test.limit;
+    SCOPED_TRACE(std::string(test.device_faults) + " " + WideToUtf8(test.parent) + " limit " +
+                 std::to_string(test.limit));
+    EXPECT_EQ(listing.objects.size(), test.objects);
+    EXPECT_EQ(listing.complete, test.complete);
   }
+
+  // "No more objects" with the last child is final: the driver is not asked again.
+  EXPECT_EQ(layer_->counts().next, 6);
+  std::unique_ptr<ObjectIdEnumerator> enumerator;
+  ASSERT_EQ(connection_->content().EnumObjects(u"pair", &enumerator), kDeviceOk);
+  ASSERT_NE(enumerator, nullptr);
+  std::optional<std::u16string> id;
+  EXPECT_EQ(enumerator->Next(&id), kDeviceOk);
+  EXPECT_EQ(enumerator->Next(&id), kDeviceFalse);
+  EXPECT_EQ(id, u"p2");
+  EXPECT_EQ(enumerator->Next(&id), kDeviceFalse);
+  EXPECT_FALSE(id.has_value());
+  EXPECT_EQ(layer_->counts().next, 8);
 }
 
 TEST_P(ListingTest, LimitCutsTheStorageList) {

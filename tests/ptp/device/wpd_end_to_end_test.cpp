@@ -109,31 +109,60 @@ TEST_F(WpdEndToEndTest, ThroughWpdTheExampleRequestMatchesTheSimulatedRun) {
   std::remove("e2e_wpd.json");
 }
 
-TEST_F(WpdEndToEndTest, AScanOfTheExamplePhoneReadsBackAsItsAppleDevice) {
+// A pass that never reaches the server (nothing usable is asked for) still leaves the
+// phone file, unchanged, so that a caller can tell "unchanged" from "lost".
+TEST_F(WpdEndToEndTest, APassThatReachesNoDeviceStillWritesThePhone) {
   Serve(Example("phone.json"));
-  Phone scanned;
-  std::vector<std::string> problems;
-  {
-    const std::unique_ptr<ptp::DeviceLayer> layer = ptp::MakeWpdDeviceLayer();
-    ASSERT_TRUE(ScanApplePhones(*layer, &scanned,
-                                [&](const std::string& line) { problems.push_back(line); }));
-  }
-  EXPECT_THAT(problems, IsEmpty());
+  std::ofstream("e2e_nothing.json", std::ios::binary) << R"({"files": []})";
+  const SimRun simulated =
+      RunSim({Example("phone.json"), "e2e_nothing.json", "--write-phone", "e2e_simulated.json"});
+  std::remove("e2e_wpd.json");
+  const SimRun through_wpd = RunSim({Example("phone.json"), "e2e_nothing.json", "--write-phone",
+                                     "e2e_wpd.json", "--through-wpd"});
+  EXPECT_EQ(through_wpd.exit_code, 0);
+  EXPECT_EQ(through_wpd.out, "error: not_found\n");
+  EXPECT_EQ(ReadText("e2e_wpd.json"), ReadText("e2e_simulated.json"));
+  EXPECT_FALSE(ReadText("e2e_wpd.json").empty());
+  std::remove("e2e_nothing.json");
+  std::remove("e2e_simulated.json");
+  std::remove("e2e_wpd.json");
+}
 
+// Also from a driver that hands over each listing's last child with "no more objects":
+// a replayed phone must not lose those children.
+TEST_F(WpdEndToEndTest, AScanOfTheExamplePhoneReadsBackAsItsAppleDevice) {
   Phone model;
   std::string problem;
   ASSERT_TRUE(ReadPhoneJson(ReadText(Example("phone.json")), &model, &problem)) << problem;
-  model.devices.pop_back();  // the camera is no Apple device
-  model.devices[0].Find(u"o3003")->faults = ObjectFaults();
-  Phone read_back;
-  ASSERT_TRUE(ReadPhoneJson(WritePhoneJson(scanned), &read_back, &problem)) << problem;
-  EXPECT_EQ(WritePhoneJson(read_back), WritePhoneJson(model));
+  for (const bool false_with_last_id : {false, true}) {
+    SCOPED_TRACE(false_with_last_id ? "last id with S_FALSE" : "S_FALSE after the last id");
+    Phone served = model;
+    served.devices[0].faults.false_with_last_id = false_with_last_id;
+    std::ofstream("e2e_served.json", std::ios::binary) << WritePhoneJson(served);
+    Serve("e2e_served.json");
+    Phone scanned;
+    std::vector<std::string> problems;
+    {
+      const std::unique_ptr<ptp::DeviceLayer> layer = ptp::MakeWpdDeviceLayer();
+      ASSERT_TRUE(ScanApplePhones(*layer, &scanned,
+                                  [&](const std::string& line) { problems.push_back(line); }));
+    }
+    EXPECT_THAT(problems, IsEmpty());
 
-  const json records = json::parse(control_.Records());
-  EXPECT_FALSE(records["calls"].contains("IPortableDeviceContent::Delete"));
-  EXPECT_EQ(records["opens"][0]["client_information"][4]["value"], 0x80000000u);
-  EXPECT_EQ(control_.live_objects(), 0);
-  EXPECT_EQ(control_.unfreed_strings(), 0);
+    Phone expected = model;
+    expected.devices.pop_back();  // the camera is no Apple device
+    expected.devices[0].Find(u"o3003")->faults = ObjectFaults();
+    Phone read_back;
+    ASSERT_TRUE(ReadPhoneJson(WritePhoneJson(scanned), &read_back, &problem)) << problem;
+    EXPECT_EQ(WritePhoneJson(read_back), WritePhoneJson(expected));
+
+    const json records = json::parse(control_.Records());
+    EXPECT_FALSE(records["calls"].contains("IPortableDeviceContent::Delete"));
+    EXPECT_EQ(records["opens"][0]["client_information"][4]["value"], 0x80000000u);
+    EXPECT_EQ(control_.live_objects(), 0);
+    EXPECT_EQ(control_.unfreed_strings(), 0);
+  }
+  std::remove("e2e_served.json");
 }
 
 }  // namespace
