@@ -68,12 +68,18 @@ NameSet NamesWantedIn(const PhoneObject& folder, const MonthIndex& month_index, 
   return wanted_here;
 }
 
-// True when every object the listing holds was listed and every photo's name read.
+// True when the object's file name is known. A name that stands in for it (the object
+// name, "Holiday") is no evidence of what the file is called.
+bool NamedByFile(const PhoneObject& object) {
+  return object.name_is_file_name && !object.name.empty();
+}
+
+// True when every object the listing holds was listed and every photo's file name read.
 bool SeenWhole(const Listing& listing) {
   if (!listing.complete) return false;
   return std::none_of(
       listing.objects.begin(), listing.objects.end(),
-      [](const PhoneObject& object) { return !object.is_folder && object.name.empty(); });
+      [](const PhoneObject& object) { return !object.is_folder && !NamedByFile(object); });
 }
 
 // Adds to `months` each wanted month of which `folder_name` is an own-month folder.
@@ -95,11 +101,11 @@ void AddOwnMonths(const std::u16string& folder_name, const MonthIndex& month_ind
 void SearchMonthFolders(const PhoneObject& storage, const Listing& top_level, ListingCache& cache,
                         const MonthIndex& month_index, NameSet* remaining,
                         std::vector<ChosenObject>* chosen) {
-  // A top-level object whose name cannot be read may be any month's folder.
+  // A top-level object whose file name cannot be read may be any month's folder.
   bool all_months_unseen = !top_level.complete;
   std::set<std::u16string> unseen_months;
   for (const PhoneObject& top : top_level.objects) {
-    if (top.name.empty()) {
+    if (!NamedByFile(top)) {
       all_months_unseen = all_months_unseen || top.is_folder || !top.kind_known;
     } else if (!top.kind_known) {
       AddOwnMonths(top.name, month_index, &unseen_months);
@@ -148,7 +154,7 @@ void SearchMonthFolders(const PhoneObject& storage, const Listing& top_level, Li
 enum class Gap {
   kNone,
   kListingEndedEarly,  // EnumObjects or a Next failed
-  kUnreadableObject,   // an object's name or kind could not be read where it matters
+  kUnreadableObject,   // an object's file name or kind could not be read where it matters
   kListingLimit,       // the listed-object limit stopped the collection
 };
 
@@ -170,10 +176,10 @@ Gap CollectCandidates(const Listing& top_level, ListingCache& cache, const NameS
     if (!listing.complete) return Gap::kListingEndedEarly;
     for (const PhoneObject& object : listing.objects) {
       if (object.is_folder) continue;
-      // An object without a name may be a namesake of any wanted name. One whose name
-      // is known but whose kind is not counts as a candidate, which can only hold the
-      // search back.
-      if (object.name.empty()) return Gap::kUnreadableObject;
+      // An object without a file name may be a namesake of any wanted name, whatever
+      // its object name says. One whose name is known but whose kind is not counts as
+      // a candidate, which can only hold the search back.
+      if (!NamedByFile(object)) return Gap::kUnreadableObject;
       if (remaining.count(FoldedName{object.name}) != 0) {
         (*candidates)[UpperCaseWide(object.name)].push_back(&object);
       }
@@ -227,7 +233,8 @@ void ChooseUniqueNames(const PhoneObject& storage, const Listing& top_level, Lis
   }
 }
 
-void SearchStorage(const PhoneConnection& connection, KeyCollection& keys,
+// Searches one storage; false when its top-level listing holds nothing at all.
+bool SearchStorage(const PhoneConnection& connection, KeyCollection& keys,
                    const PhoneObject& storage, const MonthIndex& month_index, NameSet* remaining,
                    std::vector<ChosenObject>* chosen) {
   const unsigned long long started = MillisecondsNow();
@@ -237,11 +244,14 @@ void SearchStorage(const PhoneConnection& connection, KeyCollection& keys,
   DeleteTrace("delete: \"%s\" holds %d folder(s), listed in %llu ms",
               WideToUtf8(storage.name).c_str(), static_cast<int>(top_level.objects.size()),
               finished - started);
+  const bool holds_anything = !top_level.objects.empty();
+  if (connection.gone()) return holds_anything;
 
   ListingCache cache(connection.content(), connection.properties(), keys);
   SearchMonthFolders(storage, top_level, cache, month_index, remaining, chosen);
-  if (remaining->empty()) return;
+  if (remaining->empty() || connection.gone()) return holds_anything;
   ChooseUniqueNames(storage, top_level, cache, remaining, chosen);
+  return holds_anything;
 }
 
 // Sends one deletion request for everything chosen on a device and appends the names
@@ -261,29 +271,58 @@ void SendDeletionRequest(DeviceLayer& layer, DeviceContent& content,
   std::unique_ptr<DeleteResults> results;
   const DeviceResult outcome = content.Delete(*ids, &results);
   if (DeviceFailed(outcome)) {
-    RecordError(error, kErrorDeleteRefused);
+    // A device that went away refused nothing; the caller records that it is gone.
+    if (!DeviceGone(outcome)) RecordError(error, kErrorDeleteRefused);
     return;
   }
   std::uint32_t count = 0;
   if (results == nullptr || DeviceFailed(results->GetCount(&count))) count = 0;
   bool status_missing = false;
   for (std::uint32_t i = 0; i < sent.size(); ++i) {
+    // Empty unless the device gave this object's status as an error value.
     std::optional<std::int32_t> error_code;
-    const bool status_read = i < count && !DeviceFailed(results->GetAt(i, &error_code));
-    if (!status_read) error_code.reset();
+    if (i >= count || DeviceFailed(results->GetAt(i, &error_code))) error_code.reset();
     if (error_code.has_value() && *error_code < 0) {
       DeleteTrace("delete: %s refused with 0x%08lX", WideToUtf8(sent[i]->name).c_str(),
                   static_cast<unsigned long>(static_cast<std::uint32_t>(*error_code)));
       RecordError(error, kErrorDeleteRefused);
-    } else if (status_read || outcome == kDeviceOk) {
+    } else if (error_code.has_value() || outcome == kDeviceOk) {
       deleted->push_back(sent[i]->name);
     } else {
       // The device said some objects were refused without saying which: a name
-      // without its status is not reported as deleted.
+      // without its status, or whose status is not an error value, is not reported
+      // as deleted.
       status_missing = true;
     }
   }
   if (status_missing) RecordError(error, kErrorDeleteRefused);
+}
+
+// Searches every storage of one open device and sends one deletion request for what
+// was chosen there. A device that went away in the middle is asked nothing more: what
+// was chosen on it is not sent. A device that shows nothing at all, as a locked phone
+// or one that does not yet trust this computer does, gets "device_busy", so that the
+// application can ask for the phone to be unlocked instead of hearing that the photos
+// are not there.
+void SearchDevice(DeviceLayer& layer, const PhoneConnection& connection, KeyCollection& keys,
+                  const std::u16string& device_id, const MonthIndex& month_index,
+                  NameSet* remaining, std::vector<std::u16string>* deleted, std::string* error) {
+  std::vector<ChosenObject> chosen;
+  const Listing storages = ListChildren(connection.content(), connection.properties(), keys,
+                                        kDeviceObjectId, kStorageLimit);
+  bool shows_anything = false;
+  for (const PhoneObject& storage : storages.objects) {
+    if (remaining->empty() || connection.gone()) break;
+    shows_anything =
+        SearchStorage(connection, keys, storage, month_index, remaining, &chosen) || shows_anything;
+  }
+  if (connection.gone()) return;
+  if (!shows_anything) {
+    DeleteTrace("delete: %s shows nothing, it may be locked", WideToUtf8(device_id).c_str());
+    RecordError(error, kErrorDeviceBusy);
+    return;
+  }
+  if (!chosen.empty()) SendDeletionRequest(layer, connection.content(), chosen, deleted, error);
 }
 
 }  // namespace
@@ -358,17 +397,14 @@ void DeleteWantedFiles(DeviceLayer& layer, const std::vector<WantedFile>& wanted
       continue;
     }
     const PhoneConnection connection(std::move(device));
-    if (!connection.usable()) continue;
-
-    std::vector<ChosenObject> chosen;
-    const Listing storages = ListChildren(connection.content(), connection.properties(), *keys,
-                                          kDeviceObjectId, kStorageLimit);
-    for (const PhoneObject& storage : storages.objects) {
-      if (remaining.empty()) break;
-      SearchStorage(connection, *keys, storage, month_index, &remaining, &chosen);
+    if (connection.usable()) {
+      SearchDevice(layer, connection, *keys, device_id, month_index, &remaining, deleted, error);
     }
-    if (!chosen.empty()) {
-      SendDeletionRequest(layer, connection.content(), chosen, deleted, error);
+    if (connection.gone()) {
+      DeleteTrace("delete: %s stopped answering with 0x%08lX, nothing more is asked of it",
+                  WideToUtf8(device_id).c_str(),
+                  static_cast<unsigned long>(static_cast<std::uint32_t>(connection.gone_result())));
+      RecordError(error, kErrorDeviceBusy);
     }
   }
   if (deleted->empty()) RecordError(error, kErrorNotFound);

@@ -10,4 +10,13 @@ bool operator==(const Guid& lhs, const Guid& rhs) {
          std::equal(std::begin(lhs.data4), std::end(lhs.data4), std::begin(rhs.data4));
 }
 
+bool DeviceGone(DeviceResult result) {
+  // E_WPD_DEVICE_IS_HUNG, E_WPD_DEVICE_NOT_OPEN, and HRESULT_FROM_WIN32 of
+  // ERROR_DEVICE_NOT_CONNECTED, ERROR_GEN_FAILURE and ERROR_SEM_TIMEOUT.
+  static constexpr std::uint32_t kGone[] = {0x802A0006, 0x802A0003, 0x8007048F, 0x8007001F,
+                                            0x80070079};
+  const auto code = static_cast<std::uint32_t>(result);
+  return std::find(std::begin(kGone), std::end(kGone), code) != std::end(kGone);
+}
+
 }  // namespace camvey::ptp

@@ -84,10 +84,11 @@ std::unique_ptr<PortableDevice> OpenPhone(DeviceLayer& layer, const std::u16stri
 
 PhoneConnection::PhoneConnection(std::unique_ptr<PortableDevice> device)
     : device_(std::move(device)) {
-  if (DeviceFailed(device_->Content(&content_)) || content_ == nullptr) {
-    content_.reset();
+  std::unique_ptr<DeviceContent> content;
+  if (DeviceFailed(watch_.Ask([&] { return device_->Content(&content); })) || content == nullptr) {
     return;
   }
+  content_ = WatchContent(std::move(content), watch_);
   if (DeviceFailed(content_->Properties(&properties_))) properties_.reset();
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ptp/device/device_layer.h"
+#include "ptp/device/device_watch.h"
 
 namespace camvey::ptp {
 
@@ -38,6 +39,10 @@ std::unique_ptr<PortableDevice> OpenPhone(DeviceLayer& layer, const std::u16stri
 
 // An open device with its content and properties. Destruction releases the properties,
 // then the content, then closes and releases the device.
+//
+// Every call through the connection is watched: once the device answers that it is
+// gone, nothing more reaches it but the Close of the destruction, and every call
+// answers that gone result at once.
 class PhoneConnection {
  public:
   // Takes an open device and asks it for its content, then the content for its
@@ -54,7 +59,12 @@ class PhoneConnection {
   DeviceContent& content() const { return *content_; }
   DeviceProperties& properties() const { return *properties_; }
 
+  // True once the device answered that it is gone (see DeviceGone).
+  bool gone() const { return watch_.gone(); }
+  DeviceResult gone_result() const { return watch_.gone_result(); }
+
  private:
+  DeviceWatch watch_;
   std::unique_ptr<PortableDevice> device_;
   std::unique_ptr<DeviceContent> content_;
   std::unique_ptr<DeviceProperties> properties_;

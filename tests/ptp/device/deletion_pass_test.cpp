@@ -197,7 +197,13 @@ TEST_P(DeletionPassTest, NeighboursAreLeftAloneWhenTheOwnMonthWasNotSeenWhole) {
       {"folder of unknown kind", R"({"id": "f2", "name": "202401__", "faults": ["content_type"],
            "children": [{"id": "f2/A", "name": "A.JPG"}]})",
        month_unseen},
+      {"photo named only by its object name", R"({"id": "f2", "name": "202401__", "children": [
+           {"id": "f2/A", "name": "Holiday", "file_name": null}]})",
+       month_unseen},
       {"unreadable folder", R"({"id": "f2", "name": "202401__", "faults": ["get_values"],
+           "children": [{"id": "f2/A", "name": "A.JPG"}]})",
+       R"(delete: the folders of "Internal Storage" were not all seen, neighbouring months are left alone)"},
+      {"folder named only by its object name", R"({"id": "f2", "name": "Trip", "file_name": null,
            "children": [{"id": "f2/A", "name": "A.JPG"}]})",
        R"(delete: the folders of "Internal Storage" were not all seen, neighbouring months are left alone)"},
   };
@@ -209,6 +215,37 @@ TEST_P(DeletionPassTest, NeighboursAreLeftAloneWhenTheOwnMonthWasNotSeenWhole) {
     EXPECT_TRUE(OnPhone(phone, u"f1/A.JPG")) << test.label;
     EXPECT_THAT(outcome.trace, Contains(test.trace)) << test.label;
   }
+}
+
+// An object name stands in for an unreadable file name when names are matched in the
+// month's folders, where the pass needs no proof that a name is unique.
+TEST_P(DeletionPassTest, AnObjectNameStillMatchesInTheMonthFolders) {
+  phone::Phone phone = PhoneFromJson(Phone(R"({"id": "f1", "name": "202401__", "children": [
+      {"id": "f1/A", "name": "A.JPG", "file_name": null}]})"));
+  const PassOutcome outcome = RunPass(&phone, {{u"A.JPG", u"202401"}});
+  EXPECT_THAT(outcome.deleted, ElementsAre("A.JPG"));
+  EXPECT_FALSE(OnPhone(phone, u"f1/A"));
+}
+
+// A driver may hand over the last child together with "no more objects". That child is
+// there: missing it would leave the storage unsearched, make the own month look seen
+// whole so that a neighbour's namesake goes, and make a name found twice look unique.
+TEST_P(DeletionPassTest, TheLastChildThatComesWithNoMoreObjectsIsSeen) {
+  phone::Phone phone = PhoneFromJson(R"({"devices": [{"id": "usb#iphone",
+    "friendly_name": "iPhone", "faults": ["false_with_last_id"], "storages": [
+      {"id": "s1", "name": "Internal Storage", "children": [)" +
+                                     Folder("f1", "202312__", {"A.JPG"}) + ", " +
+                                     Folder("f2", "202401__", {"B.JPG", "A.JPG"}) + ", " +
+                                     Folder("f3", "Other", {"U.JPG", "V.JPG"}) + ", " +
+                                     Folder("f4", "More", {"U.JPG"}) + R"(]},
+      {"id": "s2", "name": "Card"}]}]})");
+  const PassOutcome outcome = RunPass(&phone, {{u"A.JPG", u"202401"}, {u"U.JPG", u""}});
+  EXPECT_THAT(outcome.deleted, ElementsAre("A.JPG"));
+  EXPECT_FALSE(OnPhone(phone, u"f2/A.JPG"));
+  EXPECT_TRUE(OnPhone(phone, u"f1/A.JPG"));
+  EXPECT_TRUE(OnPhone(phone, u"f3/U.JPG"));
+  EXPECT_TRUE(OnPhone(phone, u"f4/U.JPG"));
+  EXPECT_THAT(outcome.trace, Contains("delete: U.JPG is on the phone 2 times, left alone"));
 }
 
 TEST_P(DeletionPassTest, FoldsOnlyAToZ) {
@@ -245,13 +282,21 @@ TEST_P(DeletionPassTest, OnlyObjectsTwoLevelsBelowAStorageAreFound) {
   EXPECT_TRUE(phone.deleted.empty());
 }
 
+// A request that fails as a whole is reported as deleting nothing, even by a driver that
+// deleted some objects before it failed: the pass cannot tell which.
 TEST_P(DeletionPassTest, WholeRequestRefusedReportsNothing) {
-  phone::Phone phone = PhoneFromJson(
-      Phone(Folder("f1", "202401__", {"A.JPG", "B.JPG"}), R"(, "faults": ["delete"])"));
-  const PassOutcome outcome = RunPass(&phone, {{u"A.JPG", u"202401"}, {u"B.JPG", u"202401"}});
-  EXPECT_THAT(outcome.deleted, IsEmpty());
-  EXPECT_EQ(outcome.error, "delete_refused");
-  EXPECT_TRUE(phone.deleted.empty());
+  const struct {
+    const char* faults;
+    std::size_t gone_from_phone;
+  } cases[] = {{R"(, "faults": ["delete"])", 0}, {R"(, "delete_fails_after": 1)", 1}};
+  for (const auto& test : cases) {
+    phone::Phone phone =
+        PhoneFromJson(Phone(Folder("f1", "202401__", {"A.JPG", "B.JPG"}), test.faults));
+    const PassOutcome outcome = RunPass(&phone, {{u"A.JPG", u"202401"}, {u"B.JPG", u"202401"}});
+    EXPECT_THAT(outcome.deleted, IsEmpty()) << test.faults;
+    EXPECT_EQ(outcome.error, "delete_refused") << test.faults;
+    EXPECT_EQ(phone.deleted.size(), test.gone_from_phone) << test.faults;
+  }
 }
 
 TEST_P(DeletionPassTest, RefusedObjectIsNotReported) {
@@ -283,20 +328,24 @@ TEST_P(DeletionPassTest, MissingStatusesOfAFullSuccessCountAsDeleted) {
 }
 
 // The device said some objects were refused without saying which: only objects with a
-// status of success are reported.
+// status of success are reported, not those whose status is missing or is no error value.
 TEST_P(DeletionPassTest, MissingStatusesOfAPartialFailureAreNotReported) {
   struct Case {
     const char* faults;
+    const char* b_faults;
     std::vector<std::string> deleted;
   };
   const Case cases[] = {
-      {R"(, "faults": ["no_results"])", {}},
-      {R"(, "short_results": 1)", {"A.JPG"}},
+      {R"(, "faults": ["no_results"])", "", {}},
+      {R"(, "short_results": 1)", "", {"A.JPG"}},
+      {"", R"(, "faults": ["status_not_error"])", {"A.JPG"}},
   };
   for (const Case& test : cases) {
     phone::Phone phone = PhoneFromJson(Phone(
         R"({"id": "f1", "name": "202401__", "children": [{"id": "1", "name": "A.JPG"},
-            {"id": "2", "name": "B.JPG"}, {"id": "3", "name": "C.JPG", "faults": ["refuse"]}]})",
+            {"id": "2", "name": "B.JPG")" +
+            std::string(test.b_faults) +
+            R"(}, {"id": "3", "name": "C.JPG", "faults": ["refuse"]}]})",
         test.faults));
     const PassOutcome outcome =
         RunPass(&phone, {{u"A.JPG", u"202401"}, {u"B.JPG", u"202401"}, {u"C.JPG", u"202401"}});
@@ -371,19 +420,98 @@ TEST_P(DeletionPassTest, EachDeviceGetsOneRequestAndANameIsSearchedOnce) {
 TEST_P(DeletionPassTest, UnusableFirstDeviceDoesNotStopTheSecond) {
   struct Case {
     const char* label;
-    bool phone::DeviceFaults::*fault;
+    void (*fault)(phone::DeviceFaults*);
     const char* error;
   };
-  const Case cases[] = {{"busy", &phone::DeviceFaults::open, "device_busy"},
-                        {"no content", &phone::DeviceFaults::content, ""},
-                        {"no properties", &phone::DeviceFaults::properties, ""}};
+  const Case cases[] = {
+      {"busy", [](phone::DeviceFaults* f) { f->open = true; }, "device_busy"},
+      {"access denied",
+       [](phone::DeviceFaults* f) {
+         f->open = true;
+         f->fault_codes["open"] = phone::kAccessDenied;
+       },
+       "device_busy"},
+      {"no content", [](phone::DeviceFaults* f) { f->content = true; }, ""},
+      {"no properties", [](phone::DeviceFaults* f) { f->properties = true; }, ""},
+      {"gone while listing", [](phone::DeviceFaults* f) { f->gone_after = 6; }, "device_busy"},
+      {"hung at the content",
+       [](phone::DeviceFaults* f) {
+         f->content = true;
+         f->fault_codes["content"] = static_cast<std::int32_t>(0x802A0006);
+       },
+       "device_busy"},
+  };
   for (const Case& test : cases) {
     phone::Phone phone = PhoneFromJson(kTwoPhones);
-    phone.devices[0].faults.*test.fault = true;
+    test.fault(&phone.devices[0].faults);
     const PassOutcome outcome = RunPass(&phone, {{u"A.JPG", u"202401"}, {u"C.JPG", u"202401"}});
     EXPECT_THAT(outcome.deleted, ElementsAre("A.JPG", "C.JPG")) << test.label;
     EXPECT_EQ(outcome.error, test.error) << test.label;
     EXPECT_TRUE(OnPhone(phone, u"1a")) << test.label;
+  }
+}
+
+// A phone that goes away, hangs or stops answering after its N-th call is asked
+// nothing more but to close: one failing call and the Close, each of which may wait for
+// the system's device timeout. Nothing is deleted unless the deletion request itself
+// was answered.
+TEST_P(DeletionPassTest, APhoneThatGoesAwayIsAskedNothingMore) {
+  const std::string json =
+      Phone(Folder("f1", "202401__", {"A.JPG", "B.JPG"}) + ", " + Folder("f2", "Other", {"C.JPG"}));
+  const std::vector<WantedFile> wanted = {{u"A.JPG", u"202401"}, {u"C.JPG", u""}};
+  phone::Phone whole = PhoneFromJson(json);
+  ASSERT_THAT(RunPass(&whole, wanted).deleted, ElementsAre("A.JPG", "C.JPG"));
+  const int full = layer_->counts().device_calls();  // the last two: Delete, Close
+  for (int answered = 0; answered < full; ++answered) {
+    SCOPED_TRACE("gone after " + std::to_string(answered) + " of " + std::to_string(full));
+    phone::Phone phone = PhoneFromJson(json);
+    phone.devices[0].faults.gone_after = answered;
+    phone.devices[0].faults.gone_code = static_cast<std::int32_t>(0x802A0006);
+    const PassOutcome outcome = RunPass(&phone, wanted);
+    if (answered < full - 1) {
+      // Open itself failed, or the call that failed was followed only by Close.
+      EXPECT_EQ(layer_->counts().device_calls(), answered == 0 ? 1 : answered + 2);
+      EXPECT_THAT(outcome.deleted, IsEmpty());
+      EXPECT_TRUE(phone.deleted.empty());
+      EXPECT_EQ(outcome.error, "device_busy");
+      if (answered > 0) {
+        EXPECT_THAT(outcome.trace,
+                    Contains("delete: usb#iphone stopped answering with 0x802A0006, nothing more "
+                             "is asked of it"));
+      }
+    } else {
+      EXPECT_EQ(layer_->counts().device_calls(), full);
+      EXPECT_THAT(outcome.deleted, ElementsAre("A.JPG", "C.JPG"));
+      EXPECT_EQ(outcome.error, "");
+    }
+  }
+}
+
+// A locked phone, or one that does not yet trust this computer, opens but shows no
+// storage or only empty ones: that is no proof that the photos are not on it.
+TEST_P(DeletionPassTest, APhoneThatShowsNothingIsBusy) {
+  const struct {
+    const char* label;
+    const char* storages;
+    bool busy;
+  } cases[] = {
+      {"no storage", "", true},
+      {"empty storages", R"({"id": "s1", "children": []}, {"id": "s2"})", true},
+      {"an empty folder", R"({"id": "s1", "children": [{"id": "f", "type": "folder"}]})", false},
+  };
+  for (const auto& test : cases) {
+    phone::Phone phone = PhoneFromJson(
+        std::string(R"({"devices": [{"id": "usb#1", "friendly_name": "iPhone", "storages": [)") +
+        test.storages + R"(]}, {"id": "usb#2", "friendly_name": "iPad", "storages": [)" +
+        R"({"id": "s", "children": [)" + Folder("f1", "202401__", {"B.JPG"}) + "]}]}]}");
+    const PassOutcome outcome = RunPass(&phone, {{u"A.JPG", u"202401"}, {u"B.JPG", u"202401"}});
+    // The second device is searched all the same.
+    EXPECT_THAT(outcome.deleted, ElementsAre("B.JPG")) << test.label;
+    EXPECT_EQ(outcome.error, test.busy ? "device_busy" : "") << test.label;
+    EXPECT_EQ(std::count(outcome.trace.begin(), outcome.trace.end(),
+                         "delete: usb#1 shows nothing, it may be locked"),
+              test.busy ? 1 : 0)
+        << test.label;
   }
 }
 
@@ -434,6 +562,10 @@ TEST_P(DeletionPassTest, UniqueNameSearchDecidesOnlyOnCompleteListings) {
       {"name of a photo",
        R"({"id": "x", "name": "X", "children": [{"id": "x1", "name": "U.JPG",
            "faults": ["file_name", "name"]}]})",
+       unreadable.c_str()},
+      {"file name of a photo, which has an object name",
+       R"({"id": "x", "name": "X", "children": [{"id": "x1", "name": "Holiday",
+           "file_name": null}]})",
        unreadable.c_str()},
       {"listed-object limit",
        R"({"id": "x", "name": "X", "filler": 15001}, {"id": "y", "name": "Y", "children": []})",
