@@ -2,8 +2,9 @@
 // what must hold whatever the pass decides: it deletes only what was asked for, at most
 // once per name, only where a photo can be, prefers the name's own month to its
 // neighbours, deletes by a name found once only when no other photo of the storage
-// carries it (whatever the listings failed to show), and reports exactly what left the
-// phone.
+// carries it (whatever the listings failed to show, and a photo without a file name may
+// carry any), reports exactly what left the phone, and asks a device that went away
+// nothing more but to close.
 
 #include <gtest/gtest.h>
 
@@ -113,6 +114,10 @@ class PhoneGenerator {
     faults.close = random_.Chance(5);
     faults.length_excludes_nul = random_.Chance(30);
     if (random_.Chance(8)) faults.short_results = random_.Below(3);
+    faults.false_with_last_id = random_.Chance(20);
+    faults.ok_without_id = random_.Chance(3);
+    if (random_.Chance(3)) faults.delete_fails_after = random_.Below(3);
+    if (random_.Chance(3)) faults.gone_after = random_.Below(40);
     const std::uint32_t storages = random_.Below(4);
     for (std::uint32_t s = 0; s < storages; ++s) {
       const std::u16string storage = Add(&device, kRootId(), u"Internal Storage", true);
@@ -184,7 +189,7 @@ class PhoneGenerator {
     if (random_.Chance(3)) object.type = phone::ContentType::kNone;
     object.name = name;
     object.file_name = name;
-    if (random_.Chance(10)) object.file_name.reset();
+    if (random_.Chance(3)) object.file_name.reset();
     if (random_.Chance(5)) object.file_name = u"renamed.jpg";
     phone::ObjectFaults& faults = object.faults;
     faults.enum_objects = folder && random_.Chance(3);
@@ -193,12 +198,15 @@ class PhoneGenerator {
     // A failed read of the original file name looks like a device that gives none, and
     // no client can tell them apart; the object name then stands in. Where the two
     // differ, the pass would see another name than the photo has.
-    faults.file_name = object.file_name == object.name && random_.Chance(3);
+    faults.file_name = object.file_name == object.name && random_.Chance(1);
     faults.name = random_.Chance(2);
     faults.content_type = random_.Chance(2);
     faults.copy_id = random_.Chance(4);
     faults.refuse = random_.Chance(8);
     faults.result_element = random_.Chance(4);
+    faults.next_null_id = random_.Chance(1);
+    faults.next_extra_id = random_.Chance(1);
+    faults.status_not_error = random_.Chance(3);
     device->Add(object);
     return object.id;
   }
@@ -221,13 +229,19 @@ std::u16string TrueName(const SimObject& object) {
   return object.file_name.value_or(object.name.value_or(std::u16string()));
 }
 
+// Whether the object may be a file of that (upper-cased) name: one whose device gives no
+// file name may be any file, whatever its object name says.
+bool MayBeNamed(const SimObject& object, const std::u16string& name) {
+  return !object.file_name.has_value() || UpperCaseWide(TrueName(object)) == name;
+}
+
 // The children of a folder a listing can reach: those before the first failing Next.
 std::vector<const SimObject*> Reachable(const SimDevice& device, const SimObject& folder) {
   std::vector<const SimObject*> reachable;
   if (folder.faults.enum_objects) return reachable;
   for (const std::u16string& id : folder.children) {
     const SimObject* child = device.Find(id);
-    if (child->faults.next) break;
+    if (child->faults.next || child->faults.next_null_id || child->faults.next_extra_id) break;
     reachable.push_back(child);
   }
   return reachable;
@@ -254,6 +268,15 @@ std::string CheckPass(const Phone& before, const Phone& after,
   for (const auto& [where, count] : layer.enumerations()) {
     if (count > 1) return "object " + WideToUtf8(where.second) + " enumerated twice";
   }
+  // The calls that reached a device that went away: those it answered, the one that
+  // failed, and Close. (Counted by the simulated layer; a phone read back from the WPD
+  // server counts none.)
+  for (const SimDevice& device : after.devices) {
+    if (device.faults.gone_after.has_value() && device.calls > *device.faults.gone_after + 2) {
+      return "device " + WideToUtf8(device.id) + " was asked " + std::to_string(device.calls) +
+             " calls, though gone after " + std::to_string(*device.faults.gone_after);
+    }
+  }
 
   std::set<std::u16string> deleted_names;
   std::vector<std::u16string> left_names;
@@ -277,7 +300,9 @@ std::string CheckPass(const Phone& before, const Phone& after,
     left_names.push_back(deleted.name);
     statuses_may_be_missing = statuses_may_be_missing || device->faults.no_results ||
                               device->faults.short_results.has_value() ||
-                              device->faults.results_count || object->faults.result_element;
+                              device->faults.results_count ||
+                              device->faults.delete_fails_after.has_value() ||
+                              object->faults.result_element || object->faults.status_not_error;
 
     // How it was found: in a folder of its month or a neighbour's, where it must be the
     // first of its name and a neighbour's only if no folder of its own month holds the
@@ -311,10 +336,12 @@ std::string CheckPass(const Phone& before, const Phone& after,
       // failed listing or an unreadable object may be the one that was copied.
       for (const std::u16string& top_id : storage.children) {
         const SimObject& top = *device->Find(top_id);
-        if (!top.is_folder() || !in_own_month(TrueName(top))) continue;
+        if (!top.is_folder() || !(in_own_month(TrueName(top)) || !top.file_name.has_value())) {
+          continue;
+        }
         for (const std::u16string& child_id : top.children) {
           const SimObject& child = *device->Find(child_id);
-          if (!child.is_folder() && UpperCaseWide(TrueName(child)) == name) {
+          if (&child != object && !child.is_folder() && MayBeNamed(child, name)) {
             return label + "taken from a neighbouring month while its own month holds the name";
           }
         }
@@ -325,7 +352,7 @@ std::string CheckPass(const Phone& before, const Phone& after,
         if (!top.is_folder()) continue;
         for (const std::u16string& child_id : top.children) {
           const SimObject& child = *device->Find(child_id);
-          if (&child != object && !child.is_folder() && UpperCaseWide(TrueName(child)) == name) {
+          if (&child != object && !child.is_folder() && MayBeNamed(child, name)) {
             return label + "taken by a name found once while the storage holds another " +
                    WideToUtf8(child_id);
           }
