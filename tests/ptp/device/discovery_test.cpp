@@ -93,6 +93,15 @@ TEST_P(DiscoveryOverLayerTest, FailuresShortenTheList) {
       {"friendly name unreadable, maker still Apple",
        [](phone::Phone* p) { p->devices[0].faults.friendly_name = true; },
        {u"usb#apple", u"usb#pad"}},
+      {"a device attached since the count: more devices than room",
+       [](phone::Phone* p) { p->faults.devices_added = true; },
+       {u"usb#apple"}},
+      {"a driver that always wants a larger buffer",
+       [](phone::Phone* p) {
+         p->devices[3].faults.friendly_name = true;
+         p->devices[3].faults.fault_codes["friendly_name"] = static_cast<std::int32_t>(0x8007007A);
+       },
+       {u"usb#apple"}},
       {"both texts unreadable",
        [](phone::Phone* p) {
          p->devices[0].faults.friendly_name = true;
