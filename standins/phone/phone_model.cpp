@@ -32,6 +32,13 @@ std::int32_t DeviceSession::Refusal() const {
   return device->AnswerCall();
 }
 
+std::int32_t DeviceSession::Close() {
+  std::int32_t result = Refusal();
+  if (result == 0 && device->faults.close) result = device->faults.CodeOf("close", kFailed);
+  open = false;
+  return result;
+}
+
 std::int32_t SimDevice::AnswerCall() {
   if (calls != UINT32_MAX) ++calls;
   if (!faults.gone_after.has_value() || calls <= *faults.gone_after) return 0;

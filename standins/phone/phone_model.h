@@ -137,6 +137,9 @@ struct DeviceSession {
   // 0 when a call reaches the device; else what the call answers: kNotOpen after
   // Close, the device's failure once it is gone.
   std::int32_t Refusal() const;
+  // Ends the session, also when the device's Close fails (fault `close`, or gone), and
+  // gives that Close's answer.
+  std::int32_t Close();
 };
 
 struct SimDevice {

@@ -451,11 +451,7 @@ class SimPortableDevice : public ptp::PortableDevice, public Tracked {
     ++state().counts.close;
     state().lifetime_log.push_back("close device");
     if (session_ == nullptr) return kNotOpen;
-    DeviceResult result = session_->Refusal();
-    if (result == kDeviceOk && session_->device->faults.close) {
-      result = session_->device->faults.CodeOf("close", kFailed);
-    }
-    session_->open = false;
+    const DeviceResult result = session_->Close();
     session_.reset();
     return result;
   }

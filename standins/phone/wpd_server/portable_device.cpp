@@ -43,11 +43,7 @@ HRESULT STDMETHODCALLTYPE PortableDevice::Content(IPortableDeviceContent** conte
 HRESULT STDMETHODCALLTYPE PortableDevice::Close() {
   const ServerCall call("IPortableDevice::Close");
   if (session_ == nullptr) return kNotOpen;
-  HRESULT result = session_->Refusal();
-  if (result == S_OK && session_->device->faults.close) {
-    result = session_->device->faults.CodeOf("close", E_FAIL);
-  }
-  session_->open = false;
+  const HRESULT result = session_->Close();
   session_.reset();
   return result;
 }
