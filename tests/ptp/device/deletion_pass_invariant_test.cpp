@@ -115,9 +115,9 @@ class PhoneGenerator {
     faults.length_excludes_nul = random_.Chance(30);
     if (random_.Chance(8)) faults.short_results = random_.Below(3);
     faults.false_with_last_id = random_.Chance(20);
-    faults.ok_without_id = random_.Chance(3);
-    if (random_.Chance(3)) faults.delete_fails_after = random_.Below(3);
-    if (random_.Chance(3)) faults.gone_after = random_.Below(40);
+    faults.ok_without_id = random_.Chance(2);
+    if (random_.Chance(2)) faults.delete_fails_after = random_.Below(3);
+    if (random_.Chance(2)) faults.gone_after = random_.Below(40);
     const std::uint32_t storages = random_.Below(4);
     for (std::uint32_t s = 0; s < storages; ++s) {
       const std::u16string storage = Add(&device, kRootId(), u"Internal Storage", true);
@@ -204,8 +204,9 @@ class PhoneGenerator {
     faults.copy_id = random_.Chance(4);
     faults.refuse = random_.Chance(8);
     faults.result_element = random_.Chance(4);
-    faults.next_null_id = random_.Chance(1);
-    faults.next_extra_id = random_.Chance(1);
+    // Rare: each cuts its listing short.
+    faults.next_null_id = random_.Below(250) == 0;
+    faults.next_extra_id = random_.Below(250) == 0;
     faults.status_not_error = random_.Chance(3);
     device->Add(object);
     return object.id;
@@ -400,7 +401,7 @@ TEST_P(DeletionPassInvariantTest, HoldsOverGeneratedPhones) {
     passes_with_deletions += after.deleted.empty() ? 0 : 1;
   }
   // The generator must exercise deletion, not only failures.
-  EXPECT_GT(passes_with_deletions, cases / 5);
+  EXPECT_GT(passes_with_deletions, cases / 5) << passes_with_deletions;
 }
 
 }  // namespace
