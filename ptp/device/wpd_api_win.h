@@ -14,7 +14,7 @@
 
 #include <windows.h>
 
-#if defined(_MSC_VER)
+#if __has_include(<PortableDeviceApi.h>)
 
 #include <PortableDevice.h>
 #include <PortableDeviceApi.h>
@@ -186,6 +186,6 @@ typedef enum tagDELETE_OBJECT_OPTIONS {
   PORTABLE_DEVICE_DELETE_WITH_RECURSION = 1,
 } DELETE_OBJECT_OPTIONS;
 
-#endif  // _MSC_VER
+#endif  // __has_include(<PortableDeviceApi.h>)
 
 #endif  // CAMVEY_PTP_DEVICE_WPD_API_WIN_H_
