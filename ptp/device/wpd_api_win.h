@@ -16,9 +16,11 @@
 
 #if __has_include(<PortableDeviceApi.h>)
 
-#include <PortableDevice.h>
+// In the SDK's documented order: the interfaces, which bring the value collections and
+// the property-key macros,
 #include <PortableDeviceApi.h>
-#include <PortableDeviceTypes.h>
+// then the property keys and content types, which need them.
+#include <PortableDevice.h>
 
 #else  // mingw-w64
 

@@ -105,7 +105,7 @@ class WpdDeviceManager : public DeviceManager {
     std::vector<LPWSTR> raw(room, nullptr);
     DWORD returned = room;
     const HRESULT hr = manager_->GetDevices(raw.empty() ? nullptr : raw.data(), &returned);
-    const DWORD readable = std::min(returned, room);
+    const DWORD readable = std::min<DWORD>(returned, room);
     for (DWORD i = 0; i < room; ++i) {
       if (SUCCEEDED(hr) && i < readable && raw[i] != nullptr) (*ids)[i] = FromWide(raw[i]);
       CoTaskMemFree(raw[i]);
