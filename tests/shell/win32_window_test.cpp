@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "standins/engine/engine_standin.h"
+#include "tests/standins/engine/standin_fixture.h"
 
 namespace camvey {
 namespace {
@@ -72,10 +73,9 @@ RECT WindowRect(HWND window) {
   return rect;
 }
 
-class Win32WindowTest : public ::testing::Test {
+class Win32WindowTest : public EngineStandinTest {
  protected:
   Win32WindowTest() {
-    engine_standin::Reset();
     previous_setter_ = SetWindowAttributeSetter(&RecordAttribute);
     AttributeCalls().clear();
     RegDeleteKeyValueW(HKEY_CURRENT_USER, kThemeKey, L"AppsUseLightTheme");
@@ -105,7 +105,7 @@ TEST_F(Win32WindowTest, CreatesHiddenWithGeometryScaledByTheMonitorsDpi) {
   for (const Case& c : {Case{96, {10, 10, 410, 310}}, Case{120, {12, 12, 512, 387}},
                         Case{144, {15, 15, 615, 465}}}) {
     SCOPED_TRACE(c.dpi);
-    engine_standin::SetMonitorDpi(c.dpi);
+    engine_standin::SetMonitorDpi(MonitorFromPoint({10, 10}, MONITOR_DEFAULTTONEAREST), c.dpi);
     TestWindow window;
     ASSERT_TRUE(window.Create(L"Camvey", {10, 10}, {400, 300}));
     const RECT rect = WindowRect(window.WindowHandle());
