@@ -109,6 +109,11 @@ TEST_F(FlutterWindowTest, NoPluginAndNoChannelWhenTheViewCannotBeMade) {
   EXPECT_THAT(engine_standin::PluginRegistrations(), IsEmpty());
   FlutterDesktopMessengerRef messenger = engine_standin::MessengerOf(OnlyEngine());
   EXPECT_FALSE(engine_standin::CallbackOn(messenger, "camvey/ptp").has_value());
+
+  // The native window stays until the object goes; its messages reach neither the
+  // failed controller nor the ended engine.
+  SendMessageW(window.WindowHandle(), WM_FONTCHANGE, 0, 0);
+  SendMessageW(window.WindowHandle(), WM_SIZE, SIZE_RESTORED, 0);
 }
 
 }  // namespace
