@@ -42,7 +42,7 @@ std::string ToUtf8(const std::wstring& text) {
   }
   const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
                                        nullptr, 0, nullptr, nullptr);
-  std::string converted(static_cast<size_t>(std::max(size, 0)), '\0');
+  std::string converted(static_cast<size_t>(std::max<int>(size, 0)), '\0');
   WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), converted.data(),
                       size, nullptr, nullptr);
   return converted;
@@ -54,7 +54,7 @@ std::wstring ToWide(const std::string& text) {
   }
   const int size =
       MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring converted(static_cast<size_t>(std::max(size, 0)), L'\0');
+  std::wstring converted(static_cast<size_t>(std::max<int>(size, 0)), L'\0');
   MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), converted.data(),
                       size);
   return converted;
@@ -96,8 +96,8 @@ bool IsFile(const std::wstring& path) {
 }
 
 std::optional<std::string> ReadFile(const std::wstring& path) {
-  FILE* file = _wfopen(path.c_str(), L"rb");
-  if (file == nullptr) {
+  FILE* file = nullptr;
+  if (_wfopen_s(&file, path.c_str(), L"rb") != 0 || file == nullptr) {
     return std::nullopt;
   }
   std::string text;

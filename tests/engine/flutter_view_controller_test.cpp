@@ -82,7 +82,8 @@ TEST_F(FlutterViewControllerTest, AFailedControllerAndItsEngineAreNotCalledAgain
     engine.ReloadSystemFonts();
     engine.SetNextFrameCallback([&] { frame = true; });
     EXPECT_EQ(engine.RegistrarForPlugin("WindowManagerPlugin"), nullptr);
-    engine.Messenger()->SetMessageHandler("chan", [](const uint8_t*, size_t, BinaryReply) {});
+    engine.Messenger()->SetMessageHandler("chan",
+                                          [](const uint8_t*, size_t, const BinaryReply&) {});
     engine.Messenger()->Send("chan", nullptr, 0, [&](const uint8_t*, size_t) { replied = true; });
     engine.Messenger()->Send("chan", nullptr, 0, nullptr);
 
