@@ -7,9 +7,14 @@ if(CAMVEY_SANITIZE)
   add_link_options(-fsanitize=${camvey_sanitizers})
 endif()
 
+if(WIN32)
+  # For every Windows compiler alike: the SDK's neutral names (IDC_ARROW, TEXT) are the
+  # wide ones, no min and max macros, no rarely used headers, Windows 10 as the target.
+  # Neither MSVC nor CMake sets any of them; product code compiles without NOMINMAX too.
+  add_compile_definitions(UNICODE _UNICODE NOMINMAX WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0A00)
+endif()
 if(MINGW)
   add_link_options(-static -static-libgcc -static-libstdc++)
-  add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0A00)
 endif()
 
 # camvey_warnings(<target>): the project's warning set, as errors.

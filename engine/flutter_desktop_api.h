@@ -56,6 +56,32 @@ typedef struct {
   uint8_t option_flag;
 } FlutterDesktopEngineProperties;
 
+#ifdef __cplusplus
+// The library reads the record by these offsets: a field moved, resized or added here
+// would hand it the wrong value without a word.
+static_assert(offsetof(FlutterDesktopEngineProperties, assets_path) == 0, "record layout");
+static_assert(offsetof(FlutterDesktopEngineProperties, icu_data_path) == sizeof(void*),
+              "record layout");
+static_assert(offsetof(FlutterDesktopEngineProperties, aot_library_path) == 2 * sizeof(void*),
+              "record layout");
+static_assert(offsetof(FlutterDesktopEngineProperties, dart_entrypoint) == 3 * sizeof(void*),
+              "record layout");
+static_assert(offsetof(FlutterDesktopEngineProperties, dart_entrypoint_argc) == 4 * sizeof(void*),
+              "record layout");
+static_assert(offsetof(FlutterDesktopEngineProperties, dart_entrypoint_argv) == 5 * sizeof(void*),
+              "record layout");
+static_assert(offsetof(FlutterDesktopEngineProperties, options) == 6 * sizeof(void*),
+              "record layout");
+static_assert(offsetof(FlutterDesktopEngineProperties, option_flag) ==
+                  6 * sizeof(void*) + 4 * sizeof(int32_t),
+              "record layout");
+// Nothing after option_flag but the padding to pointer alignment.
+static_assert(sizeof(FlutterDesktopEngineProperties) ==
+                  (6 * sizeof(void*) + 4 * sizeof(int32_t) + sizeof(void*)) / sizeof(void*) *
+                      sizeof(void*),
+              "record layout");
+#endif
+
 // One incoming message. Valid only during the message callback; the response handle
 // stays valid until FlutterDesktopMessengerSendResponse uses it up.
 typedef struct {
@@ -65,6 +91,16 @@ typedef struct {
   size_t message_size;
   const FlutterDesktopMessageResponseHandle* response_handle;
 } FlutterDesktopMessage;
+
+#ifdef __cplusplus
+// The host reads the library's record by these offsets.
+static_assert(offsetof(FlutterDesktopMessage, channel) == sizeof(size_t), "record layout");
+static_assert(offsetof(FlutterDesktopMessage, message) == 2 * sizeof(void*), "record layout");
+static_assert(offsetof(FlutterDesktopMessage, message_size) == 3 * sizeof(void*), "record layout");
+static_assert(offsetof(FlutterDesktopMessage, response_handle) == 4 * sizeof(void*),
+              "record layout");
+static_assert(sizeof(FlutterDesktopMessage) == 5 * sizeof(void*), "record layout");
+#endif
 
 typedef void (*FlutterDesktopMessageCallback)(FlutterDesktopMessengerRef messenger,
                                               const FlutterDesktopMessage* message,

@@ -63,16 +63,27 @@ FlutterDesktopPluginRegistrarRef FlutterEngine::RegistrarForPlugin(const std::st
   return FlutterDesktopEngineGetPluginRegistrar(engine_, plugin_name.c_str());
 }
 
-void FlutterEngine::ReloadSystemFonts() { FlutterDesktopEngineReloadSystemFonts(engine_); }
+void FlutterEngine::ReloadSystemFonts() {
+  if (engine_ != nullptr) {
+    FlutterDesktopEngineReloadSystemFonts(engine_);
+  }
+}
 
 void FlutterEngine::SetNextFrameCallback(std::function<void()> callback) {
   next_frame_callback_ = std::move(callback);
-  FlutterDesktopEngineSetNextFrameCallback(engine_, &OnNextFrame, this);
+  if (engine_ != nullptr) {
+    FlutterDesktopEngineSetNextFrameCallback(engine_, &OnNextFrame, this);
+  }
 }
 
 FlutterDesktopEngineRef FlutterEngine::HandOverEngine() {
   owns_engine_ = false;
   return engine_;
+}
+
+void FlutterEngine::ForgetEndedEngine() {
+  engine_ = nullptr;
+  messenger_ = std::make_unique<BinaryMessengerImpl>(nullptr);
 }
 
 void FlutterEngine::OnNextFrame(void* user_data) {

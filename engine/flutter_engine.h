@@ -28,17 +28,23 @@ class FlutterEngine : public PluginRegistry {
   // Null, with a line on standard error, once the engine is not running.
   FlutterDesktopPluginRegistrarRef RegistrarForPlugin(const std::string& plugin_name) override;
 
+  // Does nothing once the engine is not running.
   void ReloadSystemFonts();
 
   // Runs `callback` once, after the engine's next frame. A later call replaces an
   // earlier callback that has not run yet. An exception from it ends with the line
-  // "Exception in the next-frame callback.".
+  // "Exception in the next-frame callback.". Once the engine is not running no frame
+  // comes, and the callback never runs.
   void SetNextFrameCallback(std::function<void()> callback);
 
   BinaryMessenger* Messenger() { return messenger_.get(); }
 
   // Gives up ownership of the engine handle and returns it. For the view controller.
   FlutterDesktopEngineRef HandOverEngine();
+  // The engine library ended the handed-over engine because its view controller could
+  // not be made: the handle is dropped, and Messenger() is a messenger without an engine
+  // from then on. For the view controller.
+  void ForgetEndedEngine();
 
  private:
   static void OnNextFrame(void* user_data);

@@ -10,6 +10,10 @@ FlutterViewController::FlutterViewController(int width, int height, const Engine
   FlutterDesktopEngineRef engine = engine_->HandOverEngine();
   if (engine != nullptr) {
     controller_ = FlutterDesktopViewControllerCreate(width, height, engine);
+    if (controller_ == nullptr) {
+      // The library took the engine over all the same, and has ended it.
+      engine_->ForgetEndedEngine();
+    }
   }
   if (controller_ == nullptr) {
     std::cerr << "Failed to create view controller.\n" << std::flush;
@@ -26,14 +30,18 @@ FlutterViewController::~FlutterViewController() {
   engine_.reset();
 }
 
-void FlutterViewController::ForceRedraw() { FlutterDesktopViewControllerForceRedraw(controller_); }
+void FlutterViewController::ForceRedraw() {
+  if (controller_ != nullptr) {
+    FlutterDesktopViewControllerForceRedraw(controller_);
+  }
+}
 
 std::optional<LRESULT> FlutterViewController::HandleTopLevelWindowProc(HWND hwnd, UINT message,
                                                                        WPARAM wparam,
                                                                        LPARAM lparam) {
   LRESULT result = 0;
-  if (FlutterDesktopViewControllerHandleTopLevelWindowProc(controller_, hwnd, message, wparam,
-                                                           lparam, &result)) {
+  if (controller_ != nullptr && FlutterDesktopViewControllerHandleTopLevelWindowProc(
+                                    controller_, hwnd, message, wparam, lparam, &result)) {
     return result;
   }
   return std::nullopt;

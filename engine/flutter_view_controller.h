@@ -29,10 +29,11 @@ class FlutterViewController {
   // Null when the view controller could not be created.
   FlutterView* View() const { return view_.get(); }
 
+  // Does nothing when the view controller could not be created.
   void ForceRedraw();
 
   // The engine's answer to a message of the top-level window, or nothing when the
-  // engine did not handle it.
+  // engine did not handle it or the view controller could not be created.
   std::optional<LRESULT> HandleTopLevelWindowProc(HWND hwnd, UINT message, WPARAM wparam,
                                                   LPARAM lparam);
 

@@ -74,6 +74,9 @@ BinaryMessengerImpl::~BinaryMessengerImpl() = default;
 
 void BinaryMessengerImpl::Send(const std::string& channel, const uint8_t* message,
                                size_t message_size, BinaryReply reply) const {
+  if (messenger_ == nullptr) {
+    return;  // no engine to take the message: as if it refused it
+  }
   if (!reply) {
     FlutterDesktopMessengerSend(messenger_, channel.c_str(), message, message_size);
     return;
@@ -89,6 +92,9 @@ void BinaryMessengerImpl::Send(const std::string& channel, const uint8_t* messag
 
 void BinaryMessengerImpl::SetMessageHandler(const std::string& channel,
                                             BinaryMessageHandler handler) {
+  if (messenger_ == nullptr) {
+    return;  // no engine, so no message will ever come
+  }
   if (!handler) {
     handlers_.erase(channel);
     FlutterDesktopMessengerSetCallback(messenger_, channel.c_str(), nullptr, nullptr);

@@ -27,7 +27,9 @@ namespace flutter {
 // "Exception in the reply handler of a sent message.".
 class BinaryMessengerImpl : public BinaryMessenger {
  public:
-  // `messenger` is borrowed: the engine owns it and outlives this object.
+  // `messenger` is borrowed: the engine owns it and outlives this object. Null for an
+  // engine that did not start: then nothing is sent (a reply never runs) and no handler
+  // is kept.
   explicit BinaryMessengerImpl(FlutterDesktopMessengerRef messenger);
   // Destroys the handlers. Callbacks already set on the engine stay set.
   ~BinaryMessengerImpl() override;

@@ -120,7 +120,7 @@ template <typename List>
 List ReadBlock(const StandardCodecSerializer& codec, ByteStreamReader* stream) {
   using Element = typename List::value_type;
   const size_t count = codec.ReadSize(stream);
-  if (sizeof(Element) > 1) {
+  if constexpr (sizeof(Element) > 1) {
     stream->ReadAlignment(sizeof(Element));
   }
   if (!FitsInInput(count, sizeof(Element), *stream)) {
@@ -212,7 +212,7 @@ void StandardCodecSerializer::WriteValue(const EncodableValue& value,
     if (!WriteTypeAndSize(type, list.size(), stream)) {
       return;
     }
-    if (sizeof(Element) > 1) {
+    if constexpr (sizeof(Element) > 1) {
       stream->WriteAlignment(sizeof(Element));
     }
     if (!list.empty()) {

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ clang clang-format clang-tidy libclang-rt-14-dev libgtest-dev libgmock-dev googletest
-  libbenchmark-dev nlohmann-json3-dev g++-mingw-w64-x86-64-posix wine64 xvfb
+  clang-tools-14 llvm-14 libbenchmark-dev nlohmann-json3-dev g++-mingw-w64-x86-64-posix wine64 xvfb
   x11-utils imagemagick python3)
 
 missing=()

@@ -2,6 +2,7 @@
 # The project's test command: every suite, every build. Ends with "N passed, N failed".
 #   native    portable code and its tests (Linux)
 #   lint      clang-format and clang-tidy over the sources (after native)
+#   clang-cl  the product build once more in MSVC's mode (clang-cl), syntax only
 #   sanitize  the same tests under address and undefined-behaviour sanitizers
 #   tsan      the concurrency tests under the thread sanitizer
 #   fuzz      a short run of every libFuzzer target over its seed corpus
@@ -18,7 +19,7 @@ root=$(pwd)
 scripts/install-deps.sh || { echo "could not install the build packages"; echo "0 passed, 1 failed"; exit 1; }
 
 stages=("$@")
-[ ${#stages[@]} -eq 0 ] && stages=(native lint sanitize tsan fuzz windows main)
+[ ${#stages[@]} -eq 0 ] && stages=(native lint clang-cl sanitize tsan fuzz windows main)
 jobs=$(nproc)
 fuzz_seconds=${CAMVEY_FUZZ_SECONDS:-20}
 total_passed=0
@@ -152,6 +153,62 @@ run_lint_stage() {
   tally lint $(( 2 - failed )) $failed
 }
 
+run_clang_cl_stage() {
+  # The product build as Visual Studio configures it (an MSVC compiler, the real engine
+  # library given), compiled once more by clang-cl in MSVC's mode: every product source
+  # syntax-only and the resources through llvm-rc (nothing links without MSVC's
+  # libraries), then a search for conditions MSVC calls constant (C4127), which no
+  # clang warning reports. One count per source, one for the search.
+  note "clang-cl: the product build in MSVC's mode"
+  local dir=build/clang-cl passed=0 failed=0 counts
+  if ! cmake --preset clang-cl >build-clang-cl.log 2>&1; then
+    cat build-clang-cl.log; tally clang-cl 0 1; return
+  fi
+  rm -f build-clang-cl.log
+  counts=$(python3 - "$root" "$dir" "$jobs" <<'EOF'
+import concurrent.futures, json, os, shlex, subprocess, sys
+root, build, jobs = sys.argv[1], sys.argv[2], int(sys.argv[3])
+entries = [e for e in json.load(open(os.path.join(build, 'compile_commands.json')))
+           if e['file'].startswith(root + '/') and not e['file'].startswith(root + '/build/')]
+def check(entry):
+    command = shlex.split(entry['command'])
+    if '--' in command:
+        command.insert(command.index('--'), '/Zs')
+    run = subprocess.run(command, cwd=entry['directory'], capture_output=True, text=True)
+    return entry['file'], run.returncode == 0, run.stdout + run.stderr
+passed = failed = 0
+with concurrent.futures.ThreadPoolExecutor(jobs) as pool:
+    for source, ok, output in pool.map(check, entries):
+        if ok:
+            passed += 1
+        else:
+            failed += 1
+            print('clang-cl: ' + os.path.relpath(source, root) + '\n' + output, file=sys.stderr)
+print(passed, failed)
+EOF
+  )
+  if [[ ! $counts =~ ^[0-9]+\ [0-9]+$ ]]; then tally clang-cl 0 1; return; fi
+  passed=${counts% *} failed=${counts#* }
+  # A condition made of literals, sizeof, enumerators, template arguments and constexpr
+  # variables only: no other variable, call, member or this in it.
+  cat >"$dir/constant-condition.query" <<'EOF'
+set output diag
+let runtime expr(anyOf(declRefExpr(to(varDecl(unless(isConstexpr())))), callExpr(), memberExpr(), cxxThisExpr(), cxxDependentScopeMemberExpr()))
+let constant expr(unless(ignoringParenImpCasts(anyOf(cxxBoolLiteral(), integerLiteral()))), unless(runtime), unless(hasDescendant(runtime)))
+match stmt(unless(isExpansionInSystemHeader()), anyOf(ifStmt(unless(isConstexpr()), hasCondition(constant)), whileStmt(hasCondition(constant)), doStmt(hasCondition(constant)), forStmt(hasCondition(constant)))).bind("constant_condition")
+EOF
+  local sources found
+  mapfile -t sources < <(sed -n 's|^ *"file": "\(.*\.cpp\)".*|\1|p' "$dir/compile_commands.json" \
+    | grep "^$root/" | grep -v "^$root/build/")
+  found=$(clang-query -p "$dir" -f "$dir/constant-condition.query" "${sources[@]}" 2>&1 \
+    | sed -n 's|^\(.*([0-9]*,[0-9]*)\): note: "constant_condition" binds here$|\1|p' | sort -u)
+  if [ -z "$found" ]; then passed=$(( passed + 1 )); else
+    sed 's|$|: error: conditional expression is constant (MSVC C4127 at /W4); use if constexpr|' <<<"$found"
+    failed=$(( failed + 1 ))
+  fi
+  tally clang-cl $passed $failed
+}
+
 mkdir -p build
 for stage in "${stages[@]}"; do
   case $stage in
@@ -161,6 +218,7 @@ for stage in "${stages[@]}"; do
     main) run_main_stage ;;
     fuzz) run_fuzz_stage ;;
     lint) run_lint_stage ;;
+    clang-cl) run_clang_cl_stage ;;
     *) echo "unknown stage: $stage"; tally "$stage" 0 1 ;;
   esac
 done

@@ -10,6 +10,7 @@
 #include "engine/engine_project.h"
 #include "engine/flutter_desktop_api.h"
 #include "shell/flutter_window.h"
+#include "shell/win32_holders.h"
 
 namespace camvey {
 
@@ -51,15 +52,14 @@ void OpenDebugConsole(const ConsoleCalls& calls) {
 
 std::vector<std::string> CommandLineArguments() {
   int count = 0;
-  wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+  const LocalArgumentArray arguments(CommandLineToArgvW(GetCommandLineW(), &count));
   if (arguments == nullptr) {
     return {};
   }
   std::vector<std::string> converted;
   for (int i = 1; i < count; ++i) {
-    converted.push_back(ToUtf8(arguments[i]));
+    converted.push_back(ToUtf8(arguments.get()[i]));
   }
-  LocalFree(arguments);
   return converted;
 }
 

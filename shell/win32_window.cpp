@@ -3,6 +3,7 @@
 #include <dwmapi.h>
 
 #include "engine/flutter_desktop_api.h"
+#include "shell/win32_holders.h"
 
 namespace camvey {
 
@@ -19,6 +20,7 @@ constexpr wchar_t kThemeKey[] =
 constexpr wchar_t kLightThemeValue[] = L"AppsUseLightTheme";
 
 WindowAttributeSetter g_window_attribute_setter = &DwmSetWindowAttribute;
+MonitorLookup g_monitor_lookup = &MonitorFromPoint;
 
 // Live Win32Window objects; the class is unregistered when none is left.
 int g_live_windows = 0;
@@ -66,6 +68,12 @@ WindowAttributeSetter SetWindowAttributeSetter(WindowAttributeSetter setter) {
   return previous;
 }
 
+MonitorLookup SetMonitorLookup(MonitorLookup lookup) {
+  const MonitorLookup previous = g_monitor_lookup;
+  g_monitor_lookup = lookup != nullptr ? lookup : &MonitorFromPoint;
+  return previous;
+}
+
 Win32Window::Win32Window() { ++g_live_windows; }
 
 Win32Window::~Win32Window() {
@@ -79,7 +87,7 @@ bool Win32Window::Create(const std::wstring& title, const LogicalPoint& origin,
   const wchar_t* class_name = WindowClassRegistration::Get().EnsureRegistered();
 
   const POINT target = {origin.x, origin.y};
-  HMONITOR monitor = MonitorFromPoint(target, MONITOR_DEFAULTTONEAREST);
+  HMONITOR monitor = g_monitor_lookup(target, MONITOR_DEFAULTTONEAREST);
   const double scale = FlutterDesktopGetDpiForMonitor(monitor) / kBaseDpi;
 
   HWND window =
@@ -129,17 +137,25 @@ LRESULT CALLBACK Win32Window::WindowProcedure(HWND hwnd, UINT message, WPARAM wp
                                               LPARAM lparam) {
   if (message == WM_NCCREATE) {
     const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lparam);
-    auto* window = static_cast<Win32Window*>(create->lpCreateParams);
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(window));
-    EnableNonClientScaling(hwnd);
-    window->window_handle_ = hwnd;
+    // A window of this class made by anyone but Create carries no object.
+    auto* window = create != nullptr ? static_cast<Win32Window*>(create->lpCreateParams) : nullptr;
+    if (window != nullptr) {
+      SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(window));
+      EnableNonClientScaling(hwnd);
+      window->window_handle_ = hwnd;
+    }
     return DefWindowProcW(hwnd, message, wparam, lparam);
   }
   auto* window = reinterpret_cast<Win32Window*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  if (window != nullptr) {
-    return window->HandleMessage(hwnd, message, wparam, lparam);
+  if (window == nullptr) {
+    return DefWindowProcW(hwnd, message, wparam, lparam);
   }
-  return DefWindowProcW(hwnd, message, wparam, lparam);
+  const LRESULT result = window->HandleMessage(hwnd, message, wparam, lparam);
+  if (message == WM_NCDESTROY) {
+    // The window's last message: nothing may reach the object through it afterwards.
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+  }
+  return result;
 }
 
 LRESULT Win32Window::HandleMessage(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -193,18 +209,17 @@ void Win32Window::ApplyTheme(HWND hwnd) {
 }
 
 void Win32Window::EnableNonClientScaling(HWND hwnd) {
-  HMODULE user32 = LoadLibraryA("User32.dll");
+  const LoadedLibrary user32(LoadLibraryA("User32.dll"));
   if (user32 == nullptr) {
     return;
   }
   using EnableNonClientDpiScalingFunction = BOOL(WINAPI*)(HWND);
   // The function exists only on systems with per-monitor DPI support.
   auto enable = reinterpret_cast<EnableNonClientDpiScalingFunction>(
-      reinterpret_cast<void*>(GetProcAddress(user32, "EnableNonClientDpiScaling")));
+      reinterpret_cast<void*>(GetProcAddress(user32.get(), "EnableNonClientDpiScaling")));
   if (enable != nullptr) {
     enable(hwnd);
   }
-  FreeLibrary(user32);
 }
 
 }  // namespace camvey

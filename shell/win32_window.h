@@ -26,6 +26,12 @@ using WindowAttributeSetter = HRESULT(WINAPI*)(HWND window, DWORD attribute, LPC
 // Installs `setter` (null restores the default) and returns the one it replaces.
 WindowAttributeSetter SetWindowAttributeSetter(WindowAttributeSetter setter);
 
+// The monitor look-up of Create (MonitorFromPoint by default). A virtual display has one
+// monitor, so tests replace the look-up to see which point the window asks about.
+using MonitorLookup = HMONITOR(WINAPI*)(POINT point, DWORD flags);
+// Installs `lookup` (null restores the default) and returns the one it replaces.
+MonitorLookup SetMonitorLookup(MonitorLookup lookup);
+
 // The host's top-level window: DPI-aware and resizable, with one child window as its
 // content, kept at the size of the client area and focused. It follows the user's
 // light or dark title-bar preference and can end the thread's message loop when it is

@@ -1,8 +1,8 @@
 #include "ptp/device/wpd_api_win.h"
 
 // The Windows Portable Devices constants that mingw-w64's libportabledeviceguids.a lacks.
-// With MSVC they come from the SDK's PortableDeviceGUIDs.lib instead.
-#if !defined(_MSC_VER)
+// Where the SDK's headers are used (MSVC), its PortableDeviceGUIDs.lib has them instead.
+#if !__has_include(<PortableDeviceApi.h>)
 
 namespace {
 
@@ -70,4 +70,4 @@ const GUID WPD_CONTENT_TYPE_VIDEO = {
     0x9261B03C, 0x3D78, 0x4519, {0x85, 0xE3, 0x02, 0xC5, 0xE1, 0xF5, 0x0B, 0xB9}};
 }
 
-#endif  // !_MSC_VER
+#endif  // !__has_include(<PortableDeviceApi.h>)

@@ -14,11 +14,13 @@
 
 #include <windows.h>
 
-#if defined(_MSC_VER)
+#if __has_include(<PortableDeviceApi.h>)
 
-#include <PortableDevice.h>
+// In the SDK's documented order: the interfaces, which bring the value collections and
+// the property-key macros,
 #include <PortableDeviceApi.h>
-#include <PortableDeviceTypes.h>
+// then the property keys and content types, which need them.
+#include <PortableDevice.h>
 
 #else  // mingw-w64
 
@@ -186,6 +188,6 @@ typedef enum tagDELETE_OBJECT_OPTIONS {
   PORTABLE_DEVICE_DELETE_WITH_RECURSION = 1,
 } DELETE_OBJECT_OPTIONS;
 
-#endif  // _MSC_VER
+#endif  // __has_include(<PortableDeviceApi.h>)
 
 #endif  // CAMVEY_PTP_DEVICE_WPD_API_WIN_H_

@@ -87,6 +87,13 @@ std::string RegistrarName(FlutterDesktopPluginRegistrarRef registrar) {
   return std::string();
 }
 
+FlutterDesktopMessengerRef MessengerOf(FlutterDesktopEngineRef engine) {
+  State& state = State::Get();
+  std::lock_guard<std::mutex> guard(state.mutex);
+  FlutterDesktopEngine* known = state.FindEngine(engine, "engine_standin::MessengerOf");
+  return known != nullptr ? &known->messenger : nullptr;
+}
+
 bool FireNextFrame(FlutterDesktopEngineRef engine) {
   State& state = State::Get();
   FlutterDesktopNextFrameCallback callback = nullptr;
@@ -114,6 +121,7 @@ FlutterDesktopEngineRef FlutterDesktopEngineCreate(
     const FlutterDesktopEngineProperties* engine_properties) {
   State& state = State::Get();
   std::lock_guard<std::mutex> guard(state.mutex);
+  state.RequirePlatformThreadLocked("FlutterDesktopEngineCreate");
   if (engine_properties == nullptr) {
     state.FailLocked("FlutterDesktopEngineCreate: no properties");
     return nullptr;
@@ -132,6 +140,7 @@ FlutterDesktopEngineRef FlutterDesktopEngineCreate(
 bool FlutterDesktopEngineDestroy(FlutterDesktopEngineRef engine) {
   State& state = State::Get();
   std::lock_guard<std::mutex> guard(state.mutex);
+  state.RequirePlatformThreadLocked("FlutterDesktopEngineDestroy");
   FlutterDesktopEngine* known = state.FindEngine(engine, "FlutterDesktopEngineDestroy");
   if (known == nullptr) {
     return false;
@@ -152,7 +161,8 @@ bool FlutterDesktopEngineDestroy(FlutterDesktopEngineRef engine) {
 FlutterDesktopMessengerRef FlutterDesktopEngineGetMessenger(FlutterDesktopEngineRef engine) {
   State& state = State::Get();
   std::lock_guard<std::mutex> guard(state.mutex);
-  FlutterDesktopEngine* known = state.FindEngine(engine, "FlutterDesktopEngineGetMessenger");
+  state.RequirePlatformThreadLocked("FlutterDesktopEngineGetMessenger");
+  FlutterDesktopEngine* known = state.FindRunningEngine(engine, "FlutterDesktopEngineGetMessenger");
   return known != nullptr ? &known->messenger : nullptr;
 }
 
@@ -160,8 +170,14 @@ FlutterDesktopPluginRegistrarRef FlutterDesktopEngineGetPluginRegistrar(
     FlutterDesktopEngineRef engine, const char* plugin_name) {
   State& state = State::Get();
   std::lock_guard<std::mutex> guard(state.mutex);
-  FlutterDesktopEngine* known = state.FindEngine(engine, "FlutterDesktopEngineGetPluginRegistrar");
-  if (known == nullptr || plugin_name == nullptr) {
+  state.RequirePlatformThreadLocked("FlutterDesktopEngineGetPluginRegistrar");
+  FlutterDesktopEngine* known =
+      state.FindRunningEngine(engine, "FlutterDesktopEngineGetPluginRegistrar");
+  if (known == nullptr) {
+    return nullptr;
+  }
+  if (plugin_name == nullptr) {
+    state.FailLocked("FlutterDesktopEngineGetPluginRegistrar: null plug-in name");
     return nullptr;
   }
   known->record.registrar_requests.emplace_back(plugin_name);
@@ -181,7 +197,9 @@ FlutterDesktopPluginRegistrarRef FlutterDesktopEngineGetPluginRegistrar(
 void FlutterDesktopEngineReloadSystemFonts(FlutterDesktopEngineRef engine) {
   State& state = State::Get();
   std::lock_guard<std::mutex> guard(state.mutex);
-  FlutterDesktopEngine* known = state.FindEngine(engine, "FlutterDesktopEngineReloadSystemFonts");
+  state.RequirePlatformThreadLocked("FlutterDesktopEngineReloadSystemFonts");
+  FlutterDesktopEngine* known =
+      state.FindRunningEngine(engine, "FlutterDesktopEngineReloadSystemFonts");
   if (known != nullptr) {
     ++known->record.reload_fonts_calls;
   }
@@ -192,8 +210,9 @@ void FlutterDesktopEngineSetNextFrameCallback(FlutterDesktopEngineRef engine,
                                               void* user_data) {
   State& state = State::Get();
   std::lock_guard<std::mutex> guard(state.mutex);
+  state.RequirePlatformThreadLocked("FlutterDesktopEngineSetNextFrameCallback");
   FlutterDesktopEngine* known =
-      state.FindEngine(engine, "FlutterDesktopEngineSetNextFrameCallback");
+      state.FindRunningEngine(engine, "FlutterDesktopEngineSetNextFrameCallback");
   if (known != nullptr) {
     known->next_frame = callback;
     known->next_frame_user_data = user_data;

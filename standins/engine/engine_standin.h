@@ -3,9 +3,17 @@
 
 // Control of the engine library stand-in, for tests and benchmarks. The stand-in
 // implements every function of engine/flutter_desktop_api.h as a recording fake: it
-// keeps every object it hands out until Reset(), so that misuse (a response handle used
-// twice, an unlock without a lock, a destroyed engine destroyed again) is recorded in
-// Failures() instead of crashing. All functions here are thread-safe.
+// keeps every object it hands out until Reset(), so that what the real library would
+// crash on is recorded in Failures() instead:
+// - a handle it never handed out, or null, anywhere;
+// - an engine that has ended (destroyed, or ended with its view controller or with one
+//   that could not be made), a destroyed view controller or its view, a messenger whose
+//   engine ended and whose last reference was released;
+// - a call from a thread other than the platform thread, except the messenger's lock,
+//   reference count and availability, and a response sent under the messenger's lock;
+// - a response handle used twice, an unlock without the lock, more releases than
+//   references, an engine destroyed that a view controller owns.
+// All functions here are thread-safe.
 
 #include <cstddef>
 #include <cstdint>
@@ -19,9 +27,11 @@ namespace engine_standin {
 
 // Forgets every object and record and zeroes every count and switch. Handles from
 // before are invalid afterwards. Call it between tests, with no other thread inside
-// the stand-in, on the thread that owns the views' windows. The first call puts the
-// stand-in under test control for the rest of the process: from then on an engine
-// runs no scripted application and does not look for the application's files.
+// the stand-in, on the thread that owns the views' windows: it becomes the platform
+// thread. (Outside test control the platform thread is the first one to call the
+// interface.) The first call puts the stand-in under test control for the rest of the
+// process: from then on an engine runs no scripted application and does not look for
+// the application's files.
 void Reset();
 
 // Misuse of the interface seen since Reset, one description each.
@@ -65,6 +75,8 @@ struct EngineRecord {
 // Engines created since Reset, oldest first.
 std::vector<FlutterDesktopEngineRef> Engines();
 EngineRecord Engine(FlutterDesktopEngineRef engine);
+// The engine's messenger handle, whether or not the engine still runs.
+FlutterDesktopMessengerRef MessengerOf(FlutterDesktopEngineRef engine);
 // While set, FlutterDesktopEngineCreate records the properties and returns null.
 void SetEngineCreationFails(bool fails);
 // FlutterDesktopEngineGetPluginRegistrar returns null for `plugin_name` from now on.
@@ -164,9 +176,9 @@ ViewControllerRecord ViewController(FlutterDesktopViewControllerRef controller);
 void SetViewControllerCreationFails(bool fails);
 // From now on the engine handles `message` of the top-level window with `result`.
 void SetWindowMessageHandled(UINT message, LRESULT result);
-// What FlutterDesktopGetDpiForMonitor answers from now on. After Reset it answers the
-// monitor's own DPI on Windows and 96 elsewhere.
-void SetMonitorDpi(UINT dpi);
+// What FlutterDesktopGetDpiForMonitor answers for `monitor` from now on. For a monitor
+// without a DPI set it answers the monitor's own DPI on Windows and 96 elsewhere.
+void SetMonitorDpi(HMONITOR monitor, UINT dpi);
 int ResyncOutputStreamsCalls();
 
 }  // namespace engine_standin

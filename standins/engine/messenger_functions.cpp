@@ -234,8 +234,14 @@ using engine_standin::State;
 bool FlutterDesktopMessengerSend(FlutterDesktopMessengerRef messenger, const char* channel,
                                  const uint8_t* message, size_t message_size) {
   State& state = State::Get();
-  FlutterDesktopMessenger* known = state.CheckMessenger(messenger, "FlutterDesktopMessengerSend");
-  if (known == nullptr || channel == nullptr) {
+  state.RequirePlatformThread("FlutterDesktopMessengerSend");
+  FlutterDesktopMessenger* known =
+      state.CheckLiveMessenger(messenger, "FlutterDesktopMessengerSend");
+  if (known == nullptr) {
+    return false;
+  }
+  if (channel == nullptr) {
+    state.Fail("FlutterDesktopMessengerSend: null channel name");
     return false;
   }
   const bool accepted = known->available;
@@ -249,9 +255,14 @@ bool FlutterDesktopMessengerSendWithReply(FlutterDesktopMessengerRef messenger, 
                                           const uint8_t* message, size_t message_size,
                                           FlutterDesktopBinaryReply reply, void* user_data) {
   State& state = State::Get();
+  state.RequirePlatformThread("FlutterDesktopMessengerSendWithReply");
   FlutterDesktopMessenger* known =
-      state.CheckMessenger(messenger, "FlutterDesktopMessengerSendWithReply");
-  if (known == nullptr || channel == nullptr || reply == nullptr) {
+      state.CheckLiveMessenger(messenger, "FlutterDesktopMessengerSendWithReply");
+  if (known == nullptr) {
+    return false;
+  }
+  if (channel == nullptr || reply == nullptr) {
+    state.Fail("FlutterDesktopMessengerSendWithReply: null channel name or reply callback");
     return false;
   }
   std::lock_guard<std::mutex> guard(state.mutex);
@@ -267,9 +278,14 @@ bool FlutterDesktopMessengerSendWithReply(FlutterDesktopMessengerRef messenger, 
 void FlutterDesktopMessengerSetCallback(FlutterDesktopMessengerRef messenger, const char* channel,
                                         FlutterDesktopMessageCallback callback, void* user_data) {
   State& state = State::Get();
+  state.RequirePlatformThread("FlutterDesktopMessengerSetCallback");
   FlutterDesktopMessenger* known =
-      state.CheckMessenger(messenger, "FlutterDesktopMessengerSetCallback");
-  if (known == nullptr || channel == nullptr) {
+      state.CheckLiveMessenger(messenger, "FlutterDesktopMessengerSetCallback");
+  if (known == nullptr) {
+    return;
+  }
+  if (channel == nullptr) {
+    state.Fail("FlutterDesktopMessengerSetCallback: null channel name");
     return;
   }
   std::lock_guard<std::mutex> guard(state.mutex);
@@ -289,9 +305,15 @@ void FlutterDesktopMessengerSendResponse(FlutterDesktopMessengerRef messenger,
                                          const uint8_t* data, size_t data_length) {
   State& state = State::Get();
   FlutterDesktopMessenger* known =
-      state.CheckMessenger(messenger, "FlutterDesktopMessengerSendResponse");
+      state.CheckLiveMessenger(messenger, "FlutterDesktopMessengerSendResponse");
   if (known == nullptr) {
     return;
+  }
+  // Any thread may answer, but only under the messenger's lock.
+  if (!known->lock.HeldByCallingThread() && !state.OnPlatformThread()) {
+    state.Fail(
+        "FlutterDesktopMessengerSendResponse: called off the platform thread without the "
+        "messenger's lock");
   }
   if (handle == nullptr || handle->messenger != known) {
     state.Fail("FlutterDesktopMessengerSendResponse: not a response handle of this messenger");
@@ -320,7 +342,10 @@ void FlutterDesktopMessengerSendResponse(FlutterDesktopMessengerRef messenger,
 
 FlutterDesktopMessengerRef FlutterDesktopMessengerAddRef(FlutterDesktopMessengerRef messenger) {
   State& state = State::Get();
-  if (state.CheckMessenger(messenger, "FlutterDesktopMessengerAddRef") != nullptr) {
+  FlutterDesktopMessenger* known =
+      state.CheckLiveMessenger(messenger, "FlutterDesktopMessengerAddRef");
+  if (known != nullptr) {
+    ++known->references;
     ++state.add_refs;
   }
   return messenger;
@@ -328,18 +353,22 @@ FlutterDesktopMessengerRef FlutterDesktopMessengerAddRef(FlutterDesktopMessenger
 
 void FlutterDesktopMessengerRelease(FlutterDesktopMessengerRef messenger) {
   State& state = State::Get();
-  if (state.CheckMessenger(messenger, "FlutterDesktopMessengerRelease") == nullptr) {
+  FlutterDesktopMessenger* known =
+      state.CheckLiveMessenger(messenger, "FlutterDesktopMessengerRelease");
+  if (known == nullptr) {
     return;
   }
-  // References are counted over all messengers: a test has one engine at a time.
-  if (++state.releases > state.add_refs) {
+  ++state.releases;
+  if (--known->references < 0) {
+    ++known->references;
     state.Fail("FlutterDesktopMessengerRelease: more releases than references");
   }
 }
 
 FlutterDesktopMessengerRef FlutterDesktopMessengerLock(FlutterDesktopMessengerRef messenger) {
   State& state = State::Get();
-  FlutterDesktopMessenger* known = state.CheckMessenger(messenger, "FlutterDesktopMessengerLock");
+  FlutterDesktopMessenger* known =
+      state.CheckLiveMessenger(messenger, "FlutterDesktopMessengerLock");
   if (known == nullptr) {
     return nullptr;
   }
@@ -350,7 +379,8 @@ FlutterDesktopMessengerRef FlutterDesktopMessengerLock(FlutterDesktopMessengerRe
 
 void FlutterDesktopMessengerUnlock(FlutterDesktopMessengerRef messenger) {
   State& state = State::Get();
-  FlutterDesktopMessenger* known = state.CheckMessenger(messenger, "FlutterDesktopMessengerUnlock");
+  FlutterDesktopMessenger* known =
+      state.CheckLiveMessenger(messenger, "FlutterDesktopMessengerUnlock");
   if (known == nullptr) {
     return;
   }
@@ -363,6 +393,6 @@ void FlutterDesktopMessengerUnlock(FlutterDesktopMessengerRef messenger) {
 bool FlutterDesktopMessengerIsAvailable(FlutterDesktopMessengerRef messenger) {
   State& state = State::Get();
   FlutterDesktopMessenger* known =
-      state.CheckMessenger(messenger, "FlutterDesktopMessengerIsAvailable");
+      state.CheckLiveMessenger(messenger, "FlutterDesktopMessengerIsAvailable");
   return known != nullptr && known->available;
 }

@@ -13,6 +13,7 @@ namespace {
 void RecordRegistration(const char* function, FlutterDesktopPluginRegistrarRef registrar) {
   State& state = State::Get();
   std::lock_guard<std::mutex> guard(state.mutex);
+  state.RequirePlatformThreadLocked(function);
   state.plugin_registrations.push_back({function, registrar});
 }
 

@@ -59,6 +59,10 @@ struct FlutterDesktopMessenger {
   FlutterDesktopEngine* engine = nullptr;
   engine_standin::EngineLock lock;
   std::atomic<bool> available{true};
+  // The messenger lives while its engine runs or the host holds references to it; a
+  // real library frees it after that.
+  std::atomic<bool> engine_running{true};
+  std::atomic<int> references{0};
   // Guarded by State::mutex.
   bool send_with_reply_refused = false;
   // Looked up for every delivered message: hashed rather than ordered.
@@ -104,25 +108,36 @@ struct State {
   void Fail(std::string description);
   // The same, for callers that hold `mutex`.
   void FailLocked(std::string description) { failures.push_back(std::move(description)); }
-  // The engine behind a handle the stand-in handed out; null, with a failure naming
-  // `function`, for anything else. Callers hold `mutex`.
+
+  // Whether the calling thread is the platform thread: the thread of the last Reset or,
+  // outside test control, the first thread that called the interface.
+  bool OnPlatformThread();
+  // Records a call of `function` from any other thread. The Locked form is for callers
+  // that hold `mutex`.
+  void RequirePlatformThread(const char* function);
+  void RequirePlatformThreadLocked(const char* function);
+
+  // The engine behind a handle the stand-in handed out, running or not; null, with a
+  // failure naming `function`, for anything else. Callers hold `mutex`.
   FlutterDesktopEngine* FindEngine(FlutterDesktopEngineRef engine, const char* function);
+  // The same, and a failure for an engine that has ended (destroyed, or ended with its
+  // view controller or with a view controller that could not be made).
+  FlutterDesktopEngine* FindRunningEngine(FlutterDesktopEngineRef engine, const char* function);
   // The messenger behind a handle; null, with a failure naming `function`, for null or
   // for a pointer that is not a stand-in messenger. Takes `mutex` only to record that.
   FlutterDesktopMessenger* CheckMessenger(FlutterDesktopMessengerRef messenger,
-                                          const char* function) {
-    if (messenger != nullptr && messenger->magic == FlutterDesktopMessenger::kMagic) {
-      return messenger;
-    }
-    Fail(std::string(function) + ": not a messenger handle");
-    return nullptr;
-  }
+                                          const char* function);
+  // The same, and a failure for a messenger that is gone: its engine ended and the host
+  // holds no reference to it any more.
+  FlutterDesktopMessenger* CheckLiveMessenger(FlutterDesktopMessengerRef messenger,
+                                              const char* function);
   // The engine stops: its messenger becomes unavailable and its next frame never comes.
   static void EndEngine(FlutterDesktopEngine* engine);
 
   std::mutex mutex;
   // Set by Reset: a test drives the stand-in, so no application runs.
   bool under_test_control = false;
+  std::atomic<std::thread::id> platform_thread{std::thread::id()};
   std::vector<std::string> failures;
   std::atomic<int> add_refs{0};
   std::atomic<int> releases{0};

@@ -32,11 +32,17 @@ struct ViewState {
   std::vector<std::unique_ptr<FlutterDesktopViewController>> controllers;
   bool creation_fails = false;
   std::map<UINT, LRESULT> handled_messages;
-  std::optional<UINT> monitor_dpi;
+  std::map<HMONITOR, UINT> monitor_dpi;
   int resync_output_streams_calls = 0;
 
+  // A view controller the stand-in handed out, destroyed or not; null, with a failure
+  // naming `function`, for anything else.
   FlutterDesktopViewController* Find(FlutterDesktopViewControllerRef controller,
                                      const char* function) {
+    if (controller == nullptr) {
+      State::Get().FailLocked(std::string(function) + ": null view controller handle");
+      return nullptr;
+    }
     for (const auto& known : controllers) {
       if (known.get() == controller) {
         return known.get();
@@ -44,6 +50,17 @@ struct ViewState {
     }
     State::Get().FailLocked(std::string(function) + ": not a view controller handle");
     return nullptr;
+  }
+
+  // The same, and a failure for a destroyed one, whose view and engine are gone.
+  FlutterDesktopViewController* FindLive(FlutterDesktopViewControllerRef controller,
+                                         const char* function) {
+    FlutterDesktopViewController* known = Find(controller, function);
+    if (known != nullptr && known->record.destroyed) {
+      State::Get().FailLocked(std::string(function) + ": the view controller was destroyed");
+      return nullptr;
+    }
+    return known;
   }
 };
 
@@ -92,10 +109,10 @@ void SetWindowMessageHandled(UINT message, LRESULT result) {
   Views().handled_messages[message] = result;
 }
 
-void SetMonitorDpi(UINT dpi) {
+void SetMonitorDpi(HMONITOR monitor, UINT dpi) {
   State& state = State::Get();
   std::lock_guard<std::mutex> guard(state.mutex);
-  Views().monitor_dpi = dpi;
+  Views().monitor_dpi[monitor] = dpi;
 }
 
 int ResyncOutputStreamsCalls() {
@@ -116,6 +133,7 @@ FlutterDesktopViewControllerRef FlutterDesktopViewControllerCreate(int width, in
   FlutterDesktopViewController* controller = nullptr;
   {
     std::lock_guard<std::mutex> guard(state.mutex);
+    state.RequirePlatformThreadLocked("FlutterDesktopViewControllerCreate");
     FlutterDesktopEngine* known = state.FindEngine(engine, "FlutterDesktopViewControllerCreate");
     if (known != nullptr) {
       if (known->record.handed_over) {
@@ -123,9 +141,13 @@ FlutterDesktopViewControllerRef FlutterDesktopViewControllerCreate(int width, in
             "FlutterDesktopViewControllerCreate: the engine already belongs to another");
         return nullptr;
       }
+      if (!known->record.running) {
+        state.FailLocked("FlutterDesktopViewControllerCreate: the engine has ended");
+        return nullptr;
+      }
       known->record.handed_over = true;
     }
-    if (known == nullptr || !known->record.running || Views().creation_fails) {
+    if (known == nullptr || Views().creation_fails) {
       // The engine was taken over all the same: it ends here.
       if (known != nullptr) {
         State::EndEngine(known);
@@ -167,6 +189,7 @@ void FlutterDesktopViewControllerDestroy(FlutterDesktopViewControllerRef control
   HWND window = nullptr;
   {
     std::lock_guard<std::mutex> guard(state.mutex);
+    state.RequirePlatformThreadLocked("FlutterDesktopViewControllerDestroy");
     FlutterDesktopViewController* known =
         Views().Find(controller, "FlutterDesktopViewControllerDestroy");
     if (known == nullptr) {
@@ -187,8 +210,9 @@ FlutterDesktopViewRef FlutterDesktopViewControllerGetView(
     FlutterDesktopViewControllerRef controller) {
   State& state = State::Get();
   std::lock_guard<std::mutex> guard(state.mutex);
+  state.RequirePlatformThreadLocked("FlutterDesktopViewControllerGetView");
   FlutterDesktopViewController* known =
-      Views().Find(controller, "FlutterDesktopViewControllerGetView");
+      Views().FindLive(controller, "FlutterDesktopViewControllerGetView");
   return known != nullptr ? &known->view : nullptr;
 }
 
@@ -197,8 +221,9 @@ void FlutterDesktopViewControllerForceRedraw(FlutterDesktopViewControllerRef con
   HWND window = nullptr;
   {
     std::lock_guard<std::mutex> guard(state.mutex);
+    state.RequirePlatformThreadLocked("FlutterDesktopViewControllerForceRedraw");
     FlutterDesktopViewController* known =
-        Views().Find(controller, "FlutterDesktopViewControllerForceRedraw");
+        Views().FindLive(controller, "FlutterDesktopViewControllerForceRedraw");
     if (known == nullptr) {
       return;
     }
@@ -213,8 +238,9 @@ bool FlutterDesktopViewControllerHandleTopLevelWindowProc(
     LPARAM lparam, LRESULT* result) {
   State& state = State::Get();
   std::lock_guard<std::mutex> guard(state.mutex);
+  state.RequirePlatformThreadLocked("FlutterDesktopViewControllerHandleTopLevelWindowProc");
   FlutterDesktopViewController* known =
-      Views().Find(controller, "FlutterDesktopViewControllerHandleTopLevelWindowProc");
+      Views().FindLive(controller, "FlutterDesktopViewControllerHandleTopLevelWindowProc");
   if (known == nullptr) {
     return false;
   }
@@ -228,7 +254,24 @@ bool FlutterDesktopViewControllerHandleTopLevelWindowProc(
 }
 
 HWND FlutterDesktopViewGetHWND(FlutterDesktopViewRef view) {
-  return view != nullptr ? view->controller->window : nullptr;
+  State& state = State::Get();
+  std::lock_guard<std::mutex> guard(state.mutex);
+  state.RequirePlatformThreadLocked("FlutterDesktopViewGetHWND");
+  if (view == nullptr) {
+    state.FailLocked("FlutterDesktopViewGetHWND: null view handle");
+    return nullptr;
+  }
+  for (const auto& controller : Views().controllers) {
+    if (&controller->view == view) {
+      if (controller->record.destroyed) {
+        state.FailLocked("FlutterDesktopViewGetHWND: the view's controller was destroyed");
+        return nullptr;
+      }
+      return controller->window;
+    }
+  }
+  state.FailLocked("FlutterDesktopViewGetHWND: not a view handle");
+  return nullptr;
 }
 
 UINT FlutterDesktopGetDpiForMonitor(HMONITOR monitor) {
@@ -236,7 +279,15 @@ UINT FlutterDesktopGetDpiForMonitor(HMONITOR monitor) {
   {
     State& state = State::Get();
     std::lock_guard<std::mutex> guard(state.mutex);
-    dpi = Views().monitor_dpi;
+    state.RequirePlatformThreadLocked("FlutterDesktopGetDpiForMonitor");
+    if (monitor == nullptr) {
+      state.FailLocked("FlutterDesktopGetDpiForMonitor: null monitor handle");
+      return engine_standin::SystemDpiForMonitor(monitor);
+    }
+    auto set = Views().monitor_dpi.find(monitor);
+    if (set != Views().monitor_dpi.end()) {
+      dpi = set->second;
+    }
   }
   return dpi.has_value() ? *dpi : engine_standin::SystemDpiForMonitor(monitor);
 }
@@ -244,5 +295,6 @@ UINT FlutterDesktopGetDpiForMonitor(HMONITOR monitor) {
 void FlutterDesktopResyncOutputStreams(void) {
   State& state = State::Get();
   std::lock_guard<std::mutex> guard(state.mutex);
+  state.RequirePlatformThreadLocked("FlutterDesktopResyncOutputStreams");
   ++Views().resync_output_streams_calls;
 }

@@ -42,7 +42,7 @@ std::string ToUtf8(const std::wstring& text) {
   }
   const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
                                        nullptr, 0, nullptr, nullptr);
-  std::string converted(static_cast<size_t>(std::max(size, 0)), '\0');
+  std::string converted(static_cast<size_t>(std::max<int>(size, 0)), '\0');
   WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), converted.data(),
                       size, nullptr, nullptr);
   return converted;
@@ -54,7 +54,7 @@ std::wstring ToWide(const std::string& text) {
   }
   const int size =
       MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring converted(static_cast<size_t>(std::max(size, 0)), L'\0');
+  std::wstring converted(static_cast<size_t>(std::max<int>(size, 0)), L'\0');
   MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), converted.data(),
                       size);
   return converted;
@@ -96,8 +96,8 @@ bool IsFile(const std::wstring& path) {
 }
 
 std::optional<std::string> ReadFile(const std::wstring& path) {
-  FILE* file = _wfopen(path.c_str(), L"rb");
-  if (file == nullptr) {
+  FILE* file = nullptr;
+  if (_wfopen_s(&file, path.c_str(), L"rb") != 0 || file == nullptr) {
     return std::nullopt;
   }
   std::string text;
@@ -157,16 +157,20 @@ class ViewWindow {
   }
 
  private:
-  enum class Stage { kBeforeFirstFrame, kReady, kAwaitingAnswer, kWaiting, kDone };
+  // The steps start with the engine, as an application's start-up code runs before
+  // anything is drawn; the script ends, closing the window, only once a frame was drawn.
+  enum class Stage { kReady, kAwaitingAnswer, kWaiting, kEndingAtFirstFrame, kDone };
 
   void OnFrame(HWND hwnd);
   void OnStep(HWND hwnd);
   void OnAnswer(HWND hwnd);
+  void End(HWND hwnd);
   void Paint(HWND hwnd);
 
   FlutterDesktopEngine* engine_;
   std::optional<Script> script_;
-  Stage stage_ = Stage::kBeforeFirstFrame;
+  Stage stage_ = Stage::kReady;
+  bool first_frame_drawn_ = false;
   size_t next_step_ = 0;
   MessageId pending_ = 0;
   std::vector<std::wstring> lines_;
@@ -201,10 +205,21 @@ void ViewWindow::OnFrame(HWND hwnd) {
   if (callback != nullptr) {
     callback(user_data);
   }
-  if (script_.has_value() && stage_ == Stage::kBeforeFirstFrame) {
+  if (script_.has_value() && !first_frame_drawn_) {
+    first_frame_drawn_ = true;
     Emit(hwnd, "first frame");
-    stage_ = Stage::kReady;
-    PostMessageW(hwnd, kStepMessage, 0, 0);
+    if (stage_ == Stage::kEndingAtFirstFrame) {
+      End(hwnd);
+    }
+  }
+}
+
+void ViewWindow::End(HWND hwnd) {
+  Emit(hwnd, "end of script");
+  stage_ = Stage::kDone;
+  HWND top_level = GetAncestor(hwnd, GA_ROOT);
+  if (top_level != nullptr && top_level != hwnd) {
+    PostMessageW(top_level, WM_CLOSE, 0, 0);
   }
 }
 
@@ -213,11 +228,10 @@ void ViewWindow::OnStep(HWND hwnd) {
     return;
   }
   if (next_step_ == script_->steps.size()) {
-    Emit(hwnd, "end of script");
-    stage_ = Stage::kDone;
-    HWND top_level = GetAncestor(hwnd, GA_ROOT);
-    if (top_level != nullptr && top_level != hwnd) {
-      PostMessageW(top_level, WM_CLOSE, 0, 0);
+    if (first_frame_drawn_) {
+      End(hwnd);
+    } else {
+      stage_ = Stage::kEndingAtFirstFrame;
     }
     return;
   }
@@ -242,7 +256,9 @@ void ViewWindow::OnStep(HWND hwnd) {
     return;
   }
   pending_ = *id;
-  // An answer given during the call has already posted its wake-up message.
+  // An answer given during the call is taken at once; its wake-up message finds
+  // nothing left to do.
+  OnAnswer(hwnd);
 }
 
 void ViewWindow::OnAnswer(HWND hwnd) {
@@ -388,8 +404,13 @@ HWND OpenViewWindow(const ViewStart& start) {
   }
   SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(view.release()));
   if (start.run_application) {
-    std::lock_guard<std::mutex> guard(ApplicationWindowsMutex());
-    ApplicationWindows().push_back(window);
+    {
+      std::lock_guard<std::mutex> guard(ApplicationWindowsMutex());
+      ApplicationWindows().push_back(window);
+    }
+    // The application starts with its engine: its first step comes through the message
+    // loop, after the host's set-up and before the first frame it asks for.
+    PostMessageW(window, kStepMessage, 0, 0);
   }
   return window;
 }

@@ -62,6 +62,41 @@ TEST_F(FlutterViewControllerTest, FailedEngineStartFailsTheViewController) {
   EXPECT_THAT(stderr_capture.Flushes(), ElementsAre("Failed to create view controller.\n"));
 }
 
+// Neither a controller that could not be made nor its engine, which never started or
+// which the library ended with the failed controller, is called again: the fixture
+// fails the test on any such call.
+TEST_F(FlutterViewControllerTest, AFailedControllerAndItsEngineAreNotCalledAgain) {
+  for (const bool engine_fails : {true, false}) {
+    SCOPED_TRACE(engine_fails ? "engine did not start" : "view controller was refused");
+    engine_standin::Reset();
+    engine_standin::SetEngineCreationFails(engine_fails);
+    engine_standin::SetViewControllerCreationFails(true);
+    StderrCapture stderr_capture;
+    FlutterViewController controller(100, 100, EngineProject(u"data"));
+    bool replied = false;
+    bool frame = false;
+
+    controller.ForceRedraw();
+    EXPECT_EQ(controller.HandleTopLevelWindowProc(nullptr, 0x0005, 0, 0), std::nullopt);
+    FlutterEngine& engine = *controller.Engine();
+    engine.ReloadSystemFonts();
+    engine.SetNextFrameCallback([&] { frame = true; });
+    EXPECT_EQ(engine.RegistrarForPlugin("WindowManagerPlugin"), nullptr);
+    engine.Messenger()->SetMessageHandler("chan",
+                                          [](const uint8_t*, size_t, const BinaryReply&) {});
+    engine.Messenger()->Send("chan", nullptr, 0, [&](const uint8_t*, size_t) { replied = true; });
+    engine.Messenger()->Send("chan", nullptr, 0, nullptr);
+
+    EXPECT_FALSE(replied);
+    EXPECT_FALSE(frame);
+    EXPECT_THAT(stderr_capture.Flushes(),
+                ElementsAre("Failed to create view controller.\n",
+                            "Cannot get plugin registrar on an engine that isn't running; call "
+                            "Run first.\n"));
+    EXPECT_THAT(engine_standin::Failures(), ::testing::IsEmpty());
+  }
+}
+
 TEST_F(FlutterViewControllerTest, TeardownEndsTheControllerBeforeTheEngineWrapper) {
   // The engine wrapper's next-frame callback dies with the engine wrapper; by then the
   // view controller handle must already be destroyed, and the engine never destroyed

@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <vector>
 
 #include "standins/engine/engine_standin.h"
+#include "tests/standins/engine/standin_fixture.h"
 
 namespace camvey {
 namespace {
@@ -19,6 +21,60 @@ using ::testing::IsEmpty;
 constexpr wchar_t kClassName[] = L"FLUTTER_RUNNER_WIN32_WINDOW";
 constexpr wchar_t kThemeKey[] =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize";
+constexpr wchar_t kThemeValue[] = L"AppsUseLightTheme";
+
+// The user's "AppsUseLightTheme" as it was, put back (or deleted again) on destruction,
+// so that the tests never change the theme of the desktop they run on.
+class SavedThemeValue {
+ public:
+  SavedThemeValue() {
+    DWORD size = 0;
+    if (RegGetValueW(HKEY_CURRENT_USER, kThemeKey, kThemeValue, RRF_RT_ANY, &type_, nullptr,
+                     &size) != ERROR_SUCCESS) {
+      return;
+    }
+    std::vector<BYTE> data(size);
+    if (RegGetValueW(HKEY_CURRENT_USER, kThemeKey, kThemeValue, RRF_RT_ANY, &type_, data.data(),
+                     &size) == ERROR_SUCCESS) {
+      data.resize(size);
+      data_ = std::move(data);
+    }
+  }
+  ~SavedThemeValue() {
+    if (data_.has_value()) {
+      RegSetKeyValueW(HKEY_CURRENT_USER, kThemeKey, kThemeValue, type_, data_->data(),
+                      static_cast<DWORD>(data_->size()));
+    } else {
+      RegDeleteKeyValueW(HKEY_CURRENT_USER, kThemeKey, kThemeValue);
+    }
+  }
+  SavedThemeValue(const SavedThemeValue&) = delete;
+  SavedThemeValue& operator=(const SavedThemeValue&) = delete;
+
+ private:
+  DWORD type_ = REG_NONE;
+  std::optional<std::vector<BYTE>> data_;
+};
+
+std::optional<DWORD> ThemeValue() {
+  DWORD value = 0;
+  DWORD size = sizeof(value);
+  if (RegGetValueW(HKEY_CURRENT_USER, kThemeKey, kThemeValue, RRF_RT_REG_DWORD, nullptr, &value,
+                   &size) != ERROR_SUCCESS) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+void SetThemeValue(std::optional<DWORD> value) {
+  if (value.has_value()) {
+    ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, kThemeKey, kThemeValue, REG_DWORD, &*value,
+                              sizeof(*value)),
+              ERROR_SUCCESS);
+  } else {
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, kThemeKey, kThemeValue);
+  }
+}
 
 struct AttributeCall {
   HWND window;
@@ -72,29 +128,50 @@ RECT WindowRect(HWND window) {
   return rect;
 }
 
-class Win32WindowTest : public ::testing::Test {
+class Win32WindowTest : public EngineStandinTest {
  protected:
   Win32WindowTest() {
-    engine_standin::Reset();
     previous_setter_ = SetWindowAttributeSetter(&RecordAttribute);
     AttributeCalls().clear();
-    RegDeleteKeyValueW(HKEY_CURRENT_USER, kThemeKey, L"AppsUseLightTheme");
+    SetThemeValue(std::nullopt);
   }
   ~Win32WindowTest() override {
-    RegDeleteKeyValueW(HKEY_CURRENT_USER, kThemeKey, L"AppsUseLightTheme");
     SetWindowAttributeSetter(previous_setter_);
     TakeQuitMessages();
   }
 
-  static void SetLightTheme(DWORD value) {
-    ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, kThemeKey, L"AppsUseLightTheme", REG_DWORD, &value,
-                              sizeof(value)),
-              ERROR_SUCCESS);
-  }
-
  private:
+  // First in, last out: the user's value is back after everything else.
+  SavedThemeValue saved_theme_;
   WindowAttributeSetter previous_setter_ = nullptr;
 };
+
+TEST(SavedThemeValueTest, PutsBackWhatTheUserHadOrNothing) {
+  const SavedThemeValue users_own;
+  for (const std::optional<DWORD> before :
+       {std::optional<DWORD>(), std::optional<DWORD>(0), std::optional<DWORD>(1)}) {
+    SetThemeValue(before);
+    {
+      const SavedThemeValue saved;
+      SetThemeValue(before.has_value() ? std::nullopt : std::optional<DWORD>(1));
+    }
+    EXPECT_EQ(ThemeValue(), before);
+  }
+}
+
+// Which point Create asks about, with two made-up monitors split at x = 50: the one on
+// the left at 144 DPI, the one on the right at 96.
+const HMONITOR kLeftMonitor = reinterpret_cast<HMONITOR>(uintptr_t{0x1000});
+const HMONITOR kRightMonitor = reinterpret_cast<HMONITOR>(uintptr_t{0x2000});
+std::vector<POINT>& MonitorQueries() {
+  static std::vector<POINT> queries;
+  return queries;
+}
+HMONITOR WINAPI SplitMonitors(POINT point, DWORD flags) {
+  EXPECT_EQ(flags, static_cast<DWORD>(MONITOR_DEFAULTTONEAREST));
+  MonitorQueries().push_back(point);
+  return point.x < 50 ? kLeftMonitor : kRightMonitor;
+}
 
 TEST_F(Win32WindowTest, CreatesHiddenWithGeometryScaledByTheMonitorsDpi) {
   struct Case {
@@ -105,7 +182,7 @@ TEST_F(Win32WindowTest, CreatesHiddenWithGeometryScaledByTheMonitorsDpi) {
   for (const Case& c : {Case{96, {10, 10, 410, 310}}, Case{120, {12, 12, 512, 387}},
                         Case{144, {15, 15, 615, 465}}}) {
     SCOPED_TRACE(c.dpi);
-    engine_standin::SetMonitorDpi(c.dpi);
+    engine_standin::SetMonitorDpi(MonitorFromPoint({10, 10}, MONITOR_DEFAULTTONEAREST), c.dpi);
     TestWindow window;
     ASSERT_TRUE(window.Create(L"Camvey", {10, 10}, {400, 300}));
     const RECT rect = WindowRect(window.WindowHandle());
@@ -115,6 +192,37 @@ TEST_F(Win32WindowTest, CreatesHiddenWithGeometryScaledByTheMonitorsDpi) {
     EXPECT_EQ(rect.bottom, c.expected.bottom);
     EXPECT_FALSE(IsWindowVisible(window.WindowHandle()));
   }
+}
+
+TEST_F(Win32WindowTest, ScalesByTheMonitorNearestTheUnscaledOrigin) {
+  engine_standin::SetMonitorDpi(kLeftMonitor, 144);
+  engine_standin::SetMonitorDpi(kRightMonitor, 96);
+  MonitorQueries().clear();
+  const MonitorLookup previous = SetMonitorLookup(&SplitMonitors);
+  TestWindow window;
+  const bool created = window.Create(L"Camvey", {40, 10}, {400, 300});
+  SetMonitorLookup(previous);
+
+  ASSERT_TRUE(created);
+  ASSERT_EQ(MonitorQueries().size(), 1u);
+  EXPECT_EQ(MonitorQueries()[0].x, 40);
+  EXPECT_EQ(MonitorQueries()[0].y, 10);
+  const RECT rect = WindowRect(window.WindowHandle());
+  EXPECT_EQ(rect.left, 60);  // on the right of the split, but scaled for the left monitor
+  EXPECT_EQ(rect.top, 15);
+  EXPECT_EQ(rect.right - rect.left, 600);
+  EXPECT_EQ(rect.bottom - rect.top, 450);
+}
+
+TEST_F(Win32WindowTest, AWindowOfTheClassMadeWithoutAnObjectIsLeftToTheSystem) {
+  TestWindow window;
+  ASSERT_TRUE(window.Create(L"Camvey", {10, 10}, {400, 300}));
+  HWND stray = CreateWindowExW(0, kClassName, L"stray", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
+                               nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+  ASSERT_NE(stray, nullptr);
+  EXPECT_EQ(SendMessageW(stray, WM_SIZE, SIZE_RESTORED, 0), 0);
+  EXPECT_TRUE(DestroyWindow(stray));
+  EXPECT_TRUE(IsWindow(window.WindowHandle()));
 }
 
 TEST_F(Win32WindowTest, DpiChangeMovesToTheSuggestedRectangle) {
@@ -158,10 +266,10 @@ TEST_F(Win32WindowTest, TitleBarIsDarkExactlyWhenTheUserTurnedTheLightThemeOff) 
     ASSERT_TRUE(window.Create(L"Camvey", {10, 10}, {400, 300}));
     EXPECT_THAT(AttributeCalls(), IsEmpty());  // no value: the system's default look
   }
-  SetLightTheme(0);
+  SetThemeValue(0);
   TestWindow dark;
   ASSERT_TRUE(dark.Create(L"Camvey", {10, 10}, {400, 300}));
-  SetLightTheme(1);
+  SetThemeValue(1);
   SendMessageW(dark.WindowHandle(), WM_DWMCOLORIZATIONCOLORCHANGED, 0, 0);
   EXPECT_THAT(AttributeCalls(), ElementsAre(AttributeCall{dark.WindowHandle(), 20, TRUE, 4},
                                             AttributeCall{dark.WindowHandle(), 20, FALSE, 4}));

@@ -8,6 +8,7 @@
 
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/flutter_desktop_api.h"
@@ -25,6 +26,12 @@ void AnswerTwice(FlutterDesktopMessengerRef messenger, const FlutterDesktopMessa
   const uint8_t second[] = {2};
   FlutterDesktopMessengerSendResponse(messenger, message->response_handle, first, 1);
   FlutterDesktopMessengerSendResponse(messenger, message->response_handle, second, 1);
+}
+
+// Keeps the response handle of the last message for a later answer.
+const FlutterDesktopMessageResponseHandle* g_kept_response = nullptr;
+void KeepResponse(FlutterDesktopMessengerRef, const FlutterDesktopMessage* message, void*) {
+  g_kept_response = message->response_handle;
 }
 
 class EngineStandinSelfTest : public EngineStandinTest {
@@ -84,11 +91,56 @@ TEST_F(EngineStandinSelfTest, EndingTheEngineMakesItsMessengerUnavailable) {
   FlutterDesktopMessengerRef messenger = FlutterDesktopEngineGetMessenger(engine);
   FlutterDesktopMessengerSetCallback(messenger, "chan", &AnswerTwice, nullptr);
   EXPECT_TRUE(FlutterDesktopMessengerIsAvailable(messenger));
+  FlutterDesktopMessengerAddRef(messenger);  // as a pending answer holds it
 
   FlutterDesktopEngineDestroy(engine);
 
   EXPECT_FALSE(FlutterDesktopMessengerIsAvailable(messenger));
   EXPECT_FALSE(engine_standin::InjectMessage(messenger, "chan", {0}));
+  FlutterDesktopMessengerRelease(messenger);
+}
+
+TEST_F(EngineStandinSelfTest, CallsTheRealLibraryWouldCrashOnAreRecorded) {
+  FlutterDesktopEngineProperties properties = {};
+  properties.dart_entrypoint = "";
+  FlutterDesktopEngineRef engine = FlutterDesktopEngineCreate(&properties);
+  FlutterDesktopMessengerRef messenger = FlutterDesktopEngineGetMessenger(engine);
+  FlutterDesktopViewControllerRef controller = FlutterDesktopViewControllerCreate(1, 1, engine);
+  FlutterDesktopViewRef view = FlutterDesktopViewControllerGetView(controller);
+  FlutterDesktopMessengerSetCallback(messenger, "chan", &KeepResponse, nullptr);
+  ASSERT_TRUE(engine_standin::InjectMessage(messenger, "chan", {0}));
+  std::thread([&] {
+    FlutterDesktopMessengerSetCallback(messenger, "other", &KeepResponse, nullptr);
+    const uint8_t answer[] = {1};
+    FlutterDesktopMessengerSendResponse(messenger, g_kept_response, answer, 1);
+    // What any thread may do: reference, lock, ask, answer under the lock.
+    FlutterDesktopMessengerAddRef(messenger);
+    FlutterDesktopMessengerLock(messenger);
+    FlutterDesktopMessengerIsAvailable(messenger);
+    FlutterDesktopMessengerUnlock(messenger);
+  }).join();
+
+  FlutterDesktopViewControllerDestroy(controller);
+  FlutterDesktopViewControllerForceRedraw(controller);
+  FlutterDesktopViewGetHWND(view);
+  FlutterDesktopEngineReloadSystemFonts(engine);
+  // A reference keeps the messenger of an ended engine; the last release ends it.
+  FlutterDesktopMessengerSend(messenger, "chan", nullptr, 0);
+  FlutterDesktopMessengerRelease(messenger);
+  FlutterDesktopMessengerSend(messenger, "chan", nullptr, 0);
+  FlutterDesktopViewGetHWND(nullptr);
+
+  EXPECT_THAT(
+      TakeFailures(),
+      ElementsAre("FlutterDesktopMessengerSetCallback: called off the platform thread",
+                  "FlutterDesktopMessengerSendResponse: called off the platform thread without the "
+                  "messenger's lock",
+                  "FlutterDesktopViewControllerForceRedraw: the view controller was destroyed",
+                  "FlutterDesktopViewGetHWND: the view's controller was destroyed",
+                  "FlutterDesktopEngineReloadSystemFonts: the engine has ended",
+                  "FlutterDesktopMessengerSend: the messenger is gone (its engine ended and no "
+                  "reference is held)",
+                  "FlutterDesktopViewGetHWND: null view handle"));
 }
 
 }  // namespace
