@@ -158,6 +158,12 @@ enum class Gap {
   kListingLimit,       // the listed-object limit stopped the collection
 };
 
+// An object of unknown kind may be a folder: it is never chosen.
+void TraceKindUnknown(const PhoneObject& object) {
+  DeleteTrace("delete: %s could not be told from a folder, left alone",
+              WideToUtf8(object.name).c_str());
+}
+
 // Upper-cased name to the objects that carry it.
 using CandidateMap = std::map<std::u16string, std::vector<const PhoneObject*>>;
 
@@ -223,7 +229,9 @@ void ChooseUniqueNames(const PhoneObject& storage, const Listing& top_level, Lis
     return;
   }
   for (const auto& [name, objects] : candidates) {
-    if (objects.size() == 1) {
+    if (objects.size() == 1 && !objects.front()->kind_known) {
+      TraceKindUnknown(*objects.front());
+    } else if (objects.size() == 1) {
       remaining->erase(name);
       chosen->push_back({objects.front()->id, objects.front()->name});
     } else {
@@ -343,7 +351,13 @@ void MatchFolderListing(const Listing& listing, const NameSet& wanted_here, Name
     if (wanted_here.count(FoldedName{object.name}) == 0) continue;
     const auto still_wanted = remaining->find(FoldedName{object.name});
     if (still_wanted == remaining->end()) continue;
+    // The first object met decides the name, also when its kind could not be read: a
+    // later namesake may be another photo than the copy that was made.
     remaining->erase(still_wanted);
+    if (!object.kind_known) {
+      TraceKindUnknown(object);
+      continue;
+    }
     chosen->push_back({object.id, object.name});
   }
 }

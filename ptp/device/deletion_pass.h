@@ -13,8 +13,8 @@
 // everything those folders hold: a listing that ended early, an object whose file name
 // or kind could not be read (an object name that stands in for the file name proves
 // nothing), or the listed-object limit leaves every such name wanted.
-// Only objects exactly two levels below a storage are ever chosen, never folders, and
-// names compare with a to z folded. Everything chosen on one device goes to it in one
+// Only objects exactly two levels below a storage are ever chosen, never folders nor
+// objects that may be folders (kind unreadable), and names compare with a to z folded. Everything chosen on one device goes to it in one
 // deletion request.
 //
 // A device that answers that it is gone is asked nothing more but to close, and what
@@ -70,7 +70,9 @@ struct ChosenObject {
 
 // Chooses from one folder listing the first non-folder object for each name that is
 // both in `wanted_here` and still in `remaining`, taking the name out of `remaining`
-// and appending the object to `chosen`. Stops once `remaining` is empty.
+// and appending the object to `chosen`; an object whose kind could not be read (it may
+// be a folder) takes the name out all the same but is not chosen. Stops once
+// `remaining` is empty.
 void MatchFolderListing(const Listing& listing, const NameSet& wanted_here, NameSet* remaining,
                         std::vector<ChosenObject>* chosen);
 

@@ -296,7 +296,10 @@ std::string CheckPass(const Phone& before, const Phone& after,
     if (months_of_name.count(name) == 0) return label + "its name was not asked for";
     if (!deleted_names.insert(name).second) return label + "a second object of its name";
     if (device->Depth(deleted.object_id) != 3) return label + "not two levels below a storage";
-    if (SeenAsFolder(*object)) return label + "a folder";
+    if (SeenAsFolder(*object) || object->faults.get_values || object->faults.content_type ||
+        object->type == phone::ContentType::kNone) {
+      return label + "a folder, or of a kind that could not be read";
+    }
     if (object->faults.refuse) return label + "a refused object left the phone";
     left_names.push_back(deleted.name);
     statuses_may_be_missing = statuses_may_be_missing || device->faults.no_results ||

@@ -589,8 +589,9 @@ TEST_P(DeletionPassTest, UniqueNameSearchDecidesOnlyOnCompleteListings) {
   }
 }
 
-// A photo whose name the pass can read is counted even when its kind is unknown, and a
-// limit crossed by the last folder stopped nothing: the search still decides.
+// A photo whose name the pass can read is counted even when its kind is unknown, though
+// such an object, which may be a folder, is never chosen; and a limit crossed by the
+// last folder stopped nothing: the search still decides.
 TEST_P(DeletionPassTest, UniqueNameSearchDecidesWhenNothingRelevantIsHidden) {
   phone::Phone phone = PhoneFromJson(Phone(
       Folder("a", "Album", {"U.JPG"}) +
@@ -598,8 +599,22 @@ TEST_P(DeletionPassTest, UniqueNameSearchDecidesWhenNothingRelevantIsHidden) {
           {"id": "x2", "name": "W.JPG", "faults": ["content_type"]}, {"id": "x3", "name": "W.JPG"}]},
         {"id": "big", "name": "Bulk", "filler": 15001})"));
   const PassOutcome outcome = RunPass(&phone, {{u"U.JPG", u""}, {u"V.JPG", u""}, {u"W.JPG", u""}});
-  EXPECT_THAT(outcome.deleted, ElementsAre("U.JPG", "V.JPG"));
+  EXPECT_THAT(outcome.deleted, ElementsAre("U.JPG"));
   EXPECT_THAT(outcome.trace, Contains("delete: W.JPG is on the phone 2 times, left alone"));
+  EXPECT_THAT(outcome.trace, Contains("delete: V.JPG could not be told from a folder, left alone"));
+}
+
+// In the month's folders the first object met decides its name: one whose kind could
+// not be read is not deleted, nor is a namesake met after it.
+TEST_P(DeletionPassTest, AnObjectOfUnknownKindIsNeverChosen) {
+  phone::Phone phone = PhoneFromJson(Phone(Folder("f1", "202312__", {"A.JPG"}) +
+                                           R"(, {"id": "f2", "name": "202401__", "children": [
+          {"id": "f2/A", "name": "A.JPG", "faults": ["content_type"]},
+          {"id": "f2/A2", "name": "A.JPG"}]})"));
+  const PassOutcome outcome = RunPass(&phone, {{u"A.JPG", u"202401"}});
+  EXPECT_THAT(outcome.deleted, IsEmpty());
+  EXPECT_TRUE(phone.deleted.empty());
+  EXPECT_THAT(outcome.trace, Contains("delete: A.JPG could not be told from a folder, left alone"));
 }
 
 TEST_P(DeletionPassTest, CountsOperations) {
