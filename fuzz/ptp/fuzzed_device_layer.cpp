@@ -482,7 +482,7 @@ class FuzzedPortableDevice : public ptp::PortableDevice, public Tracked {
           kFailed, kDeviceFalse,  kClassNotRegistered};
       result = reader().Pick(kOpenResults);
     }
-    if (IsGoneCode(result)) device.gone = true;
+    if (ptp::DeviceGone(result)) device.gone = true;
     if (ptp::DeviceFailed(result)) return result;
     connection_ = layer().AddConnection(device_id);
     return result;
@@ -529,7 +529,7 @@ std::optional<DeviceResult> Connection::Call() {
 }
 
 DeviceResult Connection::Answer(DeviceResult result) {
-  if (IsGoneCode(result)) {
+  if (ptp::DeviceGone(result)) {
     gone = true;
     device->gone = true;
     device->gone_code = result;

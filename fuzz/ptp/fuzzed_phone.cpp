@@ -1,7 +1,6 @@
 #include "fuzz/ptp/fuzzed_phone.h"
 
 #include <algorithm>
-#include <iterator>
 #include <utility>
 
 #include "ptp/wide_text.h"
@@ -57,12 +56,6 @@ std::u16string Numbered(const char16_t* prefix, int number) {
 std::u16string FreshId(FuzzedDevice& device) { return Numbered(u"o", device.fresh_ids++); }
 
 }  // namespace
-
-bool IsGoneCode(DeviceResult result) {
-  static constexpr DeviceResult kGone[] = {kDeviceHung, kDeviceNotOpen, kNotConnected, kGenFailure,
-                                           kSemTimeout};
-  return std::find(std::begin(kGone), std::end(kGone), result) != std::end(kGone);
-}
 
 bool IsFolderKind(Kind kind) { return kind == Kind::kFolder || kind == Kind::kFunctionalObject; }
 

@@ -48,9 +48,6 @@ inline constexpr DeviceResult kNotConnected = Code(0x8007048F);
 inline constexpr DeviceResult kGenFailure = Code(0x8007001F);
 inline constexpr DeviceResult kSemTimeout = Code(0x80070079);
 
-// The answers of a device that went away, hangs or is no longer open.
-bool IsGoneCode(DeviceResult result);
-
 // What a failing call of an opened device answers.
 inline constexpr DeviceResult kCallFailures[] = {kFailed,     kAccessDenied, kElementNotFound,
                                                  kDeviceHung, kGenFailure,   kNotConnected,
