@@ -27,7 +27,7 @@ void Check(bool holds, int check, const char* what, const char* file, int line) 
   // Taken out first, so that a check broken while describing the run cannot recurse.
   const std::function<std::string()> describe = std::move(RunDescription());
   RunDescription() = nullptr;
-  if (describe) std::fprintf(stderr, "%s", describe().c_str());
+  if (describe) std::fputs(describe().c_str(), stderr);
   std::fprintf(stderr, "finding: check %d broken at %s:%d: %s\n", check, file, line, what);
   std::abort();
 }

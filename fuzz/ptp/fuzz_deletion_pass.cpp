@@ -45,7 +45,23 @@ std::vector<ptp::WantedFile> DrawRequest(AnswerReader& reader) {
   return wanted;
 }
 
-std::string Quoted(const std::u16string& text) { return "\"" + ptp::WideToUtf8(text) + "\""; }
+// The text in UTF-8 between quotes, with control characters and surrogates as \uXXXX,
+// so that a name with a NUL or a lone surrogate reads as what it is.
+std::string Quoted(const std::u16string& text) {
+  std::string quoted = "\"";
+  std::u16string plain;
+  for (const char16_t unit : text) {
+    if (unit >= 0x20 && unit != 0x7F && (unit < 0xD800 || unit > 0xDFFF)) {
+      plain += unit;
+      continue;
+    }
+    char escaped[8];
+    std::snprintf(escaped, sizeof(escaped), "\\u%04X", static_cast<unsigned>(unit));
+    quoted += ptp::WideToUtf8(plain) + escaped;
+    plain.clear();
+  }
+  return quoted + ptp::WideToUtf8(plain) + "\"";
+}
 
 std::string DescribeSeen(const SeenObject& seen) {
   std::string text = Quoted(seen.name);
@@ -189,7 +205,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     reported = camvey::ptp::DeleteWantedFiles(layer, wanted, &error);
     passed = true;
     PassChecks(&phone, layer, wanted).Run(reported, error);
-    if (g_trace) std::fprintf(stderr, "%s", DescribeRun(wanted, layer, &reported, error).c_str());
+    if (g_trace) std::fputs(DescribeRun(wanted, layer, &reported, error).c_str(), stderr);
     SetRunDescription(nullptr);
   }
   return 0;
