@@ -74,8 +74,6 @@ const char* KindName(Kind kind) {
   switch (kind) {
     case Kind::kImage:
       return "image";
-    case Kind::kVideo:
-      return "video";
     case Kind::kOther:
       return "other";
     case Kind::kFolder:

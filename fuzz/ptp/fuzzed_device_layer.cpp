@@ -13,11 +13,9 @@ using ptp::ObjectKey;
 
 namespace {
 
-// Stands in for any content type that is neither a folder nor a functional object.
+// WPD_CONTENT_TYPE_IMAGE, and a content type of no kind the service knows.
 constexpr ptp::Guid kContentTypeImage = {
     0xEF2107D5, 0xA52A, 0x4243, {0xA2, 0x6B, 0x62, 0xD4, 0x17, 0x6D, 0x76, 0x03}};
-constexpr ptp::Guid kContentTypeVideo = {
-    0x9261B03C, 0x3D78, 0x4519, {0x85, 0xE3, 0x02, 0xC5, 0xE1, 0xF5, 0x0B, 0xB9}};
 constexpr ptp::Guid kContentTypeOther = {
     0x28D8D31E, 0x249C, 0x454E, {0xAA, 0xBC, 0x34, 0x88, 0x31, 0x68, 0xE6, 0x34}};
 
@@ -277,9 +275,6 @@ class FuzzedPropertyValues : public ptp::PropertyValues, public Tracked {
         break;
       case Kind::kImage:
         *value = kContentTypeImage;
-        break;
-      case Kind::kVideo:
-        *value = kContentTypeVideo;
         break;
       case Kind::kOther:
         *value = kContentTypeOther;
@@ -549,48 +544,36 @@ Connection* FuzzedDeviceLayer::AddConnection(const std::u16string& device_id) {
   return connections_.back().get();
 }
 
-DeviceResult FuzzedDeviceLayer::DrawCreation(bool* make) {
-  *make = !phone_.reader().Hostile(240);
-  if (*make) return kDeviceOk;
+template <typename Made, typename Interface>
+DeviceResult FuzzedDeviceLayer::Create(std::unique_ptr<Interface>* made) {
+  if (!phone_.reader().Hostile(240)) {
+    *made = std::make_unique<Made>(this);
+    return kDeviceOk;
+  }
   static constexpr DeviceResult kFailures[] = {kClassNotRegistered, kFailed, kDeviceOk,
                                                kOutOfMemory};
   return phone_.reader().Pick(kFailures);
 }
 
 DeviceResult FuzzedDeviceLayer::CreateManager(std::unique_ptr<ptp::DeviceManager>* manager) {
-  bool make = false;
-  const DeviceResult result = DrawCreation(&make);
-  if (make) *manager = std::make_unique<FuzzedManager>(this);
-  return result;
+  return Create<FuzzedManager>(manager);
 }
 
 DeviceResult FuzzedDeviceLayer::CreateKeyCollection(std::unique_ptr<ptp::KeyCollection>* keys) {
-  bool make = false;
-  const DeviceResult result = DrawCreation(&make);
-  if (make) *keys = std::make_unique<FuzzedKeyCollection>(this);
-  return result;
+  return Create<FuzzedKeyCollection>(keys);
 }
 
 DeviceResult FuzzedDeviceLayer::CreateClientInformation(
     std::unique_ptr<ptp::ClientInformation>* info) {
-  bool make = false;
-  const DeviceResult result = DrawCreation(&make);
-  if (make) *info = std::make_unique<FuzzedClientInformation>(this);
-  return result;
+  return Create<FuzzedClientInformation>(info);
 }
 
 DeviceResult FuzzedDeviceLayer::CreateDevice(std::unique_ptr<ptp::PortableDevice>* device) {
-  bool make = false;
-  const DeviceResult result = DrawCreation(&make);
-  if (make) *device = std::make_unique<FuzzedPortableDevice>(this);
-  return result;
+  return Create<FuzzedPortableDevice>(device);
 }
 
 DeviceResult FuzzedDeviceLayer::CreateIdCollection(std::unique_ptr<ptp::IdCollection>* ids) {
-  bool make = false;
-  const DeviceResult result = DrawCreation(&make);
-  if (make) *ids = std::make_unique<FuzzedIdCollection>(this);
-  return result;
+  return Create<FuzzedIdCollection>(ids);
 }
 
 }  // namespace camvey::fuzz

@@ -100,8 +100,9 @@ class FuzzedDeviceLayer : public ptp::DeviceLayer {
   void Track(int change) { live_objects_ += change; }
 
  private:
-  // A creation's outcome: kDeviceOk with the object, a failure or a success without it.
-  DeviceResult DrawCreation(bool* make);
+  // Mostly kDeviceOk with a new `Made`; else a failure, or a success without an object.
+  template <typename Made, typename Interface>
+  DeviceResult Create(std::unique_ptr<Interface>* made);
 
   FuzzedPhone& phone_;
   std::vector<std::unique_ptr<Connection>> connections_;

@@ -27,7 +27,7 @@ Kind DrawKind(AnswerReader& reader, int level) {
        Kind::kFunctionalObject, Kind::kFolder, Kind::kFolder, Kind::kImage, Kind::kOther},
       {Kind::kFolder, Kind::kFolder, Kind::kFolder, Kind::kFolder, Kind::kFolder, Kind::kImage,
        Kind::kFunctionalObject, Kind::kOther},
-      {Kind::kImage, Kind::kImage, Kind::kImage, Kind::kImage, Kind::kVideo, Kind::kOther,
+      {Kind::kImage, Kind::kImage, Kind::kImage, Kind::kImage, Kind::kImage, Kind::kOther,
        Kind::kFolder, Kind::kImage},
   };
   return reader.Pick(kByLevel[std::min(level, 3)]);

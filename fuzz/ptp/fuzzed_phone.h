@@ -65,7 +65,8 @@ inline constexpr const char16_t* kFolderNames[] = {
     u"202403__", u"2024",     u"202401",   u"Screens",         u"20240",
     u"202501__", u"202412__", u"",         u"Internal Storage"};
 
-enum class Kind { kImage, kVideo, kOther, kFolder, kFunctionalObject };
+// A photo, any other content that is no folder, a folder, a functional object.
+enum class Kind { kImage, kOther, kFolder, kFunctionalObject };
 
 // Folders and functional objects (storages) are what a reader takes for folders.
 bool IsFolderKind(Kind kind);
