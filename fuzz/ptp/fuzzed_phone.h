@@ -144,7 +144,7 @@ struct FuzzedListing {
 struct FuzzedDevice {
   std::u16string friendly_name;
   std::u16string manufacturer;
-  // From this many counted calls on, every call answers `gone_code`; negative: never.
+  // After this many counted calls, every call answers `gone_code`; negative: never.
   int gone_after = -1;
   DeviceResult gone_code = kDeviceHung;
   int calls = 0;
