@@ -1,0 +1,579 @@
+#include "fuzz/ptp/fuzzed_device_layer.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "fuzz/ptp/fuzz_check.h"
+
+namespace camvey::fuzz {
+
+using ptp::kDeviceFalse;
+using ptp::kDeviceOk;
+using ptp::ObjectKey;
+
+namespace {
+
+// WPD_CONTENT_TYPE_IMAGE, and a content type of no kind the service knows.
+constexpr ptp::Guid kContentTypeImage = {
+    0xEF2107D5, 0xA52A, 0x4243, {0xA2, 0x6B, 0x62, 0xD4, 0x17, 0x6D, 0x76, 0x03}};
+constexpr ptp::Guid kContentTypeOther = {
+    0x28D8D31E, 0x249C, 0x454E, {0xAA, 0xBC, 0x34, 0x88, 0x31, 0x68, 0xE6, 0x34}};
+
+// Counts itself among the layer's live objects and, when it belongs to an opened
+// device, among that device's.
+class Tracked {
+ public:
+  Tracked(FuzzedDeviceLayer* layer, Connection* connection)
+      : layer_(layer), connection_(connection) {
+    layer_->Track(1);
+    if (connection_ != nullptr) ++connection_->live_objects;
+  }
+  virtual ~Tracked() {
+    layer_->Track(-1);
+    if (connection_ != nullptr) --connection_->live_objects;
+  }
+  Tracked(const Tracked&) = delete;
+  Tracked& operator=(const Tracked&) = delete;
+
+ protected:
+  FuzzedDeviceLayer& layer() const { return *layer_; }
+  AnswerReader& reader() const { return layer_->phone().reader(); }
+  Connection& connection() const { return *connection_; }
+  FuzzedDevice& device() const { return *connection_->device; }
+
+ private:
+  FuzzedDeviceLayer* layer_;
+  Connection* connection_;
+};
+
+// A setter or adder: success, or now and then a failure.
+DeviceResult DrawSmallResult(AnswerReader& reader) {
+  return reader.Hostile(240) ? kFailed : kDeviceOk;
+}
+
+class FuzzedKeyCollection : public ptp::KeyCollection, public Tracked {
+ public:
+  explicit FuzzedKeyCollection(FuzzedDeviceLayer* layer) : Tracked(layer, nullptr) {}
+
+  DeviceResult Add(ObjectKey key) override {
+    const DeviceResult result = DrawSmallResult(reader());
+    if (ptp::DeviceFailed(result)) return result;
+    switch (key) {
+      case ObjectKey::kOriginalFileName:
+        keys_.file_name = true;
+        break;
+      case ObjectKey::kName:
+        keys_.object_name = true;
+        break;
+      case ObjectKey::kContentType:
+        keys_.content_type = true;
+        break;
+    }
+    return result;
+  }
+
+  const KeysAsked& keys() const { return keys_; }
+
+ private:
+  KeysAsked keys_;
+};
+
+class FuzzedClientInformation : public ptp::ClientInformation, public Tracked {
+ public:
+  explicit FuzzedClientInformation(FuzzedDeviceLayer* layer) : Tracked(layer, nullptr) {}
+
+  DeviceResult SetStringValue(ptp::ClientKey, const std::u16string&) override {
+    return DrawSmallResult(reader());
+  }
+  DeviceResult SetUnsignedIntegerValue(ptp::ClientKey, std::uint32_t) override {
+    return DrawSmallResult(reader());
+  }
+};
+
+class FuzzedManager : public ptp::DeviceManager, public Tracked {
+ public:
+  explicit FuzzedManager(FuzzedDeviceLayer* layer)
+      : Tracked(layer, nullptr), ids_(layer->phone().DrawDeviceList()) {}
+
+  DeviceResult RefreshDeviceList() override { return DrawSmallResult(reader()); }
+
+  DeviceResult GetDevices(std::vector<std::optional<std::u16string>>* ids,
+                          std::uint32_t* count) override {
+    const auto listed = static_cast<std::uint32_t>(ids_.size());
+    if (ids == nullptr) {
+      if (!reader().Hostile(224)) {
+        *count = listed;
+        return kDeviceOk;
+      }
+      if (reader().Byte() % 2 == 0) return kFailed;
+      static constexpr std::uint32_t kCounts[] = {0xFFFFFFFF, 4097, 0, 7, 1};
+      *count = reader().Pick(kCounts);
+      return kDeviceOk;
+    }
+    const std::size_t written = std::min({std::size_t{*count}, ids->size(), ids_.size()});
+    std::copy(ids_.begin(), ids_.begin() + static_cast<std::ptrdiff_t>(written), ids->begin());
+    *count = static_cast<std::uint32_t>(written);
+    if (!reader().Hostile(224)) return written < listed ? kDeviceFalse : kDeviceOk;
+    switch (reader().Below(4)) {
+      case 0:
+        return kFailed;
+      case 1:
+        return kDeviceFalse;
+      case 2:
+        *count = 0xFFFFFFFF;
+        return kDeviceOk;
+      default:
+        *count = static_cast<std::uint32_t>(written + 3);
+        return kDeviceFalse;
+    }
+  }
+
+  DeviceResult GetDeviceFriendlyName(const std::u16string& device_id, char16_t* buffer,
+                                     std::uint32_t* length) override {
+    return ReadText(layer().phone().Device(device_id).friendly_name, buffer, length);
+  }
+
+  DeviceResult GetDeviceManufacturer(const std::u16string& device_id, char16_t* buffer,
+                                     std::uint32_t* length) override {
+    return ReadText(layer().phone().Device(device_id).manufacturer, buffer, length);
+  }
+
+ private:
+  // Lengths as drivers give them, counting the terminating NUL or not, and hostile
+  // ones; texts written whole, filling the room without a NUL, or not at all.
+  DeviceResult ReadText(const std::u16string& text, char16_t* buffer, std::uint32_t* length) {
+    const auto needed = static_cast<std::uint32_t>(text.size() + 1);
+    if (buffer == nullptr) {
+      if (!reader().Hostile(224)) {
+        *length = needed;
+        return kDeviceOk;
+      }
+      static constexpr std::uint32_t kLengths[] = {0, 1, 40000};
+      switch (reader().Below(5)) {
+        case 0:
+          return kInvalidData;
+        case 1:
+          return kInsufficientBuffer;
+        case 2:
+          *length = needed - 1;
+          return kDeviceOk;
+        default:
+          *length = reader().Pick(kLengths);
+          return kDeviceOk;
+      }
+    }
+    const std::uint32_t room = *length;
+    if (reader().Hostile(224)) {
+      switch (reader().Below(3)) {
+        case 0:
+          return kFailed;
+        case 1:
+          // Fills the room with text and no NUL.
+          for (std::uint32_t i = 0; i < room; ++i) {
+            buffer[i] = text.empty() ? u'x' : text[i % text.size()];
+          }
+          return kDeviceOk;
+        default:
+          return kDeviceOk;
+      }
+    }
+    if (room < needed) return kInsufficientBuffer;
+    std::copy(text.begin(), text.end(), buffer);
+    buffer[text.size()] = u'\0';
+    return kDeviceOk;
+  }
+
+  std::vector<std::optional<std::u16string>> ids_;
+};
+
+class FuzzedEnumerator : public ptp::ObjectIdEnumerator, public Tracked {
+ public:
+  FuzzedEnumerator(FuzzedDeviceLayer* layer, Connection* connection, const FuzzedListing* listing,
+                   std::size_t served)
+      : Tracked(layer, connection), listing_(*listing), served_(served) {}
+
+  DeviceResult Next(std::optional<std::u16string>* id) override {
+    id->reset();
+    if (const std::optional<DeviceResult> gone = connection().Call()) return *gone;
+    // After its end an enumeration answers "no more objects", whatever the end was:
+    // a caller that asks again after a failure is not told what it missed.
+    if (ended_) return kDeviceFalse;
+    const std::size_t count = listing_.children.size();
+    switch (listing_.end) {
+      case ListingEnd::kNoMoreObjects:
+        if (position_ < count) return HandOut(kDeviceOk, id);
+        EndNormally();
+        return kDeviceFalse;
+      case ListingEnd::kLastWithNoMore:
+        if (position_ + 1 < count) return HandOut(kDeviceOk, id);
+        EndNormally();
+        return HandOut(kDeviceFalse, id);
+      case ListingEnd::kFailure:
+      case ListingEnd::kOkWithoutId:
+      case ListingEnd::kOtherSuccess:
+        break;
+    }
+    if (position_ < listing_.handed_out) return HandOut(kDeviceOk, id);
+    ended_ = true;
+    if (listing_.end == ListingEnd::kFailure) return connection().Answer(listing_.end_result);
+    if (listing_.end == ListingEnd::kOkWithoutId) return kDeviceOk;
+    if (listing_.end_with_id) return HandOut(listing_.end_result, id);
+    return listing_.end_result;
+  }
+
+ private:
+  ServedListing& served() const { return connection().listings[served_]; }
+
+  DeviceResult HandOut(DeviceResult result, std::optional<std::u16string>* id) {
+    *id = listing_.children[position_++];
+    served().ids.push_back(**id);
+    ++connection().handed_out;
+    return result;
+  }
+
+  void EndNormally() {
+    ended_ = true;
+    served().ended_normally = true;
+  }
+
+  const FuzzedListing& listing_;
+  std::size_t served_;  // index in the connection's listings
+  std::size_t position_ = 0;
+  bool ended_ = false;
+};
+
+class FuzzedPropertyValues : public ptp::PropertyValues, public Tracked {
+ public:
+  FuzzedPropertyValues(FuzzedDeviceLayer* layer, Connection* connection, const FuzzedObject* object,
+                       KeysAsked keys)
+      : Tracked(layer, connection), object_(*object), keys_(keys) {}
+
+  DeviceResult GetStringValue(ObjectKey key, std::optional<std::u16string>* value) override {
+    if (const std::optional<DeviceResult> gone = connection().Call()) return *gone;
+    if (!Holds(key)) return kElementNotFound;
+    if (key == ObjectKey::kContentType) return kTypeMismatch;
+    const bool file_name = key == ObjectKey::kOriginalFileName;
+    const Property& property = file_name ? object_.file_name_answer : object_.object_name_answer;
+    if (property.answer != PropertyAnswer::kValue) return Refuse(property);
+    *value = file_name ? object_.file_name : object_.object_name;
+    return kDeviceOk;
+  }
+
+  DeviceResult GetGuidValue(ObjectKey key, ptp::Guid* value) override {
+    if (const std::optional<DeviceResult> gone = connection().Call()) return *gone;
+    if (!Holds(key)) return kElementNotFound;
+    if (key != ObjectKey::kContentType) return kTypeMismatch;
+    if (object_.content_type_answer.answer != PropertyAnswer::kValue) {
+      return Refuse(object_.content_type_answer);
+    }
+    switch (object_.kind) {
+      case Kind::kFolder:
+        *value = ptp::kContentTypeFolder;
+        break;
+      case Kind::kFunctionalObject:
+        *value = ptp::kContentTypeFunctionalObject;
+        break;
+      case Kind::kImage:
+        *value = kContentTypeImage;
+        break;
+      case Kind::kOther:
+        *value = kContentTypeOther;
+        break;
+    }
+    return kDeviceOk;
+  }
+
+ private:
+  bool Holds(ObjectKey key) const {
+    switch (key) {
+      case ObjectKey::kOriginalFileName:
+        return keys_.file_name;
+      case ObjectKey::kName:
+        return keys_.object_name;
+      case ObjectKey::kContentType:
+        return keys_.content_type;
+    }
+    return false;
+  }
+
+  DeviceResult Refuse(const Property& property) {
+    switch (property.answer) {
+      case PropertyAnswer::kErrorValue:
+        return kTypeMismatch;
+      case PropertyAnswer::kNoEntry:
+        return kElementNotFound;
+      case PropertyAnswer::kFailure:
+        return connection().Answer(property.failure);
+      case PropertyAnswer::kEmptySuccess:
+      case PropertyAnswer::kValue:
+        break;
+    }
+    return kDeviceOk;
+  }
+
+  const FuzzedObject& object_;
+  KeysAsked keys_;
+};
+
+class FuzzedProperties : public ptp::DeviceProperties, public Tracked {
+ public:
+  FuzzedProperties(FuzzedDeviceLayer* layer, Connection* connection) : Tracked(layer, connection) {}
+
+  DeviceResult GetValues(const std::u16string& object_id, ptp::KeyCollection& keys,
+                         std::unique_ptr<ptp::PropertyValues>* values) override {
+    if (const std::optional<DeviceResult> gone = connection().Call()) return *gone;
+    const FuzzedObject& object = layer().phone().Object(device(), object_id);
+    const KeysAsked& asked = static_cast<FuzzedKeyCollection&>(keys).keys();
+    connection().keys = asked;
+    connection().seen[object_id] = Seen(object, asked);
+    if (ptp::DeviceFailed(object.values_result)) return connection().Answer(object.values_result);
+    if (!object.values_missing) {
+      *values = std::make_unique<FuzzedPropertyValues>(&layer(), &connection(), &object, asked);
+    }
+    return object.values_result;
+  }
+};
+
+class FuzzedIdCollection : public ptp::IdCollection, public Tracked {
+ public:
+  explicit FuzzedIdCollection(FuzzedDeviceLayer* layer) : Tracked(layer, nullptr) {}
+
+  DeviceResult Add(const std::u16string& object_id) override {
+    if (reader().Hostile(240)) return kOutOfMemory;
+    ids_.push_back(object_id);
+    return kDeviceOk;
+  }
+
+  const std::vector<std::u16string>& ids() const { return ids_; }
+
+ private:
+  std::vector<std::u16string> ids_;
+};
+
+// One element of a deletion's results, or a failure to read it.
+struct ResultElement {
+  DeviceResult read_result = kDeviceOk;
+  std::optional<std::int32_t> error_code;
+};
+
+class FuzzedDeleteResults : public ptp::DeleteResults, public Tracked {
+ public:
+  FuzzedDeleteResults(FuzzedDeviceLayer* layer, Connection* connection, std::size_t deletion,
+                      std::size_t requested)
+      : Tracked(layer, connection), deletion_(deletion) {
+    // Mostly one success per requested id; else fewer or more elements, statuses
+    // that refuse, elements that are no error values, and reads that fail.
+    const bool hostile = reader().Hostile(192);
+    std::size_t size = requested;
+    if (hostile && reader().Hostile(128))
+      size = reader().Below(static_cast<std::uint32_t>(std::min<std::size_t>(requested, 253)) + 3);
+    count_result_ = hostile && reader().Hostile(224) ? kFailed : kDeviceOk;
+    static constexpr ResultElement kElements[] = {
+        {kDeviceOk, kFailed},         {kDeviceOk, kAccessDenied},  {kDeviceOk, kElementNotFound},
+        {kDeviceOk, kFolderNotEmpty}, {kDeviceOk, std::nullopt},   {kDeviceOk, kDeviceFalse},
+        {kFailed, std::nullopt},      {kDeviceHung, std::nullopt},
+    };
+    for (std::size_t i = 0; i < size; ++i) {
+      if (hostile && reader().Hostile(160)) {
+        elements_.push_back(reader().Pick(kElements));
+      } else {
+        elements_.push_back({kDeviceOk, kDeviceOk});
+      }
+    }
+  }
+
+  DeviceResult GetCount(std::uint32_t* count) override {
+    if (const std::optional<DeviceResult> gone = connection().Call()) return *gone;
+    if (ptp::DeviceFailed(count_result_)) return count_result_;
+    *count = static_cast<std::uint32_t>(elements_.size());
+    return kDeviceOk;
+  }
+
+  DeviceResult GetAt(std::uint32_t index, std::optional<std::int32_t>* error_code) override {
+    if (const std::optional<DeviceResult> gone = connection().Call()) return *gone;
+    if (index >= elements_.size()) return kInvalidArgument;
+    const ResultElement& element = elements_[index];
+    if (ptp::DeviceFailed(element.read_result)) return connection().Answer(element.read_result);
+    *error_code = element.error_code;
+    connection().deletions[deletion_].statuses_read[index] = element.error_code;
+    return kDeviceOk;
+  }
+
+ private:
+  std::size_t deletion_;  // index in the connection's deletions
+  DeviceResult count_result_ = kDeviceOk;
+  std::vector<ResultElement> elements_;
+};
+
+class FuzzedContent : public ptp::DeviceContent, public Tracked {
+ public:
+  FuzzedContent(FuzzedDeviceLayer* layer, Connection* connection) : Tracked(layer, connection) {}
+
+  DeviceResult Properties(std::unique_ptr<ptp::DeviceProperties>* properties) override {
+    if (const std::optional<DeviceResult> gone = connection().Call()) return *gone;
+    if (reader().Hostile(240)) return DrawMissing();
+    *properties = std::make_unique<FuzzedProperties>(&layer(), &connection());
+    return kDeviceOk;
+  }
+
+  DeviceResult EnumObjects(const std::u16string& parent_id,
+                           std::unique_ptr<ptp::ObjectIdEnumerator>* enumerator) override {
+    if (const std::optional<DeviceResult> gone = connection().Call()) return *gone;
+    const FuzzedListing& listing = layer().phone().Listing(device(), parent_id);
+    connection().listings.push_back({parent_id, {}, false});
+    if (ptp::DeviceFailed(listing.enum_result)) return connection().Answer(listing.enum_result);
+    if (!listing.enumerator_missing) {
+      *enumerator = std::make_unique<FuzzedEnumerator>(&layer(), &connection(), &listing,
+                                                       connection().listings.size() - 1);
+    }
+    return listing.enum_result;
+  }
+
+  DeviceResult Delete(ptp::IdCollection& ids,
+                      std::unique_ptr<ptp::DeleteResults>* results) override {
+    if (const std::optional<DeviceResult> gone = connection().Call()) return *gone;
+    const std::vector<std::u16string>& requested = static_cast<FuzzedIdCollection&>(ids).ids();
+    DeviceResult result = kDeviceOk;
+    bool with_results = true;
+    if (reader().Hostile(192)) {
+      static constexpr DeviceResult kResults[] = {kDeviceFalse,     kDeviceFalse, kFailed,
+                                                  kAccessDenied,    kDeviceOk,    kDeviceHung,
+                                                  kElementNotFound, kNotConnected};
+      result = reader().Pick(kResults);
+      with_results = reader().Byte() % 4 != 0;
+    }
+    connection().deletions.push_back({requested, result, {}});
+    if (ptp::DeviceFailed(result)) return connection().Answer(result);
+    if (with_results) {
+      *results = std::make_unique<FuzzedDeleteResults>(
+          &layer(), &connection(), connection().deletions.size() - 1, requested.size());
+    }
+    return result;
+  }
+
+ private:
+  DeviceResult DrawMissing() {
+    static constexpr DeviceResult kMissing[] = {kFailed, kDeviceOk, kDeviceHung, kAccessDenied};
+    return connection().Answer(reader().Pick(kMissing));
+  }
+};
+
+class FuzzedPortableDevice : public ptp::PortableDevice, public Tracked {
+ public:
+  explicit FuzzedPortableDevice(FuzzedDeviceLayer* layer) : Tracked(layer, nullptr) {}
+
+  ~FuzzedPortableDevice() override {
+    Check(closes_ == (connection_ != nullptr ? 1 : 0), 6,
+          "an opened device is closed exactly once, and no other");
+  }
+
+  DeviceResult Open(const std::u16string& device_id, ptp::ClientInformation&) override {
+    FuzzedDevice& device = layer().phone().Device(device_id);
+    if (device.gone) return device.gone_code;
+    DeviceResult result = kDeviceOk;
+    if (reader().Hostile(232)) {
+      static constexpr DeviceResult kOpenResults[] = {
+          kBusy,   kAccessDenied, kDeviceHung,        kNotConnected,
+          kFailed, kDeviceFalse,  kClassNotRegistered};
+      result = reader().Pick(kOpenResults);
+    }
+    if (ptp::DeviceGone(result)) device.gone = true;
+    if (ptp::DeviceFailed(result)) return result;
+    connection_ = layer().AddConnection(device_id);
+    return result;
+  }
+
+  DeviceResult Content(std::unique_ptr<ptp::DeviceContent>* content) override {
+    if (connection_ == nullptr) return kDeviceNotOpen;
+    if (const std::optional<DeviceResult> gone = connection_->Call()) return *gone;
+    if (reader().Hostile(240)) {
+      static constexpr DeviceResult kMissing[] = {kFailed, kDeviceOk, kDeviceHung};
+      return connection_->Answer(reader().Pick(kMissing));
+    }
+    *content = std::make_unique<FuzzedContent>(&layer(), connection_);
+    return kDeviceOk;
+  }
+
+  DeviceResult Close() override {
+    ++closes_;
+    if (connection_ == nullptr) return kDeviceNotOpen;
+    Check(connection_->live_objects == 0, 6,
+          "everything obtained from a device is released before it is closed");
+    connection_->closed = true;
+    return DrawSmallResult(reader());
+  }
+
+ private:
+  Connection* connection_ = nullptr;
+  int closes_ = 0;
+};
+
+}  // namespace
+
+std::optional<DeviceResult> Connection::Call() {
+  Check(!closed, 5, "no call reaches a device after its Close");
+  Check(!gone, 5, "no call but Close reaches a device after it answered that it is gone");
+  ++calls;
+  Check(calls <= kCallsPerDevice + kCallsPerListedObject * handed_out, 5,
+        "a device is asked no more than what it listed can cost");
+  ++device->calls;
+  if (device->gone_after >= 0 && device->calls > device->gone_after) device->gone = true;
+  if (!device->gone) return std::nullopt;
+  gone = true;
+  return device->gone_code;
+}
+
+DeviceResult Connection::Answer(DeviceResult result) {
+  if (ptp::DeviceGone(result)) {
+    gone = true;
+    device->gone = true;
+    device->gone_code = result;
+  }
+  return result;
+}
+
+FuzzedDeviceLayer::FuzzedDeviceLayer(FuzzedPhone* phone) : phone_(*phone) {}
+
+FuzzedDeviceLayer::~FuzzedDeviceLayer() = default;
+
+Connection* FuzzedDeviceLayer::AddConnection(const std::u16string& device_id) {
+  auto connection = std::make_unique<Connection>();
+  connection->device_id = device_id;
+  connection->device = &phone_.Device(device_id);
+  connections_.push_back(std::move(connection));
+  return connections_.back().get();
+}
+
+template <typename Made, typename Interface>
+DeviceResult FuzzedDeviceLayer::Create(std::unique_ptr<Interface>* made) {
+  if (!phone_.reader().Hostile(240)) {
+    *made = std::make_unique<Made>(this);
+    return kDeviceOk;
+  }
+  static constexpr DeviceResult kFailures[] = {kClassNotRegistered, kFailed, kDeviceOk,
+                                               kOutOfMemory};
+  return phone_.reader().Pick(kFailures);
+}
+
+DeviceResult FuzzedDeviceLayer::CreateManager(std::unique_ptr<ptp::DeviceManager>* manager) {
+  return Create<FuzzedManager>(manager);
+}
+
+DeviceResult FuzzedDeviceLayer::CreateKeyCollection(std::unique_ptr<ptp::KeyCollection>* keys) {
+  return Create<FuzzedKeyCollection>(keys);
+}
+
+DeviceResult FuzzedDeviceLayer::CreateClientInformation(
+    std::unique_ptr<ptp::ClientInformation>* info) {
+  return Create<FuzzedClientInformation>(info);
+}
+
+DeviceResult FuzzedDeviceLayer::CreateDevice(std::unique_ptr<ptp::PortableDevice>* device) {
+  return Create<FuzzedPortableDevice>(device);
+}
+
+DeviceResult FuzzedDeviceLayer::CreateIdCollection(std::unique_ptr<ptp::IdCollection>* ids) {
+  return Create<FuzzedIdCollection>(ids);
+}
+
+}  // namespace camvey::fuzz

@@ -1,0 +1,190 @@
+#ifndef CAMVEY_FUZZ_PTP_FUZZED_PHONE_H_
+#define CAMVEY_FUZZ_PTP_FUZZED_PHONE_H_
+
+// The attached devices a fuzz input describes. Each device has objects with fixed
+// properties, one per object id, and for each parent the children it holds and how a
+// listing of them ends. All of it is drawn from the input the first time it is needed,
+// by the device layer while the pass runs or by the checks afterwards, so that the
+// checks can reason about what a device holds whether or not it showed it to the pass.
+// A storage's listing is drawn together with the listings of its top-level objects.
+//
+// Answers are hostile where a driver may be: ids repeat across and within listings,
+// may be empty, "DEVICE" or any UTF-16 text; a listing may end early in every way the
+// enumerator contract allows and breaks; properties may be missing or unreadable, and
+// the object name may differ from the file name. What a listing that ends normally
+// hands out is exactly what its parent holds: a device that lies about being done
+// cannot be told from one that is done.
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "fuzz/ptp/answer_reader.h"
+#include "ptp/device/device_layer.h"
+
+namespace camvey::fuzz {
+
+using ptp::DeviceResult;
+
+constexpr DeviceResult Code(std::uint32_t hresult) { return static_cast<DeviceResult>(hresult); }
+
+inline constexpr DeviceResult kFailed = Code(0x80004005);
+inline constexpr DeviceResult kAccessDenied = Code(0x80070005);
+inline constexpr DeviceResult kInvalidData = Code(0x8007000D);
+inline constexpr DeviceResult kOutOfMemory = Code(0x8007000E);
+inline constexpr DeviceResult kInvalidArgument = Code(0x80070057);
+inline constexpr DeviceResult kInsufficientBuffer = Code(0x8007007A);
+inline constexpr DeviceResult kBusy = Code(0x800700AA);
+inline constexpr DeviceResult kElementNotFound = Code(0x80070490);
+inline constexpr DeviceResult kFolderNotEmpty = Code(0x800710DD);
+inline constexpr DeviceResult kTypeMismatch = Code(0x80020005);
+inline constexpr DeviceResult kClassNotRegistered = Code(0x80040154);
+inline constexpr DeviceResult kDeviceHung = Code(0x802A0006);
+inline constexpr DeviceResult kDeviceNotOpen = Code(0x802A0003);
+inline constexpr DeviceResult kNotConnected = Code(0x8007048F);
+inline constexpr DeviceResult kGenFailure = Code(0x8007001F);
+inline constexpr DeviceResult kSemTimeout = Code(0x80070079);
+
+// What a failing call of an opened device answers.
+inline constexpr DeviceResult kCallFailures[] = {kFailed,     kAccessDenied, kElementNotFound,
+                                                 kDeviceHung, kGenFailure,   kNotConnected,
+                                                 kSemTimeout, kDeviceNotOpen};
+
+// Names on the phone and in requests, few so that they meet, with case variants and
+// letters beyond a to z.
+inline constexpr const char16_t* kFileNames[] = {
+    u"IMG_0001.JPG", u"img_0001.jpg", u"IMG_0002.HEIC",     u"IMG_0003.MOV",
+    u"Img_0004.Jpg", u"IMG_0004.JPG", u"\u00C9T\u00C9.JPG", u"\u00E9t\u00E9.jpg",
+    u"A.PNG",        u"IMG_6601.JPG", u"Holiday",           u""};
+// Folder names: month folders of a few neighbouring months and other folders.
+inline constexpr const char16_t* kFolderNames[] = {
+    u"202401__", u"202312__", u"202402__", u"202401_a",        u"202311__",
+    u"202403__", u"2024",     u"202401",   u"Screens",         u"20240",
+    u"202501__", u"202412__", u"",         u"Internal Storage"};
+
+// A photo, any other content that is no folder, a folder, a functional object.
+enum class Kind { kImage, kOther, kFolder, kFunctionalObject };
+
+// Folders and functional objects (storages) are what a reader takes for folders.
+bool IsFolderKind(Kind kind);
+
+enum class PropertyAnswer {
+  kValue,         // the value
+  kErrorValue,    // an error entry: the getter answers DISP_E_TYPEMISMATCH
+  kNoEntry,       // no entry for the key: ERROR_NOT_FOUND
+  kFailure,       // the getter fails with `failure`
+  kEmptySuccess,  // success without a value (strings only)
+};
+
+struct Property {
+  PropertyAnswer answer = PropertyAnswer::kValue;
+  DeviceResult failure = 0;
+};
+
+// One object of a device, properties fixed for the run.
+struct FuzzedObject {
+  // 0 for the root "DEVICE", 1 for a storage, 2 for a storage's top-level object, 3
+  // below; the level at which the object was first met.
+  int level = 0;
+  Kind kind = Kind::kImage;
+  std::u16string file_name;                     // the name the object really has, read or not
+  std::u16string object_name;                   // the name it shows, often the same
+  DeviceResult values_result = ptp::kDeviceOk;  // of GetValues
+  bool values_missing = false;                  // GetValues succeeds without values
+  Property file_name_answer;
+  Property object_name_answer;
+  Property content_type_answer;
+};
+
+// The keys a reader asked for.
+struct KeysAsked {
+  bool file_name = false;
+  bool object_name = false;
+  bool content_type = false;
+};
+
+// An object as a reader sees it when it reads `keys`: the rule of the service's
+// listing, file name first, object name else.
+struct SeenObject {
+  std::u16string name;
+  bool name_is_file_name = false;
+  bool kind_known = false;
+  bool is_folder = false;
+};
+
+SeenObject Seen(const FuzzedObject& object, const KeysAsked& keys);
+
+enum class ListingEnd {
+  kNoMoreObjects,   // every child with kDeviceOk, then kDeviceFalse without an id
+  kLastWithNoMore,  // the last child comes with kDeviceFalse
+  kFailure,         // after `handed_out` children, `end_result` (a failure)
+  kOkWithoutId,     // after `handed_out` children, kDeviceOk without an id
+  kOtherSuccess,    // after `handed_out` children, `end_result` (positive, not
+                    // kDeviceFalse), with the next child when `end_with_id`
+};
+
+// The children of one parent and how a listing of them goes.
+struct FuzzedListing {
+  DeviceResult enum_result = ptp::kDeviceOk;  // of EnumObjects
+  bool enumerator_missing = false;            // EnumObjects succeeds without one
+  std::vector<std::u16string> children;       // all the parent holds
+  ListingEnd end = ListingEnd::kNoMoreObjects;
+  std::size_t handed_out = 0;  // for the early ends
+  DeviceResult end_result = ptp::kDeviceOk;
+  bool end_with_id = false;
+
+  // True when a listing shows less than the parent holds.
+  bool EndsEarly() const;
+};
+
+// One attached device.
+struct FuzzedDevice {
+  std::u16string friendly_name;
+  std::u16string manufacturer;
+  // After this many counted calls, every call answers `gone_code`; negative: never.
+  int gone_after = -1;
+  DeviceResult gone_code = kDeviceHung;
+  int calls = 0;
+  bool gone = false;
+  std::map<std::u16string, FuzzedObject> objects;
+  std::vector<std::u16string> ids;  // of `objects`, in the order they were drawn
+  std::map<std::u16string, FuzzedListing> listings;
+  int fresh_ids = 0;
+};
+
+class FuzzedPhone {
+ public:
+  // Borrows the reader for the phone's lifetime.
+  explicit FuzzedPhone(AnswerReader* reader);
+
+  FuzzedPhone(const FuzzedPhone&) = delete;
+  FuzzedPhone& operator=(const FuzzedPhone&) = delete;
+
+  AnswerReader& reader() { return reader_; }
+
+  // The device of `device_id`, drawn at first. References stay valid.
+  FuzzedDevice& Device(const std::u16string& device_id);
+  // The object of `object_id` on `device`, drawn at first (as a top-level object when
+  // no listing has met it).
+  const FuzzedObject& Object(FuzzedDevice& device, const std::u16string& object_id);
+  // The children of `parent_id` on `device`, drawn at first together with every child
+  // not met before.
+  const FuzzedListing& Listing(FuzzedDevice& device, const std::u16string& parent_id);
+  // The ids a device manager lists, entries left null included.
+  std::vector<std::optional<std::u16string>> DrawDeviceList();
+
+ private:
+  FuzzedObject& DrawObject(FuzzedDevice& device, const std::u16string& object_id, int level);
+  std::u16string DrawChildId(FuzzedDevice& device, const std::u16string& parent_id);
+  void DrawEnd(std::size_t count, FuzzedListing* listing);
+
+  AnswerReader& reader_;
+  std::map<std::u16string, FuzzedDevice> devices_;
+};
+
+}  // namespace camvey::fuzz
+
+#endif  // CAMVEY_FUZZ_PTP_FUZZED_PHONE_H_
