@@ -13,9 +13,7 @@ using ptp::ObjectKey;
 
 namespace {
 
-// WPD_CONTENT_TYPE_IMAGE, and a content type of no kind the service knows.
-constexpr ptp::Guid kContentTypeImage = {
-    0xEF2107D5, 0xA52A, 0x4243, {0xA2, 0x6B, 0x62, 0xD4, 0x17, 0x6D, 0x76, 0x03}};
+// A content type of no kind the service knows.
 constexpr ptp::Guid kContentTypeOther = {
     0x28D8D31E, 0x249C, 0x454E, {0xAA, 0xBC, 0x34, 0x88, 0x31, 0x68, 0xE6, 0x34}};
 
@@ -274,7 +272,7 @@ class FuzzedPropertyValues : public ptp::PropertyValues, public Tracked {
         *value = ptp::kContentTypeFunctionalObject;
         break;
       case Kind::kImage:
-        *value = kContentTypeImage;
+        *value = ptp::kContentTypeImage;
         break;
       case Kind::kOther:
         *value = kContentTypeOther;

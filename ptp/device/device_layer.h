@@ -54,6 +54,12 @@ inline constexpr Guid kContentTypeFolder = {
 // Storages are functional objects.
 inline constexpr Guid kContentTypeFunctionalObject = {
     0x99ED0160, 0x17FF, 0x4C44, {0x9D, 0x98, 0x1D, 0x7A, 0x6F, 0x94, 0x19, 0x21}};
+// Photos and videos: no folders. The service needs no more than that; the simulated
+// phones and the phone scan tell them apart.
+inline constexpr Guid kContentTypeImage = {
+    0xEF2107D5, 0xA52A, 0x4243, {0xA2, 0x6B, 0x62, 0xD4, 0x17, 0x6D, 0x76, 0x03}};
+inline constexpr Guid kContentTypeVideo = {
+    0x9261B03C, 0x3D78, 0x4519, {0x85, 0xE3, 0x02, 0xC5, 0xE1, 0xF5, 0x0B, 0xB9}};
 
 // The object properties the service reads.
 enum class ObjectKey {

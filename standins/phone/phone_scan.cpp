@@ -26,14 +26,10 @@ std::string Hex(ptp::DeviceResult result) {
 }
 
 ContentType ContentTypeOf(const ptp::Guid& guid) {
-  static constexpr ptp::Guid kImage = {
-      0xEF2107D5, 0xA52A, 0x4243, {0xA2, 0x6B, 0x62, 0xD4, 0x17, 0x6D, 0x76, 0x03}};
-  static constexpr ptp::Guid kVideo = {
-      0x9261B03C, 0x3D78, 0x4519, {0x85, 0xE3, 0x02, 0xC5, 0xE1, 0xF5, 0x0B, 0xB9}};
   if (guid == ptp::kContentTypeFolder) return ContentType::kFolder;
   if (guid == ptp::kContentTypeFunctionalObject) return ContentType::kFunctionalObject;
-  if (guid == kImage) return ContentType::kImage;
-  if (guid == kVideo) return ContentType::kVideo;
+  if (guid == ptp::kContentTypeImage) return ContentType::kImage;
+  if (guid == ptp::kContentTypeVideo) return ContentType::kVideo;
   // Other kinds (audio, documents, ...) are no folders to the deletion pass, which is
   // all a replay needs of them.
   return ContentType::kNone;

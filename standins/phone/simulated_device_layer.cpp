@@ -33,11 +33,6 @@ constexpr DeviceResult kInvalidArgument = static_cast<DeviceResult>(0x80070057);
 constexpr DeviceResult kNoSuchDevice = static_cast<DeviceResult>(0x80070002);
 constexpr DeviceResult kTypeMismatch = static_cast<DeviceResult>(0x80020005);
 
-constexpr ptp::Guid kContentTypeImage = {
-    0xEF2107D5, 0xA52A, 0x4243, {0xA2, 0x6B, 0x62, 0xD4, 0x17, 0x6D, 0x76, 0x03}};
-constexpr ptp::Guid kContentTypeVideo = {
-    0x9261B03C, 0x3D78, 0x4519, {0x85, 0xE3, 0x02, 0xC5, 0xE1, 0xF5, 0x0B, 0xB9}};
-
 // Counts itself among the live objects and, when it has a logged kind, logs its
 // creation and release.
 class Tracked {
@@ -245,10 +240,10 @@ class SimPropertyValues : public ptp::PropertyValues, public Tracked {
         *value = ptp::kContentTypeFunctionalObject;
         return kDeviceOk;
       case ContentType::kImage:
-        *value = kContentTypeImage;
+        *value = ptp::kContentTypeImage;
         return kDeviceOk;
       case ContentType::kVideo:
-        *value = kContentTypeVideo;
+        *value = ptp::kContentTypeVideo;
         return kDeviceOk;
       case ContentType::kNone:
         break;
