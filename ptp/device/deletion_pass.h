@@ -7,15 +7,15 @@
 // A wanted name is looked for, storage by storage, first in the top-level folders of
 // its own month, then, while still missing, in those of the two neighbouring months,
 // unless the folders of its own month were not seen whole (they may hide the copy that
-// was made); within each of these groups the first object with that name wins. Names still
-// missing are then looked for in every top-level folder of the storage, where an
+// was made); within each of these groups the first object with that name wins. Names
+// still missing are then looked for in every top-level folder of the storage, where an
 // object is taken only if its name occurs there exactly once, and only if the pass saw
 // everything those folders hold: a listing that ended early, an object whose file name
 // or kind could not be read (an object name that stands in for the file name proves
-// nothing), or the listed-object limit leaves every such name wanted.
-// Only objects exactly two levels below a storage are ever chosen, never folders nor
-// objects that may be folders (kind unreadable), and names compare with a to z folded. Everything chosen on one device goes to it in one
-// deletion request.
+// nothing), or the listed-object limit leaves every such name wanted. Only objects
+// exactly two levels below a storage are ever chosen, never folders nor objects that
+// may be folders (kind unreadable), and names compare with a to z folded. Everything
+// chosen on one device goes to it in one deletion request.
 //
 // A device that answers that it is gone is asked nothing more but to close, and what
 // was chosen on it is not sent; one that shows no storage, or only empty ones, as a
