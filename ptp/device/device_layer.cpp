@@ -11,9 +11,10 @@ bool operator==(const Guid& lhs, const Guid& rhs) {
 }
 
 bool DeviceGone(DeviceResult result) {
-  // E_WPD_DEVICE_IS_HUNG, E_WPD_DEVICE_NOT_OPEN, and HRESULT_FROM_WIN32 of
+  // E_WPD_DEVICE_IS_HUNG, E_WPD_DEVICE_NOT_OPEN (the SDK's PortableDevice.h:
+  // MAKE_HRESULT(SEVERITY_ERROR, FACILITY_WPD, 2)), and HRESULT_FROM_WIN32 of
   // ERROR_DEVICE_NOT_CONNECTED, ERROR_GEN_FAILURE and ERROR_SEM_TIMEOUT.
-  static constexpr std::uint32_t kGone[] = {0x802A0006, 0x802A0003, 0x8007048F, 0x8007001F,
+  static constexpr std::uint32_t kGone[] = {0x802A0006, 0x802A0002, 0x8007048F, 0x8007001F,
                                             0x80070079};
   const auto code = static_cast<std::uint32_t>(result);
   return std::find(std::begin(kGone), std::end(kGone), code) != std::end(kGone);
