@@ -55,7 +55,7 @@ class FuzzedKeyCollection : public ptp::KeyCollection, public Tracked {
 
   DeviceResult Add(ObjectKey key) override {
     const DeviceResult result = DrawSmallResult(reader());
-    if (ptp::DeviceFailed(result)) return result;
+    if (Failed(result)) return result;
     switch (key) {
       case ObjectKey::kOriginalFileName:
         keys_.file_name = true;
@@ -324,7 +324,7 @@ class FuzzedProperties : public ptp::DeviceProperties, public Tracked {
     const KeysAsked& asked = static_cast<FuzzedKeyCollection&>(keys).keys();
     connection().keys = asked;
     connection().seen[object_id] = Seen(object, asked);
-    if (ptp::DeviceFailed(object.values_result)) return connection().Answer(object.values_result);
+    if (Failed(object.values_result)) return connection().Answer(object.values_result);
     if (!object.values_missing) {
       *values = std::make_unique<FuzzedPropertyValues>(&layer(), &connection(), &object, asked);
     }
@@ -348,6 +348,9 @@ class FuzzedIdCollection : public ptp::IdCollection, public Tracked {
   std::vector<std::u16string> ids_;
 };
 
+// Whether an object whose deletion had no clear outcome left the device all the same.
+bool DrawLeft(AnswerReader& reader) { return !reader.Hostile(128); }
+
 // One element of a deletion's results, or a failure to read it.
 struct ResultElement {
   DeviceResult read_result = kDeviceOk;
@@ -356,9 +359,10 @@ struct ResultElement {
 
 class FuzzedDeleteResults : public ptp::DeleteResults, public Tracked {
  public:
-  FuzzedDeleteResults(FuzzedDeviceLayer* layer, Connection* connection, std::size_t deletion,
-                      std::size_t requested)
+  FuzzedDeleteResults(FuzzedDeviceLayer* layer, Connection* connection, std::size_t deletion)
       : Tracked(layer, connection), deletion_(deletion) {
+    ServedDeletion& served = connection->deletions[deletion_];
+    const std::size_t requested = served.ids.size();
     // Mostly one success per requested id; else fewer or more elements, statuses
     // that refuse, elements that are no error values, and reads that fail.
     const bool hostile = reader().Hostile(192);
@@ -367,9 +371,9 @@ class FuzzedDeleteResults : public ptp::DeleteResults, public Tracked {
       size = reader().Below(static_cast<std::uint32_t>(std::min<std::size_t>(requested, 253)) + 3);
     count_result_ = hostile && reader().Hostile(224) ? kFailed : kDeviceOk;
     static constexpr ResultElement kElements[] = {
-        {kDeviceOk, kFailed},         {kDeviceOk, kAccessDenied},  {kDeviceOk, kElementNotFound},
-        {kDeviceOk, kFolderNotEmpty}, {kDeviceOk, std::nullopt},   {kDeviceOk, kDeviceFalse},
-        {kFailed, std::nullopt},      {kDeviceHung, std::nullopt},
+        {kDeviceOk, kFailed},      {kDeviceOk, kAccessDenied}, {kDeviceOk, kElementNotFound},
+        {kDeviceOk, kDirNotEmpty}, {kDeviceOk, std::nullopt},  {kDeviceOk, kDeviceFalse},
+        {kFailed, std::nullopt},   {kDeviceHung, std::nullopt},
     };
     for (std::size_t i = 0; i < size; ++i) {
       if (hostile && reader().Hostile(160)) {
@@ -378,11 +382,19 @@ class FuzzedDeleteResults : public ptp::DeleteResults, public Tracked {
         elements_.push_back({kDeviceOk, kDeviceOk});
       }
     }
+    // What left the device agrees with every status it gives; where it gives none, with
+    // a request that succeeded whole, and otherwise either way.
+    for (std::size_t i = 0; i < requested; ++i) {
+      if (i < size && !Failed(elements_[i].read_result) && elements_[i].error_code.has_value()) {
+        served.left[i] = !Failed(*elements_[i].error_code);
+      } else if (served.result != kDeviceOk) {
+        served.left[i] = DrawLeft(reader());
+      }
+    }
   }
-
   DeviceResult GetCount(std::uint32_t* count) override {
     if (const std::optional<DeviceResult> gone = connection().Call()) return *gone;
-    if (ptp::DeviceFailed(count_result_)) return count_result_;
+    if (Failed(count_result_)) return count_result_;
     *count = static_cast<std::uint32_t>(elements_.size());
     return kDeviceOk;
   }
@@ -391,7 +403,7 @@ class FuzzedDeleteResults : public ptp::DeleteResults, public Tracked {
     if (const std::optional<DeviceResult> gone = connection().Call()) return *gone;
     if (index >= elements_.size()) return kInvalidArgument;
     const ResultElement& element = elements_[index];
-    if (ptp::DeviceFailed(element.read_result)) return connection().Answer(element.read_result);
+    if (Failed(element.read_result)) return connection().Answer(element.read_result);
     *error_code = element.error_code;
     connection().deletions[deletion_].statuses_read[index] = element.error_code;
     return kDeviceOk;
@@ -419,7 +431,7 @@ class FuzzedContent : public ptp::DeviceContent, public Tracked {
     if (const std::optional<DeviceResult> gone = connection().Call()) return *gone;
     const FuzzedListing& listing = layer().phone().Listing(device(), parent_id);
     connection().listings.push_back({parent_id, {}, false});
-    if (ptp::DeviceFailed(listing.enum_result)) return connection().Answer(listing.enum_result);
+    if (Failed(listing.enum_result)) return connection().Answer(listing.enum_result);
     if (!listing.enumerator_missing) {
       *enumerator = std::make_unique<FuzzedEnumerator>(&layer(), &connection(), &listing,
                                                        connection().listings.size() - 1);
@@ -429,24 +441,36 @@ class FuzzedContent : public ptp::DeviceContent, public Tracked {
 
   DeviceResult Delete(ptp::IdCollection& ids,
                       std::unique_ptr<ptp::DeleteResults>* results) override {
-    if (const std::optional<DeviceResult> gone = connection().Call()) return *gone;
     const std::vector<std::u16string>& requested = static_cast<FuzzedIdCollection&>(ids).ids();
-    DeviceResult result = kDeviceOk;
+    std::vector<ServedDeletion>& deletions = connection().deletions;
+    // Recorded also when the device is gone: the pass has sent the objects all the same.
+    deletions.push_back({requested, kDeviceOk, {}, std::vector<bool>(requested.size(), true)});
+    ServedDeletion& served = deletions.back();
+    if (const std::optional<DeviceResult> gone = connection().Call()) {
+      served.result = *gone;
+      served.left.assign(requested.size(), false);
+      return *gone;
+    }
     bool with_results = true;
     if (reader().Hostile(192)) {
       static constexpr DeviceResult kResults[] = {kDeviceFalse,     kDeviceFalse, kFailed,
                                                   kAccessDenied,    kDeviceOk,    kDeviceHung,
                                                   kElementNotFound, kNotConnected};
-      result = reader().Pick(kResults);
+      served.result = reader().Pick(kResults);
       with_results = reader().Byte() % 4 != 0;
     }
-    connection().deletions.push_back({requested, result, {}});
-    if (ptp::DeviceFailed(result)) return connection().Answer(result);
-    if (with_results) {
-      *results = std::make_unique<FuzzedDeleteResults>(
-          &layer(), &connection(), connection().deletions.size() - 1, requested.size());
+    if (Failed(served.result)) {
+      // It may have deleted some before it failed, or went away.
+      for (std::size_t i = 0; i < requested.size(); ++i) served.left[i] = DrawLeft(reader());
+      return connection().Answer(served.result);
     }
-    return result;
+    if (with_results) {
+      *results = std::make_unique<FuzzedDeleteResults>(&layer(), &connection(),
+                                                       deletions.size() - 1);
+    } else if (served.result != kDeviceOk) {
+      for (std::size_t i = 0; i < requested.size(); ++i) served.left[i] = DrawLeft(reader());
+    }
+    return served.result;
   }
 
  private:
@@ -475,8 +499,8 @@ class FuzzedPortableDevice : public ptp::PortableDevice, public Tracked {
           kFailed, kDeviceFalse,  kClassNotRegistered};
       result = reader().Pick(kOpenResults);
     }
-    if (ptp::DeviceGone(result)) device.gone = true;
-    if (ptp::DeviceFailed(result)) return result;
+    if (AnswersGone(result)) device.gone = true;
+    if (Failed(result)) return result;
     connection_ = layer().AddConnection(device_id);
     return result;
   }
@@ -522,7 +546,7 @@ std::optional<DeviceResult> Connection::Call() {
 }
 
 DeviceResult Connection::Answer(DeviceResult result) {
-  if (ptp::DeviceGone(result)) {
+  if (AnswersGone(result)) {
     gone = true;
     device->gone = true;
     device->gone_code = result;

@@ -4,9 +4,10 @@
 // A device layer whose every answer comes from the fuzz input: from the phone it
 // describes (FuzzedPhone) for what a device holds, and straight from the input for
 // the rest (creation failures, device list and texts, open, content and properties,
-// key and id collections, deletion outcomes and statuses). It records what each
-// opened device showed and was asked, for the checks, and checks itself what only it
-// can see as it happens:
+// key and id collections, deletion outcomes and statuses, and which objects of a
+// deletion left where the device does not say). Which answers say that a device went
+// away comes from device_answers.h. It records what each opened device showed and was
+// asked, for the checks, and checks itself what only it can see as it happens:
 // - no call reaches a device after it answered that it is gone, or after its Close
 //   (check 5);
 // - a device is not asked more than what it listed can cost (check 5, bound below);
@@ -49,6 +50,8 @@ struct ServedDeletion {
   // The statuses the pass read, by index: an element's error code, or empty for an
   // element that is not an error value.
   std::map<std::uint32_t, std::optional<std::int32_t>> statuses_read;
+  // By index: whether the object really left the device, which later passes see.
+  std::vector<bool> left;
 };
 
 // What one opened device object showed and was asked.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "fuzz/ptp/photo_terms.h"
 #include "ptp/wide_text.h"
 
 namespace camvey::fuzz {
@@ -18,21 +19,42 @@ constexpr const char16_t* kFriendlyNames[] = {u"iPhone", u"Apple iPhone", u"Came
                                               u""};
 constexpr const char16_t* kManufacturers[] = {u"Apple Inc.", u"Contoso", u""};
 
-// The kind of an object first met at a level: storages are functional objects, their
-// top-level objects mostly folders, and below those mostly photos.
-Kind DrawKind(AnswerReader& reader, int level) {
-  static constexpr Kind kByLevel[][8] = {
-      {Kind::kFunctionalObject, Kind::kFunctionalObject, Kind::kFunctionalObject,
-       Kind::kFunctionalObject, Kind::kFunctionalObject, Kind::kFunctionalObject, Kind::kFolder,
-       Kind::kOther},
-      {Kind::kFunctionalObject, Kind::kFunctionalObject, Kind::kFunctionalObject,
-       Kind::kFunctionalObject, Kind::kFolder, Kind::kFolder, Kind::kImage, Kind::kOther},
-      {Kind::kFolder, Kind::kFolder, Kind::kFolder, Kind::kFolder, Kind::kFolder, Kind::kImage,
-       Kind::kFunctionalObject, Kind::kOther},
-      {Kind::kImage, Kind::kImage, Kind::kImage, Kind::kImage, Kind::kImage, Kind::kOther,
-       Kind::kFolder, Kind::kImage},
+// The kind of an object first met at a spot: storages are functional objects, their
+// top-level objects and the objects inside DCIM mostly folders, and inside those
+// folders mostly photos.
+Kind DrawKind(AnswerReader& reader, Spot spot) {
+  using K = Kind;
+  static constexpr Kind kBySpot[][8] = {
+      {K::kFunctionalObject, K::kFunctionalObject, K::kFunctionalObject, K::kFunctionalObject,
+       K::kFunctionalObject, K::kFunctionalObject, K::kFolder, K::kOther},
+      {K::kFunctionalObject, K::kFunctionalObject, K::kFunctionalObject, K::kFunctionalObject,
+       K::kFolder, K::kFolder, K::kImage, K::kOther},
+      {K::kFolder, K::kFolder, K::kFolder, K::kFolder, K::kFolder, K::kImage,
+       K::kFunctionalObject, K::kOther},
+      {K::kFolder, K::kFolder, K::kFolder, K::kFolder, K::kFolder, K::kImage, K::kOther,
+       K::kFolder},
+      {K::kImage, K::kImage, K::kImage, K::kImage, K::kImage, K::kOther, K::kFolder, K::kImage},
+      {K::kImage, K::kImage, K::kImage, K::kImage, K::kFolder, K::kFolder, K::kOther, K::kImage},
   };
-  return reader.Pick(kByLevel[std::min(level, 3)]);
+  return reader.Pick(kBySpot[static_cast<int>(spot)]);
+}
+
+// Where the children of an object first met at `spot` are first met.
+Spot ChildSpot(const FuzzedObject& parent) {
+  switch (parent.spot) {
+    case Spot::kRoot:
+      return Spot::kStorage;
+    case Spot::kStorage:
+      return Spot::kTopLevel;
+    case Spot::kTopLevel:
+      return IsDcimName(parent.file_name) ? Spot::kInDcim : Spot::kInFolder;
+    case Spot::kInDcim:
+      return Spot::kInFolder;
+    case Spot::kInFolder:
+    case Spot::kDeeper:
+      break;
+  }
+  return Spot::kDeeper;
 }
 
 Property DrawProperty(AnswerReader& reader, bool string_value) {
@@ -90,32 +112,38 @@ FuzzedDevice& FuzzedPhone::Device(const std::u16string& device_id) {
   FuzzedDevice& device = devices_[device_id];
   device.friendly_name = reader_.Text(kFriendlyNames);
   device.manufacturer = reader_.Text(kManufacturers);
-  if (reader_.Hostile(232)) {
-    device.gone_after = reader_.Byte();
-    static constexpr DeviceResult kGone[] = {kDeviceHung, kNotConnected, kGenFailure, kSemTimeout,
-                                             kDeviceNotOpen};
-    device.gone_code = reader_.Pick(kGone);
-  }
-  DrawObject(device, ptp::kDeviceObjectId, 0);
+  DrawGoing(device);
+  DrawObject(device, ptp::kDeviceObjectId, Spot::kRoot);
   return device;
+}
+
+void FuzzedPhone::DrawGoing(FuzzedDevice& device) {
+  device.gone_after = -1;
+  if (!reader_.Hostile(232)) return;
+  device.gone_after = reader_.Byte();
+  device.gone_code = reader_.Pick(kGoneAnswers);
 }
 
 const FuzzedObject& FuzzedPhone::Object(FuzzedDevice& device, const std::u16string& object_id) {
   const auto found = device.objects.find(object_id);
   if (found != device.objects.end()) return found->second;
-  return DrawObject(device, object_id, 2);
+  return DrawObject(device, object_id, Spot::kTopLevel);
 }
 
 FuzzedObject& FuzzedPhone::DrawObject(FuzzedDevice& device, const std::u16string& object_id,
-                                      int level) {
+                                      Spot spot) {
   FuzzedObject& object = device.objects[object_id];
   device.ids.push_back(object_id);
-  object.level = level;
-  object.kind = DrawKind(reader_, level);
-  object.file_name =
-      IsFolderKind(object.kind) ? reader_.Text(kFolderNames) : reader_.Text(kFileNames);
+  object.spot = spot;
+  object.kind = DrawKind(reader_, spot);
+  const bool outer = spot == Spot::kRoot || spot == Spot::kStorage || spot == Spot::kTopLevel;
+  const auto draw_name = [&] {
+    if (!IsFolderKind(object.kind)) return reader_.Text(kFileNames);
+    return outer ? reader_.Text(kTopLevelNames) : reader_.Text(kInnerFolderNames);
+  };
+  object.file_name = draw_name();
   object.object_name = object.file_name;
-  if (reader_.Hostile(192)) object.object_name = reader_.Text(kFileNames);
+  if (reader_.Hostile(192)) object.object_name = draw_name();
   if (reader_.Hostile(224)) {
     static constexpr DeviceResult kValues[] = {ptp::kDeviceFalse, kFailed, ptp::kDeviceOk,
                                                kDeviceHung, kElementNotFound};
@@ -131,7 +159,8 @@ FuzzedObject& FuzzedPhone::DrawObject(FuzzedDevice& device, const std::u16string
 const FuzzedListing& FuzzedPhone::Listing(FuzzedDevice& device, const std::u16string& parent_id) {
   const auto found = device.listings.find(parent_id);
   if (found != device.listings.end()) return found->second;
-  const int level = Object(device, parent_id).level;
+  const FuzzedObject& parent = Object(device, parent_id);
+  const Spot spot = ChildSpot(parent);
   FuzzedListing listing;
   if (reader_.Hostile(240)) {
     static constexpr DeviceResult kEnumResults[] = {kFailed, ptp::kDeviceOk, kDeviceHung,
@@ -140,37 +169,38 @@ const FuzzedListing& FuzzedPhone::Listing(FuzzedDevice& device, const std::u16st
     listing.enumerator_missing = listing.enum_result == ptp::kDeviceOk;
   }
   std::size_t count = 0;
-  if (level == 0) {
+  if (spot == Spot::kStorage) {
     // Now and then more storages than the pass searches.
     count = reader_.Below(5);
     if (count == 4) count = 18 + reader_.Below(6);
   } else {
     const std::uint8_t size = reader_.Byte();
     count = size % 8;
-    if (level == 2 && size == 255 && reader_.Byte() == 255) count = kLargeFolderSize;
+    if (spot == Spot::kInFolder && size == 255 && reader_.Byte() == 255) count = kLargeFolderSize;
   }
   if (count == kLargeFolderSize) {
     if (device.objects.count(kLargeFolderPhotoId) == 0) {
       FuzzedObject& photo = device.objects[kLargeFolderPhotoId];
       device.ids.push_back(kLargeFolderPhotoId);
-      photo.level = level + 1;
+      photo.spot = spot;
       photo.file_name = photo.object_name = u"LARGE.JPG";
     }
     listing.children.assign(count, kLargeFolderPhotoId);
   } else {
     for (std::size_t i = 0; i < count; ++i) {
       std::u16string id = DrawChildId(device, parent_id);
-      if (device.objects.count(id) == 0) DrawObject(device, id, level + 1);
+      if (device.objects.count(id) == 0) DrawObject(device, id, spot);
       listing.children.push_back(std::move(id));
     }
   }
   DrawEnd(listing.children.size(), &listing);
   const FuzzedListing& drawn = device.listings.emplace(parent_id, std::move(listing)).first->second;
-  // A storage's top-level folders are drawn with it, so that what they hold does not
-  // depend on which of them the pass lists, nor in what order.
-  if (level == 1) {
-    for (const std::u16string& top_id : drawn.children) {
-      if (device.objects.at(top_id).level == 2) Listing(device, top_id);
+  // A storage's top-level objects, and a DCIM folder's objects, are drawn with it, so
+  // that what the camera roll holds does not depend on which folders the pass lists,
+  // nor in what order.
+  if (spot == Spot::kTopLevel || spot == Spot::kInDcim) {
+    for (const std::u16string& child_id : drawn.children) {
+      if (device.objects.at(child_id).spot == spot) Listing(device, child_id);
     }
   }
   return drawn;
@@ -179,8 +209,10 @@ const FuzzedListing& FuzzedPhone::Listing(FuzzedDevice& device, const std::u16st
 std::u16string FuzzedPhone::DrawChildId(FuzzedDevice& device, const std::u16string& parent_id) {
   if (!reader_.Hostile(208)) return FreshId(device);
   switch (reader_.Below(5)) {
-    case 0:
-      return device.ids[reader_.Byte() % device.ids.size()];
+    case 0: {
+      const std::u16string& met = device.ids[reader_.Byte() % device.ids.size()];
+      return device.objects.at(met).deleted ? FreshId(device) : met;
+    }
     case 1:
       return parent_id;
     case 2:
@@ -210,6 +242,38 @@ void FuzzedPhone::DrawEnd(std::size_t count, FuzzedListing* listing) {
     static constexpr DeviceResult kOtherSuccesses[] = {2, 0x00040200, 0x7FFFFFFF};
     listing->end_result = reader_.Pick(kOtherSuccesses);
     listing->end_with_id = reader_.Byte() % 2 == 0 && listing->handed_out < count;
+  }
+}
+
+void FuzzedPhone::Remove(FuzzedDevice& device, const std::u16string& object_id) {
+  const auto object = device.objects.find(object_id);
+  if (object != device.objects.end()) object->second.deleted = true;
+  for (auto& entry : device.listings) {
+    FuzzedListing& listing = entry.second;
+    std::vector<std::u16string> kept;
+    std::size_t handed_out = 0;
+    for (std::size_t i = 0; i < listing.children.size(); ++i) {
+      if (listing.children[i] == object_id) continue;
+      if (i < listing.handed_out) ++handed_out;
+      kept.push_back(std::move(listing.children[i]));
+    }
+    listing.children = std::move(kept);
+    listing.handed_out = handed_out;
+    // The ends that hand out one child more than counted need one.
+    if (listing.children.empty() && listing.end == ListingEnd::kLastWithNoMore) {
+      listing.end = ListingEnd::kNoMoreObjects;
+    }
+    listing.end_with_id = listing.end_with_id && listing.handed_out < listing.children.size();
+  }
+}
+
+void FuzzedPhone::Replug() {
+  for (auto& entry : devices_) {
+    FuzzedDevice& device = entry.second;
+    if (!device.gone || reader_.Hostile(128)) continue;
+    device.gone = false;
+    device.calls = 0;
+    DrawGoing(device);
   }
 }
 

@@ -4,9 +4,13 @@
 // The attached devices a fuzz input describes. Each device has objects with fixed
 // properties, one per object id, and for each parent the children it holds and how a
 // listing of them ends. All of it is drawn from the input the first time it is needed,
-// by the device layer while the pass runs or by the checks afterwards, so that the
+// by the device layer while a pass runs or by the checks afterwards, so that the
 // checks can reason about what a device holds whether or not it showed it to the pass.
-// A storage's listing is drawn together with the listings of its top-level objects.
+// A storage's listing is drawn together with the listings of its top-level objects,
+// and a DCIM folder's with those of its folders. Storages hold month folders directly
+// (the old layout), or inside DCIM (as Windows shows an iPhone), or both; what an
+// object is likely to be depends on where it is first met. The devices last the whole
+// run: what left one in a pass is listed by none after it.
 //
 // Answers are hostile where a driver may be: ids repeat across and within listings,
 // may be empty, "DEVICE" or any UTF-16 text; a listing may end early in every way the
@@ -23,50 +27,49 @@
 #include <vector>
 
 #include "fuzz/ptp/answer_reader.h"
+#include "fuzz/ptp/device_answers.h"
 #include "ptp/device/device_layer.h"
 
 namespace camvey::fuzz {
 
-using ptp::DeviceResult;
-
-constexpr DeviceResult Code(std::uint32_t hresult) { return static_cast<DeviceResult>(hresult); }
-
-inline constexpr DeviceResult kFailed = Code(0x80004005);
-inline constexpr DeviceResult kAccessDenied = Code(0x80070005);
-inline constexpr DeviceResult kInvalidData = Code(0x8007000D);
-inline constexpr DeviceResult kOutOfMemory = Code(0x8007000E);
-inline constexpr DeviceResult kInvalidArgument = Code(0x80070057);
-inline constexpr DeviceResult kInsufficientBuffer = Code(0x8007007A);
-inline constexpr DeviceResult kBusy = Code(0x800700AA);
-inline constexpr DeviceResult kElementNotFound = Code(0x80070490);
-inline constexpr DeviceResult kFolderNotEmpty = Code(0x800710DD);
-inline constexpr DeviceResult kTypeMismatch = Code(0x80020005);
-inline constexpr DeviceResult kClassNotRegistered = Code(0x80040154);
-inline constexpr DeviceResult kDeviceHung = Code(0x802A0006);
-inline constexpr DeviceResult kDeviceNotOpen = Code(0x802A0003);
-inline constexpr DeviceResult kNotConnected = Code(0x8007048F);
-inline constexpr DeviceResult kGenFailure = Code(0x8007001F);
-inline constexpr DeviceResult kSemTimeout = Code(0x80070079);
-
 // What a failing call of an opened device answers.
-inline constexpr DeviceResult kCallFailures[] = {kFailed,     kAccessDenied, kElementNotFound,
-                                                 kDeviceHung, kGenFailure,   kNotConnected,
-                                                 kSemTimeout, kDeviceNotOpen};
+inline constexpr DeviceResult kCallFailures[] = {
+    kFailed,     kAccessDenied, kElementNotFound, kDeviceHung,           kGenFailure,
+    kNotConnected, kSemTimeout, kDeviceNotOpen,   kObjectAlreadyAttached};
 
-// Names on the phone and in requests, few so that they meet, with case variants and
-// letters beyond a to z.
+// File names as an iPhone gives them, few so that they meet: namesakes in several
+// months (the counter wraps), the halves of a Live Photo and its sidecar under one
+// stem, an edited copy, case variants, letters beyond a to z, no extension, none.
+// Requests draw their names from here too.
 inline constexpr const char16_t* kFileNames[] = {
-    u"IMG_0001.JPG", u"img_0001.jpg", u"IMG_0002.HEIC",     u"IMG_0003.MOV",
-    u"Img_0004.Jpg", u"IMG_0004.JPG", u"\u00C9T\u00C9.JPG", u"\u00E9t\u00E9.jpg",
-    u"A.PNG",        u"IMG_6601.JPG", u"Holiday",           u""};
-// Folder names: month folders of a few neighbouring months and other folders.
-inline constexpr const char16_t* kFolderNames[] = {
-    u"202401__", u"202312__", u"202402__", u"202401_a",        u"202311__",
-    u"202403__", u"2024",     u"202401",   u"Screens",         u"20240",
-    u"202501__", u"202412__", u"",         u"Internal Storage"};
+    u"IMG_0001.HEIC", u"IMG_0001.JPG",      u"IMG_0001.MOV",      u"IMG_E0001.HEIC",
+    u"img_0001.heic", u"IMG_0001.AAE",      u"IMG_0002.HEIC",     u"IMG_0002.MOV",
+    u"Img_0002.Jpg",  u"IMG_0002.JPG",      u"\u00C9T\u00C9.JPG", u"\u00E9t\u00E9.jpg",
+    u"Holiday",       u""};
+// Names of storages and of their top-level folders: DCIM, where Windows shows an
+// iPhone's month folders, and month folders as the old layout keeps them there.
+inline constexpr const char16_t* kTopLevelNames[] = {
+    u"DCIM",     u"202401__", u"202312__", u"202402__", u"dcim",     u"202401_a",
+    u"DCIM",     u"202311__", u"202403__", u"2024",     u"202401",   u"Screens",
+    u"100APPLE", u"20240",    u"202501__", u"202412__", u"",         u"Internal Storage"};
+// Names of folders further down: the month folders of a few neighbouring months and
+// the older numbered folders, inside DCIM or deeper where no photo may be taken.
+inline constexpr const char16_t* kInnerFolderNames[] = {
+    u"202401__", u"202312__", u"202402__", u"100APPLE", u"202401_a", u"202311__", u"202403__",
+    u"101APPLE", u"2024",     u"202412__", u"202501__", u"DCIM",     u""};
 
 // A photo, any other content that is no folder, a folder, a functional object.
 enum class Kind { kImage, kOther, kFolder, kFunctionalObject };
+
+// Where an object was first met, which shapes what it is likely to be.
+enum class Spot {
+  kRoot,      // the device's root
+  kStorage,   // a child of the root
+  kTopLevel,  // a child of a storage
+  kInDcim,    // a child of a top-level folder named DCIM: mostly month folders
+  kInFolder,  // a child of another top-level folder or of a folder inside DCIM: photos
+  kDeeper,    // further down, where nothing may be taken
+};
 
 // Folders and functional objects (storages) are what a reader takes for folders.
 bool IsFolderKind(Kind kind);
@@ -86,9 +89,7 @@ struct Property {
 
 // One object of a device, properties fixed for the run.
 struct FuzzedObject {
-  // 0 for the root "DEVICE", 1 for a storage, 2 for a storage's top-level object, 3
-  // below; the level at which the object was first met.
-  int level = 0;
+  Spot spot = Spot::kTopLevel;
   Kind kind = Kind::kImage;
   std::u16string file_name;                     // the name the object really has, read or not
   std::u16string object_name;                   // the name it shows, often the same
@@ -97,6 +98,7 @@ struct FuzzedObject {
   Property file_name_answer;
   Property object_name_answer;
   Property content_type_answer;
+  bool deleted = false;  // it left the device in an earlier pass and is listed no more
 };
 
 // The keys a reader asked for.
@@ -176,8 +178,15 @@ class FuzzedPhone {
   // The ids a device manager lists, entries left null included.
   std::vector<std::optional<std::u16string>> DrawDeviceList();
 
+  // Takes the object out of every listing of its device, as its deletion does: no
+  // later listing hands it out.
+  void Remove(FuzzedDevice& device, const std::u16string& object_id);
+  // Between two passes: a device that went away may be back, answering afresh.
+  void Replug();
+
  private:
-  FuzzedObject& DrawObject(FuzzedDevice& device, const std::u16string& object_id, int level);
+  void DrawGoing(FuzzedDevice& device);
+  FuzzedObject& DrawObject(FuzzedDevice& device, const std::u16string& object_id, Spot spot);
   std::u16string DrawChildId(FuzzedDevice& device, const std::u16string& parent_id);
   void DrawEnd(std::size_t count, FuzzedListing* listing);
 
