@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <set>
 #include <utility>
 
 namespace camvey::fuzz {
@@ -12,12 +13,22 @@ std::function<std::string()>& RunDescription() {
   return describe;
 }
 
-// The checks named in CAMVEY_FUZZ_IGNORE, one digit each ("57"), so that a run can look
-// past a known finding until its mend lands.
+// The checks named in CAMVEY_FUZZ_IGNORE, numbers separated by commas ("5,7,10"), so
+// that a run can look past a known finding until its mend lands.
 bool Ignored(int check) {
-  static const char* const ignored = std::getenv("CAMVEY_FUZZ_IGNORE");
-  return ignored != nullptr &&
-         std::string(ignored).find(static_cast<char>('0' + check)) != std::string::npos;
+  static const std::set<int> ignored = [] {
+    std::set<int> numbers;
+    const char* text = std::getenv("CAMVEY_FUZZ_IGNORE");
+    while (text != nullptr && *text != '\0') {
+      char* end = nullptr;
+      const long number = std::strtol(text, &end, 10);
+      if (end == text) break;
+      numbers.insert(static_cast<int>(number));
+      text = *end == ',' ? end + 1 : end;
+    }
+    return numbers;
+  }();
+  return ignored.count(check) != 0;
 }
 
 }  // namespace
