@@ -13,6 +13,8 @@ std::function<std::string()>& RunDescription() {
   return describe;
 }
 
+}  // namespace
+
 // The checks named in CAMVEY_FUZZ_IGNORE, numbers separated by commas ("5,7,10"), so
 // that a run can look past a known finding until its mend lands.
 bool Ignored(int check) {
@@ -30,8 +32,6 @@ bool Ignored(int check) {
   }();
   return ignored.count(check) != 0;
 }
-
-}  // namespace
 
 void Check(bool holds, int check, const char* what, const char* file, int line) {
   if (holds || Ignored(check)) return;

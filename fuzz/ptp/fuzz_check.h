@@ -14,6 +14,9 @@ namespace camvey::fuzz {
 void Check(bool holds, int check, const char* what, const char* file = __builtin_FILE(),
            int line = __builtin_LINE());
 
+// True when CAMVEY_FUZZ_IGNORE names the check, which then never aborts.
+bool Ignored(int check);
+
 // Installs what describes the current run in a report; empty describes nothing.
 void SetRunDescription(std::function<std::string()> describe);
 

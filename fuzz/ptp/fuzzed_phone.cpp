@@ -195,12 +195,15 @@ const FuzzedListing& FuzzedPhone::Listing(FuzzedDevice& device, const std::u16st
   }
   DrawEnd(listing.children.size(), &listing);
   const FuzzedListing& drawn = device.listings.emplace(parent_id, std::move(listing)).first->second;
-  // A storage's top-level objects, and a DCIM folder's objects, are drawn with it, so
-  // that what the camera roll holds does not depend on which folders the pass lists,
-  // nor in what order.
-  if (spot == Spot::kTopLevel || spot == Spot::kInDcim) {
+  // A storage's top-level objects, a DCIM folder's objects and the folders inside a
+  // camera-roll folder are drawn with it, so that what the camera roll holds, and what
+  // lies just below it where nothing may be taken, does not depend on which folders the
+  // pass lists, nor in what order.
+  if (spot == Spot::kTopLevel || spot == Spot::kInDcim || spot == Spot::kInFolder) {
     for (const std::u16string& child_id : drawn.children) {
-      if (device.objects.at(child_id).spot == spot) Listing(device, child_id);
+      const FuzzedObject& child = device.objects.at(child_id);
+      if (child.spot != spot || (spot == Spot::kInFolder && !IsFolderKind(child.kind))) continue;
+      Listing(device, child_id);
     }
   }
   return drawn;

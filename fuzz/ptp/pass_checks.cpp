@@ -1,6 +1,7 @@
 #include "fuzz/ptp/pass_checks.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "fuzz/ptp/device_answers.h"
 #include "fuzz/ptp/fuzz_check.h"
@@ -212,7 +213,7 @@ void PassChecks::CheckSent(const Connection& sender, const std::u16string& objec
   // Past an ignored check 1 nothing more can be said of the object.
   if (wanted == months_of_name_.end() || places.empty()) return;
 
-  Fault first;
+  std::vector<Fault> faults;
   bool in_month_group = false;
   for (const Place& place : places) {
     const std::u16string& folder_name = SeenIn(*place.connection, place.folder).name;
@@ -223,17 +224,26 @@ void PassChecks::CheckSent(const Connection& sender, const std::u16string& objec
       in_month_group = true;
       const Fault fault = MonthGroupFault(place, object_id, name, month, own);
       if (fault.check == 0) return;
-      if (first.check == 0) first = fault;
+      faults.push_back(fault);
     }
   }
   if (!in_month_group) {
     for (const Place& place : places) {
       const Fault fault = UniqueNameFault(place, object_id, name);
       if (fault.check == 0) return;
-      if (first.check == 0) first = fault;
+      faults.push_back(fault);
     }
   }
-  if (first.check != 0) Check(false, first.check, first.what);
+  // A place that fails only an ignored check lets the pass take the object.
+  if (faults.empty() ||
+      std::any_of(faults.begin(), faults.end(), [](const Fault& fault) { return Ignored(fault.check); })) {
+    return;
+  }
+  // Each place failed on its own count; the first is the finding, the others help read it.
+  for (std::size_t i = 1; i < faults.size(); ++i) {
+    std::fprintf(stderr, "also, at another place: check %d: %s\n", faults[i].check, faults[i].what);
+  }
+  Check(false, faults.front().check, faults.front().what);
 }
 
 PassChecks::Fault PassChecks::MonthGroupFault(const Place& place, const std::u16string& object_id,
