@@ -25,8 +25,10 @@ inline constexpr std::int32_t kFailed = static_cast<std::int32_t>(0x80004005);
 inline constexpr std::int32_t kUnexpected = static_cast<std::int32_t>(0x8000FFFF);
 // HRESULT_FROM_WIN32(ERROR_DEVICE_NOT_CONNECTED): an unplugged device.
 inline constexpr std::int32_t kNotConnected = static_cast<std::int32_t>(0x8007048F);
-// E_WPD_DEVICE_NOT_OPEN: a call on a device's objects after its Close.
-inline constexpr std::int32_t kNotOpen = static_cast<std::int32_t>(0x802A0003);
+// E_WPD_DEVICE_NOT_OPEN, MAKE_HRESULT(SEVERITY_ERROR, FACILITY_WPD, 2) in the SDK's
+// PortableDevice.h: a call on a device's objects after its Close. (0x802A0003 is
+// E_WPD_OBJECT_ALREADY_ATTACHED_TO_DEVICE.) Tests take the value from here.
+inline constexpr std::int32_t kWpdDeviceNotOpen = static_cast<std::int32_t>(0x802A0002);
 
 enum class ContentType {
   kFolder,
@@ -129,12 +131,12 @@ struct SimDevice;
 
 // One opened device object's hold on its device, shared with the content, properties
 // and enumerators it hands out: after its Close, or its release, each of them answers
-// kNotOpen without reaching the device.
+// kWpdDeviceNotOpen without reaching the device.
 struct DeviceSession {
   SimDevice* device = nullptr;
   bool open = true;
 
-  // 0 when a call reaches the device; else what the call answers: kNotOpen after
+  // 0 when a call reaches the device; else what the call answers: kWpdDeviceNotOpen after
   // Close, the device's failure once it is gone.
   std::int32_t Refusal() const;
   // Ends the session, also when the device's Close fails (fault `close`, or gone), and
