@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "ptp/device/device_layer.h"
+
 namespace camvey::phone {
 
 inline constexpr std::int32_t kAccessDenied = static_cast<std::int32_t>(0x80070005);
@@ -35,8 +37,15 @@ enum class ContentType {
   kFunctionalObject,  // what storages are
   kImage,
   kVideo,
-  kNone,  // the device gives no content type
+  kOther,  // some other kind of file: an .AAE edit sidecar, a document, ...
+  kNone,   // the device gives no content type
 };
+
+// The content type both simulated layers give a kOther object: the stand-in's own, none
+// of those the service knows. The service tells only folders and storages from the
+// rest, so any other type a real phone gives replays as this one.
+inline constexpr ptp::Guid kContentTypeOther = {
+    0x94A3A1AF, 0x4DC2, 0x42D5, {0xA3, 0x92, 0x00, 0xD0, 0x46, 0x14, 0x61, 0xCC}};
 
 // Operations that fail for one object.
 struct ObjectFaults {

@@ -30,9 +30,10 @@ ContentType ContentTypeOf(const ptp::Guid& guid) {
   if (guid == ptp::kContentTypeFunctionalObject) return ContentType::kFunctionalObject;
   if (guid == ptp::kContentTypeImage) return ContentType::kImage;
   if (guid == ptp::kContentTypeVideo) return ContentType::kVideo;
-  // Other kinds (audio, documents, ...) are no folders to the deletion pass, which is
-  // all a replay needs of them.
-  return ContentType::kNone;
+  // Other kinds (.AAE sidecars, audio, documents, ...) are no folders to the deletion
+  // pass, which is all a replay needs of them. They are not kNone: that is an object
+  // whose kind could not be read, which the pass treats as one that may be a folder.
+  return ContentType::kOther;
 }
 
 std::optional<std::u16string> ReadString(ptp::PropertyValues& values, ptp::ObjectKey key) {

@@ -245,6 +245,9 @@ class SimPropertyValues : public ptp::PropertyValues, public Tracked {
       case ContentType::kVideo:
         *value = ptp::kContentTypeVideo;
         return kDeviceOk;
+      case ContentType::kOther:
+        *value = kContentTypeOther;
+        return kDeviceOk;
       case ContentType::kNone:
         break;
     }

@@ -39,7 +39,8 @@ TEST(PhoneJsonTest, WritesWhatItReads) {
         {"id": "f", "name": "202401__", "type": "folder"},
         {"id": "a", "name": "Holiday", "file_name": "IMG_1.JPG", "refuse_code": -2147024891},
         {"id": "b", "file_name": null, "type": null, "faults": ["copy_id", "refuse"]},
-        {"id": "g", "name": "odd", "type": "video", "children": [{"id": "c", "name": "C"}]}
+        {"id": "g", "name": "odd", "type": "video", "children": [{"id": "c", "name": "C"}]},
+        {"id": "h", "name": "IMG_1.AAE", "type": "other"}
       ]}]}]})";
   Phone phone;
   std::string problem;
@@ -59,6 +60,7 @@ TEST(PhoneJsonTest, WritesWhatItReads) {
   EXPECT_EQ(device.Find(u"b")->type, ContentType::kNone);
   EXPECT_TRUE(device.Find(u"b")->faults.copy_id);
   EXPECT_EQ(device.Find(u"g")->type, ContentType::kVideo);
+  EXPECT_EQ(device.Find(u"h")->type, ContentType::kOther);
 }
 
 TEST(PhoneJsonTest, NamesWhereTheProblemLies) {
