@@ -138,6 +138,7 @@ int RunScan(const std::vector<std::string>& arguments) {
     return kInputError;
   }
   if (!scanned) return kScanFailed;
+  for (const std::string& line : CameraRollLines(phone)) WriteErrorLine(line);
   const std::string text = WritePhoneJson(phone);
   if (arguments.size() == 1) {
     std::cout << text << std::flush;

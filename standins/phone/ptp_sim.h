@@ -15,8 +15,8 @@
 // naming the file and the problem when the program's own input is unusable.
 //
 // A scan (Windows build) walks every Apple device through the WPD layer, read-only, and
-// writes the phone file to OUT.json or standard output; problems are "scan: ..." lines
-// on standard error. Exit code 0 when written, 1 when no device manager or key set
+// writes the phone file to OUT.json or standard output; problems, then one line per
+// storage saying where its camera roll lies, are "scan: ..." lines on standard error. Exit code 0 when written, 1 when no device manager or key set
 // could be made, 2 when the output cannot be written.
 
 #include <string>
