@@ -70,7 +70,8 @@ TEST(PtpSimTest, ReportsItsOwnInputProblemsOnOneLine) {
     std::string line;
   };
   const std::string usage =
-      "usage: camvey-ptp-sim PHONE.json REQUEST.json [--write-phone OUT.json] [--through-wpd]\n"
+      "usage: camvey-ptp-sim PHONE.json REQUEST.json [REQUEST.json ...] [--write-phone OUT.json]\n"
+      "                      [--through-wpd]\n"
       "       camvey-ptp-sim scan [OUT.json]\n";
   const Case cases[] = {
       {{}, usage},
@@ -85,6 +86,9 @@ TEST(PtpSimTest, ReportsItsOwnInputProblemsOnOneLine) {
        "ptp_sim_test_bad.json: parse error at line 1, column 12: syntax error while parsing "
        "value - unexpected end of input; expected '[', '{', or a literal\n"},
       {{Example("phone.json"), "ptp_sim_test_shape.json"},
+       "ptp_sim_test_shape.json: files[1]: \"name\" must be a string\n"},
+      // No pass runs, not even the first request's.
+      {{Example("phone.json"), Example("request.json"), "ptp_sim_test_shape.json"},
        "ptp_sim_test_shape.json: files[1]: \"name\" must be a string\n"},
       {{Example("phone.json"), Example("phone.json")},
        Example("phone.json") + ": \"files\" must be a list\n"},
