@@ -32,6 +32,11 @@ std::string ExamplePhoneText() {
   return text.str();
 }
 
+bool Scan(ptp::DeviceLayer& layer, Phone* scanned, std::vector<std::string>* problems) {
+  return ScanApplePhones(layer, scanned,
+                         [&](const std::string& line) { problems->push_back(line); });
+}
+
 // What a scan can see of a phone: its Apple devices with their objects, no faults.
 Phone VisiblePart(Phone phone) {
   Phone visible;
@@ -53,8 +58,7 @@ TEST(PhoneScanTest, ScanOfTheExamplePhoneReadsBackAsItsAppleDevices) {
   SimulatedDeviceLayer layer(&phone);
   Phone scanned;
   std::vector<std::string> problems;
-  ASSERT_TRUE(
-      ScanApplePhones(layer, &scanned, [&](const std::string& line) { problems.push_back(line); }));
+  ASSERT_TRUE(Scan(layer, &scanned, &problems));
 
   EXPECT_THAT(problems, IsEmpty());
   EXPECT_EQ(WritePhoneJson(ReadPhone(WritePhoneJson(scanned))), WritePhoneJson(VisiblePart(phone)));
@@ -80,8 +84,7 @@ TEST(PhoneScanTest, KeepsWhatADeviceFailsToTellAndGoesOn) {
   SimulatedDeviceLayer layer(&phone);
   Phone scanned;
   std::vector<std::string> problems;
-  ASSERT_TRUE(
-      ScanApplePhones(layer, &scanned, [&](const std::string& line) { problems.push_back(line); }));
+  ASSERT_TRUE(Scan(layer, &scanned, &problems));
 
   EXPECT_THAT(problems, ElementsAre("busy: cannot be opened (0x800700AA)",
                                     "ok: f1 cannot be listed (0x80004005)"));
@@ -125,8 +128,7 @@ TEST(PhoneScanTest, FindsTheCameraRollAtAnyDepthAndSaysWhere) {
   SimulatedDeviceLayer layer(&phone);
   Phone scanned;
   std::vector<std::string> problems;
-  ASSERT_TRUE(
-      ScanApplePhones(layer, &scanned, [&](const std::string& line) { problems.push_back(line); }));
+  ASSERT_TRUE(Scan(layer, &scanned, &problems));
 
   EXPECT_THAT(problems, IsEmpty());
   EXPECT_EQ(WritePhoneJson(ReadPhone(WritePhoneJson(scanned))), WritePhoneJson(phone));
@@ -143,8 +145,7 @@ TEST(PhoneScanTest, WithoutADeviceManagerThereIsNoScan) {
   SimulatedDeviceLayer layer(&phone);
   Phone scanned;
   std::vector<std::string> problems;
-  EXPECT_FALSE(
-      ScanApplePhones(layer, &scanned, [&](const std::string& line) { problems.push_back(line); }));
+  EXPECT_FALSE(Scan(layer, &scanned, &problems));
   EXPECT_THAT(problems, ElementsAre("no device manager (0x80004005)"));
 }
 
