@@ -4,6 +4,7 @@
 #include <thread>
 #include <utility>
 
+#include "ptp/deletion_turns.h"
 #include "ptp/device/deletion_pass.h"
 #include "ptp/service_device_layer.h"
 #include "ptp/worker_apartment.h"
@@ -16,10 +17,20 @@ namespace {
 // this returns. The pass runs on a worker or inside the channel's handler, and either
 // answers from the reply afterwards, so nothing is thrown out of it: the names deleted
 // before an exception stay in the reply.
-void RunDeletionPass(const std::vector<WantedFile>& wanted, PtpReply* reply) {
-  try {
+// A worker waits for its turn; the platform thread never waits, and answers
+// "device_busy" while another pass runs.
+void RunDeletionPass(const std::vector<WantedFile>& wanted, PtpReply* reply, DeletionTurns& turns,
+                     bool may_wait) {
+  const auto pass = [&wanted, reply](DeletionMemory& memory) {
     std::unique_ptr<DeviceLayer> layer = MakeServiceDeviceLayer();
-    DeleteWantedFiles(*layer, wanted, &reply->names, &reply->error);
+    DeleteWantedFiles(*layer, wanted, &memory, &reply->names, &reply->error);
+  };
+  try {
+    if (may_wait) {
+      turns.Take(pass);
+    } else if (!turns.TakeIfFree(pass)) {
+      reply->error = kErrorDeviceBusy;
+    }
   } catch (...) {
     std::cerr << "Exception in the deletion pass; answering with what was deleted.\n" << std::flush;
     if (reply->names.empty()) reply->error = kErrorDeviceBusy;
@@ -51,6 +62,7 @@ void StartPtpJob(std::vector<WantedFile> wanted, ReplyDelivery& delivery,
   job->wanted = std::move(wanted);
   job->reply = std::make_unique<PtpReply>();
   job->delivery = &delivery;
+  job->turns = &CurrentDeletionTurns();
   job->backlog_room = MakeBacklogRoom();
   job->reply->result = std::move(*result);
 
@@ -67,14 +79,14 @@ void StartPtpJob(std::vector<WantedFile> wanted, ReplyDelivery& delivery,
 void RunPtpJob(std::unique_ptr<PtpJob> job) {
   {
     WorkerApartment apartment;
-    RunDeletionPass(job->wanted, job->reply.get());
+    RunDeletionPass(job->wanted, job->reply.get(), *job->turns, /*may_wait=*/true);
   }
   HandOver(*job->delivery, std::move(job->reply), std::move(job->backlog_room));
 }
 
 void RunPtpRequestSynchronously(const std::vector<WantedFile>& wanted,
                                 std::unique_ptr<PtpReply> reply) {
-  RunDeletionPass(wanted, reply.get());
+  RunDeletionPass(wanted, reply.get(), CurrentDeletionTurns(), /*may_wait=*/false);
   CompletePtpReply(std::move(reply));
 }
 

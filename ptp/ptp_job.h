@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "messaging/method_result.h"
+#include "ptp/deletion_turns.h"
 #include "ptp/ptp_reply.h"
 #include "ptp/reply_backlog.h"
 #include "ptp/reply_delivery.h"
@@ -34,6 +35,7 @@ struct PtpJob {
   std::vector<WantedFile> wanted;  // the job's own copy of the request
   std::unique_ptr<PtpReply> reply;
   ReplyDelivery* delivery = nullptr;  // where the reply goes; outlives the job
+  DeletionTurns* turns = nullptr;     // whose turn the pass waits for; outlives the job
   BacklogRoom backlog_room;           // where the reply waits when no post gets through
 };
 
@@ -45,12 +47,14 @@ struct PtpJob {
 void StartPtpJob(std::vector<WantedFile> wanted, ReplyDelivery& delivery,
                  std::unique_ptr<flutter::MethodResult>* result);
 
-// The worker's body: runs the deletion pass inside the worker's own apartment, leaves
+// The worker's body: waits for its turn, runs the deletion pass inside the worker's own
+// apartment, leaves
 // the apartment, then hands the reply over (retrying, then holding it back).
 void RunPtpJob(std::unique_ptr<PtpJob> job);
 
 // The synchronous fallback: runs the deletion pass on the platform thread, in its
-// apartment as it is, and answers `reply` at once. Platform thread.
+// apartment as it is, and answers `reply` at once; "device_busy" while another pass
+// runs, for the platform thread never waits. Platform thread.
 void RunPtpRequestSynchronously(const std::vector<WantedFile>& wanted,
                                 std::unique_ptr<PtpReply> reply);
 

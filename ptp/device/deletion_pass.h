@@ -4,29 +4,40 @@
 // The work behind "deleteFiles": find the wanted files on the attached Apple phones,
 // delete them, and report what the phones really deleted.
 //
-// A wanted name is looked for, storage by storage, first in the top-level folders of
-// its own month, then, while still missing, in those of the two neighbouring months,
-// unless the folders of its own month were not seen whole (they may hide the copy that
-// was made); within each of these groups the first object with that name wins. Names
-// still missing are then looked for in every top-level folder of the storage, where an
-// object is taken only if its name occurs there exactly once, and only if the pass saw
-// everything those folders hold: a listing that ended early, an object whose file name
-// or kind could not be read (an object name that stands in for the file name proves
-// nothing), or the listed-object limit leaves every such name wanted. Only objects
-// exactly two levels below a storage are ever chosen, never folders nor objects that
-// may be folders (kind unreadable), and names compare with a to z folded. Everything
-// chosen on one device goes to it in one deletion request.
+// A photo is deleted only on complete, unambiguous evidence that it is the copy the
+// application made. The pass looks in the camera roll of every storage (camera_roll.h:
+// the top-level folders, and the folders inside DCIM, where Windows shows an iPhone's
+// month folders), in three rounds over every attached Apple device, so that weaker
+// evidence on one phone never beats stronger evidence on another:
+// 1. Own month: the folders of the name's own month decide, on the first storage
+//    whose own-month folders hold the name at all.
+// 2. Neighbours: only for a name its own month's folders did not hold (not even under
+//    another extension: one stem in one month is one photo), and only where those
+//    folders were seen whole, the folders of the month before and after, as one group.
+// 3. Unique name: only for a name no month folder held, and that no earlier request of
+//    this process sent for deletion, every camera-roll folder of a storage the pass saw
+//    whole, where the name must occur exactly once.
+// In a month group a name is taken only when exactly one object carries it, that object
+// is known not to be a folder and carries the name as its file name (an object name that
+// stands in for an unreadable file name proves nothing), and the group's folders were
+// listed to their end. Names compare with a to z folded. Everything chosen on one device
+// goes to it in one deletion request, and at most one object per wanted name.
+//
+// What earlier requests sent (deletion_memory.h) is consulted first: a photo already
+// deleted is reported again without a search; one whose deletion had no clear outcome
+// may only be taken as that same object.
 //
 // A device that answers that it is gone is asked nothing more but to close, and what
-// was chosen on it is not sent; one that shows no storage, or only empty ones, as a
-// locked phone does, is not taken to lack the photos. Both get "device_busy".
+// was chosen on it is not sent; one that shows nothing, as a locked phone does, is not
+// taken to lack the photos. Both get "device_busy", and so does a pass that deleted
+// nothing while incomplete evidence kept a name back: the photo may well be there.
 
 #include <set>
 #include <string>
 #include <vector>
 
+#include "ptp/device/deletion_memory.h"
 #include "ptp/device/device_layer.h"
-#include "ptp/device/folder_listing.h"
 #include "ptp/wanted_file.h"
 
 namespace camvey::ptp {
@@ -39,7 +50,7 @@ inline constexpr char kErrorDeviceBusy[] = "device_busy";
 inline constexpr char kErrorDeleteRefused[] = "delete_refused";
 
 // Once more objects than this have been listed on a storage, the unique-name search
-// lists no further folder there; if a top-level folder is then left unseen, it
+// lists no further folder there; if a camera-roll folder is then left unseen, it
 // chooses nothing on that storage.
 inline constexpr std::size_t kUniqueSearchListingLimit = 15000;
 // Objects under a device's root beyond this many are not searched.
@@ -62,34 +73,22 @@ struct NameOrder {
 // Upper-cased names.
 using NameSet = std::set<std::u16string, NameOrder>;
 
-// One object chosen for deletion.
-struct ChosenObject {
-  std::u16string id;
-  std::u16string name;  // as the phone spells it
-};
-
-// Chooses from one folder listing the first non-folder object for each name that is
-// both in `wanted_here` and still in `remaining`, taking the name out of `remaining`
-// and appending the object to `chosen`; an object whose kind could not be read (it may
-// be a folder) takes the name out all the same but is not chosen. Stops once
-// `remaining` is empty.
-void MatchFolderListing(const Listing& listing, const NameSet& wanted_here, NameSet* remaining,
-                        std::vector<ChosenObject>* chosen);
-
 // Runs one pass over every attached Apple device through `layer`. Names in `wanted`
-// are upper-cased (ParseWantedFiles does that). Returns the names of the deleted
-// objects as the phones spell them, in the order they were chosen. `*error` must be
-// empty on entry and receives at most one code; both a code and names may come out.
-// Device failures never escape: each ends as a code or as a shorter result.
+// are upper-cased (ParseWantedFiles does that). Appends the names of the deleted
+// objects as the phones spell them to `*deleted` (empty on entry) as soon as each
+// phone has deleted them, so that a caller whose pass ends in an exception still knows
+// what was deleted before it. `*error` must be empty on entry and receives at most one
+// code; both a code and names may come out. `*memory` holds what earlier passes of this
+// process sent for deletion; the pass adds what it sends. Device failures never
+// escape: each ends as a code or as a shorter result.
+void DeleteWantedFiles(DeviceLayer& layer, const std::vector<WantedFile>& wanted,
+                       DeletionMemory* memory, std::vector<std::u16string>* deleted,
+                       std::string* error);
+
+// One pass as the first of its process: nothing was sent for deletion before it.
 std::vector<std::u16string> DeleteWantedFiles(DeviceLayer& layer,
                                               const std::vector<WantedFile>& wanted,
                                               std::string* error);
-
-// The same pass, appending each name to `*deleted` (empty on entry) as soon as its
-// phone has deleted the object, so that a caller whose pass ends in an exception still
-// knows what was deleted before it.
-void DeleteWantedFiles(DeviceLayer& layer, const std::vector<WantedFile>& wanted,
-                       std::vector<std::u16string>* deleted, std::string* error);
 
 }  // namespace camvey::ptp
 

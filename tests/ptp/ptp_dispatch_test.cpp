@@ -168,24 +168,24 @@ TEST_F(PtpDispatchTest, WithoutADeliveryTheRequestRunsOnThePlatformThread) {
 }
 
 // The simulated phone behind a layer that throws std::bad_alloc when it makes its
-// manager (opens_before_throw < 0) or when it opens a device for the
-// (opens_before_throw + 1)-th time.
+// manager (requests_before_throw < 0) or when it makes the id collection of its
+// (requests_before_throw + 1)-th deletion request.
 class ThrowingLayer : public phone::SimulatedDeviceLayer {
  public:
-  ThrowingLayer(phone::Phone* phone, int opens_before_throw)
-      : SimulatedDeviceLayer(phone), opens_left_(opens_before_throw) {}
+  ThrowingLayer(phone::Phone* phone, int requests_before_throw)
+      : SimulatedDeviceLayer(phone), requests_left_(requests_before_throw) {}
 
   DeviceResult CreateManager(std::unique_ptr<DeviceManager>* manager) override {
-    if (opens_left_ < 0) throw std::bad_alloc();
+    if (requests_left_ < 0) throw std::bad_alloc();
     return SimulatedDeviceLayer::CreateManager(manager);
   }
-  DeviceResult CreateClientInformation(std::unique_ptr<ClientInformation>* info) override {
-    if (opens_left_-- == 0) throw std::bad_alloc();
-    return SimulatedDeviceLayer::CreateClientInformation(info);
+  DeviceResult CreateIdCollection(std::unique_ptr<IdCollection>* ids) override {
+    if (requests_left_-- == 0) throw std::bad_alloc();
+    return SimulatedDeviceLayer::CreateIdCollection(ids);
   }
 
  private:
-  int opens_left_;
+  int requests_left_;
 };
 
 // Two Apple phones, each with one photo of January 2024.
@@ -210,7 +210,7 @@ TEST_F(PtpDispatchTest, AnExceptionEndsInTheServiceAndTheCallIsStillAnswered) {
   struct Case {
     const char* label;
     std::string phone;
-    int opens_before_throw;  // negative: the layer does not throw
+    int requests_before_throw;  // negative: the layer does not throw
     Bytes answer;
     std::vector<std::string> lines;
   };
@@ -234,9 +234,9 @@ TEST_F(PtpDispatchTest, AnExceptionEndsInTheServiceAndTheCallIsStillAnswered) {
     for (const Case& test : cases) {
       SCOPED_TRACE(std::string(test.label) + (synchronous ? ", synchronous" : ", on a worker"));
       UsePhone(test.phone);
-      if (test.opens_before_throw >= 0) {
-        SetServiceDeviceLayerFactory([this, opens = test.opens_before_throw] {
-          return std::make_unique<ThrowingLayer>(&phone_, opens);
+      if (test.requests_before_throw >= 0) {
+        SetServiceDeviceLayerFactory([this, requests = test.requests_before_throw] {
+          return std::make_unique<ThrowingLayer>(&phone_, requests);
         });
       }
       StderrCapture stderr_capture;

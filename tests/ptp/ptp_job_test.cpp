@@ -11,6 +11,7 @@
 #include <new>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "ptp/device/device_layer.h"
@@ -161,71 +162,71 @@ class GatedLayer : public DeviceLayer {
   std::function<void(std::vector<std::u16string>)> on_end_;
 };
 
-TEST_F(PtpJobTest, OverlappingRequestsAreAnsweredOnceEachInTheOrderTheyFinish) {
-  std::promise<void> gates[2];
-  const std::shared_future<void> opened[2] = {gates[0].get_future().share(),
-                                              gates[1].get_future().share()};
+// Passes take turns: a request that arrives while another runs waits on its own worker
+// (the platform thread answers "device_busy" rather than wait), and a request sent again
+// after its answer is answered from what the first deleted, taking no namesake.
+TEST_F(PtpJobTest, RequestsTakeTurnsAndRememberWhatWasDeleted) {
+  std::promise<void> gate;
+  const std::shared_future<void> opened = gate.get_future().share();
   std::mutex mutex;
+  std::vector<std::vector<std::u16string>> deleted_by;  // by layer, in the order made
   int layers_made = 0;
-  std::vector<std::u16string> deleted_by[2];
-  // Each worker gets its own phone, so the single-threaded simulation is never shared;
-  // the order in which the workers make their layers decides their gates.
+  // Each layer serves its own fresh copy of the phone: one that did not remember would
+  // delete IMG_0001.HEIC from every copy. Only the first layer waits for the gate.
   SetServiceDeviceLayerFactory([&]() -> std::unique_ptr<DeviceLayer> {
     std::lock_guard<std::mutex> lock(mutex);
-    const int index = layers_made++;
-    return std::make_unique<GatedLayer>(PhoneFrom(kApplePhone), opened[index],
+    const std::size_t index = static_cast<std::size_t>(layers_made++);
+    deleted_by.emplace_back();
+    std::promise<void> open_now;
+    open_now.set_value();
+    return std::make_unique<GatedLayer>(PhoneFrom(kApplePhone),
+                                        index == 0 ? opened : open_now.get_future().share(),
                                         [&, index](std::vector<std::u16string> deleted) {
                                           std::lock_guard<std::mutex> end_lock(mutex);
                                           deleted_by[index] = std::move(deleted);
                                         });
   });
-
-  bool open[2] = {false, false};
-  const auto open_gate = [&](int index) {
-    if (!open[index]) gates[index].set_value();
-    open[index] = true;
-  };
-  // Even when an assertion ends the test early, no worker may outlive what it uses here.
+  bool gate_open = false;
   struct Guard {
     std::function<void()> release;
     ~Guard() { release(); }
   } guard{[&] {
-    open_gate(0);
-    open_gate(1);
+    if (!gate_open) gate.set_value();
     Workers::WaitUntilAllEnded();
   }};
 
-  const engine_standin::MessageId first = Call("deleteFiles", Files({{"IMG_0001.HEIC", "202401"}}));
-  const engine_standin::MessageId second = Call("deleteFiles", Files({{kFeteUtf8, "202401"}}));
-  EXPECT_EQ(AnswerTo(first), std::nullopt);
-  EXPECT_EQ(AnswerTo(second), std::nullopt);
-
-  // The job that made the second layer finishes first and is answered first.
-  open_gate(1);
-  size_t delivered = 0;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (delivered == 0 && std::chrono::steady_clock::now() < deadline) {
-    delivered = ProcessReplyQueue().DeliverQueued(std::chrono::milliseconds(20));
-  }
-  ASSERT_EQ(delivered, 1u);
-  std::vector<std::u16string> finished_first;
-  {
+  const auto layers = [&] {
     std::lock_guard<std::mutex> lock(mutex);
-    ASSERT_EQ(layers_made, 2);
-    finished_first = deleted_by[1];
+    return layers_made;
+  };
+  const engine_standin::MessageId first = Call("deleteFiles", Files({{"IMG_0001.HEIC", "202401"}}));
+  // The first pass has its turn once it has made its layer.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (layers() == 0 && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
-  ASSERT_EQ(finished_first.size(), 1u);
-  const bool first_finished_first = finished_first[0] == u"IMG_0001.HEIC";
-  const engine_standin::MessageId early = first_finished_first ? first : second;
-  const engine_standin::MessageId late = first_finished_first ? second : first;
-  const Bytes early_answer = NamesBytes({WideToUtf8(finished_first[0])});
-  EXPECT_EQ(AnswerTo(early), early_answer);
-  EXPECT_EQ(AnswerTo(late), std::nullopt);
+  ASSERT_EQ(layers(), 1);
+  const engine_standin::MessageId second = Call("deleteFiles", Files({{kFeteUtf8, "202401"}}));
+  SetWorkerStarter(&Workers::Refuse);
+  EXPECT_EQ(AnswerTo(Call("deleteFiles", Files({{kFeteUtf8, "202401"}}))),
+            FailedBytes("device_busy"));
+  SetWorkerStarter(&Workers::CountedStart);
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_EQ(layers(), 1) << "the second pass did not wait for the first";
+  EXPECT_EQ(AnswerTo(first), std::nullopt);
 
-  open_gate(0);
-  EXPECT_EQ(AwaitAnswer(late),
-            NamesBytes({first_finished_first ? std::string(kFeteUtf8) : "IMG_0001.HEIC"}));
-  EXPECT_EQ(AnswerTo(early), early_answer);
+  gate.set_value();
+  gate_open = true;
+  EXPECT_EQ(AwaitAnswer(first), NamesBytes({"IMG_0001.HEIC"}));
+  EXPECT_EQ(AwaitAnswer(second), NamesBytes({kFeteUtf8}));
+  EXPECT_EQ(AwaitAnswer(Call("deleteFiles", Files({{"IMG_0001.HEIC", "202401"}}))),
+            NamesBytes({"IMG_0001.HEIC"}));
+  ASSERT_TRUE(Workers::WaitUntilAllEnded());
+  ASSERT_EQ(layers(), 3);
+  std::lock_guard<std::mutex> lock(mutex);
+  EXPECT_EQ(deleted_by[0], std::vector<std::u16string>{u"IMG_0001.HEIC"});
+  EXPECT_EQ(deleted_by[1], std::vector<std::u16string>{u"F\u00eate.JPG"});
+  EXPECT_THAT(deleted_by[2], IsEmpty());
 }
 
 }  // namespace

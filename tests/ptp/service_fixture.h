@@ -26,6 +26,7 @@
 #include "messaging/method_call.h"
 #include "messaging/method_result.h"
 #include "messaging/standard_method_codec.h"
+#include "ptp/deletion_turns.h"
 #include "ptp/ptp_channel.h"
 #include "ptp/reply_delivery.h"
 #include "ptp/reply_queue.h"
@@ -195,6 +196,7 @@ class PtpServiceTest : public EngineStandinTest {
     Workers::ResetCount();
     SetWorkerStarter(&Workers::CountedStart);
     SetReplyDelivery(&ProcessReplyQueue());
+    SetDeletionTurns(turns_.get());
     RegisterPtpChannel(engine_);
   }
 
@@ -205,10 +207,14 @@ class PtpServiceTest : public EngineStandinTest {
     SetServiceDeviceLayerFactory(nullptr);
     SetReplyDelivery(nullptr);
     SetWorkerStarter(nullptr);
+    SetDeletionTurns(nullptr);
   }
 
-  // Puts the phone read from `json` behind the service, one request at a time.
+  // Puts the phone read from `json` behind a service that has sent nothing for deletion
+  // yet. Only while no worker runs.
   void UsePhone(const std::string& json) {
+    turns_ = std::make_unique<DeletionTurns>();
+    SetDeletionTurns(turns_.get());
     phone_ = PhoneFrom(json);
     SetServiceDeviceLayerFactory(
         [this] { return std::make_unique<phone::SimulatedDeviceLayer>(&phone_); });
@@ -246,6 +252,8 @@ class PtpServiceTest : public EngineStandinTest {
     return AnswerTo(id);
   }
 
+  // The passes' turns and their memory of what was sent for deletion.
+  std::unique_ptr<DeletionTurns> turns_ = std::make_unique<DeletionTurns>();
   flutter::FlutterEngine engine_{flutter::EngineProject(u"data")};
   FlutterDesktopMessengerRef messenger_ =
       FlutterDesktopEngineGetMessenger(engine_standin::Engines().at(0));
