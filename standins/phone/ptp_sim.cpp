@@ -13,6 +13,7 @@
 #include "messaging/encodable_value.h"
 #include "messaging/method_call.h"
 #include "ptp/device/delete_trace.h"
+#include "ptp/device/deletion_memory.h"
 #include "ptp/device/deletion_pass.h"
 #include "ptp/wanted_file.h"
 #include "ptp/wide_text.h"
@@ -203,11 +204,13 @@ int RunPtpSim(const std::vector<std::string>& arguments) {
 
   // The requests meet the phone one after another, as the service meets them, with one
   // memory of what was sent for deletion. Each one's output ends with its error line.
+  ptp::DeletionMemory memory;
   const auto run_passes = [&](ptp::DeviceLayer& layer) {
     ptp::SetDeleteTraceWriter(&WriteErrorLine);
     for (const std::vector<ptp::WantedFile>& wanted : requests) {
       std::string error;
-      const std::vector<std::u16string> deleted = ptp::DeleteWantedFiles(layer, wanted, &error);
+      std::vector<std::u16string> deleted;
+      ptp::DeleteWantedFiles(layer, wanted, &memory, &deleted, &error);
       for (const std::u16string& name : deleted) {
         std::cout << "deleted: " << ptp::WideToUtf8(name) << "\n";
       }
