@@ -25,10 +25,12 @@ TEST(PhoneJsonTest, ReadsTheExamplePhone) {
   EXPECT_EQ(iphone.friendly_name, u"Anna's iPhone");
   EXPECT_EQ(iphone.Find(kRootId)->children, std::vector<std::u16string>{u"s10001"});
   EXPECT_EQ(iphone.Find(u"s10001")->type, ContentType::kFunctionalObject);
+  EXPECT_EQ(iphone.Find(u"o100")->name, u"DCIM");
   EXPECT_EQ(iphone.Find(u"o3000")->type, ContentType::kFolder);
   EXPECT_EQ(iphone.Find(u"o3002")->type, ContentType::kVideo);
+  EXPECT_EQ(iphone.Find(u"o2004")->type, ContentType::kOther);
   EXPECT_TRUE(iphone.Find(u"o3003")->faults.refuse);
-  EXPECT_EQ(iphone.Depth(u"o3001"), 3);
+  EXPECT_EQ(iphone.Depth(u"o3001"), 4);  // storage, DCIM, month folder, photo
 }
 
 TEST(PhoneJsonTest, WritesWhatItReads) {
