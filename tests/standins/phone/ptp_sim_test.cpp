@@ -96,7 +96,7 @@ TEST(PtpSimTest, RunsTheExampleRequestOnBothLayouts) {
 }
 
 // Sent again, as after a reply the application never received, a request answers the
-// photos deleted the first time and takes no namesake: the 2016 IMG_1002.MOV of
+// photos deleted the first time and takes no namesake: the older IMG_1002.MOV of
 // 101APPLE, now the only one of its name on the phone, stays.
 TEST(PtpSimTest, ARepeatedRequestAnswersTheSameAndDeletesNothingMore) {
   const std::string once = "ptp_sim_test_once.json";
