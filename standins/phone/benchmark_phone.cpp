@@ -22,13 +22,20 @@ std::u16string FileName(int folder, int index) {
   return Text(name);
 }
 
-// Folders alternate: three month folders (202101__ onwards), then two others.
-bool IsMonth(int folder) { return folder % 5 < 3; }
+// DCIM holds the older folders of a phone that was upgraded, 100APPLE onwards, then
+// one month folder a month from 202101__ on.
+constexpr int kOlderFolders = 24;
+bool IsMonth(int folder) { return folder >= kOlderFolders; }
 std::u16string MonthOf(int folder) {
-  const int month_index = folder / 5 * 3 + folder % 5;
-  char month[16];
+  const int month_index = folder - kOlderFolders;
+  char month[32];
   std::snprintf(month, sizeof(month), "%04d%02d", 2021 + month_index / 12, month_index % 12 + 1);
   return Text(month);
+}
+std::u16string OlderFolderName(int folder) {
+  char name[24];  // room for any int, as the compiler reckons
+  std::snprintf(name, sizeof(name), "%03dAPPLE", 100 + folder);
+  return Text(name);
 }
 
 }  // namespace
@@ -45,18 +52,24 @@ Phone MakeBenchmarkPhone() {
   storage.name = storage.file_name = u"Internal Storage";
   storage.type = ContentType::kFunctionalObject;
   device.Add(storage);
+  SimObject dcim;
+  dcim.id = u"d";
+  dcim.parent_id = u"s";
+  dcim.name = dcim.file_name = u"DCIM";
+  dcim.type = ContentType::kFolder;
+  device.Add(dcim);
   for (int folder = 0; folder < kBenchmarkFolders; ++folder) {
-    SimObject top;
-    top.id = u"f" + Text(std::to_string(folder));
-    top.parent_id = u"s";
-    top.name = top.file_name =
-        IsMonth(folder) ? MonthOf(folder) + u"__" : u"Album " + Text(std::to_string(folder));
-    top.type = ContentType::kFolder;
-    device.Add(top);
+    SimObject roll;
+    roll.id = u"f" + Text(std::to_string(folder));
+    roll.parent_id = u"d";
+    roll.name = roll.file_name =
+        IsMonth(folder) ? MonthOf(folder) + u"__" : OlderFolderName(folder);
+    roll.type = ContentType::kFolder;
+    device.Add(roll);
     for (int i = 0; i < kBenchmarkObjectsPerFolder; ++i) {
       SimObject file;
-      file.id = top.id + u"/" + Text(std::to_string(i));
-      file.parent_id = top.id;
+      file.id = roll.id + u"/" + Text(std::to_string(i));
+      file.parent_id = roll.id;
       file.name = file.file_name = FileName(folder, i);
       device.Add(file);
     }

@@ -2,8 +2,9 @@
 #define CAMVEY_STANDINS_PHONE_BENCHMARK_PHONE_H_
 
 // The phone and request every deletion-pass benchmark measures, whatever the device layer:
-// one Apple device whose storage "s" holds 30,000 objects in 60 top-level folders (three
-// month folders from 202101__ on, then two others, in turn), and 1,000 wanted names.
+// one Apple device laid out as a real iPhone, its storage "s" holding the folder "DCIM"
+// ("d") with 30,000 objects in 60 folders (24 older ones, 100APPLE to 123APPLE, then 36
+// month folders, 202101__ to 202312__), and 1,000 wanted names.
 
 #include <cstddef>
 #include <string>
@@ -28,7 +29,8 @@ Phone MakeBenchmarkPhone();
 std::vector<ptp::WantedFile> MakeBenchmarkRequest();
 
 // Opens the benchmark phone through `layer` and lists the root, the storage and
-// `folders`, as a pass does, without deciding anything. Returns the objects listed.
+// `folders` (DCIM among them), as a pass does, without deciding anything. Returns the
+// objects listed.
 std::size_t EnumerateLikeThePass(ptp::DeviceLayer& layer,
                                  const std::vector<std::u16string>& folders);
 

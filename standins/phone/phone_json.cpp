@@ -75,10 +75,9 @@ const FaultTable<ObjectFaults> kObjectFaults = {
 };
 
 const std::initializer_list<std::pair<const char*, ContentType>> kContentTypes = {
-    {"folder", ContentType::kFolder},
-    {"functional", ContentType::kFunctionalObject},
-    {"image", ContentType::kImage},
-    {"video", ContentType::kVideo},
+    {"folder", ContentType::kFolder}, {"functional", ContentType::kFunctionalObject},
+    {"image", ContentType::kImage},   {"video", ContentType::kVideo},
+    {"other", ContentType::kOther},
 };
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }

@@ -28,7 +28,7 @@ SimDevice::SimDevice() {
 }
 
 std::int32_t DeviceSession::Refusal() const {
-  if (!open) return kNotOpen;
+  if (!open) return kWpdDeviceNotOpen;
   return device->AnswerCall();
 }
 

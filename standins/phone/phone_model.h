@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "ptp/device/device_layer.h"
+
 namespace camvey::phone {
 
 inline constexpr std::int32_t kAccessDenied = static_cast<std::int32_t>(0x80070005);
@@ -25,16 +27,25 @@ inline constexpr std::int32_t kFailed = static_cast<std::int32_t>(0x80004005);
 inline constexpr std::int32_t kUnexpected = static_cast<std::int32_t>(0x8000FFFF);
 // HRESULT_FROM_WIN32(ERROR_DEVICE_NOT_CONNECTED): an unplugged device.
 inline constexpr std::int32_t kNotConnected = static_cast<std::int32_t>(0x8007048F);
-// E_WPD_DEVICE_NOT_OPEN: a call on a device's objects after its Close.
-inline constexpr std::int32_t kNotOpen = static_cast<std::int32_t>(0x802A0003);
+// E_WPD_DEVICE_NOT_OPEN, MAKE_HRESULT(SEVERITY_ERROR, FACILITY_WPD, 2) in the SDK's
+// PortableDevice.h: a call on a device's objects after its Close. (0x802A0003 is
+// E_WPD_OBJECT_ALREADY_ATTACHED_TO_DEVICE.) Tests take the value from here.
+inline constexpr std::int32_t kWpdDeviceNotOpen = static_cast<std::int32_t>(0x802A0002);
 
 enum class ContentType {
   kFolder,
   kFunctionalObject,  // what storages are
   kImage,
   kVideo,
-  kNone,  // the device gives no content type
+  kOther,  // some other kind of file: an .AAE edit sidecar, a document, ...
+  kNone,   // the device gives no content type
 };
+
+// The content type both simulated layers give a kOther object: the stand-in's own, none
+// of those the service knows. The service tells only folders and storages from the
+// rest, so any other type a real phone gives replays as this one.
+inline constexpr ptp::Guid kContentTypeOther = {
+    0x94A3A1AF, 0x4DC2, 0x42D5, {0xA3, 0x92, 0x00, 0xD0, 0x46, 0x14, 0x61, 0xCC}};
 
 // Operations that fail for one object.
 struct ObjectFaults {
@@ -129,12 +140,12 @@ struct SimDevice;
 
 // One opened device object's hold on its device, shared with the content, properties
 // and enumerators it hands out: after its Close, or its release, each of them answers
-// kNotOpen without reaching the device.
+// kWpdDeviceNotOpen without reaching the device.
 struct DeviceSession {
   SimDevice* device = nullptr;
   bool open = true;
 
-  // 0 when a call reaches the device; else what the call answers: kNotOpen after
+  // 0 when a call reaches the device; else what the call answers: kWpdDeviceNotOpen after
   // Close, the device's failure once it is gone.
   std::int32_t Refusal() const;
   // Ends the session, also when the device's Close fails (fault `close`, or gone), and

@@ -1,5 +1,6 @@
 #include "standins/phone/phone_scan.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
@@ -30,9 +31,10 @@ ContentType ContentTypeOf(const ptp::Guid& guid) {
   if (guid == ptp::kContentTypeFunctionalObject) return ContentType::kFunctionalObject;
   if (guid == ptp::kContentTypeImage) return ContentType::kImage;
   if (guid == ptp::kContentTypeVideo) return ContentType::kVideo;
-  // Other kinds (audio, documents, ...) are no folders to the deletion pass, which is
-  // all a replay needs of them.
-  return ContentType::kNone;
+  // Other kinds (.AAE sidecars, audio, documents, ...) are no folders to the deletion
+  // pass, which is all a replay needs of them. They are not kNone: that is an object
+  // whose kind could not be read, which the pass treats as one that may be a folder.
+  return ContentType::kOther;
 }
 
 std::optional<std::u16string> ReadString(ptp::PropertyValues& values, ptp::ObjectKey key) {
@@ -156,7 +158,72 @@ void ScanDevice(ptp::DeviceLayer& layer, ptp::KeyCollection& keys, SimDevice* de
   DeviceWalk(connection.content(), connection.properties(), keys, device, problem).Walk(kRootId, 0);
 }
 
+bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
+
+// "202401__", "202401_a": a year and a month 01 to 12, then '_'. "100APPLE": a folder
+// number 100 to 999 and five more letters or digits, as cameras name theirs.
+bool IsCameraRollName(const std::u16string& name) {
+  if (name.size() >= 7 && std::all_of(name.begin(), name.begin() + 6, IsDigit) && name[6] == u'_') {
+    const int month = (name[4] - u'0') * 10 + (name[5] - u'0');
+    return month >= 1 && month <= 12;
+  }
+  const auto letter_or_digit = [](char16_t c) {
+    return IsDigit(c) || (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || c == u'_';
+  };
+  return name.size() == 8 && std::all_of(name.begin(), name.begin() + 3, IsDigit) &&
+         name[0] != u'0' && std::all_of(name.begin() + 3, name.end(), letter_or_digit);
+}
+
+std::u16string Label(const SimObject& object) {
+  const std::u16string name = object.ReadName();
+  return name.empty() ? object.id : name;
+}
+
+// Appends "<path> (N folders)" for `folder` and every folder below it that holds
+// camera-roll folders, in walk order. `reachable`: the deletion pass looks in the
+// folders `folder` holds.
+void FindCameraRolls(const SimDevice& device, const SimObject& folder, const std::u16string& path,
+                     bool reachable, std::vector<std::u16string>* found) {
+  int held = 0;
+  for (const std::u16string& id : folder.children) {
+    const SimObject* child = device.Find(id);
+    if (child != nullptr && child->is_folder() && IsCameraRollName(child->ReadName())) ++held;
+  }
+  if (held > 0) {
+    found->push_back(path + u" (" + ptp::Utf8ToWide(std::to_string(held)) +
+                     (held == 1 ? u" folder" : u" folders") +
+                     (reachable ? u")" : u", too deep for the service)"));
+  }
+  const bool is_storage = folder.parent_id == kRootId;
+  for (const std::u16string& id : folder.children) {
+    const SimObject* child = device.Find(id);
+    if (child == nullptr || !child->is_folder()) continue;
+    const bool dcim = is_storage && ptp::UpperCaseWide(child->ReadName()) == u"DCIM";
+    FindCameraRolls(device, *child, path + u"\\" + Label(*child), dcim, found);
+  }
+}
+
 }  // namespace
+
+std::vector<std::string> CameraRollLines(const Phone& phone) {
+  std::vector<std::string> lines;
+  for (const SimDevice& device : phone.devices) {
+    const std::u16string label = device.friendly_name.empty() ? device.id : device.friendly_name;
+    for (const std::u16string& storage_id : device.Find(kRootId)->children) {
+      const SimObject* storage = device.Find(storage_id);
+      if (storage == nullptr) continue;
+      std::vector<std::u16string> found;
+      FindCameraRolls(device, *storage, Label(*storage), true, &found);
+      std::u16string line = label + u": ";
+      if (found.empty()) line += u"no camera roll in " + Label(*storage);
+      for (std::size_t i = 0; i < found.size(); ++i) {
+        line += (i == 0 ? u"camera roll in " : u", ") + found[i];
+      }
+      lines.push_back("scan: " + ptp::WideToUtf8(line));
+    }
+  }
+  return lines;
+}
 
 bool ScanApplePhones(ptp::DeviceLayer& layer, Phone* phone, const ScanProblem& problem) {
   std::unique_ptr<ptp::DeviceManager> manager;

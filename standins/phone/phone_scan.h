@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "ptp/device/device_layer.h"
 #include "standins/phone/phone_model.h"
@@ -24,6 +25,16 @@ using ScanProblem = std::function<void(const std::string& line)>;
 // problem line, when no device manager or key set can be made; a device that cannot
 // be opened or listed is reported and left out or cut short, and the scan goes on.
 bool ScanApplePhones(ptp::DeviceLayer& layer, Phone* phone, const ScanProblem& problem);
+
+// Where the camera roll of each storage of `phone` lies, one line per storage, for a
+// user to confirm their phone's layout: the folders, at any depth, that hold folders
+// named as a phone names its camera-roll folders ("202401__", "202401_a", "100APPLE"),
+// with their path of names and how many such folders each holds, e.g.
+//   scan: Anna's iPhone: camera roll in Internal Storage\DCIM (7 folders)
+// A holder other than the storage itself or a top-level "DCIM" is marked "too deep for
+// the service", which looks nowhere else; a storage without one gets
+//   scan: Anna's iPhone: no camera roll in Internal Storage
+std::vector<std::string> CameraRollLines(const Phone& phone);
 
 }  // namespace camvey::phone
 

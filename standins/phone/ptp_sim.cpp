@@ -1,5 +1,6 @@
 #include "standins/phone/ptp_sim.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <fstream>
 #include <iostream>
@@ -12,6 +13,7 @@
 #include "messaging/encodable_value.h"
 #include "messaging/method_call.h"
 #include "ptp/device/delete_trace.h"
+#include "ptp/device/deletion_memory.h"
 #include "ptp/device/deletion_pass.h"
 #include "ptp/wanted_file.h"
 #include "ptp/wide_text.h"
@@ -29,7 +31,8 @@ using nlohmann::json;
 constexpr int kInputError = 2;
 constexpr int kScanFailed = 1;
 constexpr char kUsage[] =
-    "usage: camvey-ptp-sim PHONE.json REQUEST.json [--write-phone OUT.json] [--through-wpd]\n"
+    "usage: camvey-ptp-sim PHONE.json REQUEST.json [REQUEST.json ...] [--write-phone OUT.json]\n"
+    "                      [--through-wpd]\n"
     "       camvey-ptp-sim scan [OUT.json]";
 constexpr char kNoWpd[] =
     "camvey-ptp-sim: Windows Portable Devices exist only in the Windows build";
@@ -138,6 +141,7 @@ int RunScan(const std::vector<std::string>& arguments) {
     return kInputError;
   }
   if (!scanned) return kScanFailed;
+  for (const std::string& line : CameraRollLines(phone)) WriteErrorLine(line);
   const std::string text = WritePhoneJson(phone);
   if (arguments.size() == 1) {
     std::cout << text << std::flush;
@@ -164,13 +168,14 @@ int RunPtpSim(const std::vector<std::string>& arguments) {
       files.push_back(arguments[i]);
     }
   }
-  if (files.size() != 2 || files[0].empty() || files[1].empty() || files[0].rfind("--", 0) == 0 ||
-      files[1].rfind("--", 0) == 0) {
+  const bool unusable = std::any_of(files.begin(), files.end(), [](const std::string& file) {
+    return file.empty() || file.rfind("--", 0) == 0;
+  });
+  if (files.size() < 2 || unusable) {
     WriteErrorLine(kUsage);
     return kInputError;
   }
   const std::string& phone_path = files[0];
-  const std::string& request_path = files[1];
 
   std::string text;
   if (!ReadFile(phone_path, &text)) return InputProblem(phone_path, "cannot read the file");
@@ -178,47 +183,56 @@ int RunPtpSim(const std::vector<std::string>& arguments) {
   std::string problem;
   if (!ReadPhoneJson(text, &phone, &problem)) return InputProblem(phone_path, problem);
 
-  if (!ReadFile(request_path, &text)) return InputProblem(request_path, "cannot read the file");
-  json request;
-  try {
-    request = json::parse(text);
-  } catch (const json::parse_error& error) {
-    return InputProblem(request_path, JsonParseProblem(error));
+  // Every request is read before the first pass, so that a typo in the last one does
+  // not leave the phone half cleaned.
+  std::vector<std::vector<ptp::WantedFile>> requests;
+  for (std::size_t i = 1; i < files.size(); ++i) {
+    const std::string& request_path = files[i];
+    if (!ReadFile(request_path, &text)) return InputProblem(request_path, "cannot read the file");
+    json request;
+    try {
+      request = json::parse(text);
+    } catch (const json::parse_error& error) {
+      return InputProblem(request_path, JsonParseProblem(error));
+    }
+    problem = RequestShapeProblem(request);
+    if (!problem.empty()) return InputProblem(request_path, problem);
+    const flutter::MethodCall call("deleteFiles",
+                                   std::make_unique<flutter::EncodableValue>(ToEncodable(request)));
+    requests.push_back(ptp::ParseWantedFiles(call));
   }
-  problem = RequestShapeProblem(request);
-  if (!problem.empty()) return InputProblem(request_path, problem);
 
-  const flutter::MethodCall call("deleteFiles",
-                                 std::make_unique<flutter::EncodableValue>(ToEncodable(request)));
-  const std::vector<ptp::WantedFile> wanted = ptp::ParseWantedFiles(call);
-
-  std::string error;
-  std::vector<std::u16string> deleted;
-  const auto run_pass = [&](ptp::DeviceLayer& layer) {
+  // The requests meet the phone one after another, as the service meets them, with one
+  // memory of what was sent for deletion. Each one's output ends with its error line.
+  ptp::DeletionMemory memory;
+  const auto run_passes = [&](ptp::DeviceLayer& layer) {
     ptp::SetDeleteTraceWriter(&WriteErrorLine);
-    deleted = ptp::DeleteWantedFiles(layer, wanted, &error);
+    for (const std::vector<ptp::WantedFile>& wanted : requests) {
+      std::string error;
+      std::vector<std::u16string> deleted;
+      ptp::DeleteWantedFiles(layer, wanted, &memory, &deleted, &error);
+      for (const std::u16string& name : deleted) {
+        std::cout << "deleted: " << ptp::WideToUtf8(name) << "\n";
+      }
+      std::cout << "error: " << (error.empty() ? "none" : error) << std::endl;
+    }
     ptp::SetDeleteTraceWriter(nullptr);
   };
   if (through_wpd) {
     // The simulated server reads the phone file itself and writes it back after each
     // deletion request, so that the phone left behind is the server's own. It is
-    // written here first, as read, for a pass that never reaches the server.
+    // written here first, as read, for passes that never reach the server.
     if (!write_phone_path.empty() && !WriteTextFile(write_phone_path, WritePhoneJson(phone))) {
       return InputProblem(write_phone_path, "cannot write the file");
     }
-    if (!ServeSimulatedPhone(phone_path, write_phone_path) || !WithWpdLayer(run_pass)) {
+    if (!ServeSimulatedPhone(phone_path, write_phone_path) || !WithWpdLayer(run_passes)) {
       WriteErrorLine(kNoWpd);
       return kInputError;
     }
   } else {
     SimulatedDeviceLayer layer(&phone);
-    run_pass(layer);
+    run_passes(layer);
   }
-
-  for (const std::u16string& name : deleted) {
-    std::cout << "deleted: " << ptp::WideToUtf8(name) << "\n";
-  }
-  std::cout << "error: " << (error.empty() ? "none" : error) << std::endl;
 
   if (!write_phone_path.empty() && !through_wpd &&
       !WriteTextFile(write_phone_path, WritePhoneJson(phone))) {

@@ -245,6 +245,9 @@ class SimPropertyValues : public ptp::PropertyValues, public Tracked {
       case ContentType::kVideo:
         *value = ptp::kContentTypeVideo;
         return kDeviceOk;
+      case ContentType::kOther:
+        *value = kContentTypeOther;
+        return kDeviceOk;
       case ContentType::kNone:
         break;
     }
@@ -432,7 +435,7 @@ class SimPortableDevice : public ptp::PortableDevice, public Tracked {
 
   DeviceResult Content(std::unique_ptr<ptp::DeviceContent>* content) override {
     ++state().counts.content;
-    if (session_ == nullptr) return kNotOpen;
+    if (session_ == nullptr) return kWpdDeviceNotOpen;
     if (const DeviceResult refused = session_->Refusal(); refused != kDeviceOk) return refused;
     if (session_->device->faults.content) {
       return session_->device->faults.CodeOf("content", kFailed);
@@ -445,7 +448,7 @@ class SimPortableDevice : public ptp::PortableDevice, public Tracked {
   DeviceResult Close() override {
     ++state().counts.close;
     state().lifetime_log.push_back("close device");
-    if (session_ == nullptr) return kNotOpen;
+    if (session_ == nullptr) return kWpdDeviceNotOpen;
     const DeviceResult result = session_->Close();
     session_.reset();
     return result;

@@ -1,9 +1,9 @@
 // camvey-wpd-bench: the deletion pass through the service's WPD layer against the
 // simulated WPD server, beside a bare enumeration of the same listings through the same
-// layer and server in the same run, on the benchmark phone and request
-// (30,000 objects in 60 top-level folders, 1,000
-// names). Prints the device calls of the pass through WPD beside those through the
-// simulated layer, and the ratio of the fastest of five timed runs of each.
+// layer and server in the same run, on the benchmark phone and request (30,000 objects
+// in 60 folders in DCIM, 1,000 names). Prints the device calls of the pass through WPD
+// beside those through the simulated layer, and the ratio of the fastest of five timed
+// runs of each.
 //
 //   camvey-wpd-bench        (Windows build, under Wine with the server registered)
 

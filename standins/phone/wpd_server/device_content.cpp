@@ -62,6 +62,14 @@ std::optional<GUID> ContentTypeGuid(ContentType type) {
       return WPD_CONTENT_TYPE_IMAGE;
     case ContentType::kVideo:
       return WPD_CONTENT_TYPE_VIDEO;
+    case ContentType::kOther:
+      return GUID{
+          kContentTypeOther.data1,
+          kContentTypeOther.data2,
+          kContentTypeOther.data3,
+          {kContentTypeOther.data4[0], kContentTypeOther.data4[1], kContentTypeOther.data4[2],
+           kContentTypeOther.data4[3], kContentTypeOther.data4[4], kContentTypeOther.data4[5],
+           kContentTypeOther.data4[6], kContentTypeOther.data4[7]}};
     case ContentType::kNone:
       break;
   }

@@ -31,7 +31,7 @@ HRESULT STDMETHODCALLTYPE PortableDevice::Content(IPortableDeviceContent** conte
   const ServerCall call("IPortableDevice::Content");
   if (content == nullptr) return E_POINTER;
   *content = nullptr;
-  if (session_ == nullptr) return kNotOpen;
+  if (session_ == nullptr) return kWpdDeviceNotOpen;
   if (const HRESULT refused = session_->Refusal(); refused != S_OK) return refused;
   if (session_->device->faults.content) return session_->device->faults.CodeOf("content", E_FAIL);
   auto made = MakeObject<DeviceContent>(session_);
@@ -42,7 +42,7 @@ HRESULT STDMETHODCALLTYPE PortableDevice::Content(IPortableDeviceContent** conte
 
 HRESULT STDMETHODCALLTYPE PortableDevice::Close() {
   const ServerCall call("IPortableDevice::Close");
-  if (session_ == nullptr) return kNotOpen;
+  if (session_ == nullptr) return kWpdDeviceNotOpen;
   const HRESULT result = session_->Close();
   session_.reset();
   return result;

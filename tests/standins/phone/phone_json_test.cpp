@@ -25,10 +25,12 @@ TEST(PhoneJsonTest, ReadsTheExamplePhone) {
   EXPECT_EQ(iphone.friendly_name, u"Anna's iPhone");
   EXPECT_EQ(iphone.Find(kRootId)->children, std::vector<std::u16string>{u"s10001"});
   EXPECT_EQ(iphone.Find(u"s10001")->type, ContentType::kFunctionalObject);
+  EXPECT_EQ(iphone.Find(u"o100")->name, u"DCIM");
   EXPECT_EQ(iphone.Find(u"o3000")->type, ContentType::kFolder);
   EXPECT_EQ(iphone.Find(u"o3002")->type, ContentType::kVideo);
+  EXPECT_EQ(iphone.Find(u"o2004")->type, ContentType::kOther);
   EXPECT_TRUE(iphone.Find(u"o3003")->faults.refuse);
-  EXPECT_EQ(iphone.Depth(u"o3001"), 3);
+  EXPECT_EQ(iphone.Depth(u"o3001"), 4);  // storage, DCIM, month folder, photo
 }
 
 TEST(PhoneJsonTest, WritesWhatItReads) {
@@ -39,7 +41,8 @@ TEST(PhoneJsonTest, WritesWhatItReads) {
         {"id": "f", "name": "202401__", "type": "folder"},
         {"id": "a", "name": "Holiday", "file_name": "IMG_1.JPG", "refuse_code": -2147024891},
         {"id": "b", "file_name": null, "type": null, "faults": ["copy_id", "refuse"]},
-        {"id": "g", "name": "odd", "type": "video", "children": [{"id": "c", "name": "C"}]}
+        {"id": "g", "name": "odd", "type": "video", "children": [{"id": "c", "name": "C"}]},
+        {"id": "h", "name": "IMG_1.AAE", "type": "other"}
       ]}]}]})";
   Phone phone;
   std::string problem;
@@ -59,6 +62,7 @@ TEST(PhoneJsonTest, WritesWhatItReads) {
   EXPECT_EQ(device.Find(u"b")->type, ContentType::kNone);
   EXPECT_TRUE(device.Find(u"b")->faults.copy_id);
   EXPECT_EQ(device.Find(u"g")->type, ContentType::kVideo);
+  EXPECT_EQ(device.Find(u"h")->type, ContentType::kOther);
 }
 
 TEST(PhoneJsonTest, NamesWhereTheProblemLies) {

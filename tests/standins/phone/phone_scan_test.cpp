@@ -32,6 +32,11 @@ std::string ExamplePhoneText() {
   return text.str();
 }
 
+bool Scan(ptp::DeviceLayer& layer, Phone* scanned, std::vector<std::string>* problems) {
+  return ScanApplePhones(layer, scanned,
+                         [&](const std::string& line) { problems->push_back(line); });
+}
+
 // What a scan can see of a phone: its Apple devices with their objects, no faults.
 Phone VisiblePart(Phone phone) {
   Phone visible;
@@ -53,8 +58,7 @@ TEST(PhoneScanTest, ScanOfTheExamplePhoneReadsBackAsItsAppleDevices) {
   SimulatedDeviceLayer layer(&phone);
   Phone scanned;
   std::vector<std::string> problems;
-  ASSERT_TRUE(
-      ScanApplePhones(layer, &scanned, [&](const std::string& line) { problems.push_back(line); }));
+  ASSERT_TRUE(Scan(layer, &scanned, &problems));
 
   EXPECT_THAT(problems, IsEmpty());
   EXPECT_EQ(WritePhoneJson(ReadPhone(WritePhoneJson(scanned))), WritePhoneJson(VisiblePart(phone)));
@@ -80,8 +84,7 @@ TEST(PhoneScanTest, KeepsWhatADeviceFailsToTellAndGoesOn) {
   SimulatedDeviceLayer layer(&phone);
   Phone scanned;
   std::vector<std::string> problems;
-  ASSERT_TRUE(
-      ScanApplePhones(layer, &scanned, [&](const std::string& line) { problems.push_back(line); }));
+  ASSERT_TRUE(Scan(layer, &scanned, &problems));
 
   EXPECT_THAT(problems, ElementsAre("busy: cannot be opened (0x800700AA)",
                                     "ok: f1 cannot be listed (0x80004005)"));
@@ -98,13 +101,51 @@ TEST(PhoneScanTest, KeepsWhatADeviceFailsToTellAndGoesOn) {
   EXPECT_EQ(layer.live_objects(), 0);
 }
 
+// The scan follows a phone's folders to any depth and says, per storage, where the
+// camera-roll folders are: a real iPhone keeps them in DCIM, older phones directly in
+// the storage; anywhere else the service would not find them.
+TEST(PhoneScanTest, FindsTheCameraRollAtAnyDepthAndSaysWhere) {
+  Phone phone = ReadPhone(R"({"devices": [
+    {"id": "usb#iphone", "friendly_name": "Anna's iPhone", "manufacturer": "Apple Inc.",
+     "storages": [
+      {"id": "s1", "name": "Internal Storage", "children": [
+        {"id": "t1", "name": "202312__", "children": [{"id": "p1", "name": "IMG_0990.HEIC"}]},
+        {"id": "d1", "name": "DCIM", "children": [
+          {"id": "f1", "name": "100APPLE", "children": [{"id": "p2", "name": "IMG_0001.JPG"}]},
+          {"id": "f2", "name": "202401__", "children": [
+            {"id": "p3", "name": "IMG_1001.HEIC"},
+            {"id": "p4", "name": "IMG_1001.AAE", "type": "other"}]},
+          {"id": "f3", "name": "202401_a", "children": []},
+          {"id": "f4", "name": "202413__", "children": []},
+          {"id": "f5", "name": "Thumbs", "children": []}]}]},
+      {"id": "s2", "name": "Card"}]},
+    {"id": "usb#ipad", "manufacturer": "Apple Inc.", "storages": [
+      {"id": "s1", "name": "Internal Storage", "children": [
+        {"id": "a1", "name": "Photos", "children": [
+          {"id": "d1", "name": "DCIM", "children": [
+            {"id": "f1", "name": "202401__", "children": [
+              {"id": "p1", "name": "IMG_0001.JPG"}]}]}]}]}]}]})");
+  SimulatedDeviceLayer layer(&phone);
+  Phone scanned;
+  std::vector<std::string> problems;
+  ASSERT_TRUE(Scan(layer, &scanned, &problems));
+
+  EXPECT_THAT(problems, IsEmpty());
+  EXPECT_EQ(WritePhoneJson(ReadPhone(WritePhoneJson(scanned))), WritePhoneJson(phone));
+  EXPECT_THAT(CameraRollLines(scanned),
+              ElementsAre("scan: Anna's iPhone: camera roll in Internal Storage (1 folder), "
+                          "Internal Storage\\DCIM (3 folders)",
+                          "scan: Anna's iPhone: no camera roll in Card",
+                          "scan: usb#ipad: camera roll in Internal Storage\\Photos\\DCIM "
+                          "(1 folder, too deep for the service)"));
+}
+
 TEST(PhoneScanTest, WithoutADeviceManagerThereIsNoScan) {
   Phone phone = ReadPhone(R"({"faults": ["create_manager"], "devices": []})");
   SimulatedDeviceLayer layer(&phone);
   Phone scanned;
   std::vector<std::string> problems;
-  EXPECT_FALSE(
-      ScanApplePhones(layer, &scanned, [&](const std::string& line) { problems.push_back(line); }));
+  EXPECT_FALSE(Scan(layer, &scanned, &problems));
   EXPECT_THAT(problems, ElementsAre("no device manager (0x80004005)"));
 }
 

@@ -3,8 +3,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <iterator>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -19,46 +22,111 @@ using ::testing::AllOf;
 using ::testing::ElementsAre;
 using ::testing::EndsWith;
 using ::testing::StartsWith;
+using ::testing::UnorderedElementsAre;
 
 void WriteFile(const std::string& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;
 }
 
-TEST(PtpSimTest, RunsTheExampleRequestOnTheExamplePhone) {
-  const std::string written = "ptp_sim_test_after.json";
-  std::remove(written.c_str());
-  const SimRun run =
-      RunSim({Example("phone.json"), Example("request.json"), "--write-phone", written});
-  EXPECT_EQ(run.exit_code, 0);
-  EXPECT_EQ(run.out,
-            "deleted: IMG_1001.HEIC\n"
-            "deleted: IMG_1002.MOV\n"
-            "deleted: IMG_0990.HEIC\n"
-            "deleted: IMG_0802.JPG\n"
-            "error: delete_refused\n");
-  EXPECT_THAT(
-      run.err,
-      ElementsAre(AllOf(StartsWith(R"(delete: "Internal Storage" holds 5 folder(s), listed in )"),
-                        EndsWith(" ms\n")),
-                  "delete: looking in 202401__\n", "delete: looking in 202312__\n",
-                  "delete: IMG_0700.JPG is on the phone 2 times, left alone\n",
-                  "delete: IMG_1003.JPG refused with 0x80070005\n"));
-
-  std::ifstream in(written, std::ios::binary);
+// The ids of every object on the phone a run wrote back.
+std::set<std::u16string> ObjectIds(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
   std::ostringstream text;
   text << in.rdbuf();
-  Phone after;
+  Phone phone;
   std::string problem;
-  ASSERT_TRUE(ReadPhoneJson(text.str(), &after, &problem)) << problem;
-  const SimDevice& iphone = after.devices[0];
-  for (const char16_t* gone : {u"o2001", u"o3001", u"o3002", u"o1102"}) {
-    EXPECT_EQ(iphone.Find(gone), nullptr);
+  EXPECT_TRUE(ReadPhoneJson(text.str(), &phone, &problem)) << path << ": " << problem;
+  std::set<std::u16string> ids;
+  for (const SimDevice& device : phone.devices) {
+    for (const auto& [id, object] : device.objects) ids.insert(id);
   }
-  for (const char16_t* kept : {u"o1001", u"o1101", u"o3003", u"o9000", u"o2002", u"o2003"}) {
-    EXPECT_NE(iphone.Find(kept), nullptr);
+  return ids;
+}
+
+std::set<std::u16string> Gone(const std::set<std::u16string>& before,
+                              const std::set<std::u16string>& after) {
+  std::set<std::u16string> gone;
+  std::set_difference(before.begin(), before.end(), after.begin(), after.end(),
+                      std::inserter(gone, gone.end()));
+  return gone;
+}
+
+// The same request on the example iPhone (camera roll in DCIM, as Windows shows a real
+// one) and on the older example (month folders directly under the storage): the same
+// four photos go, and nothing else.
+TEST(PtpSimTest, RunsTheExampleRequestOnBothLayouts) {
+  struct Case {
+    const char* phone;
+    std::vector<std::string> trace_after_listing;
+    std::set<std::u16string> gone;
+  };
+  const Case cases[] = {
+      {"phone.json",
+       {"delete: DCIM holds 7 object(s)\n", "delete: looking in 202401__\n",
+        "delete: looking in 202401_a\n", "delete: looking in 202312__\n"},
+       {u"o3001", u"o3002", u"o2001", u"o1101"}},
+      {"phone-months-under-storage.json",
+       {"delete: looking in 202401__\n", "delete: looking in 202312__\n"},
+       {u"o3001", u"o3002", u"o2001", u"o1102"}},
+  };
+  const std::string written = "ptp_sim_test_after.json";
+  for (const Case& test : cases) {
+    SCOPED_TRACE(test.phone);
+    std::remove(written.c_str());
+    const SimRun run =
+        RunSim({Example(test.phone), Example("request.json"), "--write-phone", written});
+    EXPECT_EQ(run.exit_code, 0);
+    EXPECT_EQ(run.out,
+              "deleted: IMG_1001.HEIC\n"
+              "deleted: IMG_1002.MOV\n"
+              "deleted: IMG_0990.HEIC\n"
+              "deleted: IMG_0802.JPG\n"
+              "error: delete_refused\n");
+    ASSERT_FALSE(run.err.empty());
+    EXPECT_THAT(run.err.front(),
+                AllOf(StartsWith(R"(delete: "Internal Storage" holds )"), EndsWith(" ms\n")));
+    std::vector<std::string> trace(run.err.begin() + 1, run.err.end());
+    std::vector<std::string> expected = test.trace_after_listing;
+    expected.push_back("delete: IMG_0700.JPG is on the phone 2 times, left alone\n");
+    expected.push_back("delete: IMG_1003.JPG refused with 0x80070005\n");
+    EXPECT_EQ(trace, expected);
+    EXPECT_EQ(Gone(ObjectIds(Example(test.phone)), ObjectIds(written)), test.gone);
   }
-  EXPECT_NE(after.devices[1].Find(u"c101"), nullptr);
   std::remove(written.c_str());
+}
+
+// Sent again, as after a reply the application never received, a request answers the
+// photos deleted the first time and takes no namesake: the older IMG_1002.MOV of
+// 101APPLE, now the only one of its name on the phone, stays.
+TEST(PtpSimTest, ARepeatedRequestAnswersTheSameAndDeletesNothingMore) {
+  const std::string once = "ptp_sim_test_once.json";
+  const std::string twice = "ptp_sim_test_twice.json";
+  RunSim({Example("phone.json"), Example("request.json"), "--write-phone", once});
+  const SimRun run = RunSim({Example("phone.json"), Example("request.json"),
+                             Example("request.json"), "--write-phone", twice});
+  EXPECT_EQ(run.exit_code, 0);
+
+  // Each request's output ends with its error line.
+  std::vector<std::vector<std::string>> requests(1);
+  std::istringstream lines(run.out);
+  for (std::string line; std::getline(lines, line);) {
+    requests.back().push_back(line);
+    if (line.rfind("error: ", 0) == 0) requests.emplace_back();
+  }
+  ASSERT_EQ(requests.size(), 3u);
+  EXPECT_TRUE(requests[2].empty());
+  EXPECT_THAT(requests[0], ElementsAre("deleted: IMG_1001.HEIC", "deleted: IMG_1002.MOV",
+                                       "deleted: IMG_0990.HEIC", "deleted: IMG_0802.JPG",
+                                       "error: delete_refused"));
+  ASSERT_FALSE(requests[1].empty());
+  EXPECT_EQ(requests[1].back(), "error: delete_refused");
+  requests[1].pop_back();
+  EXPECT_THAT(requests[1], UnorderedElementsAre("deleted: IMG_1001.HEIC", "deleted: IMG_1002.MOV",
+                                                "deleted: IMG_0990.HEIC", "deleted: IMG_0802.JPG"));
+  EXPECT_EQ(ObjectIds(twice), ObjectIds(once));
+  EXPECT_EQ(Gone(ObjectIds(Example("phone.json")), ObjectIds(twice)).size(), 4u);
+  std::remove(once.c_str());
+  std::remove(twice.c_str());
 }
 
 TEST(PtpSimTest, ReportsItsOwnInputProblemsOnOneLine) {
@@ -70,7 +138,8 @@ TEST(PtpSimTest, ReportsItsOwnInputProblemsOnOneLine) {
     std::string line;
   };
   const std::string usage =
-      "usage: camvey-ptp-sim PHONE.json REQUEST.json [--write-phone OUT.json] [--through-wpd]\n"
+      "usage: camvey-ptp-sim PHONE.json REQUEST.json [REQUEST.json ...] [--write-phone OUT.json]\n"
+      "                      [--through-wpd]\n"
       "       camvey-ptp-sim scan [OUT.json]\n";
   const Case cases[] = {
       {{}, usage},
@@ -85,6 +154,9 @@ TEST(PtpSimTest, ReportsItsOwnInputProblemsOnOneLine) {
        "ptp_sim_test_bad.json: parse error at line 1, column 12: syntax error while parsing "
        "value - unexpected end of input; expected '[', '{', or a literal\n"},
       {{Example("phone.json"), "ptp_sim_test_shape.json"},
+       "ptp_sim_test_shape.json: files[1]: \"name\" must be a string\n"},
+      // No pass runs, not even the first request's.
+      {{Example("phone.json"), Example("request.json"), "ptp_sim_test_shape.json"},
        "ptp_sim_test_shape.json: files[1]: \"name\" must be a string\n"},
       {{Example("phone.json"), Example("phone.json")},
        Example("phone.json") + ": \"files\" must be a list\n"},

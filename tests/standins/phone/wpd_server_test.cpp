@@ -17,6 +17,7 @@
 
 #include "ptp/device/wpd_api_win.h"
 #include "standins/phone/phone_json.h"
+#include "standins/phone/phone_model.h"
 #include "standins/phone/wpd_server/wpd_sim_control.h"
 
 namespace camvey::phone::wpd {
@@ -28,7 +29,6 @@ using nlohmann::json;
 constexpr HRESULT kBusy = HRESULT_FROM_WIN32(ERROR_BUSY);
 constexpr HRESULT kAccessDenied = E_ACCESSDENIED;
 constexpr HRESULT kNotFound = HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
-constexpr HRESULT kNotOpen = static_cast<HRESULT>(0x802A0003);
 constexpr HRESULT kHung = static_cast<HRESULT>(0x802A0006);
 // What Delete's statuses record for an element that is no error value.
 constexpr HRESULT kNoErrorValue = S_FALSE;
@@ -527,13 +527,13 @@ TEST_F(WpdServerTest, ClosedAndGoneDevicesAnswerNoMore) {
     }
     LPWSTR id = nullptr;
     ULONG fetched = 0;
-    EXPECT_EQ(children->Next(1, &id, &fetched), kNotOpen);
+    EXPECT_EQ(children->Next(1, &id, &fetched), kWpdDeviceNotOpen);
     ComPtr<IEnumPortableDeviceObjectIDs> more;
-    EXPECT_EQ(session.content->EnumObjects(0, L"f1", nullptr, &more), kNotOpen);
+    EXPECT_EQ(session.content->EnumObjects(0, L"f1", nullptr, &more), kWpdDeviceNotOpen);
     ComPtr<IPortableDeviceValues> values;
-    EXPECT_EQ(session.properties->GetValues(L"o1", keys.Get(), &values), kNotOpen);
+    EXPECT_EQ(session.properties->GetValues(L"o1", keys.Get(), &values), kWpdDeviceNotOpen);
     ComPtr<IPortableDeviceProperties> properties;
-    EXPECT_EQ(session.content->Properties(&properties), kNotOpen);
+    EXPECT_EQ(session.content->Properties(&properties), kWpdDeviceNotOpen);
   }
 
   json phone = BasePhone();
