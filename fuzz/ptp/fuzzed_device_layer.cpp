@@ -351,6 +351,10 @@ class FuzzedIdCollection : public ptp::IdCollection, public Tracked {
 // Whether an object whose deletion had no clear outcome left the device all the same.
 bool DrawLeft(AnswerReader& reader) { return !reader.Hostile(128); }
 
+void DrawAllLeft(AnswerReader& reader, ServedDeletion* deletion) {
+  for (std::size_t i = 0; i < deletion->left.size(); ++i) deletion->left[i] = DrawLeft(reader);
+}
+
 // One element of a deletion's results, or a failure to read it.
 struct ResultElement {
   DeviceResult read_result = kDeviceOk;
@@ -392,6 +396,7 @@ class FuzzedDeleteResults : public ptp::DeleteResults, public Tracked {
       }
     }
   }
+
   DeviceResult GetCount(std::uint32_t* count) override {
     if (const std::optional<DeviceResult> gone = connection().Call()) return *gone;
     if (Failed(count_result_)) return count_result_;
@@ -461,14 +466,14 @@ class FuzzedContent : public ptp::DeviceContent, public Tracked {
     }
     if (Failed(served.result)) {
       // It may have deleted some before it failed, or went away.
-      for (std::size_t i = 0; i < requested.size(); ++i) served.left[i] = DrawLeft(reader());
+      DrawAllLeft(reader(), &served);
       return connection().Answer(served.result);
     }
     if (with_results) {
       *results = std::make_unique<FuzzedDeleteResults>(&layer(), &connection(),
                                                        deletions.size() - 1);
     } else if (served.result != kDeviceOk) {
-      for (std::size_t i = 0; i < requested.size(); ++i) served.left[i] = DrawLeft(reader());
+      DrawAllLeft(reader(), &served);
     }
     return served.result;
   }
