@@ -213,26 +213,26 @@ void PassChecks::CheckSent(const Connection& sender, const std::u16string& objec
   // Past an ignored check 1 nothing more can be said of the object.
   if (wanted == months_of_name_.end() || places.empty()) return;
 
+  // A place in an own month's folder was decided by that month's group. One in a
+  // neighbour's folder by the neighbours' group, or, where the pass held the neighbours
+  // back, by the object's unique name; one in no month folder only by its unique name.
   std::vector<Fault> faults;
-  bool in_month_group = false;
   for (const Place& place : places) {
     const std::u16string& folder_name = SeenIn(*place.connection, place.folder).name;
+    bool own_month = false;
     for (const std::u16string& month : wanted->second) {
       const MonthPrefixes prefixes = PrefixesOf(month);
       const bool own = prefixes.IsOwn(folder_name);
       if (!own && !prefixes.IsNeighbour(folder_name)) continue;
-      in_month_group = true;
+      own_month = own_month || own;
       const Fault fault = MonthGroupFault(place, object_id, name, month, own);
       if (fault.check == 0) return;
       faults.push_back(fault);
     }
-  }
-  if (!in_month_group) {
-    for (const Place& place : places) {
-      const Fault fault = UniqueNameFault(place, object_id, name);
-      if (fault.check == 0) return;
-      faults.push_back(fault);
-    }
+    if (own_month) continue;
+    const Fault fault = UniqueNameFault(place, object_id, name);
+    if (fault.check == 0) return;
+    faults.push_back(fault);
   }
   // A place that fails only an ignored check lets the pass take the object.
   if (faults.empty() ||

@@ -12,8 +12,10 @@
 //   neighbours' folders together;
 // - a carrier of a name: an object, not known to be a folder, whose name as the pass
 //   reads it (the file name, else the object name) folds to the name;
-// - an object is taken in a month group when a folder it was listed in is a month
-//   folder of a month its name was wanted under, else by its unique name.
+// - an object listed in an own-month folder of a month its name was wanted under was
+//   taken by that month's group; one in a neighbour's folder by the neighbours' group,
+//   or by its unique name where the pass held the neighbours back; one elsewhere by its
+//   unique name.
 // By number, as a finding reports it (5 and 6 are checked by the layer as calls
 // happen; 6 also here):
 // 1. Every object sent for deletion was listed directly in a camera-roll folder, is
