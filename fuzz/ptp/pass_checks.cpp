@@ -130,18 +130,18 @@ std::set<std::u16string> PassChecks::MonthsTakenFor(const PassRecord& pass,
   const MonthsOfName wanted = WantedMonths(pass);
   const auto months = wanted.find(NameRead(sender, object_id));
   if (months == wanted.end()) return {};
-  Months own;
-  Months neighbour;
+  // A folder of one wanted month may be a neighbour's of another: the object may have
+  // been taken for either, as the neighbours' choice where the own month's was held
+  // back by an earlier request's unknown outcome.
+  Months groups;
   for (const Place& place : PlacesOf(pass, sender.device_id, object_id)) {
     const std::u16string& folder_name = SeenIn(*place.connection, place.folder).name;
     for (const std::u16string& month : months->second) {
       const MonthPrefixes prefixes = PrefixesOf(month);
-      if (prefixes.IsOwn(folder_name)) own.insert(month);
-      if (prefixes.IsNeighbour(folder_name)) neighbour.insert(month);
+      if (prefixes.IsOwn(folder_name) || prefixes.IsNeighbour(folder_name)) groups.insert(month);
     }
   }
-  if (!own.empty()) return own;
-  return neighbour.empty() ? months->second : neighbour;
+  return groups.empty() ? months->second : groups;
 }
 
 void PassChecks::CheckOnePerName() {

@@ -101,8 +101,8 @@ class PassChecks {
   const Listed& ListedBy(const Connection& connection);
   std::vector<Place> PlacesOf(const PassRecord& pass, const std::u16string& device_id,
                               const std::u16string& object_id);
-  // The months of `name` in `pass` an object sent there was taken for: those whose own
-  // folders held it, else those whose neighbours' did, else all (by its unique name).
+  // The months of `name` in `pass` an object sent there may have been taken for: those
+  // whose own or neighbours' folders held it, else all (by its unique name).
   std::set<std::u16string> MonthsTakenFor(const PassRecord& pass, const Connection& sender,
                                           const std::u16string& object_id);
 
