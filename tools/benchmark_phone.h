@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "ptp/device/deletion_pass.h"
 #include "ptp/device/device_layer.h"
-#include "ptp/wanted_file.h"
 #include "standins/phone/phone_model.h"
 
 namespace camvey::phone {

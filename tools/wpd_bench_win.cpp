@@ -23,7 +23,6 @@
 #include "ptp/device/discovery.h"
 #include "ptp/device/folder_listing.h"
 #include "ptp/device/wpd_device_layer_win.h"
-#include "ptp/wanted_file.h"
 #include "ptp/wide_text.h"
 #include "standins/phone/phone_json.h"
 #include "standins/phone/phone_model.h"
