@@ -28,12 +28,12 @@ constexpr int kOlderFolders = 24;
 bool IsMonth(int folder) { return folder >= kOlderFolders; }
 std::u16string MonthOf(int folder) {
   const int month_index = folder - kOlderFolders;
-  char month[16];
+  char month[32];
   std::snprintf(month, sizeof(month), "%04d%02d", 2021 + month_index / 12, month_index % 12 + 1);
   return Text(month);
 }
 std::u16string OlderFolderName(int folder) {
-  char name[16];
+  char name[24];  // room for any int, as the compiler reckons
   std::snprintf(name, sizeof(name), "%03dAPPLE", 100 + folder);
   return Text(name);
 }
