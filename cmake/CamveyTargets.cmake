@@ -27,21 +27,12 @@ function(camvey_warnings target)
 endfunction()
 
 # camvey_library(<name> <sources...>): a static library of the project, headers included
-# from the repository root ("messaging/encodable_value.h").
+# from the repository root ("messaging/encodable_value.h"). Every folder lists its sources
+# by hand, the Windows-only ones (*_win.cpp) under if(WIN32).
 function(camvey_library name)
   add_library(${name} STATIC ${ARGN})
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
   camvey_warnings(${name})
-endfunction()
-
-# camvey_folder_library(<name>): a static library of every .cpp in the calling folder.
-# Files ending in _win.cpp hold Windows-only code and are built only for Windows.
-function(camvey_folder_library name)
-  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
-  if(NOT WIN32)
-    list(FILTER sources EXCLUDE REGEX "_win\\.cpp$")
-  endif()
-  camvey_library(${name} ${sources})
 endfunction()
 
 # camvey_copy_runtime_dlls(<target>): puts the project's DLLs that <target> links (the

@@ -1,7 +1,7 @@
 #ifndef CAMVEY_PTP_WANTED_FILE_H_
 #define CAMVEY_PTP_WANTED_FILE_H_
 
-// The request model of "deleteFiles". Its arguments, as channel values:
+// The request of "deleteFiles" read from its arguments, as channel values:
 //
 //   {"files": [{"name": <string>, "month": <string>}, ...]}
 //
@@ -13,14 +13,9 @@
 #include <vector>
 
 #include "messaging/method_call.h"
+#include "ptp/device/deletion_pass.h"
 
 namespace camvey::ptp {
-
-// One requested file.
-struct WantedFile {
-  std::u16string name;   // upper-cased with UpperCaseWide; never empty
-  std::u16string month;  // as sent, case kept; may be empty; not validated
-};
 
 // The requested files in request order, duplicates kept. Never fails: arguments that
 // are missing or of the wrong type give an empty list, and an element without a

@@ -193,8 +193,9 @@ class DeletionPass {
   // (month, name)s a month group has decided: an object was chosen for it, or its own
   // month's folders held it (or its stem) and so no other month group may.
   std::set<WantedEntry> decided_;
-  // Names a month group held on some device: never sought by uniqueness.
-  NameSet in_month_folders_;
+  // Names never to be sought by uniqueness: a month group held them on some device, or
+  // their own month's folders were not seen whole and may hide the copy.
+  NameSet not_by_unique_name_;
   // Names that incomplete evidence kept from being found.
   NameSet kept_back_;
   // Storages whose camera roll may hide folders of any month, by name.
@@ -211,7 +212,7 @@ bool DeletionPass::MonthOpen(const std::u16string& month, const std::u16string& 
 }
 
 bool DeletionPass::SoughtByUniqueName(const std::u16string& name) const {
-  return remaining_.count(name) != 0 && in_month_folders_.count(name) == 0 && !memory_.Sent(name);
+  return remaining_.count(name) != 0 && not_by_unique_name_.count(name) == 0 && !memory_.Sent(name);
 }
 
 bool DeletionPass::SomethingWanted() const {
@@ -332,12 +333,11 @@ void DeletionPass::SearchOwnMonths(const std::u16string& device_id) {
 }
 
 // A month whose own folders were not seen whole may hide the copy that was made: its
-// names are not looked for in the neighbours' folders, and stay wanted.
+// names are not looked for in the neighbours' folders, nor anywhere by uniqueness, and
+// stay wanted.
 void DeletionPass::HoldBackUnseenMonths() {
-  // The (month, name)s the neighbour round would look for.
   std::map<std::u16string, std::vector<std::u16string>> open;
   for (const auto& [month, names] : month_index_) {
-    if (ShiftMonth(month, -1).empty()) continue;
     for (const std::u16string& name : names) {
       if (remaining_.count(name) != 0 && MonthOpen(month, name)) open[month].push_back(name);
     }
@@ -357,6 +357,7 @@ void DeletionPass::HoldBackUnseenMonths() {
     }
     for (const std::u16string& name : names) {
       kept_back_.insert(name);
+      not_by_unique_name_.insert(name);
       decided_.insert({month, name});
     }
   }
@@ -412,7 +413,7 @@ void DeletionPass::SearchMonthGroup(DeviceSearch& device, CameraRoll& roll, Mont
     const auto& [month, name] = entry;
     if (remaining_.count(name) == 0) continue;
     decided_.insert(entry);
-    in_month_folders_.insert(name);
+    not_by_unique_name_.insert(name);
     const PhoneObject* chosen =
         Decide(device, entry, found, group, months_cut_short.count(month) == 0);
     if (chosen == nullptr) continue;
@@ -434,7 +435,7 @@ void DeletionPass::SearchMonthGroup(DeviceSearch& device, CameraRoll& roll, Mont
       DeleteTrace("delete: %s is in the folders of %s under another extension, left alone",
                   WideToUtf8(name).c_str(), WideToUtf8(month).c_str());
       decided_.insert({month, name});
-      in_month_folders_.insert(name);
+      not_by_unique_name_.insert(name);
     }
   }
 }
@@ -446,6 +447,13 @@ const PhoneObject* DeletionPass::Decide(const DeviceSearch& device, const Wanted
   const auto& [month, name] = entry;
   const std::string name_text = WideToUtf8(name);
   const std::string month_text = WideToUtf8(month);
+  // A carrier whose kind or file name could not be read may or may not be the photo:
+  // the pass cannot tell, and says so rather than "not_found".
+  if (std::any_of(carriers.begin(), carriers.end(), [](const Carrier& carrier) {
+        return !carrier.object->kind_known || !NamedByFile(*carrier.object);
+      })) {
+    kept_back_.insert(name);
+  }
   if (carriers.size() > 1) {
     DeleteTrace(group == MonthGroup::kOwnMonth
                     ? "delete: %s is in the folders of %s %d times, left alone"
@@ -504,6 +512,7 @@ void DeletionPass::SearchUniqueNames(DeviceSearch& device, CameraRoll& roll) {
   for (const auto& [name, objects] : candidates) {
     if (objects.size() == 1 && !objects.front()->kind_known) {
       TraceKindUnknown(*objects.front());
+      kept_back_.insert(name);
     } else if (objects.size() == 1) {
       remaining_.erase(name);
       const std::set<std::u16string>& months = months_of_name_.at(name);

@@ -38,9 +38,15 @@
 
 #include "ptp/device/deletion_memory.h"
 #include "ptp/device/device_layer.h"
-#include "ptp/wanted_file.h"
 
 namespace camvey::ptp {
+
+// One requested file, as the pass takes it (ParseWantedFiles makes these from the
+// channel's "deleteFiles" arguments).
+struct WantedFile {
+  std::u16string name;   // upper-cased with UpperCaseWide; never empty
+  std::u16string month;  // as sent, case kept; may be empty; not validated
+};
 
 // The error codes of a pass; at most one is recorded, the first.
 inline constexpr char kErrorNotFound[] = "not_found";

@@ -374,6 +374,22 @@ TEST_P(DeletionPassTest, StrongerEvidenceOnALaterDeviceWins) {
   EXPECT_EQ(layer_->counts().open, 2);
 }
 
+// An own month that was not seen whole may hide the copy on one phone: a namesake on
+// another phone is then no unique photo to take.
+TEST_P(DeletionPassTest, AnUnseenOwnMonthKeepsItsNameFromEveryUniqueSearch) {
+  phone::Phone phone = PhoneFromJson(R"({"devices": [
+    {"id": "usb#iphone", "friendly_name": "iPhone", "storages": [{"id": "s1", "children": [)" +
+                                     Dcim(R"({"id": "m", "name": "202402__", "children": [
+        {"id": "m/1", "name": "IMG_0001.HEIC", "file_name": null}]})") +
+                                     R"(]}]},
+    {"id": "usb#ipad", "friendly_name": "iPad", "storages": [{"id": "s2", "children": [)" +
+                                     Folder("p", "201905__", {"IMG_0002.MOV"}) + "]}]}]}");
+  const PassOutcome outcome = RunPass(&phone, {{u"IMG_0002.MOV", u"202402"}});
+  EXPECT_THAT(outcome.deleted, IsEmpty());
+  EXPECT_TRUE(phone.deleted.empty());
+  EXPECT_EQ(outcome.error, "device_busy");
+}
+
 // A request that comes again must not take a namesake of a photo already deleted: what
 // was deleted is answered from memory, a name whose deletion had no clear outcome is
 // only ever taken as that same object, and no such name is sought by uniqueness.
@@ -441,6 +457,10 @@ TEST_P(DeletionPassTest, NotFoundOnlyWhenThePassSawEverywhere) {
       {"listing limit",
        R"({"id": "x", "name": "X", "filler": 15001}, {"id": "y", "name": "Y", "children": []})",
        "device_busy"},
+      {"its only carrier shown by its object name",
+       Folder("f1", "202401__", {"A.JPG"}, R"(, "faults": ["file_name"])"), "device_busy"},
+      {"its only carrier of unknown kind",
+       Folder("f1", "202401__", {"A.JPG"}, R"(, "faults": ["content_type"])"), "device_busy"},
   };
   for (const auto& test : cases) {
     phone::Phone phone = PhoneFromJson(Phone(test.folders));

@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "ptp/device/delete_trace.h"
-#include "ptp/wanted_file.h"
 #include "ptp/wide_text.h"
 #include "standins/phone/phone_json.h"
 #include "standins/phone/phone_model.h"

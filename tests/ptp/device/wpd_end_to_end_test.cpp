@@ -17,10 +17,10 @@
 
 #include "ptp/device/wpd_device_layer_win.h"
 #include "standins/phone/phone_json.h"
-#include "standins/phone/phone_scan.h"
-#include "standins/phone/ptp_sim.h"
 #include "standins/phone/wpd_server/wpd_sim_control.h"
-#include "tests/standins/phone/sim_run.h"
+#include "tests/tools/sim_run.h"
+#include "tools/phone_scan.h"
+#include "tools/ptp_sim.h"
 
 namespace camvey::phone {
 namespace {

@@ -1,5 +1,5 @@
-#ifndef CAMVEY_TESTS_STANDINS_PHONE_SIM_RUN_H_
-#define CAMVEY_TESTS_STANDINS_PHONE_SIM_RUN_H_
+#ifndef CAMVEY_TESTS_TOOLS_SIM_RUN_H_
+#define CAMVEY_TESTS_TOOLS_SIM_RUN_H_
 
 // Runs camvey-ptp-sim in process and keeps what it printed. Test programs that include
 // this define CAMVEY_PHONE_EXAMPLES, the folder of the example phone and request.
@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "standins/phone/ptp_sim.h"
 #include "tests/messaging/stderr_capture.h"
+#include "tools/ptp_sim.h"
 
 namespace camvey::phone {
 
@@ -38,4 +38,4 @@ inline std::string Example(const char* name) {
 
 }  // namespace camvey::phone
 
-#endif  // CAMVEY_TESTS_STANDINS_PHONE_SIM_RUN_H_
+#endif  // CAMVEY_TESTS_TOOLS_SIM_RUN_H_

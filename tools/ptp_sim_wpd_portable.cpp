@@ -1,4 +1,4 @@
-#include "standins/phone/ptp_sim_wpd.h"
+#include "tools/ptp_sim_wpd.h"
 
 namespace camvey::phone {
 

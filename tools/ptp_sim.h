@@ -1,5 +1,5 @@
-#ifndef CAMVEY_STANDINS_PHONE_PTP_SIM_H_
-#define CAMVEY_STANDINS_PHONE_PTP_SIM_H_
+#ifndef CAMVEY_TOOLS_PTP_SIM_H_
+#define CAMVEY_TOOLS_PTP_SIM_H_
 
 // camvey-ptp-sim: runs "deleteFiles" requests against a simulated phone, or scans the
 // attached Apple phones into a phone file.
@@ -34,4 +34,4 @@ int RunPtpSim(const std::vector<std::string>& arguments);
 
 }  // namespace camvey::phone
 
-#endif  // CAMVEY_STANDINS_PHONE_PTP_SIM_H_
+#endif  // CAMVEY_TOOLS_PTP_SIM_H_

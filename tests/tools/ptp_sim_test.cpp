@@ -1,4 +1,4 @@
-#include "standins/phone/ptp_sim.h"
+#include "tools/ptp_sim.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "standins/phone/phone_json.h"
-#include "tests/standins/phone/sim_run.h"
+#include "tests/tools/sim_run.h"
 
 namespace camvey::phone {
 namespace {

@@ -1,4 +1,4 @@
-#include "standins/phone/benchmark_phone.h"
+#include "tools/benchmark_phone.h"
 
 #include <cstdio>
 #include <memory>

@@ -1,5 +1,5 @@
-#ifndef CAMVEY_STANDINS_PHONE_PTP_SIM_WPD_H_
-#define CAMVEY_STANDINS_PHONE_PTP_SIM_WPD_H_
+#ifndef CAMVEY_TOOLS_PTP_SIM_WPD_H_
+#define CAMVEY_TOOLS_PTP_SIM_WPD_H_
 
 // camvey-ptp-sim's reach into Windows Portable Devices, which only the Windows build
 // has: the service's own WPD layer, and the settings of the simulated WPD server
@@ -25,4 +25,4 @@ bool ServeSimulatedPhone(const std::string& phone_path, const std::string& out_p
 
 }  // namespace camvey::phone
 
-#endif  // CAMVEY_STANDINS_PHONE_PTP_SIM_WPD_H_
+#endif  // CAMVEY_TOOLS_PTP_SIM_WPD_H_

@@ -8,7 +8,7 @@
 #include <cstdio>
 #endif
 
-#include "standins/phone/ptp_sim.h"
+#include "tools/ptp_sim.h"
 
 int main(int argc, char** argv) {
 #if defined(_WIN32)

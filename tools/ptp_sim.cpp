@@ -1,4 +1,4 @@
-#include "standins/phone/ptp_sim.h"
+#include "tools/ptp_sim.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -19,9 +19,9 @@
 #include "ptp/wide_text.h"
 #include "standins/phone/phone_json.h"
 #include "standins/phone/phone_model.h"
-#include "standins/phone/phone_scan.h"
-#include "standins/phone/ptp_sim_wpd.h"
 #include "standins/phone/simulated_device_layer.h"
+#include "tools/phone_scan.h"
+#include "tools/ptp_sim_wpd.h"
 
 namespace camvey::phone {
 namespace {

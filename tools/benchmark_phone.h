@@ -1,5 +1,5 @@
-#ifndef CAMVEY_STANDINS_PHONE_BENCHMARK_PHONE_H_
-#define CAMVEY_STANDINS_PHONE_BENCHMARK_PHONE_H_
+#ifndef CAMVEY_TOOLS_BENCHMARK_PHONE_H_
+#define CAMVEY_TOOLS_BENCHMARK_PHONE_H_
 
 // The phone and request every deletion-pass benchmark measures, whatever the device layer:
 // one Apple device laid out as a real iPhone, its storage "s" holding the folder "DCIM"
@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "ptp/device/deletion_pass.h"
 #include "ptp/device/device_layer.h"
-#include "ptp/wanted_file.h"
 #include "standins/phone/phone_model.h"
 
 namespace camvey::phone {
@@ -36,4 +36,4 @@ std::size_t EnumerateLikeThePass(ptp::DeviceLayer& layer,
 
 }  // namespace camvey::phone
 
-#endif  // CAMVEY_STANDINS_PHONE_BENCHMARK_PHONE_H_
+#endif  // CAMVEY_TOOLS_BENCHMARK_PHONE_H_

@@ -5,7 +5,7 @@
 
 #include "ptp/device/wpd_device_layer_win.h"
 #include "ptp/wide_text.h"
-#include "standins/phone/ptp_sim_wpd.h"
+#include "tools/ptp_sim_wpd.h"
 
 namespace camvey::phone {
 namespace {

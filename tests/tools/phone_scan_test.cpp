@@ -1,4 +1,4 @@
-#include "standins/phone/phone_scan.h"
+#include "tools/phone_scan.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
-#ifndef CAMVEY_STANDINS_PHONE_PHONE_SCAN_H_
-#define CAMVEY_STANDINS_PHONE_PHONE_SCAN_H_
+#ifndef CAMVEY_TOOLS_PHONE_SCAN_H_
+#define CAMVEY_TOOLS_PHONE_SCAN_H_
 
 // Reading a real phone's layout into the simulated phone model, for support: when a
 // deletion surprises a user, the scan of their phone replays in the simulator.
@@ -38,4 +38,4 @@ std::vector<std::string> CameraRollLines(const Phone& phone);
 
 }  // namespace camvey::phone
 
-#endif  // CAMVEY_STANDINS_PHONE_PHONE_SCAN_H_
+#endif  // CAMVEY_TOOLS_PHONE_SCAN_H_
