@@ -1,11 +1,10 @@
 #ifndef CAMVEY_FUZZ_PTP_PHOTO_TERMS_H_
 #define CAMVEY_FUZZ_PTP_PHOTO_TERMS_H_
 
-// Names and months as the checks reckon them (the fuzz target's and the deletion pass's
-// invariant test's), written apart from the service's own functions so that a mistake
-// in those shows as a finding instead of being shared: names compare with a to z folded
-// and nothing else; a month's own folders begin with the month, its neighbours' folders
-// with the month before or after it. Header only, so that a test can use it as it is.
+// Names and months as the checks reckon them, written apart from the service's own
+// functions so that a mistake in those shows as a finding instead of being shared:
+// names compare with a to z folded and nothing else; a month's own folders begin with
+// the month, its neighbours' folders with the month before or after it.
 
 #include <cstdio>
 #include <string>

@@ -8,8 +8,7 @@
 // the listings failed to show, and a photo without a file name may carry any), reports
 // exactly what left the phone, and asks a device that went away nothing more but to
 // close. Months and camera-roll folders are reckoned here, not with the pass's own
-// functions (fuzz/ptp/photo_terms.h, shared with the fuzz target's checks), so that a
-// mistake in those shows.
+// functions, so that a mistake in those shows.
 
 #include <gtest/gtest.h>
 
@@ -21,7 +20,6 @@
 #include <string>
 #include <vector>
 
-#include "fuzz/ptp/photo_terms.h"
 #include "ptp/device/deletion_pass.h"
 #include "ptp/device/discovery.h"
 #include "ptp/wide_text.h"
@@ -69,13 +67,40 @@ const char16_t* const kFolderNames[] = {u"202311__", u"202312__", u"202401__", u
 const char16_t* const kDcimNames[] = {u"DCIM", u"dcim"};
 const char16_t* const kMonths[] = {u"202312", u"202401", u"202402", u"",      u"2024",
                                    u"abc",    u"202413", u"202501", u"202401"};
-// Whether the folder name, upper-cased, begins with the month's own prefix, or with a
-// neighbour's.
+// The neighbours of the real months above, written out rather than computed, so that
+// the checks share nothing with the pass's month arithmetic.
+const std::map<std::u16string, std::vector<std::u16string>> kNeighbours = {
+    {u"202312", {u"202311", u"202401"}},
+    {u"202401", {u"202312", u"202402"}},
+    {u"202402", {u"202401", u"202403"}},
+    {u"202501", {u"202412", u"202502"}}};
+
+// Names compare with a to z folded, and nothing else.
+std::u16string Folded(std::u16string text) {
+  std::transform(text.begin(), text.end(), text.begin(), [](char16_t unit) {
+    return unit >= u'a' && unit <= u'z' ? static_cast<char16_t>(unit - (u'a' - u'A')) : unit;
+  });
+  return text;
+}
+
+// The folded name before its last '.', the same photo under another extension; empty
+// without one.
+std::u16string StemOf(const std::u16string& name) {
+  const std::size_t dot = name.rfind(u'.');
+  return dot == std::u16string::npos || dot == 0 ? std::u16string() : Folded(name.substr(0, dot));
+}
+
+bool BeginsWith(const std::u16string& folder_name, const std::u16string& month) {
+  return !month.empty() && Folded(folder_name).rfind(Folded(month), 0) == 0;
+}
 bool IsOwnFolder(const std::u16string& folder_name, const std::u16string& month) {
-  return fuzz::PrefixesOf(month).IsOwn(folder_name);
+  return BeginsWith(folder_name, month);
 }
 bool IsNeighbourFolder(const std::u16string& folder_name, const std::u16string& month) {
-  return fuzz::PrefixesOf(month).IsNeighbour(folder_name);
+  const auto neighbours = kNeighbours.find(month);
+  return neighbours != kNeighbours.end() &&
+         std::any_of(neighbours->second.begin(), neighbours->second.end(),
+                     [&](const std::u16string& other) { return BeginsWith(folder_name, other); });
 }
 
 class PhoneGenerator {
@@ -103,7 +128,7 @@ class PhoneGenerator {
     const std::uint32_t count = random_.Below(7);
     for (std::uint32_t i = 0; i < count; ++i) {
       const std::u16string name = random_.Chance(5) ? u"" : random_.Pick(kNames);
-      wanted.push_back({fuzz::Folded(name), random_.Pick(kMonths)});
+      wanted.push_back({Folded(name), random_.Pick(kMonths)});
     }
     return wanted;
   }
@@ -256,19 +281,19 @@ std::u16string TrueName(const SimObject& object) {
 // Whether the object may be a file of that (upper-cased) name: one whose device gives no
 // file name may be any file, whatever its object name says.
 bool MayBeNamed(const SimObject& object, const std::u16string& name) {
-  return !object.file_name.has_value() || fuzz::Folded(TrueName(object)) == name;
+  return !object.file_name.has_value() || Folded(TrueName(object)) == name;
 }
 
 // Whether the object may be a file of that (upper-cased) name's stem.
 bool MayBeStem(const SimObject& object, const std::u16string& name) {
-  const std::u16string stem = fuzz::StemOf(name);
-  return !object.file_name.has_value() || (!stem.empty() && fuzz::StemOf(TrueName(object)) == stem);
+  const std::u16string stem = StemOf(name);
+  return !object.file_name.has_value() || (!stem.empty() && StemOf(TrueName(object)) == stem);
 }
 
 // Whether the pass may take the top-level folder for DCIM: by the name it reads, or by
 // the name it could not read.
 bool MayBeDcim(const SimObject& folder) {
-  return fuzz::IsDcimName(SeenName(folder)) || fuzz::IsDcimName(TrueName(folder));
+  return Folded(SeenName(folder)) == u"DCIM" || Folded(TrueName(folder)) == u"DCIM";
 }
 
 // The camera-roll folders of a storage: its top-level folders and the folders inside
@@ -347,7 +372,7 @@ std::string CheckPass(const Phone& before, const Phone& after,
     if (!IsAppleDevice(device->friendly_name, device->manufacturer)) {
       return label + "deleted from a device that is not an Apple device";
     }
-    const std::u16string name = fuzz::Folded(deleted.name);
+    const std::u16string name = Folded(deleted.name);
     if (months_of_name.count(name) == 0) return label + "its name was not asked for";
     if (!deleted_names.insert(name).second) return label + "a second object of its name";
     const SimObject* storage = StorageOf(*device, *object);
@@ -377,7 +402,7 @@ std::string CheckPass(const Phone& before, const Phone& after,
         if (!SeenAsFolder(*member) || !in_group(SeenName(*member))) continue;
         for (const std::u16string& child_id : member->children) {
           const SimObject& child = *device->Find(child_id);
-          if (&child != object && !SeenAsFolder(child) && fuzz::Folded(SeenName(child)) == name) {
+          if (&child != object && !SeenAsFolder(child) && Folded(SeenName(child)) == name) {
             return true;
           }
         }
