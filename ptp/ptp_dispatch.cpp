@@ -11,9 +11,8 @@
 #include "ptp/device/discovery.h"
 #include "ptp/ptp_job.h"
 #include "ptp/ptp_reply.h"
+#include "ptp/ptp_service.h"
 #include "ptp/reply_backlog.h"
-#include "ptp/reply_delivery.h"
-#include "ptp/service_device_layer.h"
 #include "ptp/wanted_file.h"
 
 namespace camvey::ptp {
@@ -31,9 +30,8 @@ void HandleDeleteFiles(const flutter::MethodCall& call,
     (*result)->Success(flutter::EncodableValue(flutter::EncodableList()));
     return;
   }
-  ReplyDelivery& delivery = CurrentReplyDelivery();
-  if (delivery.Ready()) {
-    StartPtpJob(std::move(wanted), delivery, result);
+  if (PtpService::Process().parts().delivery->Ready()) {
+    StartPtpJob(std::move(wanted), result);
     return;
   }
   auto reply = std::make_unique<PtpReply>();
@@ -79,7 +77,7 @@ void HandlePtpCall(const flutter::MethodCall& call, std::unique_ptr<flutter::Met
 }
 
 bool IsPtpAvailable() {
-  std::unique_ptr<DeviceLayer> layer = MakeServiceDeviceLayer();
+  std::unique_ptr<DeviceLayer> layer = PtpService::Process().parts().MakeDeviceLayer();
   std::unique_ptr<DeviceManager> manager;
   if (DeviceFailed(layer->CreateManager(&manager)) || manager == nullptr) return false;
   return !ListAppleDevices(*manager).empty();

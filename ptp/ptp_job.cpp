@@ -4,11 +4,8 @@
 #include <thread>
 #include <utility>
 
-#include "ptp/deletion_turns.h"
 #include "ptp/device/deletion_pass.h"
-#include "ptp/service_device_layer.h"
 #include "ptp/worker_apartment.h"
-#include "ptp/worker_start.h"
 
 namespace camvey::ptp {
 namespace {
@@ -19,16 +16,16 @@ namespace {
 // before an exception stay in the reply.
 // A worker waits for its turn; the platform thread never waits, and answers
 // "device_busy" while another pass runs.
-void RunDeletionPass(const std::vector<WantedFile>& wanted, PtpReply* reply, DeletionTurns& turns,
-                     bool may_wait) {
-  const auto pass = [&wanted, reply](DeletionMemory& memory) {
-    std::unique_ptr<DeviceLayer> layer = MakeServiceDeviceLayer();
+void RunDeletionPass(const std::vector<WantedFile>& wanted, PtpReply* reply,
+                     const PtpServiceParts& parts, bool may_wait) {
+  const auto pass = [&wanted, reply, &parts](DeletionMemory& memory) {
+    std::unique_ptr<DeviceLayer> layer = parts.MakeDeviceLayer();
     DeleteWantedFiles(*layer, wanted, &memory, &reply->names, &reply->error);
   };
   try {
     if (may_wait) {
-      turns.Take(pass);
-    } else if (!turns.TakeIfFree(pass)) {
+      parts.turns->Take(pass);
+    } else if (!parts.turns->TakeIfFree(pass)) {
       reply->error = kErrorDeviceBusy;
     }
   } catch (...) {
@@ -56,20 +53,18 @@ void HandOver(ReplyDelivery& delivery, std::unique_ptr<PtpReply> reply, BacklogR
 
 }  // namespace
 
-void StartPtpJob(std::vector<WantedFile> wanted, ReplyDelivery& delivery,
-                 std::unique_ptr<flutter::MethodResult>* result) {
+void StartPtpJob(std::vector<WantedFile> wanted, std::unique_ptr<flutter::MethodResult>* result) {
   auto job = std::make_unique<PtpJob>();
   job->wanted = std::move(wanted);
   job->reply = std::make_unique<PtpReply>();
-  job->delivery = &delivery;
-  job->turns = &CurrentDeletionTurns();
+  job->parts = PtpService::Process().parts();
   job->backlog_room = MakeBacklogRoom();
   job->reply->result = std::move(*result);
 
   // The thread's body holds the job by plain pointer, so that a thread that never
   // started leaves the job, and the pending result in it, here.
   PtpJob* const handed = job.get();
-  if (StartWorker([handed] { RunPtpJob(std::unique_ptr<PtpJob>(handed)); })) {
+  if (job->parts.start_worker([handed] { RunPtpJob(std::unique_ptr<PtpJob>(handed)); })) {
     static_cast<void>(job.release());  // the worker owns it now
     return;
   }
@@ -79,14 +74,14 @@ void StartPtpJob(std::vector<WantedFile> wanted, ReplyDelivery& delivery,
 void RunPtpJob(std::unique_ptr<PtpJob> job) {
   {
     WorkerApartment apartment;
-    RunDeletionPass(job->wanted, job->reply.get(), *job->turns, /*may_wait=*/true);
+    RunDeletionPass(job->wanted, job->reply.get(), job->parts, /*may_wait=*/true);
   }
-  HandOver(*job->delivery, std::move(job->reply), std::move(job->backlog_room));
+  HandOver(*job->parts.delivery, std::move(job->reply), std::move(job->backlog_room));
 }
 
 void RunPtpRequestSynchronously(const std::vector<WantedFile>& wanted,
                                 std::unique_ptr<PtpReply> reply) {
-  RunDeletionPass(wanted, reply.get(), CurrentDeletionTurns(), /*may_wait=*/false);
+  RunDeletionPass(wanted, reply.get(), PtpService::Process().parts(), /*may_wait=*/false);
   CompletePtpReply(std::move(reply));
 }
 

@@ -16,10 +16,9 @@
 #include <vector>
 
 #include "messaging/method_result.h"
-#include "ptp/deletion_turns.h"
 #include "ptp/ptp_reply.h"
+#include "ptp/ptp_service.h"
 #include "ptp/reply_backlog.h"
-#include "ptp/reply_delivery.h"
 #include "ptp/wanted_file.h"
 
 namespace camvey::ptp {
@@ -34,22 +33,21 @@ inline constexpr std::chrono::milliseconds kReplyPostPause{10};
 struct PtpJob {
   std::vector<WantedFile> wanted;  // the job's own copy of the request
   std::unique_ptr<PtpReply> reply;
-  ReplyDelivery* delivery = nullptr;  // where the reply goes; outlives the job
-  DeletionTurns* turns = nullptr;     // whose turn the pass waits for; outlives the job
-  BacklogRoom backlog_room;           // where the reply waits when no post gets through
+  PtpServiceParts parts;     // the service's parts when the job started
+  BacklogRoom backlog_room;  // where the reply waits when no post gets through
 };
 
 // Starts a worker with a job for `wanted` whose reply carries `*result` and travels by
-// `delivery` (which has said Ready()). Returns before the call is answered. When no
-// worker can be started, runs the request synchronously instead: the call is then
-// answered before this returns. Takes `*result` only once the job is made: when this
-// throws (no memory for the job), `*result` is still the caller's. Platform thread.
-void StartPtpJob(std::vector<WantedFile> wanted, ReplyDelivery& delivery,
-                 std::unique_ptr<flutter::MethodResult>* result);
+// the service's delivery (which has said Ready()). Returns before the call is answered.
+// When no worker can be started, runs the request synchronously instead: the call is
+// then answered before this returns. Takes `*result` only once the job is made: when
+// this throws (no memory for the job), `*result` is still the caller's. Platform
+// thread.
+void StartPtpJob(std::vector<WantedFile> wanted, std::unique_ptr<flutter::MethodResult>* result);
 
 // The worker's body: waits for its turn, runs the deletion pass inside the worker's own
-// apartment, leaves
-// the apartment, then hands the reply over (retrying, then holding it back).
+// apartment, leaves the apartment, then hands the reply over (retrying, then holding it
+// back).
 void RunPtpJob(std::unique_ptr<PtpJob> job);
 
 // The synchronous fallback: runs the deletion pass on the platform thread, in its

@@ -31,15 +31,8 @@ class ReplyDelivery {
   virtual bool Post(std::unique_ptr<PtpReply>* reply) = 0;
 };
 
-// The delivery this platform uses: the reply window on Windows, the process's reply
-// queue elsewhere. Lives as long as the process.
+// The reply window's delivery (reply_window_win.cpp). Lives as long as the process.
 ReplyDelivery& PlatformReplyDelivery();
-
-// The delivery that requests use from now on: `delivery` (borrowed; it must outlive
-// every job started while it is installed), or the platform's when null. Platform
-// thread; each job keeps the delivery it started with.
-void SetReplyDelivery(ReplyDelivery* delivery);
-ReplyDelivery& CurrentReplyDelivery();
 
 }  // namespace camvey::ptp
 

@@ -81,10 +81,10 @@ TEST_F(PtpDispatchTest, NearMissNamesAreNotImplemented) {
 TEST_F(PtpDispatchTest, DeleteFilesWithoutUsableEntriesAnswersAnEmptyListAtOnce) {
   UsePhone(kApplePhone);
   int layers_made = 0;
-  SetServiceDeviceLayerFactory([&] {
+  parts().make_device_layer = [&] {
     ++layers_made;
     return std::make_unique<phone::SimulatedDeviceLayer>(&phone_);
-  });
+  };
   const std::optional<EncodableValue> arguments[] = {
       std::nullopt,
       EncodableValue(),
@@ -134,8 +134,8 @@ TEST_F(PtpDispatchTest, DeleteFilesAnswersWhatThePhoneDeleted) {
   };
   NoDelivery no_delivery;
   for (bool synchronous : {false, true}) {
-    SetReplyDelivery(synchronous ? static_cast<ReplyDelivery*>(&no_delivery)
-                                 : &ProcessReplyQueue());
+    parts().delivery =
+        synchronous ? static_cast<ReplyDelivery*>(&no_delivery) : &ProcessReplyQueue();
     for (const Case& test : cases) {
       SCOPED_TRACE(std::string(test.label) + (synchronous ? ", synchronous" : ", on a worker"));
       UsePhone(kApplePhone);
@@ -154,7 +154,7 @@ TEST_F(PtpDispatchTest, DeleteFilesAnswersWhatThePhoneDeleted) {
 TEST_F(PtpDispatchTest, WithoutADeliveryTheRequestRunsOnThePlatformThread) {
   UsePhone(kApplePhone);
   NoDelivery no_delivery;
-  SetReplyDelivery(&no_delivery);
+  parts().delivery = &no_delivery;
   StderrCapture stderr_capture;
 
   const engine_standin::MessageId id = Call("deleteFiles", Files({{"IMG_0001.HEIC", "202401"}}));
@@ -164,7 +164,7 @@ TEST_F(PtpDispatchTest, WithoutADeliveryTheRequestRunsOnThePlatformThread) {
   EXPECT_THAT(stderr_capture.Flushes(), IsEmpty());
   ASSERT_EQ(phone_.deleted.size(), 1u);
   EXPECT_EQ(phone_.deleted[0].object_id, u"f/1");
-  SetReplyDelivery(&ProcessReplyQueue());
+  parts().delivery = &ProcessReplyQueue();
 }
 
 // The simulated phone behind a layer that throws std::bad_alloc when it makes its
@@ -200,7 +200,7 @@ TEST_F(PtpDispatchTest, AnExceptionEndsInTheServiceAndTheCallIsStillAnswered) {
   const std::string pass_line =
       "Exception in the deletion pass; answering with what was deleted.\n";
   UsePhone(kTwoPhones);
-  SetServiceDeviceLayerFactory([this] { return std::make_unique<ThrowingLayer>(&phone_, -1); });
+  parts().make_device_layer = [this] { return std::make_unique<ThrowingLayer>(&phone_, -1); };
   {
     StderrCapture stderr_capture;
     EXPECT_EQ(AnswerTo(Call("available")), SuccessBytes(EncodableValue(false)));
@@ -229,15 +229,15 @@ TEST_F(PtpDispatchTest, AnExceptionEndsInTheServiceAndTheCallIsStillAnswered) {
   };
   NoDelivery no_delivery;
   for (bool synchronous : {false, true}) {
-    SetReplyDelivery(synchronous ? static_cast<ReplyDelivery*>(&no_delivery)
-                                 : &ProcessReplyQueue());
+    parts().delivery =
+        synchronous ? static_cast<ReplyDelivery*>(&no_delivery) : &ProcessReplyQueue();
     for (const Case& test : cases) {
       SCOPED_TRACE(std::string(test.label) + (synchronous ? ", synchronous" : ", on a worker"));
       UsePhone(test.phone);
       if (test.requests_before_throw >= 0) {
-        SetServiceDeviceLayerFactory([this, requests = test.requests_before_throw] {
+        parts().make_device_layer = [this, requests = test.requests_before_throw] {
           return std::make_unique<ThrowingLayer>(&phone_, requests);
-        });
+        };
       }
       StderrCapture stderr_capture;
       const engine_standin::MessageId id =
@@ -247,7 +247,7 @@ TEST_F(PtpDispatchTest, AnExceptionEndsInTheServiceAndTheCallIsStillAnswered) {
       EXPECT_EQ(stderr_capture.Flushes(), test.lines);
     }
   }
-  SetReplyDelivery(&ProcessReplyQueue());
+  parts().delivery = &ProcessReplyQueue();
 }
 
 }  // namespace

@@ -63,7 +63,7 @@ class RefusingDelivery : public ReplyDelivery {
 
 TEST_F(PtpJobTest, AWorkerThatCannotStartLeavesTheRequestToThePlatformThread) {
   UsePhone(kApplePhone);
-  SetWorkerStarter(&Workers::Refuse);
+  parts().start_worker = &Workers::Refuse;
   StderrCapture stderr_capture;
 
   const engine_standin::MessageId id = Call("deleteFiles", Files({{"IMG_0001.HEIC", "202401"}}));
@@ -79,7 +79,7 @@ TEST_F(PtpJobTest, AFailedPostIsRetried) {
     UsePhone(kApplePhone);
     RefusingDelivery& delivery = RefusingDelivery::Instance();
     delivery.Refuse(kReplyPostAttempts - 1, by_throwing);
-    SetReplyDelivery(&delivery);
+    parts().delivery = &delivery;
     StderrCapture stderr_capture;
 
     const engine_standin::MessageId id = Call("deleteFiles", Files({{"IMG_0001.HEIC", "202401"}}));
@@ -103,7 +103,7 @@ TEST_F(PtpJobTest, AReplyThatCannotBePostedIsAnsweredAtTheNextChance) {
     UsePhone(kApplePhone);
     RefusingDelivery& delivery = RefusingDelivery::Instance();
     delivery.Refuse(-1);
-    SetReplyDelivery(&delivery);
+    parts().delivery = &delivery;
     StderrCapture stderr_capture;
 
     const engine_standin::MessageId id = Call("deleteFiles", Files({{"IMG_0001.HEIC", "202401"}}));
@@ -173,7 +173,7 @@ TEST_F(PtpJobTest, RequestsTakeTurnsAndRememberWhatWasDeleted) {
   int layers_made = 0;
   // Each layer serves its own fresh copy of the phone: one that did not remember would
   // delete IMG_0001.HEIC from every copy. Only the first layer waits for the gate.
-  SetServiceDeviceLayerFactory([&]() -> std::unique_ptr<DeviceLayer> {
+  parts().make_device_layer = [&]() -> std::unique_ptr<DeviceLayer> {
     std::lock_guard<std::mutex> lock(mutex);
     const std::size_t index = static_cast<std::size_t>(layers_made++);
     deleted_by.emplace_back();
@@ -185,7 +185,7 @@ TEST_F(PtpJobTest, RequestsTakeTurnsAndRememberWhatWasDeleted) {
                                           std::lock_guard<std::mutex> end_lock(mutex);
                                           deleted_by[index] = std::move(deleted);
                                         });
-  });
+  };
   bool gate_open = false;
   struct Guard {
     std::function<void()> release;
@@ -207,10 +207,10 @@ TEST_F(PtpJobTest, RequestsTakeTurnsAndRememberWhatWasDeleted) {
   }
   ASSERT_EQ(layers(), 1);
   const engine_standin::MessageId second = Call("deleteFiles", Files({{kFeteUtf8, "202401"}}));
-  SetWorkerStarter(&Workers::Refuse);
+  parts().start_worker = &Workers::Refuse;
   EXPECT_EQ(AnswerTo(Call("deleteFiles", Files({{kFeteUtf8, "202401"}}))),
             FailedBytes("device_busy"));
-  SetWorkerStarter(&Workers::CountedStart);
+  parts().start_worker = &Workers::CountedStart;
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
   EXPECT_EQ(layers(), 1) << "the second pass did not wait for the first";
   EXPECT_EQ(AnswerTo(first), std::nullopt);

@@ -213,10 +213,10 @@ TEST(WorkerApartmentTest, IsSingleThreadedAndLeftAtTheEnd) {
 class ReplyWindowServiceTest : public PtpServiceTest {
  protected:
   ReplyWindowServiceTest() {
-    SetReplyDelivery(nullptr);
+    parts().delivery = PlatformParts().delivery;
     UsePhone(kApplePhone);
     // Record where and in which apartment each layer is made, then hand out the phone.
-    SetServiceDeviceLayerFactory([this] {
+    parts().make_device_layer = [this] {
       APTTYPE type = APTTYPE_CURRENT;
       APTTYPEQUALIFIER qualifier;
       const bool known = CoGetApartmentType(&type, &qualifier) == S_OK;
@@ -224,7 +224,7 @@ class ReplyWindowServiceTest : public PtpServiceTest {
       layer_threads_.push_back(GetCurrentThreadId());
       layer_in_sta_.push_back(known && IsSingleThreaded(type));
       return std::make_unique<phone::SimulatedDeviceLayer>(&phone_);
-    });
+    };
   }
 
   std::optional<Bytes> PumpForAnswer(engine_standin::MessageId id) {
@@ -250,7 +250,7 @@ TEST_F(ReplyWindowServiceTest, AnswersThroughTheWindowFromAWorkerInItsOwnApartme
 }
 
 TEST_F(ReplyWindowServiceTest, AReplyThatCannotBePostedComesWithTheWindowsNextDelivery) {
-  SetReplyDelivery(&GoneWindowDelivery::Instance());
+  parts().delivery = &GoneWindowDelivery::Instance();
   const engine_standin::MessageId stranded =
       Call("deleteFiles", Files({{"IMG_0001.HEIC", "202401"}}));
   ASSERT_TRUE(Workers::WaitUntilAllEnded());

@@ -28,10 +28,8 @@
 #include "messaging/standard_method_codec.h"
 #include "ptp/deletion_turns.h"
 #include "ptp/ptp_channel.h"
-#include "ptp/reply_delivery.h"
+#include "ptp/ptp_service.h"
 #include "ptp/reply_queue.h"
-#include "ptp/service_device_layer.h"
-#include "ptp/worker_start.h"
 #include "standins/engine/engine_standin.h"
 #include "standins/phone/phone_json.h"
 #include "standins/phone/phone_model.h"
@@ -189,14 +187,15 @@ class Workers {
 
 // The service registered on a FlutterEngine over the engine stand-in, with counted
 // workers, replies through the process's reply queue (the test drains it as the
-// platform thread's loop would) and no device support until the test picks a phone.
+// platform thread's loop would) and the platform's device layer until the test picks a
+// phone. The service's parts are the test's own until it ends.
 class PtpServiceTest : public EngineStandinTest {
  protected:
   PtpServiceTest() {
     Workers::ResetCount();
-    SetWorkerStarter(&Workers::CountedStart);
-    SetReplyDelivery(&ProcessReplyQueue());
-    SetDeletionTurns(turns_.get());
+    parts().start_worker = &Workers::CountedStart;
+    parts().delivery = &ProcessReplyQueue();
+    parts().turns = turns_.get();
     RegisterPtpChannel(engine_);
   }
 
@@ -204,20 +203,20 @@ class PtpServiceTest : public EngineStandinTest {
     EXPECT_TRUE(Workers::WaitUntilAllEnded()) << "a worker is still running";
     EXPECT_EQ(ProcessReplyQueue().DeliverQueued(std::chrono::milliseconds(0)), 0u)
         << "a reply was never drained";
-    SetServiceDeviceLayerFactory(nullptr);
-    SetReplyDelivery(nullptr);
-    SetWorkerStarter(nullptr);
-    SetDeletionTurns(nullptr);
   }
+
+  // The parts that requests use from now on; a running job keeps those it started with.
+  PtpServiceParts& parts() { return service_parts_.parts(); }
 
   // Puts the phone read from `json` behind a service that has sent nothing for deletion
   // yet. Only while no worker runs.
   void UsePhone(const std::string& json) {
     turns_ = std::make_unique<DeletionTurns>();
-    SetDeletionTurns(turns_.get());
+    parts().turns = turns_.get();
     phone_ = PhoneFrom(json);
-    SetServiceDeviceLayerFactory(
-        [this] { return std::make_unique<phone::SimulatedDeviceLayer>(&phone_); });
+    parts().make_device_layer = [this] {
+      return std::make_unique<phone::SimulatedDeviceLayer>(&phone_);
+    };
   }
 
   // Sends a call on "camvey/ptp" as the engine does; the handler has returned when this
@@ -252,6 +251,7 @@ class PtpServiceTest : public EngineStandinTest {
     return AnswerTo(id);
   }
 
+  ScopedPtpServiceParts service_parts_;
   // The passes' turns and their memory of what was sent for deletion.
   std::unique_ptr<DeletionTurns> turns_ = std::make_unique<DeletionTurns>();
   flutter::FlutterEngine engine_{flutter::EngineProject(u"data")};
