@@ -1,15 +1,10 @@
-// Away from Windows there are no portable devices to reach, and replies wait in the
-// process's queue for the platform thread's loop.
+// Away from Windows there are no portable devices to reach, and the platform thread's
+// loop drains the reply queue by itself.
 
 #include "ptp/ptp_service.h"
-#include "ptp/reply_queue.h"
 
 namespace camvey::ptp {
 
-PtpServiceParts PlatformParts() {
-  PtpServiceParts parts;
-  parts.delivery = &ProcessReplyQueue();
-  return parts;
-}
+PtpServiceParts PlatformParts() { return {}; }
 
 }  // namespace camvey::ptp

@@ -1,5 +1,6 @@
 #include "ptp/ptp_dispatch.h"
 
+#include <chrono>
 #include <iostream>
 #include <string_view>
 #include <utility>
@@ -12,7 +13,7 @@
 #include "ptp/ptp_job.h"
 #include "ptp/ptp_reply.h"
 #include "ptp/ptp_service.h"
-#include "ptp/reply_backlog.h"
+#include "ptp/reply_queue.h"
 #include "ptp/wanted_file.h"
 
 namespace camvey::ptp {
@@ -30,12 +31,13 @@ void HandleDeleteFiles(const flutter::MethodCall& call,
     (*result)->Success(flutter::EncodableValue(flutter::EncodableList()));
     return;
   }
-  if (PtpService::Process().parts().delivery->Ready()) {
+  ReplyWakeUp* const wake_up = PtpService::Process().parts().wake_up;
+  if (wake_up == nullptr || wake_up->Ready()) {
     StartPtpJob(std::move(wanted), result);
     return;
   }
-  auto reply = std::make_unique<PtpReply>();
-  reply->result = std::move(*result);
+  PtpReply reply;
+  reply.result = std::move(*result);
   RunPtpRequestSynchronously(wanted, std::move(reply));
 }
 
@@ -63,7 +65,7 @@ void AnswerAfterException(std::string_view name, std::unique_ptr<flutter::Method
 void HandlePtpCall(const flutter::MethodCall& call, std::unique_ptr<flutter::MethodResult> result) {
   const std::string_view name = call.method_name();
   try {
-    DeliverHeldBackPtpReplies();
+    PtpService::Process().replies().DeliverQueued(std::chrono::milliseconds(0));
     if (name == kAvailable) {
       result->Success(flutter::EncodableValue(IsPtpAvailable()));
     } else if (name == kDeleteFiles) {

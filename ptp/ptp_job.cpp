@@ -1,7 +1,6 @@
 #include "ptp/ptp_job.h"
 
 #include <iostream>
-#include <thread>
 #include <utility>
 
 #include "ptp/device/deletion_pass.h"
@@ -34,32 +33,14 @@ void RunDeletionPass(const std::vector<WantedFile>& wanted, PtpReply* reply,
   }
 }
 
-bool TryPost(ReplyDelivery& delivery, std::unique_ptr<PtpReply>* reply) {
-  try {
-    return delivery.Post(reply);
-  } catch (...) {
-    std::cerr << "Exception while handing a reply to the platform thread.\n" << std::flush;
-    return false;
-  }
-}
-
-void HandOver(ReplyDelivery& delivery, std::unique_ptr<PtpReply> reply, BacklogRoom room) {
-  for (int attempt = 1; attempt <= kReplyPostAttempts; ++attempt) {
-    if (TryPost(delivery, &reply)) return;
-    if (attempt < kReplyPostAttempts) std::this_thread::sleep_for(kReplyPostPause * attempt);
-  }
-  HoldBackPtpReply(std::move(reply), std::move(room));
-}
-
 }  // namespace
 
 void StartPtpJob(std::vector<WantedFile> wanted, std::unique_ptr<flutter::MethodResult>* result) {
   auto job = std::make_unique<PtpJob>();
   job->wanted = std::move(wanted);
-  job->reply = std::make_unique<PtpReply>();
+  job->reply.emplace_back();
   job->parts = PtpService::Process().parts();
-  job->backlog_room = MakeBacklogRoom();
-  job->reply->result = std::move(*result);
+  job->reply.front().result = std::move(*result);
 
   // The thread's body holds the job by plain pointer, so that a thread that never
   // started leaves the job, and the pending result in it, here.
@@ -68,20 +49,20 @@ void StartPtpJob(std::vector<WantedFile> wanted, std::unique_ptr<flutter::Method
     static_cast<void>(job.release());  // the worker owns it now
     return;
   }
-  RunPtpRequestSynchronously(job->wanted, std::move(job->reply));
+  RunPtpRequestSynchronously(job->wanted, std::move(job->reply.front()));
 }
 
 void RunPtpJob(std::unique_ptr<PtpJob> job) {
   {
     WorkerApartment apartment;
-    RunDeletionPass(job->wanted, job->reply.get(), job->parts, /*may_wait=*/true);
+    RunDeletionPass(job->wanted, &job->reply.front(), job->parts, /*may_wait=*/true);
   }
-  HandOver(*job->parts.delivery, std::move(job->reply), std::move(job->backlog_room));
+  PtpService::Process().replies().Add(job->reply);
+  if (job->parts.wake_up != nullptr) job->parts.wake_up->Wake();
 }
 
-void RunPtpRequestSynchronously(const std::vector<WantedFile>& wanted,
-                                std::unique_ptr<PtpReply> reply) {
-  RunDeletionPass(wanted, reply.get(), PtpService::Process().parts(), /*may_wait=*/false);
+void RunPtpRequestSynchronously(const std::vector<WantedFile>& wanted, PtpReply reply) {
+  RunDeletionPass(wanted, &reply, PtpService::Process().parts(), /*may_wait=*/false);
   CompletePtpReply(std::move(reply));
 }
 

@@ -2,9 +2,9 @@
 #define CAMVEY_PTP_PTP_SERVICE_H_
 
 // The clean-up service's process-wide state, in one object: the parts it works through,
-// the passes' turns with their memory of what was sent for deletion, and the slot of
-// its channel. Tests replace the parts in one place, ScopedPtpServiceParts; nothing else
-// of the service is replaceable.
+// the passes' turns with their memory of what was sent for deletion, the queue of
+// finished replies and the slot of its channel. Tests replace the parts in one place,
+// ScopedPtpServiceParts; nothing else of the service is replaceable.
 
 #include <functional>
 #include <memory>
@@ -12,7 +12,7 @@
 #include "messaging/method_channel.h"
 #include "ptp/deletion_turns.h"
 #include "ptp/device/device_layer.h"
-#include "ptp/reply_delivery.h"
+#include "ptp/reply_queue.h"
 
 namespace camvey::ptp {
 
@@ -32,9 +32,11 @@ struct PtpServiceParts {
   std::function<std::unique_ptr<DeviceLayer>()> make_device_layer;
   // Starts the worker of a job.
   WorkerStarter start_worker = &StartDetachedThread;
-  // How a finished reply travels to the platform thread. Never null.
-  ReplyDelivery* delivery = nullptr;
-  // Whose turn a pass waits for, and the memory the passes share. Never null.
+  // How a worker wakes the platform thread once its reply is queued; null where the
+  // platform thread's loop drains the queue by itself.
+  ReplyWakeUp* wake_up = nullptr;
+  // Whose turn a pass waits for, and the memory the passes share; never null in the
+  // parts in force.
   DeletionTurns* turns = nullptr;
 
   // A layer from make_device_layer; the layer without device support when there is no
@@ -43,14 +45,14 @@ struct PtpServiceParts {
 };
 
 // The parts of this platform but the turns: on Windows the Windows Portable Devices
-// layer and the reply window; elsewhere no device support at all ("available" answers
-// false and "deleteFiles" fails with "wpd_unavailable") and the process's reply queue.
+// layer and the reply window's wake-up; elsewhere no device support at all ("available"
+// answers false and "deleteFiles" fails with "wpd_unavailable") and no wake-up.
 PtpServiceParts PlatformParts();
 
 class PtpService {
  public:
   // The process's service, made on first use. Never destroyed: a worker may still take
-  // its turn or hand its reply over while the process exits. Its channel alone goes at
+  // its turn or queue its reply while the process exits. Its channel alone goes at
   // exit.
   static PtpService& Process();
 
@@ -60,6 +62,9 @@ class PtpService {
   // The parts that requests use from now on: a test's replacement while one is in
   // place, else the platform's with the service's own turns. Platform thread.
   const PtpServiceParts& parts() const;
+
+  // Finished replies waiting for the platform thread.
+  ReplyQueue& replies() { return replies_; }
 
   // The channel slot: keeps `channel` until the next call or the process's exit, when
   // it is destroyed without a messenger call, and returns it; destroys the channel kept
@@ -72,6 +77,7 @@ class PtpService {
   PtpService();
 
   DeletionTurns turns_;
+  ReplyQueue replies_;
   PtpServiceParts own_parts_;
   const PtpServiceParts* replaced_parts_ = nullptr;
   std::unique_ptr<flutter::MethodChannel> channel_;

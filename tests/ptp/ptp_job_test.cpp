@@ -3,19 +3,16 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <functional>
 #include <future>
 #include <memory>
 #include <mutex>
-#include <new>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "ptp/device/device_layer.h"
-#include "ptp/reply_delivery.h"
 #include "ptp/reply_queue.h"
 #include "ptp/wide_text.h"
 #include "tests/messaging/stderr_capture.h"
@@ -28,37 +25,12 @@ using ::testing::IsEmpty;
 
 using PtpJobTest = PtpServiceTest;
 
-// Refuses a number of posts (returning false, or throwing), then forwards to the
-// process's reply queue. Outlives the workers of every test, as a delivery must.
-class RefusingDelivery : public ReplyDelivery {
+// A wake-up that never reaches the platform thread, as when the reply window's message
+// queue is full.
+class LostWakeUp : public ReplyWakeUp {
  public:
-  static RefusingDelivery& Instance() {
-    static RefusingDelivery* const delivery = new RefusingDelivery;
-    return *delivery;
-  }
-
-  // Refuses the next `count` posts; a negative count refuses every post.
-  void Refuse(int count, bool by_throwing = false) {
-    refusals_ = count;
-    by_throwing_ = by_throwing;
-    posts_ = 0;
-  }
-  int posts() const { return posts_; }
-
   bool Ready() override { return true; }
-  bool Post(std::unique_ptr<PtpReply>* reply) override {
-    const int post = ++posts_;
-    if (refusals_ < 0 || post <= refusals_) {
-      if (by_throwing_) throw std::bad_alloc();
-      return false;
-    }
-    return ProcessReplyQueue().Post(reply);
-  }
-
- private:
-  std::atomic<int> refusals_{0};
-  std::atomic<bool> by_throwing_{false};
-  std::atomic<int> posts_{0};
+  void Wake() noexcept override {}
 };
 
 TEST_F(PtpJobTest, AWorkerThatCannotStartLeavesTheRequestToThePlatformThread) {
@@ -73,50 +45,28 @@ TEST_F(PtpJobTest, AWorkerThatCannotStartLeavesTheRequestToThePlatformThread) {
   EXPECT_THAT(stderr_capture.Flushes(), IsEmpty()) << "a result was dropped unanswered";
 }
 
-TEST_F(PtpJobTest, AFailedPostIsRetried) {
-  for (const bool by_throwing : {false, true}) {
-    SCOPED_TRACE(by_throwing ? "posts throw" : "posts fail");
+// A reply whose wake-up is lost waits in the queue and is answered, once, on the
+// platform thread at the next drain or at the next call, whichever comes first.
+TEST_F(PtpJobTest, AReplyWhoseWakeUpIsLostIsAnsweredOnceAtTheNextChance) {
+  enum class Next { kCall, kDrain };
+  LostWakeUp lost;
+  for (Next next : {Next::kCall, Next::kDrain}) {
+    SCOPED_TRACE(next == Next::kCall ? "next call" : "next drain");
     UsePhone(kApplePhone);
-    RefusingDelivery& delivery = RefusingDelivery::Instance();
-    delivery.Refuse(kReplyPostAttempts - 1, by_throwing);
-    parts().delivery = &delivery;
-    StderrCapture stderr_capture;
-
-    const engine_standin::MessageId id = Call("deleteFiles", Files({{"IMG_0001.HEIC", "202401"}}));
-
-    EXPECT_EQ(AwaitAnswer(id), NamesBytes({"IMG_0001.HEIC"}));
-    EXPECT_EQ(delivery.posts(), kReplyPostAttempts);
-    ASSERT_TRUE(Workers::WaitUntilAllEnded());
-    EXPECT_EQ(
-        stderr_capture.Flushes(),
-        std::vector<std::string>(by_throwing ? kReplyPostAttempts - 1 : 0,
-                                 "Exception while handing a reply to the platform thread.\n"));
-  }
-}
-
-// A reply that no post gets through is kept and answered, once, on the platform thread
-// at its next delivery or at the next call, whichever comes first.
-TEST_F(PtpJobTest, AReplyThatCannotBePostedIsAnsweredAtTheNextChance) {
-  enum class Next { kCall, kDelivery };
-  for (Next next : {Next::kCall, Next::kDelivery}) {
-    SCOPED_TRACE(next == Next::kCall ? "next call" : "next delivery");
-    UsePhone(kApplePhone);
-    RefusingDelivery& delivery = RefusingDelivery::Instance();
-    delivery.Refuse(-1);
-    parts().delivery = &delivery;
+    parts().wake_up = &lost;
     StderrCapture stderr_capture;
 
     const engine_standin::MessageId id = Call("deleteFiles", Files({{"IMG_0001.HEIC", "202401"}}));
     ASSERT_TRUE(Workers::WaitUntilAllEnded());
-    EXPECT_EQ(delivery.posts(), kReplyPostAttempts);
     EXPECT_EQ(AnswerTo(id), std::nullopt);
 
     if (next == Next::kCall) {
       EXPECT_EQ(AnswerTo(Call("available")), SuccessBytes(EncodableValue(true)));
     } else {
-      EXPECT_EQ(ProcessReplyQueue().DeliverQueued(std::chrono::milliseconds(0)), 0u);
+      EXPECT_EQ(DeliverQueued(), 1u);
     }
     EXPECT_EQ(AnswerTo(id), NamesBytes({"IMG_0001.HEIC"}));
+    EXPECT_EQ(DeliverQueued(), 0u) << "answered twice";
     EXPECT_EQ(phone_.deleted.size(), 1u);
     EXPECT_THAT(stderr_capture.Flushes(), IsEmpty());
   }
