@@ -10,11 +10,10 @@ namespace camvey::ptp {
 namespace {
 
 // Fills the reply's names and error. The layer and every device object are gone when
-// this returns. The pass runs on a worker or inside the channel's handler, and either
-// answers from the reply afterwards, so nothing is thrown out of it: the names deleted
-// before an exception stay in the reply.
-// A worker waits for its turn; the platform thread never waits, and answers
-// "device_busy" while another pass runs.
+// this returns. A worker waits for its turn; the platform thread never waits, and
+// answers "device_busy" while another pass runs. The pass runs on a worker or inside
+// the channel's handler, and either answers from the reply afterwards, so nothing is
+// thrown out of it: the names deleted before an exception stay in the reply.
 void RunDeletionPass(const std::vector<WantedFile>& wanted, PtpReply* reply,
                      const PtpServiceParts& parts, bool may_wait) {
   const auto pass = [&wanted, reply, &parts](DeletionMemory& memory) {
