@@ -168,42 +168,13 @@ run_clang_cl_stage() {
     cat build-clang-cl.log; tally clang-cl 0 1; return
   fi
   rm -f build-clang-cl.log
-  counts=$(python3 - "$root" "$dir" "$jobs" <<'EOF'
-import concurrent.futures, json, os, shlex, subprocess, sys
-root, build, jobs = sys.argv[1], sys.argv[2], int(sys.argv[3])
-entries = [e for e in json.load(open(os.path.join(build, 'compile_commands.json')))
-           if e['file'].startswith(root + '/') and not e['file'].startswith(root + '/build/')]
-def check(entry):
-    command = shlex.split(entry['command'])
-    if '--' in command:
-        command.insert(command.index('--'), '/Zs')
-    run = subprocess.run(command, cwd=entry['directory'], capture_output=True, text=True)
-    return entry['file'], run.returncode == 0, run.stdout + run.stderr
-passed = failed = 0
-with concurrent.futures.ThreadPoolExecutor(jobs) as pool:
-    for source, ok, output in pool.map(check, entries):
-        if ok:
-            passed += 1
-        else:
-            failed += 1
-            print('clang-cl: ' + os.path.relpath(source, root) + '\n' + output, file=sys.stderr)
-print(passed, failed)
-EOF
-  )
+  counts=$(scripts/compile-syntax-only.py "$root" "$dir" "$jobs")
   if [[ ! $counts =~ ^[0-9]+\ [0-9]+$ ]]; then tally clang-cl 0 1; return; fi
   passed=${counts% *} failed=${counts#* }
-  # A condition made of literals, sizeof, enumerators, template arguments and constexpr
-  # variables only: no other variable, call, member or this in it.
-  cat >"$dir/constant-condition.query" <<'EOF'
-set output diag
-let runtime expr(anyOf(declRefExpr(to(varDecl(unless(isConstexpr())))), callExpr(), memberExpr(), cxxThisExpr(), cxxDependentScopeMemberExpr()))
-let constant expr(unless(ignoringParenImpCasts(anyOf(cxxBoolLiteral(), integerLiteral()))), unless(runtime), unless(hasDescendant(runtime)))
-match stmt(unless(isExpansionInSystemHeader()), anyOf(ifStmt(unless(isConstexpr()), hasCondition(constant)), whileStmt(hasCondition(constant)), doStmt(hasCondition(constant)), forStmt(hasCondition(constant)))).bind("constant_condition")
-EOF
   local sources found
   mapfile -t sources < <(sed -n 's|^ *"file": "\(.*\.cpp\)".*|\1|p' "$dir/compile_commands.json" \
     | grep "^$root/" | grep -v "^$root/build/")
-  found=$(clang-query -p "$dir" -f "$dir/constant-condition.query" "${sources[@]}" 2>&1 \
+  found=$(clang-query -p "$dir" -f scripts/constant-conditions.query "${sources[@]}" 2>&1 \
     | sed -n 's|^\(.*([0-9]*,[0-9]*)\): note: "constant_condition" binds here$|\1|p' | sort -u)
   if [ -z "$found" ]; then passed=$(( passed + 1 )); else
     sed 's|$|: error: conditional expression is constant (MSVC C4127 at /W4); use if constexpr|' <<<"$found"
