@@ -34,14 +34,15 @@ tally() { # <stage> <passed> <failed>
 
 run_gtest_stage() { # <preset> [ctest args...]
   local preset=$1; shift
+  local build_log=build/build-$preset.log
   note "$preset: configure and build"
-  if ! cmake --preset "$preset" >"build-$preset.log" 2>&1 && true; then
-    cat "build-$preset.log"; tally "$preset" 0 1; return
+  if ! cmake --preset "$preset" >"$build_log" 2>&1; then
+    cat "$build_log"; tally "$preset" 0 1; return
   fi
-  if ! cmake --build --preset "$preset" -j "$jobs" >>"build-$preset.log" 2>&1; then
-    tail -n 60 "build-$preset.log"; tally "$preset" 0 1; return
+  if ! cmake --build --preset "$preset" -j "$jobs" >>"$build_log" 2>&1; then
+    tail -n 60 "$build_log"; tally "$preset" 0 1; return
   fi
-  rm -f "build-$preset.log"
+  rm -f "$build_log"
   local results=$root/build/$preset/test-results log=$root/build/$preset/ctest.log
   rm -rf "$results"; mkdir -p "$results"
   note "$preset: tests"
@@ -53,10 +54,10 @@ run_gtest_stage() { # <preset> [ctest args...]
 
 run_fuzz_stage() {
   note "fuzz: configure and build"
-  if ! { cmake --preset fuzz && cmake --build --preset fuzz -j "$jobs"; } >build-fuzz.log 2>&1; then
-    tail -n 60 build-fuzz.log; tally fuzz 0 1; return
+  if ! { cmake --preset fuzz && cmake --build --preset fuzz -j "$jobs"; } >build/build-fuzz.log 2>&1; then
+    tail -n 60 build/build-fuzz.log; tally fuzz 0 1; return
   fi
-  rm -f build-fuzz.log
+  rm -f build/build-fuzz.log
   local passed=0 failed=0 target name work
   for target in build/fuzz/fuzz/*/fuzz_*; do
     [ -x "$target" ] || continue
@@ -164,10 +165,10 @@ run_clang_cl_stage() {
   # clang warning reports. One count per source, one for the search.
   note "clang-cl: the product build in MSVC's mode"
   local dir=build/clang-cl passed=0 failed=0 counts
-  if ! cmake --preset clang-cl >build-clang-cl.log 2>&1; then
-    cat build-clang-cl.log; tally clang-cl 0 1; return
+  if ! cmake --preset clang-cl >build/build-clang-cl.log 2>&1; then
+    cat build/build-clang-cl.log; tally clang-cl 0 1; return
   fi
-  rm -f build-clang-cl.log
+  rm -f build/build-clang-cl.log
   counts=$(scripts/compile-syntax-only.py "$root" "$dir" "$jobs")
   if [[ ! $counts =~ ^[0-9]+\ [0-9]+$ ]]; then tally clang-cl 0 1; return; fi
   passed=${counts% *} failed=${counts#* }
