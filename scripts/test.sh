@@ -160,10 +160,11 @@ run_lint_stage() {
 
 run_clang_cl_stage() {
   # The product build as Visual Studio configures it (an MSVC compiler, the real engine
-  # library given), compiled once more by clang-cl in MSVC's mode: every product source
-  # syntax-only and the resources through llvm-rc (nothing links without MSVC's
-  # libraries), then a search for conditions MSVC calls constant (C4127), which no
-  # clang warning reports. One count per source, one for the search.
+  # library given), compiled once more by clang-cl 19 in MSVC's mode: every product
+  # source syntax-only and the resources through llvm-rc (nothing links without MSVC's
+  # libraries; scripts/compile-syntax-only.py), then a search for conditions MSVC calls
+  # constant (C4127), which no clang warning reports (scripts/constant-conditions.query).
+  # One count per source, one for the search.
   note "clang-cl: the product build in MSVC's mode"
   local dir=build/clang-cl passed=0 failed=0 counts
   if ! cmake --preset clang-cl --fresh >build/build-clang-cl.log 2>&1; then
