@@ -16,7 +16,7 @@ void MethodChannel::SetMethodCallHandler(MethodCallHandler handler) const {
     return;
   }
   messenger_->SetMessageHandler(
-      name_, [handler = std::move(handler), codec = codec_, channel = name_](
+      name_, [call_handler = std::move(handler), codec = codec_, channel = name_](
                  const uint8_t* message, size_t message_size, BinaryReply reply) {
         // Made before decoding, so that even an undecodable message is answered.
         auto result = std::make_unique<EngineMethodResult>(std::move(reply), codec);
@@ -27,7 +27,7 @@ void MethodChannel::SetMethodCallHandler(MethodCallHandler handler) const {
           result->NotImplemented();
           return;
         }
-        handler(*call, std::move(result));
+        call_handler(*call, std::move(result));
       });
 }
 

@@ -31,12 +31,6 @@ class DeletionTurns {
   DeletionMemory memory_;  // guarded by turn_
 };
 
-// The turns that requests take from now on: `turns` (borrowed; it must outlive every
-// job started while it is installed), or the process's own, which lives until exit,
-// when null. Platform thread; each job keeps the turns it started with.
-void SetDeletionTurns(DeletionTurns* turns);
-DeletionTurns& CurrentDeletionTurns();
-
 }  // namespace camvey::ptp
 
 #endif  // CAMVEY_PTP_DELETION_TURNS_H_

@@ -10,7 +10,7 @@ namespace camvey::ptp {
 inline constexpr char kPtpChannelName[] = "camvey/ptp";
 
 // Builds the channel over `engine`'s messenger with the shared standard method codec,
-// keeps it in the process's channel slot (destroying the channel held there before)
+// keeps it in the service's channel slot (destroying the channel held there before)
 // and installs HandlePtpCall on it, replacing any handler under the same name: the
 // messenger then holds one handler for the channel. The slot keeps its channel until
 // the process exits, when it is destroyed without a messenger call. Platform thread.

@@ -1,5 +1,6 @@
 #include "ptp/ptp_dispatch.h"
 
+#include <chrono>
 #include <iostream>
 #include <string_view>
 #include <utility>
@@ -11,9 +12,8 @@
 #include "ptp/device/discovery.h"
 #include "ptp/ptp_job.h"
 #include "ptp/ptp_reply.h"
-#include "ptp/reply_backlog.h"
-#include "ptp/reply_delivery.h"
-#include "ptp/service_device_layer.h"
+#include "ptp/ptp_service.h"
+#include "ptp/reply_queue.h"
 #include "ptp/wanted_file.h"
 
 namespace camvey::ptp {
@@ -31,13 +31,13 @@ void HandleDeleteFiles(const flutter::MethodCall& call,
     (*result)->Success(flutter::EncodableValue(flutter::EncodableList()));
     return;
   }
-  ReplyDelivery& delivery = CurrentReplyDelivery();
-  if (delivery.Ready()) {
-    StartPtpJob(std::move(wanted), delivery, result);
+  ReplyWakeUp* const wake_up = PtpService::Process().parts().wake_up;
+  if (wake_up == nullptr || wake_up->Ready()) {
+    StartPtpJob(std::move(wanted), result);
     return;
   }
-  auto reply = std::make_unique<PtpReply>();
-  reply->result = std::move(*result);
+  PtpReply reply;
+  reply.result = std::move(*result);
   RunPtpRequestSynchronously(wanted, std::move(reply));
 }
 
@@ -65,7 +65,7 @@ void AnswerAfterException(std::string_view name, std::unique_ptr<flutter::Method
 void HandlePtpCall(const flutter::MethodCall& call, std::unique_ptr<flutter::MethodResult> result) {
   const std::string_view name = call.method_name();
   try {
-    DeliverHeldBackPtpReplies();
+    PtpService::Process().replies().DeliverQueued(std::chrono::milliseconds(0));
     if (name == kAvailable) {
       result->Success(flutter::EncodableValue(IsPtpAvailable()));
     } else if (name == kDeleteFiles) {
@@ -79,7 +79,7 @@ void HandlePtpCall(const flutter::MethodCall& call, std::unique_ptr<flutter::Met
 }
 
 bool IsPtpAvailable() {
-  std::unique_ptr<DeviceLayer> layer = MakeServiceDeviceLayer();
+  std::unique_ptr<DeviceLayer> layer = PtpService::Process().parts().MakeDeviceLayer();
   std::unique_ptr<DeviceManager> manager;
   if (DeviceFailed(layer->CreateManager(&manager)) || manager == nullptr) return false;
   return !ListAppleDevices(*manager).empty();

@@ -23,8 +23,8 @@
 
 namespace camvey::ptp {
 
-// The channel's method-call handler; keeps no state between calls. Answers held-back
-// replies of earlier calls first (reply_backlog.h). Platform thread.
+// The channel's method-call handler; keeps no state between calls. Answers the queued
+// replies of earlier calls first (reply_queue.h). Platform thread.
 void HandlePtpCall(const flutter::MethodCall& call, std::unique_ptr<flutter::MethodResult> result);
 
 // True when the device layer makes a manager and that manager lists at least one

@@ -21,11 +21,11 @@ void DeliverPtpReply(PtpReply& reply) {
   }
 }
 
-void CompletePtpReply(std::unique_ptr<PtpReply> reply) {
+void CompletePtpReply(PtpReply reply) {
   try {
-    DeliverPtpReply(*reply);
+    DeliverPtpReply(reply);
   } catch (...) {
-    // The reply goes with `reply`; an unanswered result prints its own warning.
+    // The reply goes on return; an unanswered result prints its own warning.
     std::cerr << "Exception while answering a deleteFiles request.\n" << std::flush;
   }
 }

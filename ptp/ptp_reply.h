@@ -23,7 +23,7 @@ inline constexpr char kPtpFailed[] = "ptp_failed";
 // Created by the dispatcher with the call's result, filled by the deletion pass (on a
 // worker or on the platform thread), answered and destroyed on the platform thread.
 // Whoever holds it next owns it; a worker writes `names` and `error` only before it
-// hands the reply over.
+// queues the reply (reply_queue.h).
 struct PtpReply {
   std::unique_ptr<flutter::MethodResult> result;  // the call's pending answer
   std::vector<std::u16string> names;              // deleted files, as the phone spells them
@@ -38,7 +38,7 @@ void DeliverPtpReply(PtpReply& reply);
 // deleteFiles request.", so that one bad answer never keeps the replies behind it from
 // theirs, and never unwinds into the message loop. A result that could not answer
 // reports itself when destroyed. Platform thread.
-void CompletePtpReply(std::unique_ptr<PtpReply> reply);
+void CompletePtpReply(PtpReply reply);
 
 }  // namespace camvey::ptp
 

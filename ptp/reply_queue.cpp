@@ -1,44 +1,28 @@
 #include "ptp/reply_queue.h"
 
-#include <new>
 #include <utility>
-
-#include "ptp/reply_backlog.h"
 
 namespace camvey::ptp {
 
-bool ReplyQueue::Ready() { return true; }
-
-bool ReplyQueue::Post(std::unique_ptr<PtpReply>* reply) {
+void ReplyQueue::Add(ReplyList& replies) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    try {
-      replies_.push_back(std::move(*reply));
-    } catch (const std::bad_alloc&) {
-      return false;
-    }
+    replies_.splice(replies_.end(), replies);
   }
-  arrived_.notify_one();
-  return true;
+  added_.notify_one();
 }
 
 std::size_t ReplyQueue::DeliverQueued(std::chrono::milliseconds wait) {
-  std::deque<std::unique_ptr<PtpReply>> replies;
+  ReplyList replies;
   {
     std::unique_lock<std::mutex> lock(mutex_);
-    arrived_.wait_for(lock, wait, [this] { return !replies_.empty(); });
+    added_.wait_for(lock, wait, [this] { return !replies_.empty(); });
     replies.swap(replies_);
   }
-  DeliverHeldBackPtpReplies();
-  for (std::unique_ptr<PtpReply>& reply : replies) {
+  for (PtpReply& reply : replies) {
     CompletePtpReply(std::move(reply));
   }
   return replies.size();
-}
-
-ReplyQueue& ProcessReplyQueue() {
-  static ReplyQueue* const queue = new ReplyQueue;
-  return *queue;
 }
 
 }  // namespace camvey::ptp

@@ -1,49 +1,72 @@
 #ifndef CAMVEY_PTP_REPLY_QUEUE_H_
 #define CAMVEY_PTP_REPLY_QUEUE_H_
 
-// Replies waiting for the platform thread, where there is no reply window: workers
-// post into the queue, and the platform thread drains it in posting order, answering
-// and destroying each reply. The platform thread's loop calls DeliverQueued() the way
-// a Windows loop dispatches the reply window's messages.
+// How a finished reply reaches the platform thread, the only thread that answers: its
+// worker adds it to the service's one queue and wakes the platform thread, which drains
+// the queue in order, answering and destroying each reply. The queue is drained at
+// every wake-up and at every call on "camvey/ptp", so a reply whose wake-up is lost
+// (the window's message queue is full) waits for the next wake-up or the next call,
+// whichever comes first, and is answered once.
+//
+// On Windows the wake-up is a message to the reply window (reply_window_win.h). Away
+// from Windows there is none: the platform thread's loop drains the queue, waiting on it.
 
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
-#include <deque>
-#include <memory>
+#include <list>
 #include <mutex>
 
 #include "ptp/ptp_reply.h"
-#include "ptp/reply_delivery.h"
 
 namespace camvey::ptp {
 
-class ReplyQueue : public ReplyDelivery {
+// Replies in the order they were finished. A job's reply is made in a list of its own
+// on the platform thread, so that adding it to the queue moves its node and allocates
+// nothing: a worker never loses its reply for want of memory.
+using ReplyList = std::list<PtpReply>;
+
+class ReplyQueue {
  public:
   ReplyQueue() = default;
   // Queued replies die unanswered with the queue; their results report it.
-  ~ReplyQueue() override = default;
+  ~ReplyQueue() = default;
 
-  // Always true: a queue needs nothing made first.
-  bool Ready() override;
-  // Any thread. Fails only when memory runs out.
-  bool Post(std::unique_ptr<PtpReply>* reply) override;
+  ReplyQueue(const ReplyQueue&) = delete;
+  ReplyQueue& operator=(const ReplyQueue&) = delete;
 
-  // Waits up to `wait` for a reply to arrive (not at all when one is queued), then
-  // answers the held-back replies (reply_backlog.h) and every queued reply, in posting
-  // order, destroying each. Returns how many queued replies it answered. Platform
-  // thread.
+  // Moves every reply of `replies` to the end of the queue and leaves `replies` empty.
+  // Allocates nothing. Any thread.
+  void Add(ReplyList& replies);
+
+  // Waits up to `wait` for a reply when none is queued, then answers and destroys every
+  // queued reply, oldest first. Returns how many it answered. Platform thread.
   std::size_t DeliverQueued(std::chrono::milliseconds wait);
 
  private:
   std::mutex mutex_;
-  std::condition_variable arrived_;
-  std::deque<std::unique_ptr<PtpReply>> replies_;
+  std::condition_variable added_;
+  ReplyList replies_;  // guarded by mutex_
 };
 
-// The process's queue, PlatformReplyDelivery() away from Windows. Never destroyed, so
-// that a worker may post into it at any time.
-ReplyQueue& ProcessReplyQueue();
+// How a worker wakes the platform thread once its reply is queued.
+class ReplyWakeUp {
+ public:
+  ReplyWakeUp() = default;
+  virtual ~ReplyWakeUp() = default;
+
+  ReplyWakeUp(const ReplyWakeUp&) = delete;
+  ReplyWakeUp& operator=(const ReplyWakeUp&) = delete;
+
+  // Makes what the wake-up needs (the reply window, on first need) and says whether it
+  // can wake the platform thread; when it cannot, the request is answered on the spot.
+  // Platform thread.
+  virtual bool Ready() = 0;
+
+  // Asks the platform thread to drain the queue. A wake-up may be lost; the reply then
+  // waits in the queue. Any thread, once Ready() has said yes.
+  virtual void Wake() noexcept = 0;
+};
 
 }  // namespace camvey::ptp
 

@@ -1,14 +1,10 @@
 #include "ptp/reply_window_win.h"
 
 #include <atomic>
+#include <chrono>
 #include <iostream>
-#include <mutex>
-#include <new>
-#include <set>
-#include <utility>
 
-#include "ptp/reply_backlog.h"
-#include "ptp/reply_delivery.h"
+#include "ptp/ptp_service.h"
 
 namespace camvey::ptp {
 namespace {
@@ -17,54 +13,11 @@ namespace {
 // read it to post.
 std::atomic<HWND> reply_window{nullptr};
 
-// The reply window's delivery, and the one record of which replies are in flight. Any
-// process on the desktop can post kPtpReplyMessage to the window, so its lParam is only
-// a number to look up here: a reply is taken back only when this object posted it and
-// has not given it back since. Lives as long as the process.
-class ReplyWindowDelivery : public ReplyDelivery {
+class WindowWakeUp : public ReplyWakeUp {
  public:
-  static ReplyWindowDelivery& Instance() {
-    static ReplyWindowDelivery* const delivery = new ReplyWindowDelivery;
-    return *delivery;
-  }
-
   bool Ready() override { return EnsureReplyWindow() != nullptr; }
-  bool Post(std::unique_ptr<PtpReply>* reply) override {
-    return PostTo(reply_window.load(), reply);
-  }
-
-  bool PostTo(HWND window, std::unique_ptr<PtpReply>* reply) {
-    // Without a window the message would go to the posting thread's own queue and be lost.
-    if (window == nullptr) return false;
-    const LPARAM key = reinterpret_cast<LPARAM>(reply->get());
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      try {
-        in_flight_.insert(key);
-      } catch (const std::bad_alloc&) {
-        return false;
-      }
-    }
-    if (!PostMessageW(window, kPtpReplyMessage, 0, key)) {
-      std::lock_guard<std::mutex> lock(mutex_);
-      if (in_flight_.erase(key) == 1) return false;  // still the poster's
-      // Another message with the same number has already taken the reply and answered
-      // it: it is no longer the poster's to keep.
-    }
-    static_cast<void>(reply->release());  // the message owns it now
-    return true;
-  }
-
-  // The reply whose number `lparam` is, when it is in flight; null otherwise.
-  std::unique_ptr<PtpReply> TakeInFlight(LPARAM lparam) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (in_flight_.erase(lparam) == 0) return nullptr;
-    return std::unique_ptr<PtpReply>(reinterpret_cast<PtpReply*>(lparam));
-  }
-
- private:
-  std::mutex mutex_;
-  std::set<LPARAM> in_flight_;
+  // A lost wake-up leaves the reply queued for the next one or the next call.
+  void Wake() noexcept override { static_cast<void>(WakeReplyWindow(reply_window.load())); }
 };
 
 }  // namespace
@@ -88,12 +41,11 @@ HWND EnsureReplyWindow() {
 LRESULT CALLBACK ReplyWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   if (message != kPtpReplyMessage) return DefWindowProcW(window, message, wparam, lparam);
   try {
-    std::unique_ptr<PtpReply> reply = ReplyWindowDelivery::Instance().TakeInFlight(lparam);
-    if (reply == nullptr) {
+    if (wparam != 0 || lparam != 0) {
       std::cerr << "Ignoring a reply message that carries no reply in flight.\n" << std::flush;
+    } else {
+      PtpService::Process().replies().DeliverQueued(std::chrono::milliseconds(0));
     }
-    DeliverHeldBackPtpReplies();
-    if (reply != nullptr) CompletePtpReply(std::move(reply));
   } catch (...) {
     // Nothing may unwind into the message loop.
     std::cerr << "Exception in the reply window procedure.\n" << std::flush;
@@ -101,10 +53,14 @@ LRESULT CALLBACK ReplyWindowProc(HWND window, UINT message, WPARAM wparam, LPARA
   return 0;
 }
 
-bool PostPtpReply(HWND window, std::unique_ptr<PtpReply>* reply) {
-  return ReplyWindowDelivery::Instance().PostTo(window, reply);
+bool WakeReplyWindow(HWND window) {
+  // Without a window the message would go to the posting thread's own queue and be lost.
+  return window != nullptr && PostMessageW(window, kPtpReplyMessage, 0, 0) != 0;
 }
 
-ReplyDelivery& PlatformReplyDelivery() { return ReplyWindowDelivery::Instance(); }
+ReplyWakeUp& ReplyWindowWakeUp() {
+  static WindowWakeUp* const wake_up = new WindowWakeUp;
+  return *wake_up;
+}
 
 }  // namespace camvey::ptp

@@ -1,25 +1,24 @@
 #ifndef CAMVEY_PTP_REPLY_WINDOW_WIN_H_
 #define CAMVEY_PTP_REPLY_WINDOW_WIN_H_
 
-// The hidden reply window through which workers hand their replies to the platform
-// thread on Windows: a message-only window of the class "CamveyPtpReply", made on first
-// need and kept until the process ends. A worker posts kPtpReplyMessage to it:
+// The hidden window through which workers wake the platform thread on Windows: a
+// message-only window of the class "CamveyPtpReply", made on first need and kept until
+// the process ends. A worker that has queued its reply (reply_queue.h) posts
+// kPtpReplyMessage to it:
 //
 //   field    value
 //   wParam   0
-//   lParam   the PtpReply, owned by the message from the post on
+//   lParam   0
 //
-// and the window's procedure answers and destroys the reply on the platform thread.
-// Every process on the desktop can post to the window, so the procedure honours a
-// kPtpReplyMessage only when its lParam is a reply that PostPtpReply posted and that has
-// not been answered since; any other is ignored, never dereferenced, with the line
-// "Ignoring a reply message that carries no reply in flight.".
+// and the window's procedure drains the service's reply queue on the platform thread.
+// The message carries nothing else: every process on the desktop can post to the
+// window, and a message with another wParam or lParam is ignored, never dereferenced,
+// with the line "Ignoring a reply message that carries no reply in flight.". A stranger
+// that posts the wake-up itself only makes the platform thread drain the queue early.
 
 #include <windows.h>
 
-#include <memory>
-
-#include "ptp/ptp_reply.h"
+#include "ptp/reply_queue.h"
 
 namespace camvey::ptp {
 
@@ -30,15 +29,18 @@ inline constexpr wchar_t kReplyWindowClass[] = L"CamveyPtpReply";
 // made, and the next call tries again. Platform thread.
 HWND EnsureReplyWindow();
 
-// Answers and destroys the PtpReply of a kPtpReplyMessage that carries a reply in
-// flight, after the replies held back before it, even when answering throws; nothing is
-// thrown out of it (an exception writes "Exception in the reply window procedure.").
-// Leaves every other message to DefWindowProcW.
+// Drains the service's reply queue for a kPtpReplyMessage with wParam and lParam 0;
+// nothing is thrown out of it (an exception writes "Exception in the reply window
+// procedure."). Leaves every other message to DefWindowProcW.
 LRESULT CALLBACK ReplyWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 
-// Posts `*reply` to `window`, records it as in flight, and leaves `*reply` null; when
-// the post fails, returns false and leaves `*reply` as it was. Any thread.
-bool PostPtpReply(HWND window, std::unique_ptr<PtpReply>* reply);
+// Posts the wake-up to `window`; false when the post fails (no window, or its message
+// queue is full). Any thread.
+bool WakeReplyWindow(HWND window);
+
+// The wake-up of the service's parts on Windows: ready once the reply window exists, and
+// wakes that window. Lives as long as the process.
+ReplyWakeUp& ReplyWindowWakeUp();
 
 }  // namespace camvey::ptp
 

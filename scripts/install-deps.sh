@@ -3,8 +3,11 @@
 # Usage: scripts/install-deps.sh [tests|main]
 set -euo pipefail
 
+# The MSVC-mode check uses clang 19 (clang-cl-19; llvm-rc-19 and llvm-lib-19 from
+# llvm-19; clang-query-19 from clang-tools-19); everything else builds with Debian's
+# default clang 14 or GCC.
 packages=(cmake ninja-build g++ clang clang-format clang-tidy libclang-rt-14-dev libgtest-dev libgmock-dev googletest
-  clang-tools-14 llvm-14 libbenchmark-dev nlohmann-json3-dev g++-mingw-w64-x86-64-posix wine64 xvfb
+  clang-19 llvm-19 clang-tools-19 libbenchmark-dev nlohmann-json3-dev g++-mingw-w64-x86-64-posix wine64 xvfb
   x11-utils imagemagick python3)
 
 missing=()

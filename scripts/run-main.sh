@@ -16,10 +16,11 @@ root=$(pwd)
 scripts/install-deps.sh
 
 echo "=== building camvey.exe and the simulated WPD server (windows preset)"
-cmake --preset windows >build-main.log 2>&1 &&
-  cmake --build --preset windows --target camvey camvey_wpd_sim >>build-main.log 2>&1 ||
-  { tail -n 60 build-main.log; exit 1; }
-rm -f build-main.log
+mkdir -p build
+cmake --preset windows >build/build-main.log 2>&1 &&
+  cmake --build --preset windows --target camvey camvey_wpd_sim >>build/build-main.log 2>&1 ||
+  { tail -n 60 build/build-main.log; exit 1; }
+rm -f build/build-main.log
 
 run=$root/build/windows/main-job
 rm -rf "$run"

@@ -2,7 +2,8 @@
 # The project's test command: every suite, every build. Ends with "N passed, N failed".
 #   native    portable code and its tests (Linux)
 #   lint      clang-format and clang-tidy over the sources (after native)
-#   clang-cl  the product build once more in MSVC's mode (clang-cl), syntax only
+#   clang-cl  the product build once more in MSVC's mode (clang-cl 19), syntax only, and
+#             a search for the constant conditions MSVC warns of (clang-query 19)
 #   sanitize  the same tests under address and undefined-behaviour sanitizers
 #   tsan      the concurrency tests under the thread sanitizer
 #   fuzz      a short run of every libFuzzer target over its seed corpus
@@ -34,14 +35,15 @@ tally() { # <stage> <passed> <failed>
 
 run_gtest_stage() { # <preset> [ctest args...]
   local preset=$1; shift
+  local build_log=build/build-$preset.log
   note "$preset: configure and build"
-  if ! cmake --preset "$preset" >"build-$preset.log" 2>&1 && true; then
-    cat "build-$preset.log"; tally "$preset" 0 1; return
+  if ! cmake --preset "$preset" >"$build_log" 2>&1; then
+    cat "$build_log"; tally "$preset" 0 1; return
   fi
-  if ! cmake --build --preset "$preset" -j "$jobs" >>"build-$preset.log" 2>&1; then
-    tail -n 60 "build-$preset.log"; tally "$preset" 0 1; return
+  if ! cmake --build --preset "$preset" -j "$jobs" >>"$build_log" 2>&1; then
+    tail -n 60 "$build_log"; tally "$preset" 0 1; return
   fi
-  rm -f "build-$preset.log"
+  rm -f "$build_log"
   local results=$root/build/$preset/test-results log=$root/build/$preset/ctest.log
   rm -rf "$results"; mkdir -p "$results"
   note "$preset: tests"
@@ -53,10 +55,10 @@ run_gtest_stage() { # <preset> [ctest args...]
 
 run_fuzz_stage() {
   note "fuzz: configure and build"
-  if ! { cmake --preset fuzz && cmake --build --preset fuzz -j "$jobs"; } >build-fuzz.log 2>&1; then
-    tail -n 60 build-fuzz.log; tally fuzz 0 1; return
+  if ! { cmake --preset fuzz && cmake --build --preset fuzz -j "$jobs"; } >build/build-fuzz.log 2>&1; then
+    tail -n 60 build/build-fuzz.log; tally fuzz 0 1; return
   fi
-  rm -f build-fuzz.log
+  rm -f build/build-fuzz.log
   local passed=0 failed=0 target name work
   for target in build/fuzz/fuzz/*/fuzz_*; do
     [ -x "$target" ] || continue
@@ -158,55 +160,34 @@ run_lint_stage() {
 
 run_clang_cl_stage() {
   # The product build as Visual Studio configures it (an MSVC compiler, the real engine
-  # library given), compiled once more by clang-cl in MSVC's mode: every product source
-  # syntax-only and the resources through llvm-rc (nothing links without MSVC's
-  # libraries), then a search for conditions MSVC calls constant (C4127), which no
-  # clang warning reports. One count per source, one for the search.
+  # library given), compiled once more by clang-cl 19 in MSVC's mode: every product
+  # source syntax-only and the resources through llvm-rc (nothing links without MSVC's
+  # libraries; scripts/compile-syntax-only.py), then a search for conditions MSVC calls
+  # constant (C4127), which no clang warning reports (scripts/constant-conditions.query).
+  # One count per source, one for the search.
   note "clang-cl: the product build in MSVC's mode"
   local dir=build/clang-cl passed=0 failed=0 counts
-  if ! cmake --preset clang-cl >build-clang-cl.log 2>&1; then
-    cat build-clang-cl.log; tally clang-cl 0 1; return
+  if ! cmake --preset clang-cl --fresh >build/build-clang-cl.log 2>&1; then
+    cat build/build-clang-cl.log; tally clang-cl 0 1; return
   fi
-  rm -f build-clang-cl.log
-  counts=$(python3 - "$root" "$dir" "$jobs" <<'EOF'
-import concurrent.futures, json, os, shlex, subprocess, sys
-root, build, jobs = sys.argv[1], sys.argv[2], int(sys.argv[3])
-entries = [e for e in json.load(open(os.path.join(build, 'compile_commands.json')))
-           if e['file'].startswith(root + '/') and not e['file'].startswith(root + '/build/')]
-def check(entry):
-    command = shlex.split(entry['command'])
-    if '--' in command:
-        command.insert(command.index('--'), '/Zs')
-    run = subprocess.run(command, cwd=entry['directory'], capture_output=True, text=True)
-    return entry['file'], run.returncode == 0, run.stdout + run.stderr
-passed = failed = 0
-with concurrent.futures.ThreadPoolExecutor(jobs) as pool:
-    for source, ok, output in pool.map(check, entries):
-        if ok:
-            passed += 1
-        else:
-            failed += 1
-            print('clang-cl: ' + os.path.relpath(source, root) + '\n' + output, file=sys.stderr)
-print(passed, failed)
-EOF
-  )
+  rm -f build/build-clang-cl.log
+  counts=$(scripts/compile-syntax-only.py "$root" "$dir" "$jobs")
   if [[ ! $counts =~ ^[0-9]+\ [0-9]+$ ]]; then tally clang-cl 0 1; return; fi
   passed=${counts% *} failed=${counts#* }
-  # A condition made of literals, sizeof, enumerators, template arguments and constexpr
-  # variables only: no other variable, call, member or this in it.
-  cat >"$dir/constant-condition.query" <<'EOF'
-set output diag
-let runtime expr(anyOf(declRefExpr(to(varDecl(unless(isConstexpr())))), callExpr(), memberExpr(), cxxThisExpr(), cxxDependentScopeMemberExpr()))
-let constant expr(unless(ignoringParenImpCasts(anyOf(cxxBoolLiteral(), integerLiteral()))), unless(runtime), unless(hasDescendant(runtime)))
-match stmt(unless(isExpansionInSystemHeader()), anyOf(ifStmt(unless(isConstexpr()), hasCondition(constant)), whileStmt(hasCondition(constant)), doStmt(hasCondition(constant)), forStmt(hasCondition(constant)))).bind("constant_condition")
-EOF
-  local sources found
+  local sources found query_log=$dir/constant-conditions.log
   mapfile -t sources < <(sed -n 's|^ *"file": "\(.*\.cpp\)".*|\1|p' "$dir/compile_commands.json" \
     | grep "^$root/" | grep -v "^$root/build/")
-  found=$(clang-query -p "$dir" -f "$dir/constant-condition.query" "${sources[@]}" 2>&1 \
-    | sed -n 's|^\(.*([0-9]*,[0-9]*)\): note: "constant_condition" binds here$|\1|p' | sort -u)
-  if [ -z "$found" ]; then passed=$(( passed + 1 )); else
-    sed 's|$|: error: conditional expression is constant (MSVC C4127 at /W4); use if constexpr|' <<<"$found"
+  # A source the search could not read fails it too: silence is no proof there.
+  local unread=0
+  clang-query-19 -p "$dir" -f scripts/constant-conditions.query "${sources[@]}" \
+    >"$query_log" 2>&1 || unread=1
+  found=$(sed -n 's|^\(.*([0-9]*,[0-9]*)\): note: "constant_condition" binds here$|\1|p' \
+    "$query_log" | sort -u)
+  if [ -z "$found" ] && [ "$unread" -eq 0 ]; then passed=$(( passed + 1 )); else
+    [ -z "$found" ] ||
+      sed 's|$|: error: conditional expression is constant (MSVC C4127 at /W4); use if constexpr|' <<<"$found"
+    [ "$unread" -eq 0 ] ||
+      echo "clang-cl: the constant-condition search could not read every source ($query_log)"
     failed=$(( failed + 1 ))
   fi
   tally clang-cl $passed $failed

@@ -19,9 +19,6 @@ constexpr wchar_t kThemeKey[] =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize";
 constexpr wchar_t kLightThemeValue[] = L"AppsUseLightTheme";
 
-WindowAttributeSetter g_window_attribute_setter = &DwmSetWindowAttribute;
-MonitorLookup g_monitor_lookup = &MonitorFromPoint;
-
 // Live Win32Window objects; the class is unregistered when none is left.
 int g_live_windows = 0;
 
@@ -62,19 +59,11 @@ int32_t Scale(int32_t value, double factor) { return static_cast<int32_t>(value 
 
 }  // namespace
 
-WindowAttributeSetter SetWindowAttributeSetter(WindowAttributeSetter setter) {
-  const WindowAttributeSetter previous = g_window_attribute_setter;
-  g_window_attribute_setter = setter != nullptr ? setter : &DwmSetWindowAttribute;
-  return previous;
+WindowSystemCalls WindowSystemCalls::System() {
+  return {&DwmSetWindowAttribute, &MonitorFromPoint};
 }
 
-MonitorLookup SetMonitorLookup(MonitorLookup lookup) {
-  const MonitorLookup previous = g_monitor_lookup;
-  g_monitor_lookup = lookup != nullptr ? lookup : &MonitorFromPoint;
-  return previous;
-}
-
-Win32Window::Win32Window() { ++g_live_windows; }
+Win32Window::Win32Window(const WindowSystemCalls& calls) : calls_(calls) { ++g_live_windows; }
 
 Win32Window::~Win32Window() {
   --g_live_windows;
@@ -87,7 +76,7 @@ bool Win32Window::Create(const std::wstring& title, const LogicalPoint& origin,
   const wchar_t* class_name = WindowClassRegistration::Get().EnsureRegistered();
 
   const POINT target = {origin.x, origin.y};
-  HMONITOR monitor = g_monitor_lookup(target, MONITOR_DEFAULTTONEAREST);
+  HMONITOR monitor = calls_.monitor_from_point(target, MONITOR_DEFAULTTONEAREST);
   const double scale = FlutterDesktopGetDpiForMonitor(monitor) / kBaseDpi;
 
   HWND window =
@@ -196,7 +185,7 @@ bool Win32Window::OnCreated() { return true; }
 
 void Win32Window::OnDestroying() {}
 
-void Win32Window::ApplyTheme(HWND hwnd) {
+void Win32Window::ApplyTheme(HWND hwnd) const {
   DWORD light_theme = 0;
   DWORD size = sizeof(light_theme);
   const LSTATUS status = RegGetValueW(HKEY_CURRENT_USER, kThemeKey, kLightThemeValue,
@@ -205,7 +194,7 @@ void Win32Window::ApplyTheme(HWND hwnd) {
     return;
   }
   const BOOL dark_mode = light_theme == 0 ? TRUE : FALSE;
-  g_window_attribute_setter(hwnd, kDarkModeAttribute, &dark_mode, sizeof(dark_mode));
+  calls_.set_window_attribute(hwnd, kDarkModeAttribute, &dark_mode, sizeof(dark_mode));
 }
 
 void Win32Window::EnableNonClientScaling(HWND hwnd) {

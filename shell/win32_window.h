@@ -18,19 +18,18 @@ struct LogicalSize {
   int32_t height;
 };
 
-// The desktop window manager's attribute call (DwmSetWindowAttribute by default). The
-// title bar's dark mode has no visible effect under every window system, so tests
-// replace the call to see what the window asks for.
-using WindowAttributeSetter = HRESULT(WINAPI*)(HWND window, DWORD attribute, LPCVOID value,
-                                               DWORD size);
-// Installs `setter` (null restores the default) and returns the one it replaces.
-WindowAttributeSetter SetWindowAttributeSetter(WindowAttributeSetter setter);
+// The system calls of a window whose effect a virtual display does not show, the
+// system's by default: the title bar's dark mode has no visible effect under every
+// window system, and a virtual display has one monitor. Tests give a window their own
+// to see what it asks for.
+struct WindowSystemCalls {
+  // The desktop window manager's attribute call (DwmSetWindowAttribute).
+  HRESULT(WINAPI* set_window_attribute)(HWND window, DWORD attribute, LPCVOID value, DWORD size);
+  // The monitor look-up of Create (MonitorFromPoint).
+  HMONITOR(WINAPI* monitor_from_point)(POINT point, DWORD flags);
 
-// The monitor look-up of Create (MonitorFromPoint by default). A virtual display has one
-// monitor, so tests replace the look-up to see which point the window asks about.
-using MonitorLookup = HMONITOR(WINAPI*)(POINT point, DWORD flags);
-// Installs `lookup` (null restores the default) and returns the one it replaces.
-MonitorLookup SetMonitorLookup(MonitorLookup lookup);
+  static WindowSystemCalls System();
+};
 
 // The host's top-level window: DPI-aware and resizable, with one child window as its
 // content, kept at the size of the client area and focused. It follows the user's
@@ -40,7 +39,7 @@ MonitorLookup SetMonitorLookup(MonitorLookup lookup);
 // that created it.
 class Win32Window {
  public:
-  Win32Window();
+  explicit Win32Window(const WindowSystemCalls& calls = WindowSystemCalls::System());
   virtual ~Win32Window();
 
   Win32Window(const Win32Window&) = delete;
@@ -76,10 +75,11 @@ class Win32Window {
  private:
   // Dark title bar exactly when the user's "AppsUseLightTheme" is 0; nothing changes
   // when the value cannot be read.
-  static void ApplyTheme(HWND hwnd);
+  void ApplyTheme(HWND hwnd) const;
   static void EnableNonClientScaling(HWND hwnd);
   void FitContent();
 
+  const WindowSystemCalls calls_;
   bool quit_when_closed_ = false;
   HWND window_handle_ = nullptr;
   HWND content_handle_ = nullptr;

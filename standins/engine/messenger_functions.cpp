@@ -19,16 +19,19 @@ std::vector<uint8_t> CopyBytes(const uint8_t* data, size_t size) {
   return data != nullptr ? std::vector<uint8_t>(data, data + size) : std::vector<uint8_t>();
 }
 
+uint32_t SlotOf(MessageId id) {
+  return static_cast<uint32_t>(id & ((uint64_t{1} << kSlotBits) - 1));
+}
+
 // The slot of message `id` while that message is not retired; null otherwise. Callers
 // hold State::mutex.
 FlutterDesktopMessageResponseHandle* FindMessage(State& state, MessageId id) {
-  const uint64_t slot = id & ((uint64_t{1} << kSlotBits) - 1);
+  const uint32_t slot = SlotOf(id);
   if (slot >= state.messages.size()) {
     return nullptr;
   }
   FlutterDesktopMessageResponseHandle& message = state.messages[slot];
-  if (message.generation != (id >> kSlotBits) ||
-      message.state.load(std::memory_order_acquire) == ResponseState::kFree) {
+  if (message.generation != (id >> kSlotBits) || message.state == ResponseState::kFree) {
     return nullptr;
   }
   return &message;
@@ -66,13 +69,9 @@ int SetCallbackCalls(FlutterDesktopMessengerRef messenger, const std::string& ch
 namespace {
 
 // Delivers `message` like InjectMessage; the handle is null when nothing was delivered.
-// For ExchangeMessage (`exchanged`), the slot is noted as one that its exchange frees
-// without the mutex; such slots are taken back here, under the mutex the delivery
-// takes anyway, so that an exchange locks the mutex once.
 FlutterDesktopMessageResponseHandle* Deliver(FlutterDesktopMessengerRef messenger,
                                              const std::string& channel,
-                                             const std::vector<uint8_t>& message, bool exchanged,
-                                             MessageId* id) {
+                                             const std::vector<uint8_t>& message, MessageId* id) {
   State& state = State::Get();
   FlutterDesktopMessenger* known = state.CheckMessenger(messenger, "engine_standin::InjectMessage");
   if (known == nullptr || !known->available) {
@@ -87,17 +86,6 @@ FlutterDesktopMessageResponseHandle* Deliver(FlutterDesktopMessengerRef messenge
       return nullptr;
     }
     callback = found->second;
-    auto& exchanging = state.exchanged_slots;
-    for (size_t i = 0; i < exchanging.size();) {
-      if (state.messages[exchanging[i]].state.load(std::memory_order_acquire) ==
-          ResponseState::kFree) {
-        state.free_message_slots.push_back(exchanging[i]);
-        exchanging[i] = exchanging.back();
-        exchanging.pop_back();
-      } else {
-        ++i;
-      }
-    }
     uint32_t slot = 0;
     if (state.free_message_slots.empty()) {
       slot = static_cast<uint32_t>(state.messages.size());
@@ -106,14 +94,11 @@ FlutterDesktopMessageResponseHandle* Deliver(FlutterDesktopMessengerRef messenge
       slot = state.free_message_slots.back();
       state.free_message_slots.pop_back();
     }
-    if (exchanged) {
-      exchanging.push_back(slot);
-    }
     handle = &state.messages[slot];
     handle->messenger = known;
     ++handle->generation;
     handle->response.bytes.clear();
-    handle->state.store(ResponseState::kPending, std::memory_order_release);
+    handle->state = ResponseState::kPending;
     *id = (uint64_t{handle->generation} << kSlotBits) | slot;
   }
   const FlutterDesktopMessage delivered = {sizeof(FlutterDesktopMessage), channel.c_str(),
@@ -128,7 +113,7 @@ std::optional<MessageId> InjectMessage(FlutterDesktopMessengerRef messenger,
                                        const std::string& channel,
                                        const std::vector<uint8_t>& message) {
   MessageId id = 0;
-  if (Deliver(messenger, channel, message, false, &id) == nullptr) {
+  if (Deliver(messenger, channel, message, &id) == nullptr) {
     return std::nullopt;
   }
   return id;
@@ -142,7 +127,7 @@ std::optional<Response> ResponseTo(MessageId id) {
     state.FailLocked("engine_standin::ResponseTo: no message " + std::to_string(id));
     return std::nullopt;
   }
-  if (message->state.load(std::memory_order_acquire) != ResponseState::kAnswered) {
+  if (message->state != ResponseState::kAnswered) {
     return std::nullopt;
   }
   return message->response;
@@ -151,29 +136,19 @@ std::optional<Response> ResponseTo(MessageId id) {
 bool ExchangeMessage(FlutterDesktopMessengerRef messenger, const std::string& channel,
                      const std::vector<uint8_t>& message, std::vector<uint8_t>* response) {
   MessageId id = 0;
-  FlutterDesktopMessageResponseHandle* record = Deliver(messenger, channel, message, true, &id);
+  FlutterDesktopMessageResponseHandle* record = Deliver(messenger, channel, message, &id);
   if (record == nullptr) {
     return false;
   }
-  // The slot stays this call's until it is marked free: nobody else retires it, and an
-  // answered record is not written again.
-  if (record->state.load(std::memory_order_acquire) != ResponseState::kAnswered) {
+  State& state = State::Get();
+  std::lock_guard<std::mutex> guard(state.mutex);
+  if (record->state != ResponseState::kAnswered) {
     // Unanswered: the record stays for a late answer, like an injected message's.
-    State& state = State::Get();
-    std::lock_guard<std::mutex> guard(state.mutex);
-    auto& exchanging = state.exchanged_slots;
-    const auto slot = static_cast<uint32_t>(id & ((uint64_t{1} << kSlotBits) - 1));
-    for (uint32_t& noted : exchanging) {
-      if (noted == slot) {
-        noted = exchanging.back();
-        exchanging.pop_back();
-        break;
-      }
-    }
     return false;
   }
   response->assign(record->response.bytes.begin(), record->response.bytes.end());
-  record->state.store(ResponseState::kFree, std::memory_order_release);
+  record->state = ResponseState::kFree;
+  state.free_message_slots.push_back(SlotOf(id));
   return true;
 }
 
@@ -315,28 +290,30 @@ void FlutterDesktopMessengerSendResponse(FlutterDesktopMessengerRef messenger,
         "FlutterDesktopMessengerSendResponse: called off the platform thread without the "
         "messenger's lock");
   }
-  if (handle == nullptr || handle->messenger != known) {
-    state.Fail("FlutterDesktopMessengerSendResponse: not a response handle of this messenger");
-    return;
+  {
+    std::lock_guard<std::mutex> guard(state.mutex);
+    if (handle == nullptr || handle->messenger != known) {
+      state.FailLocked(
+          "FlutterDesktopMessengerSendResponse: not a response handle of this messenger");
+      return;
+    }
+    if (!known->available) {
+      state.FailLocked("FlutterDesktopMessengerSendResponse: the engine is gone");
+      return;
+    }
+    // The stand-in owns every message record; the handle is const only to the host.
+    auto* message = const_cast<FlutterDesktopMessageResponseHandle*>(handle);
+    if (message->state != ResponseState::kPending) {
+      state.FailLocked("FlutterDesktopMessengerSendResponse: response handle used twice");
+      return;
+    }
+    message->response.data_was_null = data == nullptr;
+    if (data != nullptr) {
+      message->response.bytes.assign(data, data + data_length);
+    }
+    message->response.sent_under_lock = known->lock.HeldByCallingThread();
+    message->state = ResponseState::kAnswered;
   }
-  if (!known->available) {
-    state.Fail("FlutterDesktopMessengerSendResponse: the engine is gone");
-    return;
-  }
-  // The stand-in owns every message record; the handle is const only to the host.
-  auto* message = const_cast<FlutterDesktopMessageResponseHandle*>(handle);
-  ResponseState expected = ResponseState::kPending;
-  if (!message->state.compare_exchange_strong(expected, ResponseState::kSending,
-                                              std::memory_order_acquire)) {
-    state.Fail("FlutterDesktopMessengerSendResponse: response handle used twice");
-    return;
-  }
-  message->response.data_was_null = data == nullptr;
-  if (data != nullptr) {
-    message->response.bytes.assign(data, data + data_length);
-  }
-  message->response.sent_under_lock = known->lock.HeldByCallingThread();
-  message->state.store(ResponseState::kAnswered, std::memory_order_release);
   engine_standin::NoteAnswerSent();
 }
 

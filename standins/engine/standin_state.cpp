@@ -118,7 +118,6 @@ void Reset() {
   state.unlocks = 0;
   state.messages.clear();
   state.free_message_slots.clear();
-  state.exchanged_slots.clear();
   state.engines.clear();
   state.engine_creation_fails = false;
   state.withheld_registrars.clear();

@@ -2,10 +2,10 @@
 #define CAMVEY_STANDINS_ENGINE_STANDIN_STATE_H_
 
 // The stand-in's objects and records, shared by its source files; not for tests (they use
-// engine_standin.h). State::mutex guards everything except the atomics, which carry
-// what a reply touches from any thread (references, lock, availability, call counts,
-// a message's answer), so that a reply takes no stand-in mutex besides the messenger
-// lock it asks for. Callbacks into the host are made with no mutex held.
+// engine_standin.h). One mutex, State::mutex, guards everything, a message's answer
+// included, except the atomics (references, lock, availability, call counts), which
+// the calls around a reply read and change from any thread without it. Callbacks into
+// the host are made with no mutex held.
 
 #include <atomic>
 #include <cstddef>
@@ -47,7 +47,7 @@ struct PendingReply {
 };
 
 // The life of one incoming message's response handle.
-enum class ResponseState { kFree, kPending, kSending, kAnswered };
+enum class ResponseState { kFree, kPending, kAnswered };
 
 }  // namespace engine_standin
 
@@ -85,14 +85,13 @@ struct FlutterDesktopEngine {
 };
 
 // One incoming message; the engine's response handle is its address. Slots are reused
-// only after ExchangeMessage retires them, with a new generation.
+// only after ExchangeMessage retires them, with a new generation. Guarded by
+// State::mutex.
 struct FlutterDesktopMessageResponseHandle {
-  // Set under State::mutex while the slot is free.
   FlutterDesktopMessenger* messenger = nullptr;
   uint32_t generation = 0;
-  // kPending -> kSending -> kAnswered, by whichever thread answers; `response` is
-  // written only in kSending and read only in kAnswered.
-  std::atomic<engine_standin::ResponseState> state{engine_standin::ResponseState::kFree};
+  // kPending -> kAnswered by whichever thread answers; kFree once retired.
+  engine_standin::ResponseState state = engine_standin::ResponseState::kFree;
   engine_standin::Response response;
 };
 
@@ -147,12 +146,10 @@ struct State {
   bool engine_creation_fails = false;
   std::set<std::string> withheld_registrars;
   std::vector<PluginRegistration> plugin_registrations;
-  // Message slots; a MessageId is the generation above the slot index.
+  // Message slots; a MessageId is the generation above the slot index. A deque, so
+  // that a handle keeps its address while slots are added.
   std::deque<FlutterDesktopMessageResponseHandle> messages;
   std::vector<uint32_t> free_message_slots;
-  // Slots of ExchangeMessage calls in progress or done; a done one (kFree) goes back
-  // to free_message_slots at the next delivery.
-  std::vector<uint32_t> exchanged_slots;
 };
 
 // The view side's share of Reset, from the file that implements the view functions.

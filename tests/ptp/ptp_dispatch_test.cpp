@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "ptp/reply_delivery.h"
+#include "ptp/reply_queue.h"
 #include "tests/messaging/stderr_capture.h"
 #include "tests/ptp/service_fixture.h"
 
@@ -21,14 +21,11 @@ using ::testing::IsEmpty;
 
 using PtpDispatchTest = PtpServiceTest;
 
-// A delivery that can never carry a reply, as when no reply window can be made.
-class NoDelivery : public ReplyDelivery {
+// A wake-up that is never ready, as when no reply window can be made.
+class NoWakeUp : public ReplyWakeUp {
  public:
   bool Ready() override { return false; }
-  bool Post(std::unique_ptr<PtpReply>*) override {
-    ADD_FAILURE() << "posted although not ready";
-    return false;
-  }
+  void Wake() noexcept override { ADD_FAILURE() << "woken although not ready"; }
 };
 
 TEST_F(PtpDispatchTest, AvailableTellsWhetherAnAppleDeviceIsAttached) {
@@ -81,10 +78,10 @@ TEST_F(PtpDispatchTest, NearMissNamesAreNotImplemented) {
 TEST_F(PtpDispatchTest, DeleteFilesWithoutUsableEntriesAnswersAnEmptyListAtOnce) {
   UsePhone(kApplePhone);
   int layers_made = 0;
-  SetServiceDeviceLayerFactory([&] {
+  parts().make_device_layer = [&] {
     ++layers_made;
     return std::make_unique<phone::SimulatedDeviceLayer>(&phone_);
-  });
+  };
   const std::optional<EncodableValue> arguments[] = {
       std::nullopt,
       EncodableValue(),
@@ -114,7 +111,7 @@ TEST_F(PtpDispatchTest, DeleteFilesIsAnsweredOnceAfterTheHandlerReturns) {
   EXPECT_EQ(phone_.deleted.size(), 2u);
   // Once answered, nothing more comes for the call; the stand-in records a second
   // response as misuse, which the fixture checks.
-  EXPECT_EQ(ProcessReplyQueue().DeliverQueued(std::chrono::milliseconds(0)), 0u);
+  EXPECT_EQ(DeliverQueued(), 0u);
 }
 
 // The outcomes of the deletion pass as the application sees them, on the worker's path
@@ -132,10 +129,9 @@ TEST_F(PtpDispatchTest, DeleteFilesAnswersWhatThePhoneDeleted) {
       {"partly refused", Files({{"IMG_0003.JPG", "202401"}, {kFeteUtf8, "202401"}}),
        NamesBytes({kFeteUtf8})},
   };
-  NoDelivery no_delivery;
+  NoWakeUp no_wake_up;
   for (bool synchronous : {false, true}) {
-    SetReplyDelivery(synchronous ? static_cast<ReplyDelivery*>(&no_delivery)
-                                 : &ProcessReplyQueue());
+    parts().wake_up = synchronous ? &no_wake_up : nullptr;
     for (const Case& test : cases) {
       SCOPED_TRACE(std::string(test.label) + (synchronous ? ", synchronous" : ", on a worker"));
       UsePhone(kApplePhone);
@@ -151,10 +147,10 @@ TEST_F(PtpDispatchTest, DeleteFilesAnswersWhatThePhoneDeleted) {
   EXPECT_EQ(Workers::started(), 4);
 }
 
-TEST_F(PtpDispatchTest, WithoutADeliveryTheRequestRunsOnThePlatformThread) {
+TEST_F(PtpDispatchTest, WithoutAWakeUpTheRequestRunsOnThePlatformThread) {
   UsePhone(kApplePhone);
-  NoDelivery no_delivery;
-  SetReplyDelivery(&no_delivery);
+  NoWakeUp no_wake_up;
+  parts().wake_up = &no_wake_up;
   StderrCapture stderr_capture;
 
   const engine_standin::MessageId id = Call("deleteFiles", Files({{"IMG_0001.HEIC", "202401"}}));
@@ -164,7 +160,7 @@ TEST_F(PtpDispatchTest, WithoutADeliveryTheRequestRunsOnThePlatformThread) {
   EXPECT_THAT(stderr_capture.Flushes(), IsEmpty());
   ASSERT_EQ(phone_.deleted.size(), 1u);
   EXPECT_EQ(phone_.deleted[0].object_id, u"f/1");
-  SetReplyDelivery(&ProcessReplyQueue());
+  parts().wake_up = nullptr;
 }
 
 // The simulated phone behind a layer that throws std::bad_alloc when it makes its
@@ -200,7 +196,7 @@ TEST_F(PtpDispatchTest, AnExceptionEndsInTheServiceAndTheCallIsStillAnswered) {
   const std::string pass_line =
       "Exception in the deletion pass; answering with what was deleted.\n";
   UsePhone(kTwoPhones);
-  SetServiceDeviceLayerFactory([this] { return std::make_unique<ThrowingLayer>(&phone_, -1); });
+  parts().make_device_layer = [this] { return std::make_unique<ThrowingLayer>(&phone_, -1); };
   {
     StderrCapture stderr_capture;
     EXPECT_EQ(AnswerTo(Call("available")), SuccessBytes(EncodableValue(false)));
@@ -227,17 +223,16 @@ TEST_F(PtpDispatchTest, AnExceptionEndsInTheServiceAndTheCallIsStillAnswered) {
        NamesBytes({"IMG_0001.HEIC", "IMG_0002.HEIC"}),
        {}},
   };
-  NoDelivery no_delivery;
+  NoWakeUp no_wake_up;
   for (bool synchronous : {false, true}) {
-    SetReplyDelivery(synchronous ? static_cast<ReplyDelivery*>(&no_delivery)
-                                 : &ProcessReplyQueue());
+    parts().wake_up = synchronous ? &no_wake_up : nullptr;
     for (const Case& test : cases) {
       SCOPED_TRACE(std::string(test.label) + (synchronous ? ", synchronous" : ", on a worker"));
       UsePhone(test.phone);
       if (test.requests_before_throw >= 0) {
-        SetServiceDeviceLayerFactory([this, requests = test.requests_before_throw] {
+        parts().make_device_layer = [this, requests = test.requests_before_throw] {
           return std::make_unique<ThrowingLayer>(&phone_, requests);
-        });
+        };
       }
       StderrCapture stderr_capture;
       const engine_standin::MessageId id =
@@ -247,7 +242,7 @@ TEST_F(PtpDispatchTest, AnExceptionEndsInTheServiceAndTheCallIsStillAnswered) {
       EXPECT_EQ(stderr_capture.Flushes(), test.lines);
     }
   }
-  SetReplyDelivery(&ProcessReplyQueue());
+  parts().wake_up = nullptr;
 }
 
 }  // namespace

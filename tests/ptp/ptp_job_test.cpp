@@ -3,19 +3,16 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <functional>
 #include <future>
 #include <memory>
 #include <mutex>
-#include <new>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "ptp/device/device_layer.h"
-#include "ptp/reply_delivery.h"
 #include "ptp/reply_queue.h"
 #include "ptp/wide_text.h"
 #include "tests/messaging/stderr_capture.h"
@@ -28,42 +25,17 @@ using ::testing::IsEmpty;
 
 using PtpJobTest = PtpServiceTest;
 
-// Refuses a number of posts (returning false, or throwing), then forwards to the
-// process's reply queue. Outlives the workers of every test, as a delivery must.
-class RefusingDelivery : public ReplyDelivery {
+// A wake-up that never reaches the platform thread, as when the reply window's message
+// queue is full.
+class LostWakeUp : public ReplyWakeUp {
  public:
-  static RefusingDelivery& Instance() {
-    static RefusingDelivery* const delivery = new RefusingDelivery;
-    return *delivery;
-  }
-
-  // Refuses the next `count` posts; a negative count refuses every post.
-  void Refuse(int count, bool by_throwing = false) {
-    refusals_ = count;
-    by_throwing_ = by_throwing;
-    posts_ = 0;
-  }
-  int posts() const { return posts_; }
-
   bool Ready() override { return true; }
-  bool Post(std::unique_ptr<PtpReply>* reply) override {
-    const int post = ++posts_;
-    if (refusals_ < 0 || post <= refusals_) {
-      if (by_throwing_) throw std::bad_alloc();
-      return false;
-    }
-    return ProcessReplyQueue().Post(reply);
-  }
-
- private:
-  std::atomic<int> refusals_{0};
-  std::atomic<bool> by_throwing_{false};
-  std::atomic<int> posts_{0};
+  void Wake() noexcept override {}
 };
 
 TEST_F(PtpJobTest, AWorkerThatCannotStartLeavesTheRequestToThePlatformThread) {
   UsePhone(kApplePhone);
-  SetWorkerStarter(&Workers::Refuse);
+  parts().start_worker = &Workers::Refuse;
   StderrCapture stderr_capture;
 
   const engine_standin::MessageId id = Call("deleteFiles", Files({{"IMG_0001.HEIC", "202401"}}));
@@ -73,50 +45,28 @@ TEST_F(PtpJobTest, AWorkerThatCannotStartLeavesTheRequestToThePlatformThread) {
   EXPECT_THAT(stderr_capture.Flushes(), IsEmpty()) << "a result was dropped unanswered";
 }
 
-TEST_F(PtpJobTest, AFailedPostIsRetried) {
-  for (const bool by_throwing : {false, true}) {
-    SCOPED_TRACE(by_throwing ? "posts throw" : "posts fail");
+// A reply whose wake-up is lost waits in the queue and is answered, once, on the
+// platform thread at the next drain or at the next call, whichever comes first.
+TEST_F(PtpJobTest, AReplyWhoseWakeUpIsLostIsAnsweredOnceAtTheNextChance) {
+  enum class Next { kCall, kDrain };
+  LostWakeUp lost;
+  for (Next next : {Next::kCall, Next::kDrain}) {
+    SCOPED_TRACE(next == Next::kCall ? "next call" : "next drain");
     UsePhone(kApplePhone);
-    RefusingDelivery& delivery = RefusingDelivery::Instance();
-    delivery.Refuse(kReplyPostAttempts - 1, by_throwing);
-    SetReplyDelivery(&delivery);
-    StderrCapture stderr_capture;
-
-    const engine_standin::MessageId id = Call("deleteFiles", Files({{"IMG_0001.HEIC", "202401"}}));
-
-    EXPECT_EQ(AwaitAnswer(id), NamesBytes({"IMG_0001.HEIC"}));
-    EXPECT_EQ(delivery.posts(), kReplyPostAttempts);
-    ASSERT_TRUE(Workers::WaitUntilAllEnded());
-    EXPECT_EQ(
-        stderr_capture.Flushes(),
-        std::vector<std::string>(by_throwing ? kReplyPostAttempts - 1 : 0,
-                                 "Exception while handing a reply to the platform thread.\n"));
-  }
-}
-
-// A reply that no post gets through is kept and answered, once, on the platform thread
-// at its next delivery or at the next call, whichever comes first.
-TEST_F(PtpJobTest, AReplyThatCannotBePostedIsAnsweredAtTheNextChance) {
-  enum class Next { kCall, kDelivery };
-  for (Next next : {Next::kCall, Next::kDelivery}) {
-    SCOPED_TRACE(next == Next::kCall ? "next call" : "next delivery");
-    UsePhone(kApplePhone);
-    RefusingDelivery& delivery = RefusingDelivery::Instance();
-    delivery.Refuse(-1);
-    SetReplyDelivery(&delivery);
+    parts().wake_up = &lost;
     StderrCapture stderr_capture;
 
     const engine_standin::MessageId id = Call("deleteFiles", Files({{"IMG_0001.HEIC", "202401"}}));
     ASSERT_TRUE(Workers::WaitUntilAllEnded());
-    EXPECT_EQ(delivery.posts(), kReplyPostAttempts);
     EXPECT_EQ(AnswerTo(id), std::nullopt);
 
     if (next == Next::kCall) {
       EXPECT_EQ(AnswerTo(Call("available")), SuccessBytes(EncodableValue(true)));
     } else {
-      EXPECT_EQ(ProcessReplyQueue().DeliverQueued(std::chrono::milliseconds(0)), 0u);
+      EXPECT_EQ(DeliverQueued(), 1u);
     }
     EXPECT_EQ(AnswerTo(id), NamesBytes({"IMG_0001.HEIC"}));
+    EXPECT_EQ(DeliverQueued(), 0u) << "answered twice";
     EXPECT_EQ(phone_.deleted.size(), 1u);
     EXPECT_THAT(stderr_capture.Flushes(), IsEmpty());
   }
@@ -173,7 +123,7 @@ TEST_F(PtpJobTest, RequestsTakeTurnsAndRememberWhatWasDeleted) {
   int layers_made = 0;
   // Each layer serves its own fresh copy of the phone: one that did not remember would
   // delete IMG_0001.HEIC from every copy. Only the first layer waits for the gate.
-  SetServiceDeviceLayerFactory([&]() -> std::unique_ptr<DeviceLayer> {
+  parts().make_device_layer = [&]() -> std::unique_ptr<DeviceLayer> {
     std::lock_guard<std::mutex> lock(mutex);
     const std::size_t index = static_cast<std::size_t>(layers_made++);
     deleted_by.emplace_back();
@@ -185,7 +135,7 @@ TEST_F(PtpJobTest, RequestsTakeTurnsAndRememberWhatWasDeleted) {
                                           std::lock_guard<std::mutex> end_lock(mutex);
                                           deleted_by[index] = std::move(deleted);
                                         });
-  });
+  };
   bool gate_open = false;
   struct Guard {
     std::function<void()> release;
@@ -207,10 +157,10 @@ TEST_F(PtpJobTest, RequestsTakeTurnsAndRememberWhatWasDeleted) {
   }
   ASSERT_EQ(layers(), 1);
   const engine_standin::MessageId second = Call("deleteFiles", Files({{kFeteUtf8, "202401"}}));
-  SetWorkerStarter(&Workers::Refuse);
+  parts().start_worker = &Workers::Refuse;
   EXPECT_EQ(AnswerTo(Call("deleteFiles", Files({{kFeteUtf8, "202401"}}))),
             FailedBytes("device_busy"));
-  SetWorkerStarter(&Workers::CountedStart);
+  parts().start_worker = &Workers::CountedStart;
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
   EXPECT_EQ(layers(), 1) << "the second pass did not wait for the first";
   EXPECT_EQ(AnswerTo(first), std::nullopt);

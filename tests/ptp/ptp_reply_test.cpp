@@ -46,9 +46,9 @@ TEST(PtpReplyTest, NamesWinOverTheErrorCode) {
 TEST(PtpReplyTest, CompletingDestroysTheReplyEvenWhenAnsweringThrows) {
   for (bool throws : {false, true}) {
     RecordingResult::Record record;
-    auto reply = std::make_unique<PtpReply>();
-    reply->result = std::make_unique<RecordingResult>(&record, throws);
-    reply->error = "no_camera";
+    PtpReply reply;
+    reply.result = std::make_unique<RecordingResult>(&record, throws);
+    reply.error = "no_camera";
     StderrCapture stderr_capture;
     EXPECT_NO_THROW(CompletePtpReply(std::move(reply)));
     EXPECT_EQ(record.answers, 1);

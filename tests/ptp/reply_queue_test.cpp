@@ -10,7 +10,6 @@
 #include <variant>
 #include <vector>
 
-#include "ptp/reply_backlog.h"
 #include "tests/ptp/service_fixture.h"
 
 namespace camvey::ptp {
@@ -37,38 +36,36 @@ class LoggingResult : public flutter::MethodResult {
   std::vector<std::string>* log_;
 };
 
-std::unique_ptr<PtpReply> NamedReply(const std::u16string& name, std::vector<std::string>* log) {
-  auto reply = std::make_unique<PtpReply>();
-  reply->result = std::make_unique<LoggingResult>(log);
-  reply->names = {name};
-  return reply;
+// A reply in a list of its own, as a job makes it.
+ReplyList NamedReply(const std::u16string& name, std::vector<std::string>* log) {
+  ReplyList replies(1);
+  replies.front().result = std::make_unique<LoggingResult>(log);
+  replies.front().names = {name};
+  return replies;
 }
 
-TEST(ReplyQueueTest, AnswersHeldBackRepliesThenQueuedOnesInPostingOrder) {
+TEST(ReplyQueueTest, AnswersRepliesInTheOrderTheyCameFromTheirThreads) {
   ReplyQueue queue;
-  EXPECT_TRUE(queue.Ready());
   std::vector<std::string> log;
-  HoldBackPtpReply(NamedReply(u"held", &log), MakeBacklogRoom());
   for (const char16_t* name : {u"one", u"two", u"three"}) {
-    std::unique_ptr<PtpReply> reply = NamedReply(name, &log);
-    std::thread([&queue, &reply] { EXPECT_TRUE(queue.Post(&reply)); }).join();
-    EXPECT_EQ(reply, nullptr);
+    ReplyList reply = NamedReply(name, &log);
+    std::thread([&queue, &reply] { queue.Add(reply); }).join();
+    EXPECT_TRUE(reply.empty());
   }
   EXPECT_TRUE(log.empty());
 
   EXPECT_EQ(queue.DeliverQueued(std::chrono::milliseconds(0)), 3u);
-  EXPECT_THAT(log, ElementsAre("held", "destroyed", "one", "destroyed", "two", "destroyed", "three",
-                               "destroyed"));
+  EXPECT_THAT(log, ElementsAre("one", "destroyed", "two", "destroyed", "three", "destroyed"));
   EXPECT_EQ(queue.DeliverQueued(std::chrono::milliseconds(0)), 0u);
 }
 
 TEST(ReplyQueueTest, WaitsForAReplyFromAnotherThread) {
   ReplyQueue queue;
   std::vector<std::string> log;
-  std::unique_ptr<PtpReply> reply = NamedReply(u"late", &log);
+  ReplyList reply = NamedReply(u"late", &log);
   std::thread worker([&queue, &reply] {
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
-    EXPECT_TRUE(queue.Post(&reply));
+    queue.Add(reply);
   });
   size_t delivered = 0;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);

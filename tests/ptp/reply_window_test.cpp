@@ -1,5 +1,5 @@
-// The Windows hand-over: the hidden reply window, replies posted to it, and workers in
-// their own single-threaded apartments. The test's thread is the platform thread and
+// The Windows hand-over: the hidden reply window, the wake-ups posted to it, and workers
+// in their own single-threaded apartments. The test's thread is the platform thread and
 // pumps its messages as the host's loop does.
 
 #include <gmock/gmock.h>
@@ -8,16 +8,18 @@
 #include <windows.h>
 
 #include <chrono>
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
-#include "ptp/ptp_job.h"
-#include "ptp/reply_delivery.h"
+#include "ptp/ptp_service.h"
+#include "ptp/reply_queue.h"
 #include "ptp/reply_window_win.h"
 #include "ptp/worker_apartment.h"
 #include "tests/messaging/stderr_capture.h"
@@ -45,12 +47,16 @@ bool PumpUntil(const std::function<bool()>& done) {
 // The first single-threaded apartment of a process is its main one.
 bool IsSingleThreaded(APTTYPE type) { return type == APTTYPE_STA || type == APTTYPE_MAINSTA; }
 
-std::unique_ptr<PtpReply> RecordedReply(RecordingResult::Record* record, bool throws = false) {
-  auto reply = std::make_unique<PtpReply>();
-  reply->result = std::make_unique<RecordingResult>(record, throws);
-  reply->names = {u"IMG_0001.HEIC"};
+// A finished reply in a list of its own, as a job makes it.
+ReplyList RecordedReply(RecordingResult::Record* record, bool throws = false) {
+  ReplyList reply(1);
+  reply.front().result = std::make_unique<RecordingResult>(record, throws);
+  reply.front().names = {u"IMG_0001.HEIC"};
   return reply;
 }
+
+// Queues `reply` in the service's queue, as a worker does before its wake-up.
+void Queue(ReplyList reply) { PtpService::Process().replies().Add(reply); }
 
 // A window of the reply window's class that is gone again.
 HWND GoneWindow() {
@@ -62,18 +68,18 @@ HWND GoneWindow() {
   return window;
 }
 
-// Posts to a window that no longer exists, so that every post fails for real.
-class GoneWindowDelivery : public ReplyDelivery {
+// Wakes a window that no longer exists, so that every wake-up is lost for real.
+class GoneWindowWakeUp : public ReplyWakeUp {
  public:
-  static GoneWindowDelivery& Instance() {
-    static GoneWindowDelivery* const delivery = new GoneWindowDelivery(GoneWindow());
-    return *delivery;
+  static GoneWindowWakeUp& Instance() {
+    static GoneWindowWakeUp* const wake_up = new GoneWindowWakeUp(GoneWindow());
+    return *wake_up;
   }
   bool Ready() override { return true; }
-  bool Post(std::unique_ptr<PtpReply>* reply) override { return PostPtpReply(window_, reply); }
+  void Wake() noexcept override { static_cast<void>(WakeReplyWindow(window_)); }
 
  private:
-  explicit GoneWindowDelivery(HWND window) : window_(window) {}
+  explicit GoneWindowWakeUp(HWND window) : window_(window) {}
   HWND window_;
 };
 
@@ -88,11 +94,10 @@ TEST(ReplyWindowTest, IsOneMessageOnlyWindowOfItsClass) {
   EXPECT_EQ(kPtpReplyMessage, 32849u);
 }
 
-TEST(ReplyWindowTest, APostedReplyIsAnsweredAndDestroyedByTheLoop) {
+TEST(ReplyWindowTest, AQueuedReplyIsAnsweredAndDestroyedByTheLoopAtTheWakeUp) {
   RecordingResult::Record record;
-  std::unique_ptr<PtpReply> reply = RecordedReply(&record);
-  ASSERT_TRUE(PostPtpReply(EnsureReplyWindow(), &reply));
-  EXPECT_EQ(reply, nullptr);
+  Queue(RecordedReply(&record));
+  ASSERT_TRUE(WakeReplyWindow(EnsureReplyWindow()));
   EXPECT_EQ(record.answers, 0) << "answered before the loop ran";
 
   EXPECT_TRUE(PumpUntil([&] { return record.destroyed; }));
@@ -100,22 +105,28 @@ TEST(ReplyWindowTest, APostedReplyIsAnsweredAndDestroyedByTheLoop) {
   EXPECT_EQ(record.answer, NamesBytes({"IMG_0001.HEIC"}));
 }
 
-TEST(ReplyWindowTest, AFailedPostLeavesTheReplyWithThePoster) {
+// A wake-up that cannot be posted says so, and the reply waits in the queue for the
+// next one.
+TEST(ReplyWindowTest, ALostWakeUpLeavesTheReplyQueued) {
+  RecordingResult::Record record;
+  Queue(RecordedReply(&record));
   for (HWND window : {GoneWindow(), static_cast<HWND>(nullptr)}) {
-    RecordingResult::Record record;
-    std::unique_ptr<PtpReply> reply = RecordedReply(&record);
-    EXPECT_FALSE(PostPtpReply(window, &reply));
-    ASSERT_NE(reply, nullptr);
-    EXPECT_FALSE(record.destroyed);
-    reply->result->Success();
+    EXPECT_FALSE(WakeReplyWindow(window));
   }
+  PumpUntil([] { return true; });
+  EXPECT_EQ(record.answers, 0);
+  EXPECT_FALSE(record.destroyed);
+
+  ASSERT_TRUE(WakeReplyWindow(EnsureReplyWindow()));
+  EXPECT_TRUE(PumpUntil([&] { return record.destroyed; }));
+  EXPECT_EQ(record.answers, 1);
 }
 
 TEST(ReplyWindowTest, TheProcedureDestroysTheReplyEvenWhenAnsweringThrows) {
   RecordingResult::Record record;
-  std::unique_ptr<PtpReply> reply = RecordedReply(&record, /*throws=*/true);
+  Queue(RecordedReply(&record, /*throws=*/true));
   StderrCapture stderr_capture;
-  ASSERT_TRUE(PostPtpReply(EnsureReplyWindow(), &reply));
+  ASSERT_TRUE(WakeReplyWindow(EnsureReplyWindow()));
   EXPECT_TRUE(PumpUntil([&] { return record.destroyed; }));
   EXPECT_EQ(record.answers, 1);
   EXPECT_EQ(stderr_capture.Flushes(),
@@ -149,50 +160,54 @@ bool PostFromAnotherProcess(HWND window, const std::vector<LPARAM>& lparams) {
   return ended && exit_code == 0;
 }
 
-// Posts of the reply message that the service did not make: 0, numbers chosen by the
-// poster, and the address of a real reply that was never posted, from another thread
-// and from another process. None is honoured or dereferenced, each leaves one line, and
-// a real reply posted among them is answered once.
+// Posts of the reply message that the service did not make, from another thread and
+// from another process: numbers chosen by the poster, the address of a real reply that
+// was never queued, and the address of one that was. None is dereferenced, each leaves
+// one line, and the queued reply is answered once. A stranger's bare wake-up (0) cannot
+// be told from the service's own: it only drains the queue, and leaves no line.
 TEST(ReplyWindowTest, StrangersPostsAreIgnoredAndRealRepliesStillAnsweredOnce) {
   const std::string ignored = "Ignoring a reply message that carries no reply in flight.\n";
   const HWND window = EnsureReplyWindow();
-  RecordingResult::Record unposted_record;
-  std::unique_ptr<PtpReply> unposted = RecordedReply(&unposted_record);
+  RecordingResult::Record unqueued_record;
+  ReplyList unqueued = RecordedReply(&unqueued_record);
   RecordingResult::Record real_record;
-  std::unique_ptr<PtpReply> real = RecordedReply(&real_record);
-  const auto real_address = reinterpret_cast<LPARAM>(real.get());
+  ReplyList real = RecordedReply(&real_record);
+  const auto real_address = reinterpret_cast<LPARAM>(&real.front());
   const std::vector<LPARAM> strangers = {0, static_cast<LPARAM>(0x41414140),
-                                         reinterpret_cast<LPARAM>(unposted.get())};
+                                         reinterpret_cast<LPARAM>(&unqueued.front())};
   StderrCapture stderr_capture;
 
   std::thread([&] {
     for (LPARAM lparam : strangers) EXPECT_TRUE(PostMessageW(window, kPtpReplyMessage, 0, lparam));
   }).join();
   EXPECT_TRUE(PostFromAnotherProcess(window, strangers));
-  ASSERT_TRUE(PostPtpReply(window, &real));
+  Queue(std::move(real));
+  ASSERT_TRUE(WakeReplyWindow(window));
   EXPECT_TRUE(PostFromAnotherProcess(window, {real_address, real_address}));
 
-  EXPECT_TRUE(PumpUntil([&] {
-    return real_record.destroyed && stderr_capture.Flushes().size() >= 2 * strangers.size() + 2;
-  }));
+  // From both senders every stranger's post but the bare wake-up, and then the two posts
+  // of the queued reply's address.
+  const std::size_t lines = 2 * (strangers.size() - 1) + 2;
+  EXPECT_TRUE(
+      PumpUntil([&] { return real_record.destroyed && stderr_capture.Flushes().size() >= lines; }));
   PumpUntil([] { return true; });
   EXPECT_EQ(real_record.answers, 1);
   EXPECT_EQ(real_record.answer, NamesBytes({"IMG_0001.HEIC"}));
-  EXPECT_EQ(unposted_record.answers, 0);
-  EXPECT_FALSE(unposted_record.destroyed);
-  EXPECT_EQ(stderr_capture.Flushes(), std::vector<std::string>(2 * strangers.size() + 2, ignored));
-  unposted->result->Success();
+  EXPECT_EQ(unqueued_record.answers, 0);
+  EXPECT_FALSE(unqueued_record.destroyed);
+  EXPECT_EQ(stderr_capture.Flushes(), std::vector<std::string>(lines, ignored));
+  unqueued.front().result->Success();
 }
 
 TEST(ReplyWindowTest, OtherMessagesLeaveTheirParametersAlone) {
   RecordingResult::Record record;
-  std::unique_ptr<PtpReply> reply = RecordedReply(&record);
+  ReplyList reply = RecordedReply(&record);
   for (UINT message : {kPtpReplyMessage - 1, kPtpReplyMessage + 1, static_cast<UINT>(WM_USER)}) {
-    ReplyWindowProc(EnsureReplyWindow(), message, 0, reinterpret_cast<LPARAM>(reply.get()));
+    ReplyWindowProc(EnsureReplyWindow(), message, 0, reinterpret_cast<LPARAM>(&reply.front()));
   }
   EXPECT_EQ(record.answers, 0);
   EXPECT_FALSE(record.destroyed);
-  reply->result->Success();
+  reply.front().result->Success();
 }
 
 TEST(WorkerApartmentTest, IsSingleThreadedAndLeftAtTheEnd) {
@@ -209,14 +224,14 @@ TEST(WorkerApartmentTest, IsSingleThreadedAndLeftAtTheEnd) {
   }).join();
 }
 
-// The service over the real reply window: the platform's own delivery.
+// The service over the real reply window: the platform's own wake-up.
 class ReplyWindowServiceTest : public PtpServiceTest {
  protected:
   ReplyWindowServiceTest() {
-    SetReplyDelivery(nullptr);
+    parts().wake_up = PlatformParts().wake_up;
     UsePhone(kApplePhone);
     // Record where and in which apartment each layer is made, then hand out the phone.
-    SetServiceDeviceLayerFactory([this] {
+    parts().make_device_layer = [this] {
       APTTYPE type = APTTYPE_CURRENT;
       APTTYPEQUALIFIER qualifier;
       const bool known = CoGetApartmentType(&type, &qualifier) == S_OK;
@@ -224,7 +239,7 @@ class ReplyWindowServiceTest : public PtpServiceTest {
       layer_threads_.push_back(GetCurrentThreadId());
       layer_in_sta_.push_back(known && IsSingleThreaded(type));
       return std::make_unique<phone::SimulatedDeviceLayer>(&phone_);
-    });
+    };
   }
 
   std::optional<Bytes> PumpForAnswer(engine_standin::MessageId id) {
@@ -249,21 +264,17 @@ TEST_F(ReplyWindowServiceTest, AnswersThroughTheWindowFromAWorkerInItsOwnApartme
   EXPECT_TRUE(layer_in_sta_[0]);
 }
 
-TEST_F(ReplyWindowServiceTest, AReplyThatCannotBePostedComesWithTheWindowsNextDelivery) {
-  SetReplyDelivery(&GoneWindowDelivery::Instance());
+TEST_F(ReplyWindowServiceTest, AReplyWhoseWakeUpIsLostComesWithTheWindowsNextWakeUp) {
+  parts().wake_up = &GoneWindowWakeUp::Instance();
   const engine_standin::MessageId stranded =
       Call("deleteFiles", Files({{"IMG_0001.HEIC", "202401"}}));
   ASSERT_TRUE(Workers::WaitUntilAllEnded());
   EXPECT_EQ(AnswerTo(stranded), std::nullopt);
   PumpUntil([] { return true; });
-  EXPECT_EQ(AnswerTo(stranded), std::nullopt) << "answered without a delivery";
+  EXPECT_EQ(AnswerTo(stranded), std::nullopt) << "answered without a wake-up";
 
-  RecordingResult::Record record;
-  std::unique_ptr<PtpReply> next = RecordedReply(&record);
-  ASSERT_TRUE(PostPtpReply(EnsureReplyWindow(), &next));
-  EXPECT_TRUE(PumpUntil([&] { return record.destroyed; }));
-  EXPECT_EQ(AnswerTo(stranded), NamesBytes({"IMG_0001.HEIC"}));
-  EXPECT_EQ(record.answers, 1);
+  ASSERT_TRUE(WakeReplyWindow(EnsureReplyWindow()));
+  EXPECT_EQ(PumpForAnswer(stranded), NamesBytes({"IMG_0001.HEIC"}));
 }
 
 }  // namespace

@@ -3,13 +3,14 @@
 
 // Helpers for tests of the clean-up service: calls on "camvey/ptp" as the engine sends
 // them, their encoded answers, a simulated phone behind the service, and control over
-// the service's worker threads and reply delivery.
+// the service's worker threads and the draining of its reply queue.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <condition_variable>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -28,10 +29,8 @@
 #include "messaging/standard_method_codec.h"
 #include "ptp/deletion_turns.h"
 #include "ptp/ptp_channel.h"
-#include "ptp/reply_delivery.h"
+#include "ptp/ptp_service.h"
 #include "ptp/reply_queue.h"
-#include "ptp/service_device_layer.h"
-#include "ptp/worker_start.h"
 #include "standins/engine/engine_standin.h"
 #include "standins/phone/phone_json.h"
 #include "standins/phone/phone_model.h"
@@ -188,36 +187,42 @@ class Workers {
 };
 
 // The service registered on a FlutterEngine over the engine stand-in, with counted
-// workers, replies through the process's reply queue (the test drains it as the
-// platform thread's loop would) and no device support until the test picks a phone.
+// workers, no wake-up (the test drains the reply queue as the platform thread's loop
+// would) and the platform's device layer until the test picks a phone. The service's
+// parts are the test's own until it ends.
 class PtpServiceTest : public EngineStandinTest {
  protected:
   PtpServiceTest() {
     Workers::ResetCount();
-    SetWorkerStarter(&Workers::CountedStart);
-    SetReplyDelivery(&ProcessReplyQueue());
-    SetDeletionTurns(turns_.get());
+    parts().start_worker = &Workers::CountedStart;
+    parts().wake_up = nullptr;
+    parts().turns = turns_.get();
     RegisterPtpChannel(engine_);
   }
 
   ~PtpServiceTest() override {
     EXPECT_TRUE(Workers::WaitUntilAllEnded()) << "a worker is still running";
-    EXPECT_EQ(ProcessReplyQueue().DeliverQueued(std::chrono::milliseconds(0)), 0u)
-        << "a reply was never drained";
-    SetServiceDeviceLayerFactory(nullptr);
-    SetReplyDelivery(nullptr);
-    SetWorkerStarter(nullptr);
-    SetDeletionTurns(nullptr);
+    EXPECT_EQ(DeliverQueued(), 0u) << "a reply was never drained";
+  }
+
+  // The parts that requests use from now on; a running job keeps those it started with.
+  PtpServiceParts& parts() { return service_parts_.parts(); }
+
+  // Drains the service's reply queue as the platform thread would; how many replies it
+  // answered.
+  static std::size_t DeliverQueued(std::chrono::milliseconds wait = std::chrono::milliseconds(0)) {
+    return PtpService::Process().replies().DeliverQueued(wait);
   }
 
   // Puts the phone read from `json` behind a service that has sent nothing for deletion
   // yet. Only while no worker runs.
   void UsePhone(const std::string& json) {
     turns_ = std::make_unique<DeletionTurns>();
-    SetDeletionTurns(turns_.get());
+    parts().turns = turns_.get();
     phone_ = PhoneFrom(json);
-    SetServiceDeviceLayerFactory(
-        [this] { return std::make_unique<phone::SimulatedDeviceLayer>(&phone_); });
+    parts().make_device_layer = [this] {
+      return std::make_unique<phone::SimulatedDeviceLayer>(&phone_);
+    };
   }
 
   // Sends a call on "camvey/ptp" as the engine does; the handler has returned when this
@@ -247,11 +252,12 @@ class PtpServiceTest : public EngineStandinTest {
   static std::optional<Bytes> AwaitAnswer(engine_standin::MessageId id) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (!engine_standin::ResponseTo(id) && std::chrono::steady_clock::now() < deadline) {
-      ProcessReplyQueue().DeliverQueued(std::chrono::milliseconds(20));
+      DeliverQueued(std::chrono::milliseconds(20));
     }
     return AnswerTo(id);
   }
 
+  ScopedPtpServiceParts service_parts_;
   // The passes' turns and their memory of what was sent for deletion.
   std::unique_ptr<DeletionTurns> turns_ = std::make_unique<DeletionTurns>();
   flutter::FlutterEngine engine_{flutter::EngineProject(u"data")};

@@ -97,8 +97,16 @@ HRESULT WINAPI RecordAttribute(HWND window, DWORD attribute, LPCVOID value, DWOR
   return S_OK;
 }
 
+// The window's system calls with the attribute call recorded.
+WindowSystemCalls RecordingCalls() {
+  WindowSystemCalls calls = WindowSystemCalls::System();
+  calls.set_window_attribute = &RecordAttribute;
+  return calls;
+}
+
 class TestWindow : public Win32Window {
  public:
+  explicit TestWindow(const WindowSystemCalls& calls = RecordingCalls()) : Win32Window(calls) {}
   using Win32Window::HandleMessage;
   int destroying_calls = 0;
 
@@ -131,19 +139,14 @@ RECT WindowRect(HWND window) {
 class Win32WindowTest : public EngineStandinTest {
  protected:
   Win32WindowTest() {
-    previous_setter_ = SetWindowAttributeSetter(&RecordAttribute);
     AttributeCalls().clear();
     SetThemeValue(std::nullopt);
   }
-  ~Win32WindowTest() override {
-    SetWindowAttributeSetter(previous_setter_);
-    TakeQuitMessages();
-  }
+  ~Win32WindowTest() override { TakeQuitMessages(); }
 
  private:
   // First in, last out: the user's value is back after everything else.
   SavedThemeValue saved_theme_;
-  WindowAttributeSetter previous_setter_ = nullptr;
 };
 
 TEST(SavedThemeValueTest, PutsBackWhatTheUserHadOrNothing) {
@@ -198,12 +201,10 @@ TEST_F(Win32WindowTest, ScalesByTheMonitorNearestTheUnscaledOrigin) {
   engine_standin::SetMonitorDpi(kLeftMonitor, 144);
   engine_standin::SetMonitorDpi(kRightMonitor, 96);
   MonitorQueries().clear();
-  const MonitorLookup previous = SetMonitorLookup(&SplitMonitors);
-  TestWindow window;
-  const bool created = window.Create(L"Camvey", {40, 10}, {400, 300});
-  SetMonitorLookup(previous);
-
-  ASSERT_TRUE(created);
+  WindowSystemCalls calls = RecordingCalls();
+  calls.monitor_from_point = &SplitMonitors;
+  TestWindow window(calls);
+  ASSERT_TRUE(window.Create(L"Camvey", {40, 10}, {400, 300}));
   ASSERT_EQ(MonitorQueries().size(), 1u);
   EXPECT_EQ(MonitorQueries()[0].x, 40);
   EXPECT_EQ(MonitorQueries()[0].y, 10);
