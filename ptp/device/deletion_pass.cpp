@@ -154,6 +154,7 @@ struct DeviceSearch {
   bool searchable() const {
     return connection != nullptr && connection->usable() && !connection->gone();
   }
+  bool seen() const { return searchable() && shows_anything; }
 };
 
 class DeletionPass {
@@ -172,6 +173,7 @@ class DeletionPass {
   void AnswerFromMemory();
   void SearchOwnMonths(const std::u16string& device_id);
   void HoldBackUnseenMonths();
+  void HoldBackForUnseenDevices();
   void SearchMonthGroup(DeviceSearch& device, CameraRoll& roll, MonthGroup group);
   const PhoneObject* Decide(const DeviceSearch& device, const WantedEntry& entry,
                             const std::vector<Carrier>& carriers, MonthGroup group,
@@ -202,6 +204,8 @@ class DeletionPass {
   std::vector<std::u16string> hiding_storages_;
   // Months whose own folders were not all seen whole.
   std::set<std::u16string> unseen_months_;
+  // Devices already said to be unseen by HoldBackForUnseenDevices.
+  std::set<std::u16string> unseen_devices_;
 
   std::unique_ptr<KeyCollection> keys_;
   std::vector<DeviceSearch> devices_;
@@ -263,6 +267,7 @@ void DeletionPass::Run(const std::vector<WantedFile>& wanted) {
     if (!SomethingWanted()) break;
     SearchOwnMonths(device_id);
   }
+  HoldBackForUnseenDevices();
   HoldBackUnseenMonths();
   if (hiding_storages_.empty()) {
     for (DeviceSearch& device : devices_) {
@@ -272,6 +277,7 @@ void DeletionPass::Run(const std::vector<WantedFile>& wanted) {
       }
     }
   }
+  HoldBackForUnseenDevices();
   for (DeviceSearch& device : devices_) {
     for (const std::unique_ptr<CameraRoll>& roll : device.storages) {
       if (!SomethingWanted() || !device.searchable()) break;
@@ -329,6 +335,29 @@ void DeletionPass::SearchOwnMonths(const std::u16string& device_id) {
     }
     SearchMonthGroup(device, *roll, MonthGroup::kOwnMonth);
     device.storages.push_back(std::move(roll));
+  }
+}
+
+// A phone that went away, could not be opened or shows nothing may hold the copy in
+// the folders of its month or of its neighbours: a weaker match on another phone is
+// then no proof. Every name not yet found stays wanted and is left alone elsewhere.
+void DeletionPass::HoldBackForUnseenDevices() {
+  const bool any_seen = std::any_of(devices_.begin(), devices_.end(),
+                                            [](const DeviceSearch& device) { return device.seen(); });
+  if (!any_seen) return;
+  for (const DeviceSearch& device : devices_) {
+    if (device.seen() || !unseen_devices_.insert(device.id).second) continue;
+    DeleteTrace("delete: %s could not be searched whole, names not yet found are left alone",
+                WideToUtf8(device.id).c_str());
+  }
+  if (unseen_devices_.empty()) return;
+  for (const auto& [month, names] : month_index_) {
+    for (const std::u16string& name : names) {
+      if (remaining_.count(name) == 0) continue;
+      kept_back_.insert(name);
+      not_by_unique_name_.insert(name);
+      decided_.insert({month, name});
+    }
   }
 }
 

@@ -374,20 +374,36 @@ TEST_P(DeletionPassTest, StrongerEvidenceOnALaterDeviceWins) {
   EXPECT_EQ(layer_->counts().open, 2);
 }
 
-// An own month that was not seen whole may hide the copy on one phone: a namesake on
-// another phone is then no unique photo to take.
+// An own month that was not seen whole may hide the copy on one phone, and so may a
+// phone that went away, could not be opened or shows nothing: a namesake on another
+// phone is then no unique photo to take.
 TEST_P(DeletionPassTest, AnUnseenOwnMonthKeepsItsNameFromEveryUniqueSearch) {
-  phone::Phone phone = PhoneFromJson(R"({"devices": [
-    {"id": "usb#iphone", "friendly_name": "iPhone", "storages": [{"id": "s1", "children": [)" +
-                                     Dcim(R"({"id": "m", "name": "202402__", "children": [
-        {"id": "m/1", "name": "IMG_0001.HEIC", "file_name": null}]})") +
-                                     R"(]}]},
-    {"id": "usb#ipad", "friendly_name": "iPad", "storages": [{"id": "s2", "children": [)" +
-                                     Folder("p", "201905__", {"IMG_0002.MOV"}) + "]}]}]}");
-  const PassOutcome outcome = RunPass(&phone, {{u"IMG_0002.MOV", u"202402"}});
-  EXPECT_THAT(outcome.deleted, IsEmpty());
-  EXPECT_TRUE(phone.deleted.empty());
-  EXPECT_EQ(outcome.error, "device_busy");
+  const struct {
+    const char* label;
+    const char* iphone_storages;
+    void (*fault)(phone::DeviceFaults*);
+  } cases[] = {
+      {"unreadable file name", R"({"id": "s1", "children": [{"id": "d", "name": "DCIM",
+         "children": [{"id": "m", "name": "202402__", "children": [
+           {"id": "m/1", "name": "IMG_0001.HEIC", "file_name": null}]}]}]})",
+       [](phone::DeviceFaults*) {}},
+      {"locked", "", [](phone::DeviceFaults*) {}},
+      {"not opened", "", [](phone::DeviceFaults* f) { f->open = true; }},
+      {"gone while listing", R"({"id": "s1", "children": [{"id": "d", "name": "DCIM",
+         "children": [{"id": "m", "name": "202402__"}]}]})",
+       [](phone::DeviceFaults* f) { f->gone_after = 4; }},
+  };
+  for (const auto& test : cases) {
+    phone::Phone phone = PhoneFromJson(
+        std::string(R"({"devices": [{"id": "usb#iphone", "friendly_name": "iPhone", "storages": [)") +
+        test.iphone_storages + R"(]}, {"id": "usb#ipad", "friendly_name": "iPad", "storages": [)" +
+        R"({"id": "s2", "children": [)" + Folder("p", "201905__", {"IMG_0002.MOV"}) + "]}]}]}");
+    test.fault(&phone.devices[0].faults);
+    const PassOutcome outcome = RunPass(&phone, {{u"IMG_0002.MOV", u"202402"}});
+    EXPECT_THAT(outcome.deleted, IsEmpty()) << test.label;
+    EXPECT_TRUE(phone.deleted.empty()) << test.label;
+    EXPECT_EQ(outcome.error, "device_busy") << test.label;
+  }
 }
 
 // A request that comes again must not take a namesake of a photo already deleted: what
