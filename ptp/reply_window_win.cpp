@@ -13,6 +13,17 @@ namespace {
 // read it to post.
 std::atomic<HWND> reply_window{nullptr};
 
+// Wake-ups this process posted that no window procedure has handled yet. A bare message
+// beyond them can only be a stranger's.
+std::atomic<int> wake_ups_in_flight{0};
+
+bool TakeOwnWakeUp() {
+  int in_flight = wake_ups_in_flight.load();
+  while (in_flight > 0 && !wake_ups_in_flight.compare_exchange_weak(in_flight, in_flight - 1)) {
+  }
+  return in_flight > 0;
+}
+
 class WindowWakeUp : public ReplyWakeUp {
  public:
   bool Ready() override { return EnsureReplyWindow() != nullptr; }
@@ -41,7 +52,7 @@ HWND EnsureReplyWindow() {
 LRESULT CALLBACK ReplyWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   if (message != kPtpReplyMessage) return DefWindowProcW(window, message, wparam, lparam);
   try {
-    if (wparam != 0 || lparam != 0) {
+    if (wparam != 0 || lparam != 0 || !TakeOwnWakeUp()) {
       std::cerr << "Ignoring a reply message that carries no reply in flight.\n" << std::flush;
     } else {
       PtpService::Process().replies().DeliverQueued(std::chrono::milliseconds(0));
@@ -55,7 +66,13 @@ LRESULT CALLBACK ReplyWindowProc(HWND window, UINT message, WPARAM wparam, LPARA
 
 bool WakeReplyWindow(HWND window) {
   // Without a window the message would go to the posting thread's own queue and be lost.
-  return window != nullptr && PostMessageW(window, kPtpReplyMessage, 0, 0) != 0;
+  if (window == nullptr) return false;
+  // Counted before the post: the platform thread may handle the message before
+  // PostMessageW returns here.
+  ++wake_ups_in_flight;
+  if (PostMessageW(window, kPtpReplyMessage, 0, 0) != 0) return true;
+  --wake_ups_in_flight;
+  return false;
 }
 
 ReplyWakeUp& ReplyWindowWakeUp() {

@@ -12,9 +12,10 @@
 //
 // and the window's procedure drains the service's reply queue on the platform thread.
 // The message carries nothing else: every process on the desktop can post to the
-// window, and a message with another wParam or lParam is ignored, never dereferenced,
-// with the line "Ignoring a reply message that carries no reply in flight.". A stranger
-// that posts the wake-up itself only makes the platform thread drain the queue early.
+// window. A message with another wParam or lParam, or a bare one beyond the wake-ups
+// this process posted and has not yet seen handled, is a stranger's: it is ignored,
+// never dereferenced, with the line "Ignoring a reply message that carries no reply in
+// flight.".
 
 #include <windows.h>
 
@@ -29,9 +30,10 @@ inline constexpr wchar_t kReplyWindowClass[] = L"CamveyPtpReply";
 // made, and the next call tries again. Platform thread.
 HWND EnsureReplyWindow();
 
-// Drains the service's reply queue for a kPtpReplyMessage with wParam and lParam 0;
-// nothing is thrown out of it (an exception writes "Exception in the reply window
-// procedure."). Leaves every other message to DefWindowProcW.
+// Drains the service's reply queue for a wake-up this process posted, and ignores any
+// other kPtpReplyMessage with its line; nothing is thrown out of it (an exception
+// writes "Exception in the reply window procedure."). Leaves every other message to
+// DefWindowProcW.
 LRESULT CALLBACK ReplyWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 
 // Posts the wake-up to `window`; false when the post fails (no window, or its message

@@ -162,9 +162,9 @@ bool PostFromAnotherProcess(HWND window, const std::vector<LPARAM>& lparams) {
 
 // Posts of the reply message that the service did not make, from another thread and
 // from another process: numbers chosen by the poster, the address of a real reply that
-// was never queued, and the address of one that was. None is dereferenced, each leaves
-// one line, and the queued reply is answered once. A stranger's bare wake-up (0) cannot
-// be told from the service's own: it only drains the queue, and leaves no line.
+// was never queued, the address of one that was, and a bare wake-up beyond the
+// service's own. None is dereferenced, each leaves one line, and the queued reply is
+// answered once.
 TEST(ReplyWindowTest, StrangersPostsAreIgnoredAndRealRepliesStillAnsweredOnce) {
   const std::string ignored = "Ignoring a reply message that carries no reply in flight.\n";
   const HWND window = EnsureReplyWindow();
@@ -185,9 +185,9 @@ TEST(ReplyWindowTest, StrangersPostsAreIgnoredAndRealRepliesStillAnsweredOnce) {
   ASSERT_TRUE(WakeReplyWindow(window));
   EXPECT_TRUE(PostFromAnotherProcess(window, {real_address, real_address}));
 
-  // From both senders every stranger's post but the bare wake-up, and then the two posts
-  // of the queued reply's address.
-  const std::size_t lines = 2 * (strangers.size() - 1) + 2;
+  // Every stranger's post from both senders, and then the two posts of the queued
+  // reply's address.
+  const std::size_t lines = 2 * strangers.size() + 2;
   EXPECT_TRUE(
       PumpUntil([&] { return real_record.destroyed && stderr_capture.Flushes().size() >= lines; }));
   PumpUntil([] { return true; });
