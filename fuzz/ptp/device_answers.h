@@ -20,11 +20,11 @@ constexpr DeviceResult Code(std::uint32_t hresult) { return static_cast<DeviceRe
 // HRESULT_FROM_WIN32 of a Win32 error code.
 constexpr DeviceResult FromWin32(std::uint32_t error) { return Code(0x80070000u | error); }
 
-inline constexpr DeviceResult kFailed = Code(0x80004005);          // E_FAIL
-inline constexpr DeviceResult kAccessDenied = Code(0x80070005);    // E_ACCESSDENIED
-inline constexpr DeviceResult kOutOfMemory = Code(0x8007000E);     // E_OUTOFMEMORY
-inline constexpr DeviceResult kInvalidArgument = Code(0x80070057); // E_INVALIDARG
-inline constexpr DeviceResult kTypeMismatch = Code(0x80020005);    // DISP_E_TYPEMISMATCH
+inline constexpr DeviceResult kFailed = Code(0x80004005);              // E_FAIL
+inline constexpr DeviceResult kAccessDenied = Code(0x80070005);        // E_ACCESSDENIED
+inline constexpr DeviceResult kOutOfMemory = Code(0x8007000E);         // E_OUTOFMEMORY
+inline constexpr DeviceResult kInvalidArgument = Code(0x80070057);     // E_INVALIDARG
+inline constexpr DeviceResult kTypeMismatch = Code(0x80020005);        // DISP_E_TYPEMISMATCH
 inline constexpr DeviceResult kClassNotRegistered = Code(0x80040154);  // REGDB_E_CLASSNOTREG
 inline constexpr DeviceResult kInvalidData = FromWin32(13);            // ERROR_INVALID_DATA
 inline constexpr DeviceResult kInsufficientBuffer = FromWin32(122);    // ERROR_INSUFFICIENT_BUFFER
@@ -36,11 +36,11 @@ inline constexpr DeviceResult kElementNotFound = FromWin32(1168);      // ERROR_
 inline constexpr DeviceResult kObjectAlreadyAttached = Code(0x802A0003);
 
 // The answers of a device that went away, hangs or is no longer open.
-inline constexpr DeviceResult kDeviceHung = Code(0x802A0006);      // E_WPD_DEVICE_IS_HUNG
-inline constexpr DeviceResult kDeviceNotOpen = Code(0x802A0002);   // E_WPD_DEVICE_NOT_OPEN
-inline constexpr DeviceResult kNotConnected = FromWin32(1167);     // ERROR_DEVICE_NOT_CONNECTED
-inline constexpr DeviceResult kGenFailure = FromWin32(31);         // ERROR_GEN_FAILURE
-inline constexpr DeviceResult kSemTimeout = FromWin32(121);        // ERROR_SEM_TIMEOUT
+inline constexpr DeviceResult kDeviceHung = Code(0x802A0006);     // E_WPD_DEVICE_IS_HUNG
+inline constexpr DeviceResult kDeviceNotOpen = Code(0x802A0002);  // E_WPD_DEVICE_NOT_OPEN
+inline constexpr DeviceResult kNotConnected = FromWin32(1167);    // ERROR_DEVICE_NOT_CONNECTED
+inline constexpr DeviceResult kGenFailure = FromWin32(31);        // ERROR_GEN_FAILURE
+inline constexpr DeviceResult kSemTimeout = FromWin32(121);       // ERROR_SEM_TIMEOUT
 inline constexpr DeviceResult kGoneAnswers[] = {kDeviceHung, kDeviceNotOpen, kNotConnected,
                                                 kGenFailure, kSemTimeout};
 

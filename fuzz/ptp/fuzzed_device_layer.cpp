@@ -375,8 +375,8 @@ class FuzzedDeleteResults : public ptp::DeleteResults, public Tracked {
       size = reader().Below(static_cast<std::uint32_t>(std::min<std::size_t>(requested, 253)) + 3);
     count_result_ = hostile && reader().Hostile(224) ? kFailed : kDeviceOk;
     static constexpr ResultElement kElements[] = {
-        {kDeviceOk, kFailed},      {kDeviceOk, kAccessDenied}, {kDeviceOk, kElementNotFound},
-        {kDeviceOk, kDirNotEmpty}, {kDeviceOk, std::nullopt},  {kDeviceOk, kDeviceFalse},
+        {kDeviceOk, kFailed},      {kDeviceOk, kAccessDenied},  {kDeviceOk, kElementNotFound},
+        {kDeviceOk, kDirNotEmpty}, {kDeviceOk, std::nullopt},   {kDeviceOk, kDeviceFalse},
         {kFailed, std::nullopt},   {kDeviceHung, std::nullopt},
     };
     for (std::size_t i = 0; i < size; ++i) {
@@ -470,8 +470,8 @@ class FuzzedContent : public ptp::DeviceContent, public Tracked {
       return connection().Answer(served.result);
     }
     if (with_results) {
-      *results = std::make_unique<FuzzedDeleteResults>(&layer(), &connection(),
-                                                       deletions.size() - 1);
+      *results =
+          std::make_unique<FuzzedDeleteResults>(&layer(), &connection(), deletions.size() - 1);
     } else if (served.result != kDeviceOk) {
       DrawAllLeft(reader(), &served);
     }

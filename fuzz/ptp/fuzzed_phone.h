@@ -34,24 +34,26 @@ namespace camvey::fuzz {
 
 // What a failing call of an opened device answers.
 inline constexpr DeviceResult kCallFailures[] = {
-    kFailed,     kAccessDenied, kElementNotFound, kDeviceHung,           kGenFailure,
-    kNotConnected, kSemTimeout, kDeviceNotOpen,   kObjectAlreadyAttached};
+    kFailed,       kAccessDenied, kElementNotFound, kDeviceHung,           kGenFailure,
+    kNotConnected, kSemTimeout,   kDeviceNotOpen,   kObjectAlreadyAttached};
 
 // File names as an iPhone gives them, few so that they meet: namesakes in several
 // months (the counter wraps), the halves of a Live Photo and its sidecar under one
 // stem, an edited copy, case variants, letters beyond a to z, no extension, none.
 // Requests draw their names from here too.
-inline constexpr const char16_t* kFileNames[] = {
-    u"IMG_0001.HEIC", u"IMG_0001.JPG",      u"IMG_0001.MOV",      u"IMG_E0001.HEIC",
-    u"img_0001.heic", u"IMG_0001.AAE",      u"IMG_0002.HEIC",     u"IMG_0002.MOV",
-    u"Img_0002.Jpg",  u"IMG_0002.JPG",      u"\u00C9T\u00C9.JPG", u"\u00E9t\u00E9.jpg",
-    u"Holiday",       u""};
+inline constexpr const char16_t* kFileNames[] = {u"IMG_0001.HEIC",     u"IMG_0001.JPG",
+                                                 u"IMG_0001.MOV",      u"IMG_E0001.HEIC",
+                                                 u"img_0001.heic",     u"IMG_0001.AAE",
+                                                 u"IMG_0002.HEIC",     u"IMG_0002.MOV",
+                                                 u"Img_0002.Jpg",      u"IMG_0002.JPG",
+                                                 u"\u00C9T\u00C9.JPG", u"\u00E9t\u00E9.jpg",
+                                                 u"Holiday",           u""};
 // Names of storages and of their top-level folders: DCIM, where Windows shows an
 // iPhone's month folders, and month folders as the old layout keeps them there.
 inline constexpr const char16_t* kTopLevelNames[] = {
-    u"DCIM",     u"202401__", u"202312__", u"202402__", u"dcim",     u"202401_a",
-    u"DCIM",     u"202311__", u"202403__", u"2024",     u"202401",   u"Screens",
-    u"100APPLE", u"20240",    u"202501__", u"202412__", u"",         u"Internal Storage"};
+    u"DCIM",     u"202401__", u"202312__", u"202402__", u"dcim",   u"202401_a",
+    u"DCIM",     u"202311__", u"202403__", u"2024",     u"202401", u"Screens",
+    u"100APPLE", u"20240",    u"202501__", u"202412__", u"",       u"Internal Storage"};
 // Names of folders further down: the month folders of a few neighbouring months and
 // the older numbered folders, inside DCIM or deeper where no photo may be taken.
 inline constexpr const char16_t* kInnerFolderNames[] = {

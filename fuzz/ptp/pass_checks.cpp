@@ -147,10 +147,10 @@ std::set<std::u16string> PassChecks::MonthsTakenFor(const PassRecord& pass,
 void PassChecks::CheckOnePerName() {
   using Object = std::pair<std::u16string, std::u16string>;  // device id, object id
   std::map<std::u16string, std::set<Object>> sent;
-  ForEachSent(pass_, [&](const Connection& connection, const ServedDeletion& deletion,
-                         std::size_t i) {
-    sent[NameRead(connection, deletion.ids[i])].insert({connection.device_id, deletion.ids[i]});
-  });
+  ForEachSent(
+      pass_, [&](const Connection& connection, const ServedDeletion& deletion, std::size_t i) {
+        sent[NameRead(connection, deletion.ids[i])].insert({connection.device_id, deletion.ids[i]});
+      });
   for (const auto& entry : sent) {
     Check(entry.second.size() <= 1, 8, "at most one object is sent for deletion per wanted name");
   }
@@ -158,19 +158,18 @@ void PassChecks::CheckOnePerName() {
   // object that may have been taken for several months of a request says nothing.
   std::map<std::pair<std::u16string, std::u16string>, Object> taken;
   for (const PassRecord& pass : run_) {
-    ForEachSent(pass, [&](const Connection& connection, const ServedDeletion& deletion,
-                          std::size_t i) {
-      if (!deletion.left[i]) return;
-      const Months months = MonthsTakenFor(pass, connection, deletion.ids[i]);
-      if (months.size() != 1) return;
-      const Object object = {connection.device_id, deletion.ids[i]};
-      const auto [entry, fresh] =
-          taken.emplace(std::make_pair(NameRead(connection, deletion.ids[i]), *months.begin()),
-                        object);
-      Check(fresh || entry->second == object, 8,
-            "over a run, at most one object that left its device is taken for a wanted name "
-            "and month");
-    });
+    ForEachSent(
+        pass, [&](const Connection& connection, const ServedDeletion& deletion, std::size_t i) {
+          if (!deletion.left[i]) return;
+          const Months months = MonthsTakenFor(pass, connection, deletion.ids[i]);
+          if (months.size() != 1) return;
+          const Object object = {connection.device_id, deletion.ids[i]};
+          const auto [entry, fresh] = taken.emplace(
+              std::make_pair(NameRead(connection, deletion.ids[i]), *months.begin()), object);
+          Check(fresh || entry->second == object, 8,
+                "over a run, at most one object that left its device is taken for a wanted name "
+                "and month");
+        });
   }
 }
 
@@ -183,14 +182,15 @@ void PassChecks::CheckRepeatedRequests() {
   for (const auto& [name, months] : months_of_name_) {
     // A name wanted under one month in both requests: the earlier report was for it.
     if (months.size() != 1) continue;
-    const bool deleted_before =
-        std::any_of(run_.begin(), run_.end() - 1, [&, &name = name, &months = months](
-                                                      const PassRecord& earlier) {
+    const bool deleted_before = std::any_of(
+        run_.begin(), run_.end() - 1,
+        [&, &name = name, &months = months](const PassRecord& earlier) {
           const MonthsOfName wanted = WantedMonths(earlier);
           const auto found = wanted.find(name);
           return found != wanted.end() && found->second == months &&
-                 std::any_of(earlier.reported.begin(), earlier.reported.end(),
-                             [&](const std::u16string& spelled) { return Folded(spelled) == name; });
+                 std::any_of(
+                     earlier.reported.begin(), earlier.reported.end(),
+                     [&](const std::u16string& spelled) { return Folded(spelled) == name; });
         });
     if (!deleted_before) continue;
     Check(reported.count(name) != 0, 12,
@@ -235,8 +235,8 @@ void PassChecks::CheckSent(const Connection& sender, const std::u16string& objec
     faults.push_back(fault);
   }
   // A place that fails only an ignored check lets the pass take the object.
-  if (faults.empty() ||
-      std::any_of(faults.begin(), faults.end(), [](const Fault& fault) { return Ignored(fault.check); })) {
+  if (faults.empty() || std::any_of(faults.begin(), faults.end(),
+                                    [](const Fault& fault) { return Ignored(fault.check); })) {
     return;
   }
   // Each place failed on its own count; the first is the finding, the others help read it.
@@ -270,8 +270,9 @@ PassChecks::Fault PassChecks::MonthGroupFault(const Place& place, const std::u16
   const std::u16string stem = StemOf(name);
   for (const std::u16string& folder : HeldRoll(connection, place.storage)) {
     const FuzzedObject& held = phone_.Object(*connection.device, folder);
-    if (!MayBeNamed(held, connection.keys,
-                    [&](const std::u16string& folder_name) { return prefixes.IsOwn(folder_name); })) {
+    if (!MayBeNamed(held, connection.keys, [&](const std::u16string& folder_name) {
+          return prefixes.IsOwn(folder_name);
+        })) {
       continue;
     }
     for (const FuzzedObject* photo : HeldPhotos(connection, folder, object_id)) {
@@ -312,10 +313,10 @@ PassChecks::Fault PassChecks::UniqueNameFault(const Place& place, const std::u16
   }
   for (auto earlier = run_.begin(); earlier + 1 != run_.end(); ++earlier) {
     bool sent_before = false;
-    ForEachSent(*earlier, [&](const Connection& sender, const ServedDeletion& deletion,
-                              std::size_t i) {
-      sent_before = sent_before || NameRead(sender, deletion.ids[i]) == name;
-    });
+    ForEachSent(*earlier,
+                [&](const Connection& sender, const ServedDeletion& deletion, std::size_t i) {
+                  sent_before = sent_before || NameRead(sender, deletion.ids[i]) == name;
+                });
     if (sent_before) {
       return {11,
               "an object is taken by its unique name only when no earlier pass sent its name for "
@@ -416,16 +417,16 @@ std::vector<const FuzzedObject*> PassChecks::HeldPhotos(const Connection& connec
 void PassChecks::CheckReported() {
   // By the name the device held: what it reported deleted in this pass.
   std::map<std::u16string, int> deleted;
-  ForEachSent(pass_, [&](const Connection& connection, const ServedDeletion& deletion,
-                         std::size_t i) {
-    if (Failed(deletion.result)) return;
-    const auto status = deletion.statuses_read.find(static_cast<std::uint32_t>(i));
-    const bool status_deleted = status != deletion.statuses_read.end() &&
-                                (!status->second.has_value() || *status->second >= 0);
-    if (status_deleted || deletion.result == ptp::kDeviceOk) {
-      ++deleted[SeenIn(connection, deletion.ids[i]).name];
-    }
-  });
+  ForEachSent(pass_,
+              [&](const Connection& connection, const ServedDeletion& deletion, std::size_t i) {
+                if (Failed(deletion.result)) return;
+                const auto status = deletion.statuses_read.find(static_cast<std::uint32_t>(i));
+                const bool status_deleted = status != deletion.statuses_read.end() &&
+                                            (!status->second.has_value() || *status->second >= 0);
+                if (status_deleted || deletion.result == ptp::kDeviceOk) {
+                  ++deleted[SeenIn(connection, deletion.ids[i]).name];
+                }
+              });
   std::set<std::u16string> reported_before;
   for (auto earlier = run_.begin(); earlier + 1 != run_.end(); ++earlier) {
     reported_before.insert(earlier->reported.begin(), earlier->reported.end());

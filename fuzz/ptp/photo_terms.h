@@ -44,9 +44,7 @@ struct MonthPrefixes {
   std::u16string after;   // the month after, likewise
 
   // True when the folded folder name begins with `own`.
-  bool IsOwn(const std::u16string& folder_name) const {
-    return BeginsWithFolded(folder_name, own);
-  }
+  bool IsOwn(const std::u16string& folder_name) const { return BeginsWithFolded(folder_name, own); }
   // True when it begins with `before` or `after`.
   bool IsNeighbour(const std::u16string& folder_name) const {
     return BeginsWithFolded(folder_name, before) || BeginsWithFolded(folder_name, after);

@@ -343,7 +343,7 @@ void DeletionPass::SearchOwnMonths(const std::u16string& device_id) {
 // then no proof. Every name not yet found stays wanted and is left alone elsewhere.
 void DeletionPass::HoldBackForUnseenDevices() {
   const bool any_seen = std::any_of(devices_.begin(), devices_.end(),
-                                            [](const DeviceSearch& device) { return device.seen(); });
+                                    [](const DeviceSearch& device) { return device.seen(); });
   if (!any_seen) return;
   for (const DeviceSearch& device : devices_) {
     if (device.seen() || !unseen_devices_.insert(device.id).second) continue;

@@ -58,9 +58,10 @@ class Random {
 
 // Few names as an iPhone gives them, so that duplicates are common: the halves of a
 // Live Photo under one stem, an edited copy, case variants and accented letters.
-const char16_t* const kNames[] = {
-    u"IMG_0001.HEIC", u"IMG_0001.MOV",  u"img_0001.heic", u"IMG_E0001.HEIC",    u"IMG_0002.JPG",
-    u"IMG_0003.HEIC", u"Img_0004.Jpg",  u"IMG_0005.AAE",  u"\u00C9T\u00C9.JPG", u"\u00E9t\u00E9.jpg"};
+const char16_t* const kNames[] = {u"IMG_0001.HEIC",    u"IMG_0001.MOV", u"img_0001.heic",
+                                  u"IMG_E0001.HEIC",   u"IMG_0002.JPG", u"IMG_0003.HEIC",
+                                  u"Img_0004.Jpg",     u"IMG_0005.AAE", u"\u00C9T\u00C9.JPG",
+                                  u"\u00E9t\u00E9.jpg"};
 const char16_t* const kFolderNames[] = {u"202311__", u"202312__", u"202401__", u"202402__",
                                         u"202403__", u"202401",   u"2024",     u"Screenshots",
                                         u"20240",    u"202501__", u"202401_a", u"100APPLE"};
@@ -427,7 +428,9 @@ std::string CheckPass(const Phone& before, const Phone& after,
     bool in_month_group = false;
     bool taken_rightly = false;
     for (const std::u16string& month : months_of_name[name]) {
-      const auto own = [&](const std::u16string& name_read) { return IsOwnFolder(name_read, month); };
+      const auto own = [&](const std::u16string& name_read) {
+        return IsOwnFolder(name_read, month);
+      };
       const auto beside = [&](const std::u16string& name_read) {
         return IsNeighbourFolder(name_read, month);
       };
@@ -436,8 +439,7 @@ std::string CheckPass(const Phone& before, const Phone& after,
         taken_rightly = taken_rightly || !group_holds_another(own);
       } else if (beside(SeenName(folder))) {
         in_month_group = true;
-        taken_rightly =
-            taken_rightly || (!group_holds_another(beside) && !own_month_holds(month));
+        taken_rightly = taken_rightly || (!group_holds_another(beside) && !own_month_holds(month));
       }
     }
     if (in_month_group && !taken_rightly) {

@@ -395,7 +395,8 @@ TEST_P(DeletionPassTest, AnUnseenOwnMonthKeepsItsNameFromEveryUniqueSearch) {
   };
   for (const auto& test : cases) {
     phone::Phone phone = PhoneFromJson(
-        std::string(R"({"devices": [{"id": "usb#iphone", "friendly_name": "iPhone", "storages": [)") +
+        std::string(
+            R"({"devices": [{"id": "usb#iphone", "friendly_name": "iPhone", "storages": [)") +
         test.iphone_storages + R"(]}, {"id": "usb#ipad", "friendly_name": "iPad", "storages": [)" +
         R"({"id": "s2", "children": [)" + Folder("p", "201905__", {"IMG_0002.MOV"}) + "]}]}]}");
     test.fault(&phone.devices[0].faults);
