@@ -497,8 +497,9 @@ TEST_P(DeletionPassInvariantTest, HoldsOverGeneratedPhones) {
     passes_with_deletions += after.deleted.empty() ? 0 : 1;
   }
   // The generator must exercise deletion, not only failures. The pass deletes only on
-  // complete, unambiguous evidence, which the faults take away from most phones.
-  EXPECT_GT(passes_with_deletions, cases / 10) << passes_with_deletions;
+  // complete, unambiguous evidence, which the faults take away from most phones; a
+  // device it could not search whole takes it from the other devices of its phone too.
+  EXPECT_GT(passes_with_deletions, cases / 20) << passes_with_deletions;
 }
 
 }  // namespace
