@@ -150,11 +150,13 @@ struct DeviceSearch {
   std::vector<std::unique_ptr<CameraRoll>> storages;
   std::vector<ChosenObject> chosen;
   bool shows_anything = false;
+  bool storages_listed_whole = false;
 
   bool searchable() const {
     return connection != nullptr && connection->usable() && !connection->gone();
   }
   bool seen() const { return searchable() && shows_anything; }
+  bool seen_whole() const { return seen() && storages_listed_whole; }
 };
 
 class DeletionPass {
@@ -318,6 +320,8 @@ void DeletionPass::SearchOwnMonths(const std::u16string& device_id) {
   const PhoneConnection& connection = *device.connection;
   const Listing storages = ListChildren(connection.content(), connection.properties(), *keys_,
                                         kDeviceObjectId, kStorageLimit);
+  // A list cut at the limit may hide more storages.
+  device.storages_listed_whole = storages.complete && storages.objects.size() < kStorageLimit;
   for (const PhoneObject& storage : storages.objects) {
     if (!SomethingWanted() || connection.gone()) break;
     auto roll = std::make_unique<CameraRoll>(connection, *keys_, storage);
@@ -338,15 +342,16 @@ void DeletionPass::SearchOwnMonths(const std::u16string& device_id) {
   }
 }
 
-// A phone that went away, could not be opened or shows nothing may hold the copy in
-// the folders of its month or of its neighbours: a weaker match on another phone is
-// then no proof. Every name not yet found stays wanted and is left alone elsewhere.
+// A phone that went away, could not be opened, shows nothing or did not list all its
+// storages may hold the copy in the folders of its month or of its neighbours: a
+// weaker match elsewhere is then no proof. Every name not yet found stays wanted and
+// is left alone.
 void DeletionPass::HoldBackForUnseenDevices() {
   const bool any_seen = std::any_of(devices_.begin(), devices_.end(),
                                     [](const DeviceSearch& device) { return device.seen(); });
   if (!any_seen) return;
   for (const DeviceSearch& device : devices_) {
-    if (device.seen() || !unseen_devices_.insert(device.id).second) continue;
+    if (device.seen_whole() || !unseen_devices_.insert(device.id).second) continue;
     DeleteTrace("delete: %s could not be searched whole, names not yet found are left alone",
                 WideToUtf8(device.id).c_str());
   }

@@ -392,6 +392,9 @@ TEST_P(DeletionPassTest, AnUnseenOwnMonthKeepsItsNameFromEveryUniqueSearch) {
       {"gone while listing", R"({"id": "s1", "children": [{"id": "d", "name": "DCIM",
          "children": [{"id": "m", "name": "202402__"}]}]})",
        [](phone::DeviceFaults* f) { f->gone_after = 4; }},
+      {"its storages cut short", R"({"id": "s1", "children": [{"id": "d", "name": "DCIM",
+         "children": [{"id": "m", "name": "202402__"}]}]}, {"id": "s9", "faults": ["next"]})",
+       [](phone::DeviceFaults*) {}},
   };
   for (const auto& test : cases) {
     phone::Phone phone = PhoneFromJson(
