@@ -29,10 +29,11 @@
 //
 // A device that answers that it is gone is asked nothing more but to close, and what
 // was chosen on it is not sent; one that shows nothing, as a locked phone does, is not
-// taken to lack the photos. Such a device, one that could not be opened, or one whose
-// storages were not all listed, may hold the copy of any name not yet found: while
-// another device or storage was searched, those names stay wanted everywhere. Both get "device_busy", and so does a pass that deleted
-// nothing while incomplete evidence kept a name back: the photo may well be there.
+// taken to lack the photos. Both get "device_busy". Such a device, one that could not
+// be opened, or one whose storages were not all listed, may hold the copy of any name
+// not yet found: while another device or storage was searched, those names stay wanted
+// everywhere. A pass that deleted nothing while incomplete evidence kept a name back
+// answers "device_busy" too: the photo may well be there.
 
 #include <set>
 #include <string>
