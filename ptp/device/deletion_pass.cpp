@@ -427,6 +427,16 @@ void DeletionPass::SearchMonthGroup(DeviceSearch& device, CameraRoll& roll, Mont
     if (group == MonthGroup::kOwnMonth && !SeenWhole(listing)) {
       unseen_months_.insert(months_here.begin(), months_here.end());
     }
+    // A neighbour's folder not seen whole may hide the copy: a namesake met by its
+    // unique name in another storage is then no proof.
+    if (group == MonthGroup::kNeighbourMonths && !SeenWhole(listing)) {
+      for (const auto& [name, months] : wanted_here) {
+        DeleteTrace("delete: a folder beside %s was not seen whole, %s is not sought elsewhere",
+                    WideToUtf8(months.front()).c_str(), WideToUtf8(name).c_str());
+        kept_back_.insert(name);
+        not_by_unique_name_.insert(name);
+      }
+    }
     for (std::size_t position = 0; position < listing.objects.size(); ++position) {
       const PhoneObject& object = listing.objects[position];
       if (object.is_folder || object.name.empty()) continue;
