@@ -375,8 +375,8 @@ TEST_P(DeletionPassTest, StrongerEvidenceOnALaterDeviceWins) {
 }
 
 // An own month that was not seen whole may hide the copy on one phone, and so may a
-// phone that went away, could not be opened or shows nothing: a namesake on another
-// phone is then no unique photo to take.
+// neighbour's folder listed only in part, or a phone that went away, could not be
+// opened or shows nothing: a namesake on another phone is then no unique photo to take.
 TEST_P(DeletionPassTest, AnUnseenOwnMonthKeepsItsNameFromEveryUniqueSearch) {
   const struct {
     const char* label;
@@ -394,6 +394,10 @@ TEST_P(DeletionPassTest, AnUnseenOwnMonthKeepsItsNameFromEveryUniqueSearch) {
        [](phone::DeviceFaults* f) { f->gone_after = 4; }},
       {"its storages cut short", R"({"id": "s1", "children": [{"id": "d", "name": "DCIM",
          "children": [{"id": "m", "name": "202402__"}]}]}, {"id": "s9", "faults": ["next"]})",
+       [](phone::DeviceFaults*) {}},
+      {"a neighbour's folder cut short", R"({"id": "s1", "children": [{"id": "d", "name": "DCIM",
+         "children": [{"id": "n", "name": "202403__", "children": [],
+           "faults": ["enum_objects"]}]}]})",
        [](phone::DeviceFaults*) {}},
   };
   for (const auto& test : cases) {
