@@ -14,9 +14,10 @@
 // 2. Neighbours: only for a name its own month's folders did not hold (not even under
 //    another extension: one stem in one month is one photo), and only where those
 //    folders were seen whole, the folders of the month before and after, as one group.
-// 3. Unique name: only for a name no month folder held, and that no earlier request of
-//    this process sent for deletion, every camera-roll folder of a storage the pass saw
-//    whole, where the name must occur exactly once.
+// 3. Unique name: only for a name no month folder held or may hide (a neighbour's folder
+//    listed only in part keeps its names from this round on every storage), and that no
+//    earlier request of this process sent for deletion, every camera-roll folder of a
+//    storage the pass saw whole, where the name must occur exactly once.
 // In a month group a name is taken only when exactly one object carries it, that object
 // is known not to be a folder and carries the name as its file name (an object name that
 // stands in for an unreadable file name proves nothing), and the group's folders were
