@@ -424,17 +424,18 @@ void DeletionPass::SearchMonthGroup(DeviceSearch& device, CameraRoll& roll, Mont
     DeleteTrace("delete: looking in %s", WideToUtf8(folder.name).c_str());
     const Listing& listing = roll.cache().Lookup(folder.id);
     if (!listing.complete) months_cut_short.insert(months_here.begin(), months_here.end());
-    if (group == MonthGroup::kOwnMonth && !SeenWhole(listing)) {
-      unseen_months_.insert(months_here.begin(), months_here.end());
-    }
-    // A neighbour's folder not seen whole may hide the copy: a namesake met by its
-    // unique name in another storage is then no proof.
-    if (group == MonthGroup::kNeighbourMonths && !SeenWhole(listing)) {
-      for (const auto& [name, months] : wanted_here) {
-        DeleteTrace("delete: a folder beside %s was not seen whole, %s is not sought elsewhere",
-                    WideToUtf8(months.front()).c_str(), WideToUtf8(name).c_str());
-        kept_back_.insert(name);
-        not_by_unique_name_.insert(name);
+    if (!SeenWhole(listing)) {
+      if (group == MonthGroup::kOwnMonth) {
+        unseen_months_.insert(months_here.begin(), months_here.end());
+      } else {
+        // A neighbour's folder not seen whole may hide the copy: a namesake met by its
+        // unique name in another storage is then no proof.
+        for (const auto& [name, months] : wanted_here) {
+          DeleteTrace("delete: a folder beside %s was not seen whole, %s is not sought elsewhere",
+                      WideToUtf8(months.front()).c_str(), WideToUtf8(name).c_str());
+          kept_back_.insert(name);
+          not_by_unique_name_.insert(name);
+        }
       }
     }
     for (std::size_t position = 0; position < listing.objects.size(); ++position) {

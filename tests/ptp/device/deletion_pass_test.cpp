@@ -382,6 +382,7 @@ TEST_P(DeletionPassTest, AnUnseenOwnMonthKeepsItsNameFromEveryUniqueSearch) {
     const char* label;
     const char* iphone_storages;
     void (*fault)(phone::DeviceFaults*);
+    const char* trace = nullptr;  // a line the pass must write, where the case has one
   } cases[] = {
       {"unreadable file name", R"({"id": "s1", "children": [{"id": "d", "name": "DCIM",
          "children": [{"id": "m", "name": "202402__", "children": [
@@ -398,7 +399,8 @@ TEST_P(DeletionPassTest, AnUnseenOwnMonthKeepsItsNameFromEveryUniqueSearch) {
       {"a neighbour's folder cut short", R"({"id": "s1", "children": [{"id": "d", "name": "DCIM",
          "children": [{"id": "n", "name": "202403__", "children": [],
            "faults": ["enum_objects"]}]}]})",
-       [](phone::DeviceFaults*) {}},
+       [](phone::DeviceFaults*) {},
+       "delete: a folder beside 202402 was not seen whole, IMG_0002.MOV is not sought elsewhere"},
   };
   for (const auto& test : cases) {
     phone::Phone phone = PhoneFromJson(
@@ -411,6 +413,9 @@ TEST_P(DeletionPassTest, AnUnseenOwnMonthKeepsItsNameFromEveryUniqueSearch) {
     EXPECT_THAT(outcome.deleted, IsEmpty()) << test.label;
     EXPECT_TRUE(phone.deleted.empty()) << test.label;
     EXPECT_EQ(outcome.error, "device_busy") << test.label;
+    if (test.trace != nullptr) {
+      EXPECT_THAT(outcome.trace, Contains(test.trace)) << test.label;
+    }
   }
 }
 
