@@ -379,9 +379,9 @@ TEST_P(DeletionPassTest, StrongerEvidenceOnALaterDeviceWins) {
 // opened or shows nothing: a namesake on another phone is then no unique photo to take.
 TEST_P(DeletionPassTest, AnUnseenOwnMonthKeepsItsNameFromEveryUniqueSearch) {
   const struct {
-    const char* label;
-    const char* iphone_storages;
-    void (*fault)(phone::DeviceFaults*);
+    const char* label = nullptr;
+    const char* iphone_storages = nullptr;
+    void (*fault)(phone::DeviceFaults*) = nullptr;
     const char* trace = nullptr;  // a line the pass must write, where the case has one
   } cases[] = {
       {"unreadable file name", R"({"id": "s1", "children": [{"id": "d", "name": "DCIM",
