@@ -1,5 +1,6 @@
 #include "ptp/wanted_file.h"
 
+#include <cstdint>
 #include <utility>
 #include <variant>
 
@@ -13,6 +14,21 @@ const std::string* FindString(const flutter::EncodableMap& map, const char* key)
   const auto found = map.find(flutter::EncodableValue(key));
   if (found == map.end()) return nullptr;
   return std::get_if<std::string>(&found->second);
+}
+
+// Reads "size" into `file`: absent or null is no size; a non-negative 32- or 64-bit
+// integer is the size; anything else leaves the size unusable.
+void ReadSize(const flutter::EncodableMap& entry, WantedFile* file) {
+  const auto found = entry.find(flutter::EncodableValue("size"));
+  if (found == entry.end() || found->second.IsNull()) return;
+  std::int64_t size = -1;
+  if (const auto* small = std::get_if<std::int32_t>(&found->second)) size = *small;
+  if (const auto* large = std::get_if<std::int64_t>(&found->second)) size = *large;
+  if (size < 0) {
+    file->size_unusable = true;
+    return;
+  }
+  file->size = static_cast<std::uint64_t>(size);
 }
 
 }  // namespace
@@ -38,6 +54,7 @@ std::vector<WantedFile> ParseWantedFiles(const flutter::MethodCall& call) {
     if (const std::string* month = FindString(*entry, "month")) {
       file.month = Utf8ToWide(*month);
     }
+    ReadSize(*entry, &file);
     if (!file.name.empty()) wanted.push_back(std::move(file));
   }
   return wanted;

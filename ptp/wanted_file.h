@@ -3,11 +3,12 @@
 
 // The request of "deleteFiles" read from its arguments, as channel values:
 //
-//   {"files": [{"name": <string>, "month": <string>}, ...]}
+//   {"files": [{"name": <string>, "month": <string>, "size": <integer>}, ...]}
 //
 // "name" is the file name as the application knows it; "month" the folder hint in the
-// form "%04d%02d". Other keys, at either level, are ignored; keys match only as
-// strings, byte for byte.
+// form "%04d%02d"; "size", optional, the byte size of the application's copy, a 32- or
+// 64-bit integer (null or absent: no size). Other keys, at either level, are ignored;
+// keys match only as strings, byte for byte.
 
 #include <string>
 #include <vector>
@@ -20,7 +21,8 @@ namespace camvey::ptp {
 // The requested files in request order, duplicates kept. Never fails: arguments that
 // are missing or of the wrong type give an empty list, and an element without a
 // usable name is skipped. An element whose month is missing or not a string keeps an
-// empty month.
+// empty month. A size that is present but no non-negative integer marks the element's
+// size unusable; the element stays, so that the pass can say why nothing of it went.
 std::vector<WantedFile> ParseWantedFiles(const flutter::MethodCall& call);
 
 }  // namespace camvey::ptp

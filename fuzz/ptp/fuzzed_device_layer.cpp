@@ -66,6 +66,9 @@ class FuzzedKeyCollection : public ptp::KeyCollection, public Tracked {
       case ObjectKey::kContentType:
         keys_.content_type = true;
         break;
+      case ObjectKey::kSize:
+        keys_.size = true;
+        break;
     }
     return result;
   }
@@ -281,6 +284,12 @@ class FuzzedPropertyValues : public ptp::PropertyValues, public Tracked {
     return kDeviceOk;
   }
 
+  DeviceResult GetUnsignedLargeIntegerValue(ObjectKey key, std::uint64_t*) override {
+    if (const std::optional<DeviceResult> gone = connection().Call()) return *gone;
+    if (!Holds(key)) return kElementNotFound;
+    return kTypeMismatch;
+  }
+
  private:
   bool Holds(ObjectKey key) const {
     switch (key) {
@@ -290,6 +299,8 @@ class FuzzedPropertyValues : public ptp::PropertyValues, public Tracked {
         return keys_.object_name;
       case ObjectKey::kContentType:
         return keys_.content_type;
+      case ObjectKey::kSize:
+        return keys_.size;
     }
     return false;
   }

@@ -108,6 +108,7 @@ struct KeysAsked {
   bool file_name = false;
   bool object_name = false;
   bool content_type = false;
+  bool size = false;
 };
 
 // An object as a reader sees it when it reads `keys`: the rule of the service's

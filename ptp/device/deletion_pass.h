@@ -36,6 +36,8 @@
 // everywhere. A pass that deleted nothing while incomplete evidence kept a name back
 // answers "device_busy" too: the photo may well be there.
 
+#include <cstdint>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -50,6 +52,11 @@ namespace camvey::ptp {
 struct WantedFile {
   std::u16string name;   // upper-cased with UpperCaseWide; never empty
   std::u16string month;  // as sent, case kept; may be empty; not validated
+  // The byte size of the application's copy; empty when the request gave none.
+  std::optional<std::uint64_t> size = std::nullopt;
+  // True when a size was sent that is no byte count (a string, a fraction, a negative
+  // number): nothing is deleted for this entry.
+  bool size_unusable = false;
 };
 
 // The error codes of a pass; at most one is recorded, the first.

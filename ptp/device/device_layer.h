@@ -66,6 +66,7 @@ enum class ObjectKey {
   kOriginalFileName,  // string
   kName,              // string
   kContentType,       // GUID
+  kSize,              // unsigned 64-bit: the object's size in bytes
 };
 
 // The client information values the service announces when it opens a device.
@@ -140,6 +141,7 @@ class PropertyValues {
   // `*value` receives the string, or stays empty when the device gave none.
   virtual DeviceResult GetStringValue(ObjectKey key, std::optional<std::u16string>* value) = 0;
   virtual DeviceResult GetGuidValue(ObjectKey key, Guid* value) = 0;
+  virtual DeviceResult GetUnsignedLargeIntegerValue(ObjectKey key, std::uint64_t* value) = 0;
 };
 
 class DeviceProperties {

@@ -19,6 +19,9 @@ class WatchedValues : public PropertyValues {
   DeviceResult GetGuidValue(ObjectKey key, Guid* value) override {
     return watch_.Ask([&] { return values_->GetGuidValue(key, value); });
   }
+  DeviceResult GetUnsignedLargeIntegerValue(ObjectKey key, std::uint64_t* value) override {
+    return watch_.Ask([&] { return values_->GetUnsignedLargeIntegerValue(key, value); });
+  }
 
  private:
   std::unique_ptr<PropertyValues> values_;

@@ -13,6 +13,7 @@ std::unique_ptr<KeyCollection> CreateKeySet(DeviceLayer& layer) {
   keys->Add(ObjectKey::kOriginalFileName);
   keys->Add(ObjectKey::kName);
   keys->Add(ObjectKey::kContentType);
+  keys->Add(ObjectKey::kSize);
   return keys;
 }
 
@@ -39,6 +40,10 @@ PhoneObject ReadPhoneObject(DeviceProperties& properties, KeyCollection& keys,
     object.is_folder =
         content_type == kContentTypeFolder || content_type == kContentTypeFunctionalObject;
     object.kind_known = true;
+  }
+  std::uint64_t size = 0;
+  if (!DeviceFailed(values->GetUnsignedLargeIntegerValue(ObjectKey::kSize, &size))) {
+    object.size = size;
   }
   return object;
 }

@@ -4,7 +4,9 @@
 // Listing the direct children of one object on an open phone.
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,6 +28,8 @@ struct PhoneObject {
   // True when `name` is the original file name. An object name is only what the phone
   // shows ("Holiday"): it says nothing of the file name, which may be any.
   bool name_is_file_name = false;
+  // The size in bytes; empty when the device gives none or it could not be read.
+  std::optional<std::uint64_t> size = std::nullopt;
 };
 
 // The children of one object in the order the device enumerated them.
@@ -37,12 +41,12 @@ struct Listing {
   bool complete = false;
 };
 
-// The keys every object is read with: original file name, name, content type. Null
-// when the collection cannot be made.
+// The keys every object is read with: original file name, name, content type, size.
+// Null when the collection cannot be made.
 std::unique_ptr<KeyCollection> CreateKeySet(DeviceLayer& layer);
 
-// Reads one object's name and kind. Never fails: what cannot be read stays empty
-// (name) or unknown (kind).
+// Reads one object's name, kind and size. Never fails: what cannot be read stays empty
+// (name, size) or unknown (kind).
 PhoneObject ReadPhoneObject(DeviceProperties& properties, KeyCollection& keys,
                             const std::u16string& object_id);
 

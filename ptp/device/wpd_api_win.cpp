@@ -50,6 +50,7 @@ const PROPERTYKEY WPD_OBJECT_ID = {kObjectProperties, 2};
 const PROPERTYKEY WPD_OBJECT_PARENT_ID = {kObjectProperties, 3};
 const PROPERTYKEY WPD_OBJECT_NAME = {kObjectProperties, 4};
 const PROPERTYKEY WPD_OBJECT_CONTENT_TYPE = {kObjectProperties, 7};
+const PROPERTYKEY WPD_OBJECT_SIZE = {kObjectProperties, 11};
 const PROPERTYKEY WPD_OBJECT_ORIGINAL_FILE_NAME = {kObjectProperties, 12};
 const PROPERTYKEY WPD_CLIENT_NAME = {kClientInformation, 2};
 const PROPERTYKEY WPD_CLIENT_MAJOR_VERSION = {kClientInformation, 3};

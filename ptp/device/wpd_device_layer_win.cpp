@@ -32,6 +32,8 @@ const PROPERTYKEY& KeyOf(ObjectKey key) {
       return WPD_OBJECT_ORIGINAL_FILE_NAME;
     case ObjectKey::kName:
       return WPD_OBJECT_NAME;
+    case ObjectKey::kSize:
+      return WPD_OBJECT_SIZE;
     case ObjectKey::kContentType:
       break;
   }
@@ -189,6 +191,14 @@ class WpdPropertyValues : public PropertyValues {
     value->data2 = guid.Data2;
     value->data3 = guid.Data3;
     std::memcpy(value->data4, guid.Data4, sizeof(value->data4));
+    return hr;
+  }
+
+  DeviceResult GetUnsignedLargeIntegerValue(ObjectKey key, std::uint64_t* value) override {
+    ULONGLONG number = 0;
+    const HRESULT hr = values_->GetUnsignedLargeIntegerValue(KeyOf(key), &number);
+    if (FAILED(hr)) return hr;
+    *value = number;
     return hr;
   }
 

@@ -57,6 +57,7 @@ struct ObjectFaults {
   bool file_name = false;         // reading its original file name fails
   bool name = false;              // reading its object name fails
   bool content_type = false;      // reading its content type fails
+  bool size = false;              // reading its size fails
   bool copy_id = false;           // adding its id to a deletion request fails
   bool refuse = false;            // the device refuses to delete it
   bool result_element = false;    // reading its status from the deletion results fails
@@ -69,6 +70,7 @@ struct SimObject {
   std::optional<std::u16string> name;       // the object name, if the device gives one
   std::optional<std::u16string> file_name;  // the original file name, if it gives one
   ContentType type = ContentType::kImage;
+  std::optional<std::uint64_t> size;  // its size in bytes, if the device gives one
   std::vector<std::u16string> children;  // ids, in enumeration order
   ObjectFaults faults;
   std::int32_t refuse_code = kAccessDenied;  // the status of a refused deletion

@@ -212,6 +212,7 @@ class SimPropertyValues : public ptp::PropertyValues, public Tracked {
         name_(object.name),
         file_name_(object.file_name),
         type_(object.type),
+        size_(object.size),
         faults_(object.faults),
         keys_(std::move(keys)) {}
 
@@ -254,6 +255,14 @@ class SimPropertyValues : public ptp::PropertyValues, public Tracked {
     return kTypeMismatch;
   }
 
+  DeviceResult GetUnsignedLargeIntegerValue(ObjectKey key, std::uint64_t* value) override {
+    ++state().counts.get_integer_value;
+    if (!Holds(key)) return kNotFound;
+    if (key != ObjectKey::kSize || faults_.size || !size_.has_value()) return kTypeMismatch;
+    *value = *size_;
+    return kDeviceOk;
+  }
+
  private:
   bool Holds(ObjectKey key) const {
     return std::find(keys_.begin(), keys_.end(), key) != keys_.end();
@@ -263,6 +272,7 @@ class SimPropertyValues : public ptp::PropertyValues, public Tracked {
   std::optional<std::u16string> name_;
   std::optional<std::u16string> file_name_;
   ContentType type_;
+  std::optional<std::uint64_t> size_;
   ObjectFaults faults_;
   std::vector<ObjectKey> keys_;
 };

@@ -13,11 +13,15 @@
 namespace camvey::ptp {
 
 bool operator==(const WantedFile& lhs, const WantedFile& rhs) {
-  return lhs.name == rhs.name && lhs.month == rhs.month;
+  return lhs.name == rhs.name && lhs.month == rhs.month && lhs.size == rhs.size &&
+         lhs.size_unusable == rhs.size_unusable;
 }
 
 void PrintTo(const WantedFile& file, std::ostream* out) {
-  *out << "{" << WideToUtf8(file.name) << ", " << WideToUtf8(file.month) << "}";
+  *out << "{" << WideToUtf8(file.name) << ", " << WideToUtf8(file.month);
+  if (file.size.has_value()) *out << ", " << *file.size;
+  if (file.size_unusable) *out << ", unusable size";
+  *out << "}";
 }
 
 namespace {
@@ -104,12 +108,38 @@ TEST(WantedFileTest, KeepsRequestOrderAndDuplicates) {
 TEST(WantedFileTest, IgnoresOtherKeysAtBothLevels) {
   EncodableMap entry{{EncodableValue("name"), EncodableValue("a.jpg")},
                      {EncodableValue("month"), EncodableValue("202401")},
-                     {EncodableValue("size"), EncodableValue(int64_t{1} << 40)},
+                     {EncodableValue("Size"), EncodableValue(int64_t{1} << 40)},
                      {EncodableValue(int32_t{1}), EncodableValue("other.jpg")}};
   EncodableMap arguments{
       {EncodableValue("files"), EncodableValue(EncodableList{EncodableValue(entry)})},
       {EncodableValue("dryRun"), EncodableValue(true)}};
   EXPECT_EQ(Parse(EncodableValue(arguments)), (std::vector<WantedFile>{{u"A.JPG", u"202401"}}));
+}
+
+// A size that is present but no byte count keeps its entry, marked, so that the pass
+// deletes nothing for it; null or absent is no size.
+TEST(WantedFileTest, ReadsTheCopysSize) {
+  const auto with_size = [](EncodableValue size) {
+    return EncodableValue(EncodableMap{{EncodableValue("name"), EncodableValue("a.jpg")},
+                                       {EncodableValue("month"), EncodableValue("202401")},
+                                       {EncodableValue("size"), std::move(size)}});
+  };
+  WantedFile unusable{u"A.JPG", u"202401"};
+  unusable.size_unusable = true;
+  const std::pair<EncodableValue, WantedFile> cases[] = {
+      {EncodableValue(int32_t{2048}), {u"A.JPG", u"202401", 2048}},
+      {EncodableValue(int32_t{0}), {u"A.JPG", u"202401", 0}},
+      {EncodableValue(int64_t{5} << 32), {u"A.JPG", u"202401", uint64_t{5} << 32}},
+      {EncodableValue(), {u"A.JPG", u"202401"}},
+      {EncodableValue(int32_t{-1}), unusable},
+      {EncodableValue(-(int64_t{1} << 40)), unusable},
+      {EncodableValue(2048.0), unusable},
+      {EncodableValue("2048"), unusable},
+      {EncodableValue(true), unusable},
+  };
+  for (const auto& [size, expected] : cases) {
+    EXPECT_EQ(Parse(Files(EncodableList{with_size(size)})), std::vector<WantedFile>{expected});
+  }
 }
 
 }  // namespace
