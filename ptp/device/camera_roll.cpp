@@ -46,6 +46,8 @@ CameraRoll::CameraRoll(const PhoneConnection& connection, KeyCollection& keys, P
               finished - started);
 
   parents_.push_back(&top_level_);
+  // A listing that failed is no sign of a locked phone, which lists an empty storage.
+  shows_anything_ = !top_level_.complete;
   for (const PhoneObject& top : top_level_.objects) {
     if (connection.gone()) break;
     if (!top.is_folder) {
@@ -57,6 +59,7 @@ CameraRoll::CameraRoll(const PhoneConnection& connection, KeyCollection& keys, P
       shows_anything_ = true;
       continue;
     }
+    dcim_folders_.push_back(&top);
     const Listing& inside = cache_.Lookup(top.id);
     DeleteTrace("delete: %s holds %d object(s)", WideToUtf8(top.name).c_str(),
                 static_cast<int>(inside.objects.size()));
@@ -87,6 +90,10 @@ std::vector<std::u16string> CameraRoll::NamesOfUnknownKind() const {
     }
   }
   return names;
+}
+
+bool CameraRoll::HoldsCameraRollFolders(const PhoneObject& folder) const {
+  return std::find(dcim_folders_.begin(), dcim_folders_.end(), &folder) != dcim_folders_.end();
 }
 
 }  // namespace camvey::ptp

@@ -52,8 +52,8 @@ class CameraRoll {
   // The folder listings of this storage, each made at most once.
   ListingCache& cache() { return cache_; }
 
-  // False when the storage shows nothing but DCIM folders that were listed to their
-  // normal end and hold nothing, as a locked phone may.
+  // False when the storage's listing ended normally and shows nothing but DCIM folders
+  // that were listed to their normal end and hold nothing, as a locked phone may.
   bool shows_anything() const { return shows_anything_; }
 
   // True when an object among the parents' children may be a camera-roll folder the
@@ -63,6 +63,9 @@ class CameraRoll {
   // The names of the parents' children that may be folders though their kind could not
   // be read: a month folder of such a name may hide there.
   std::vector<std::u16string> NamesOfUnknownKind() const;
+  // True for a top-level DCIM among folders(): its folders are camera-roll folders, not
+  // folders inside one.
+  bool HoldsCameraRollFolders(const PhoneObject& folder) const;
 
  private:
   PhoneObject storage_;
@@ -70,6 +73,7 @@ class CameraRoll {
   ListingCache cache_;
   std::vector<const PhoneObject*> folders_;
   std::vector<const Listing*> parents_;
+  std::vector<const PhoneObject*> dcim_folders_;
   bool shows_anything_ = false;
 };
 

@@ -1,30 +1,60 @@
 #include "ptp/device/deletion_memory.h"
 
+#include <algorithm>
+#include <utility>
+
+#include "ptp/device/photo_name.h"
+
 namespace camvey::ptp {
 
-void DeletionMemory::Remember(const std::u16string& name, const std::u16string& month,
-                              SentObject object) {
-  sent_names_.insert(name);
-  sent_[{name, month}].push_back(std::move(object));
-}
-
-const SentObject* DeletionMemory::Deleted(const std::u16string& name,
-                                          const std::u16string& month) const {
-  const auto found = sent_.find({name, month});
-  if (found == sent_.end()) return nullptr;
-  for (const SentObject& object : found->second) {
-    if (object.outcome == SentOutcome::kDeleted) return &object;
+void DeletionMemory::Remember(SentPhoto photo) {
+  names_of_stem_[StemOf(photo.name)].insert(photo.name);
+  std::vector<SentPhoto>& sent = by_name_[photo.name];
+  const auto same = std::find_if(sent.begin(), sent.end(), [&photo](const SentPhoto& earlier) {
+    return earlier.month == photo.month && earlier.device_id == photo.device_id &&
+           earlier.object_id == photo.object_id;
+  });
+  if (same != sent.end()) {
+    *same = std::move(photo);
+  } else {
+    sent.push_back(std::move(photo));
   }
-  return nullptr;
 }
 
-std::vector<const SentObject*> DeletionMemory::Unresolved(const std::u16string& name,
-                                                          const std::u16string& month) const {
-  std::vector<const SentObject*> unresolved;
-  const auto found = sent_.find({name, month});
-  if (found == sent_.end() || Deleted(name, month) != nullptr) return unresolved;
-  for (const SentObject& object : found->second) {
-    if (object.outcome == SentOutcome::kUnknown) unresolved.push_back(&object);
+std::optional<SentPhoto> DeletionMemory::DeletedEarlier(
+    const std::u16string& name, const std::u16string& month,
+    const std::optional<std::uint64_t>& size) const {
+  const auto found = by_name_.find(name);
+  if (found == by_name_.end()) return std::nullopt;
+  for (const SentPhoto& photo : found->second) {
+    const bool sizes_agree = !size.has_value() || !photo.size.has_value() || *size == *photo.size;
+    if (photo.outcome == SentOutcome::kDeleted && photo.month == month && sizes_agree) {
+      return photo;
+    }
+  }
+  return std::nullopt;
+}
+
+bool DeletionMemory::StemSent(const std::u16string& stem) const {
+  const auto names = names_of_stem_.find(stem);
+  if (names == names_of_stem_.end()) return false;
+  for (const std::u16string& name : names->second) {
+    const std::vector<SentPhoto>& sent = by_name_.at(name);
+    if (std::any_of(sent.begin(), sent.end(), [](const SentPhoto& photo) {
+          return photo.outcome != SentOutcome::kRefused;
+        })) {
+      return true;
+    }
+  }
+  return false;
+}
+
+std::vector<SentPhoto> DeletionMemory::Unresolved(const std::u16string& name) const {
+  std::vector<SentPhoto> unresolved;
+  const auto found = by_name_.find(name);
+  if (found == by_name_.end()) return unresolved;
+  for (const SentPhoto& photo : found->second) {
+    if (photo.outcome == SentOutcome::kUnknown) unresolved.push_back(photo);
   }
   return unresolved;
 }

@@ -5,16 +5,22 @@
 // may come again: sent twice, resent after a reply the application never received, or
 // after a deletion request whose outcome the pass could not learn. Without a memory the
 // pass cannot tell "the copy was already deleted" from "the copy was never here", and
-// the unique-name search would take the photo's namesake, which was never copied.
+// a later round would take the photo's namesake, which was never copied.
+//
+// The memory keeps photos, not names: what was sent for a wanted (name, month, size),
+// and which stems it touched. A photo is several objects of one stem (IMG_0001.HEIC,
+// .MOV, .AAE; shown as .JPG when the phone converts): once one of them is gone, a later
+// request for another of them must not take a namesake from another month.
 //
 // Held for the life of the process and never written to disk: a restart forgets it.
 // Not locked: the service runs one pass at a time, and each pass uses the memory only
 // on its own thread.
 
+#include <cstdint>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace camvey::ptp {
@@ -25,8 +31,11 @@ enum class SentOutcome {
   kUnknown,  // the request failed as a whole or the phone went away: it may be gone
 };
 
-// One object sent for deletion for one wanted (name, month).
-struct SentObject {
+// One object sent for deletion for one wanted photo.
+struct SentPhoto {
+  std::u16string name;                // the wanted name, upper-cased
+  std::u16string month;               // the wanted month, as sent
+  std::optional<std::uint64_t> size;  // the copy's size as sent, else the object's as read
   std::u16string device_id;
   std::u16string object_id;
   std::u16string spelled;  // the object's name as the phone spells it
@@ -39,25 +48,28 @@ class DeletionMemory {
   DeletionMemory(const DeletionMemory&) = delete;
   DeletionMemory& operator=(const DeletionMemory&) = delete;
 
-  // Notes that `object` was sent for the wanted `name` (upper-cased) under `month`.
-  void Remember(const std::u16string& name, const std::u16string& month, SentObject object);
+  // Notes what became of `photo`. A later outcome of the same object sent for the same
+  // wanted name and month takes the place of the earlier one.
+  void Remember(SentPhoto photo);
 
-  // The object a request deleted for (name, month), or null when none did.
-  const SentObject* Deleted(const std::u16string& name, const std::u16string& month) const;
+  // The photo an earlier request deleted for this name and month whose size agrees with
+  // `size` where both have one; empty when there is none.
+  std::optional<SentPhoto> DeletedEarlier(const std::u16string& name, const std::u16string& month,
+                                          const std::optional<std::uint64_t>& size) const;
 
-  // The objects sent for (name, month) whose outcome is unknown and that no later
-  // request deleted; empty when there are none.
-  std::vector<const SentObject*> Unresolved(const std::u16string& name,
-                                            const std::u16string& month) const;
+  // True when an earlier request deleted, or sent with an unknown outcome, an object of
+  // this stem (upper-cased), under any name and month.
+  bool StemSent(const std::u16string& stem) const;
 
-  // True when any request sent an object for `name` (upper-cased), under any month, on
-  // any device, whatever became of it.
-  bool Sent(const std::u16string& name) const { return sent_names_.count(name) != 0; }
+  // The objects of this name (upper-cased), under any month, whose deletion had an
+  // unknown outcome that no later request cleared up.
+  std::vector<SentPhoto> Unresolved(const std::u16string& name) const;
 
  private:
-  // (name, month) to what was sent for it, oldest first.
-  std::map<std::pair<std::u16string, std::u16string>, std::vector<SentObject>> sent_;
-  std::set<std::u16string> sent_names_;
+  // Upper-cased name to what was sent for it, oldest first.
+  std::map<std::u16string, std::vector<SentPhoto>> by_name_;
+  // Stem to the names sent under it.
+  std::map<std::u16string, std::set<std::u16string>> names_of_stem_;
 };
 
 }  // namespace camvey::ptp

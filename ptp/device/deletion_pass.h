@@ -5,40 +5,27 @@
 // delete them, and report what the phones really deleted.
 //
 // A photo is deleted only on complete, unambiguous evidence that it is the copy the
-// application made. The pass looks in the camera roll of every storage (camera_roll.h:
-// the top-level folders, and the folders inside DCIM, where Windows shows an iPhone's
-// month folders), in three rounds over every attached Apple device, so that weaker
-// evidence on one phone never beats stronger evidence on another:
-// 1. Own month: the folders of the name's own month decide, on the first storage
-//    whose own-month folders hold the name at all.
-// 2. Neighbours: only for a name its own month's folders did not hold (not even under
-//    another extension: one stem in one month is one photo), and only where those
-//    folders were seen whole, the folders of the month before and after, as one group.
-// 3. Unique name: only for a name no month folder held or may hide (a neighbour's folder
-//    listed only in part keeps its names from this round on every storage), and that no
-//    earlier request of this process sent for deletion, every camera-roll folder of a
-//    storage the pass saw whole, where the name must occur exactly once.
-// In a month group a name is taken only when exactly one object carries it, that object
-// is known not to be a folder and carries the name as its file name (an object name that
-// stands in for an unreadable file name proves nothing), and the group's folders were
-// listed to their end. Names compare with a to z folded. Everything chosen on one device
-// goes to it in one deletion request, and at most one object per wanted name.
-//
-// What earlier requests sent (deletion_memory.h) is consulted first: a photo already
-// deleted is reported again without a search; one whose deletion had no clear outcome
-// may only be taken as that same object.
+// application made. A household's iPhone and iPad number their photos with independent
+// counters, so the same name in the same month is common: every attached Apple device is
+// opened and searched together, and a photo is taken only when exactly one object of
+// the whole household carries its name (and the copy's size, when the request gives
+// it). The pass runs in three parts:
+// - Evidence (household.h): in rounds over every device and storage at once, the
+//   folders of each photo's own month, then of the months beside it, then every
+//   camera-roll folder (camera_roll.h); each round only for the photos still sought.
+// - Rules (deletion_rules.h): one verdict per photo from its evidence alone.
+// - Request (deletion_request.h): per device one deletion request with what was taken.
+// What earlier requests of the process sent (deletion_memory.h) is part of the
+// evidence: a photo already deleted is answered again without a search.
 //
 // A device that answers that it is gone is asked nothing more but to close, and what
 // was chosen on it is not sent; one that shows nothing, as a locked phone does, is not
-// taken to lack the photos. Both get "device_busy". Such a device, one that could not
-// be opened, or one whose storages were not all listed, may hold the copy of any name
-// not yet found: while another device or storage was searched, those names stay wanted
-// everywhere. A pass that deleted nothing while incomplete evidence kept a name back
-// answers "device_busy" too: the photo may well be there.
+// taken to lack the photos. Both get "device_busy". A pass that deleted nothing while
+// incomplete evidence kept a photo back answers "device_busy" too: the photo may well
+// be there.
 
 #include <cstdint>
 #include <optional>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -67,28 +54,10 @@ inline constexpr char kErrorDeviceBusy[] = "device_busy";
 inline constexpr char kErrorDeleteRefused[] = "delete_refused";
 
 // Once more objects than this have been listed on a storage, the unique-name search
-// lists no further folder there; if a camera-roll folder is then left unseen, it
-// chooses nothing on that storage.
+// lists no further folder there, and decides nothing.
 inline constexpr std::size_t kUniqueSearchListingLimit = 15000;
 // Objects under a device's root beyond this many are not searched.
 inline constexpr std::size_t kStorageLimit = 20;
-
-// A name looked up as if upper-cased a to z, without making the upper-cased copy.
-struct FoldedName {
-  const std::u16string& text;
-};
-
-// Orders upper-cased names by UTF-16 code unit, a prefix first; a FoldedName compares as
-// its upper-cased text would.
-struct NameOrder {
-  using is_transparent = void;
-  bool operator()(const std::u16string& lhs, const std::u16string& rhs) const { return lhs < rhs; }
-  bool operator()(const FoldedName& lhs, const std::u16string& rhs) const;
-  bool operator()(const std::u16string& lhs, const FoldedName& rhs) const;
-};
-
-// Upper-cased names.
-using NameSet = std::set<std::u16string, NameOrder>;
 
 // Runs one pass over every attached Apple device through `layer`. Names in `wanted`
 // are upper-cased (ParseWantedFiles does that). Appends the names of the deleted

@@ -58,17 +58,23 @@ std::u16string ShiftMonth(const std::u16string& month, int offset) {
   return Utf8ToWide(formatted);
 }
 
-bool IsMonthFolder(const std::u16string& folder_name, const std::u16string& month) {
-  const std::u16string name = UpperCaseWide(folder_name);
-  for (const std::u16string& candidate :
-       {UpperCaseWide(month), ShiftMonth(month, -1), ShiftMonth(month, 1)}) {
-    if (BeginsWith(name, candidate)) return true;
+bool IsRealMonth(const std::u16string& month) {
+  if (month.size() != 6) return false;
+  for (const char16_t unit : month) {
+    if (unit < u'0' || unit > u'9') return false;
   }
-  return false;
+  const std::int64_t year = ReadLeadingInteger(std::u16string_view(month).substr(0, 4));
+  const std::int64_t number = ReadLeadingInteger(std::u16string_view(month).substr(4, 2));
+  return year >= 1 && number >= 1 && number <= 12;
 }
 
 bool IsOwnMonthFolder(const std::u16string& folder_name, const std::u16string& month) {
-  return BeginsWith(UpperCaseWide(folder_name), UpperCaseWide(month));
+  return BeginsWith(UpperCaseWide(folder_name), month);
+}
+
+bool IsNeighbourMonthFolder(const std::u16string& folder_name, const std::u16string& month) {
+  const std::u16string name = UpperCaseWide(folder_name);
+  return BeginsWith(name, ShiftMonth(month, -1)) || BeginsWith(name, ShiftMonth(month, 1));
 }
 
 }  // namespace camvey::ptp

@@ -1,8 +1,8 @@
 #ifndef CAMVEY_PTP_DEVICE_MONTH_FOLDER_H_
 #define CAMVEY_PTP_DEVICE_MONTH_FOLDER_H_
 
-// Month arithmetic on the "%04d%02d" month strings of the request, and the test that
-// tells whether a phone folder (named after its month, as in "202401__") belongs to a
+// Month arithmetic on the "%04d%02d" month strings of the request, and the tests that
+// tell whether a phone folder (named after its month, as in "202401__") belongs to a
 // month or to one of its two neighbours.
 
 #include <string>
@@ -15,14 +15,18 @@ namespace camvey::ptp {
 // decimal digits up to the first other unit, none read as 0.
 std::u16string ShiftMonth(const std::u16string& month, int offset);
 
-// True when the folder name, upper-cased a to z, begins with `month`, the month before
-// it or the month after it (each upper-cased the same way). Candidates that are empty
-// or longer than the name never match. `month` must not be empty.
-bool IsMonthFolder(const std::u16string& folder_name, const std::u16string& month);
+// True for a month a photo can have been filed under: exactly six ASCII digits, a year
+// of 0001 to 9999 and a month of 01 to 12. Only such a month has folders of its own and
+// neighbours; a request's other months ("", "2024", "D", "2024 1") name no folder.
+bool IsRealMonth(const std::u16string& month);
 
-// True when the folder name, upper-cased a to z, begins with `month` itself (upper-cased
-// the same way): a folder of the month, not of a neighbour. `month` must not be empty.
+// True when the folder name, upper-cased a to z, begins with `month`: a folder of the
+// month ("202401__", "202401_a"). `month` must be a real month.
 bool IsOwnMonthFolder(const std::u16string& folder_name, const std::u16string& month);
+
+// True when the folder name, upper-cased a to z, begins with the month before or after
+// `month`. `month` must be a real month.
+bool IsNeighbourMonthFolder(const std::u16string& folder_name, const std::u16string& month);
 
 }  // namespace camvey::ptp
 

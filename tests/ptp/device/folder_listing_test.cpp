@@ -6,16 +6,14 @@
 #include <string>
 #include <vector>
 
-#include "ptp/device/discovery.h"
-#include "ptp/device/listing_cache.h"
-#include "tests/ptp/device/layer_under_test.h"
-#include "tests/ptp/device/sim_phone.h"
+#include "tests/ptp/device/opened_phone.h"
 
 namespace camvey::ptp {
 
 bool operator==(const PhoneObject& lhs, const PhoneObject& rhs) {
   return lhs.id == rhs.id && lhs.name == rhs.name && lhs.is_folder == rhs.is_folder &&
-         lhs.kind_known == rhs.kind_known && lhs.name_is_file_name == rhs.name_is_file_name;
+         lhs.kind_known == rhs.kind_known && lhs.name_is_file_name == rhs.name_is_file_name &&
+         lhs.size == rhs.size;
 }
 
 void PrintTo(const PhoneObject& object, std::ostream* out) {
@@ -23,49 +21,14 @@ void PrintTo(const PhoneObject& object, std::ostream* out) {
        << (object.name_is_file_name ? " (file name), " : ", ")
        << (!object.kind_known ? "unknown"
            : object.is_folder ? "folder"
-                              : "file")
-       << "}";
+                              : "file");
+  if (object.size.has_value()) *out << ", " << *object.size << " bytes";
+  *out << "}";
 }
 
 namespace {
 
-// Opens the phone's first device for listing, over every device layer of the build.
-class ListingTest : public ::testing::TestWithParam<LayerKind> {
- protected:
-  void TearDown() override {
-    connection_.reset();
-    keys_.reset();
-    if (opened_) layer_->Finish();
-  }
-
-  void Open(const std::string& json) {
-    phone_ = PhoneFromJson(json);
-    DeviceLayer& layer = layer_->Serve(&phone_);
-    opened_ = true;
-    keys_ = CreateKeySet(layer);
-    ASSERT_NE(keys_, nullptr);
-    connection_ = std::make_unique<PhoneConnection>(OpenPhone(layer, phone_.devices[0].id));
-    ASSERT_TRUE(connection_->usable());
-    layer_->ResetCounts();
-  }
-
-  Listing List(const std::u16string& parent_id, std::size_t limit = 0) {
-    return ListChildren(connection_->content(), connection_->properties(), *keys_, parent_id,
-                        limit);
-  }
-
-  int Enumerations(const std::u16string& device_id, const std::u16string& parent_id) const {
-    const auto all = layer_->enumerations();
-    const auto found = all.find({device_id, parent_id});
-    return found == all.end() ? 0 : found->second;
-  }
-
-  phone::Phone phone_;
-  std::unique_ptr<LayerUnderTest> layer_ = GetParam().make();
-  bool opened_ = false;
-  std::unique_ptr<KeyCollection> keys_;
-  std::unique_ptr<PhoneConnection> connection_;
-};
+using ListingTest = OpenedPhoneTest;
 
 INSTANTIATE_TEST_SUITE_P(Layers, ListingTest, ::testing::ValuesIn(LayerKinds()), LayerKindName);
 
@@ -154,9 +117,6 @@ TEST_P(ListingTest, TellsAListingThatEndedEarlyFromACompleteOne) {
       {R"("false_with_last_id")", u"s1", 0, 6, true},
   };
   for (const Case& test : cases) {
-    connection_.reset();
-    keys_.reset();
-    if (opened_) layer_->Finish();
     Open(std::string(R"({"devices": [{"id": "d", "faults": [)") + test.device_faults +
          R"(], "storages": [{"id": "s1", "children": [)" + children + "]}]}]}");
     const Listing listing = List(test.parent, test.limit);
@@ -191,25 +151,6 @@ TEST_P(ListingTest, LimitCutsTheStorageList) {
   EXPECT_EQ(storages.objects.back().id, u"s20");
   EXPECT_EQ(layer_->counts().next, 20);
   EXPECT_EQ(List(kDeviceObjectId).objects.size(), 25u);
-}
-
-TEST_P(ListingTest, CacheListsEachFolderOnceAndCountsItOnce) {
-  Open(R"({"devices": [{"id": "d", "storages": [{"id": "s1", "children": [
-    {"id": "f1", "name": "A", "children": [{"id": "a1", "name": "1"}, {"id": "a2", "name": "2"}]},
-    {"id": "f2", "name": "B", "children": [{"id": "b1", "name": "3"},
-                                            {"id": "b2", "name": "4", "faults": ["next"]}]}
-  ]}]}]})");
-  ListingCache cache(connection_->content(), connection_->properties(), *keys_);
-  const Listing& first = cache.Lookup(u"f1");
-  EXPECT_EQ(cache.listed_count(), 2u);
-  EXPECT_EQ(&cache.Lookup(u"f1"), &first);
-  // A listing that ended early is kept as it is, not made again.
-  EXPECT_FALSE(cache.Lookup(u"f2").complete);
-  EXPECT_EQ(cache.Lookup(u"f2").objects.size(), 1u);
-  EXPECT_EQ(cache.Lookup(u"f1").objects.size(), 2u);
-  EXPECT_EQ(cache.listed_count(), 3u);
-  EXPECT_EQ(Enumerations(u"d", u"f1"), 1);
-  EXPECT_EQ(Enumerations(u"d", u"f2"), 1);
 }
 
 }  // namespace

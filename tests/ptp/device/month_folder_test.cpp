@@ -42,31 +42,38 @@ TEST(MonthFolderTest, ShiftsMonthsAcrossYears) {
   }
 }
 
+// Only six digits with a month of 01 to 12 in a year from 0001 name folders: "1", "D"
+// or "20" would otherwise make 100APPLE, DCIM or every 20xx folder the photo's month.
+TEST(MonthFolderTest, OnlyARealMonthHasFolders) {
+  for (const char16_t* month : {u"202401", u"000112", u"999901"}) {
+    EXPECT_TRUE(IsRealMonth(month)) << WideToUtf8(month);
+  }
+  for (const char16_t* month :
+       {u"", u"1", u"D", u"20", u"2024", u"2024 1", u"2024+1", u" 12401", u"202413", u"202400",
+        u"000001", u"2024011", u"abcdef", u"\uFF12\uFF10\uFF12\uFF14\uFF10\uFF11"}) {
+    EXPECT_FALSE(IsRealMonth(month)) << WideToUtf8(month);
+  }
+}
+
 TEST(MonthFolderTest, MatchesTheMonthAndItsNeighbours) {
   struct Case {
     const char16_t* folder;
     const char16_t* month;
-    bool matches;
     bool own_month;
+    bool neighbour;
   };
   const Case cases[] = {
-      {u"202401__", u"202401", true, true},
-      {u"202401__", u"202402", true, false},
-      {u"202401__", u"202312", true, false},
-      {u"202401__", u"202403", false, false},
-      {u"202401", u"202401", true, true},
+      {u"202401__", u"202401", true, false},  {u"202401_a", u"202401", true, false},
+      {u"202401__", u"202402", false, true},  {u"202401__", u"202312", false, true},
+      {u"202401__", u"202403", false, false}, {u"202401", u"202401", true, false},
       {u"20240", u"202401", false, false},  // shorter than every candidate
-      {u"202401__", u"2024", true, true},   // no neighbours, but its own prefix
-      {u"202412__", u"2024", true, true},
-      {u"202312__", u"2024", false, false},
-      {u"2024ab", u"2024AB", true, true},  // folded a to z on both sides
-      {u"x202401", u"202401", false, false},
-      {u"202501__", u"202412", true, false},
+      {u"x202401", u"202401", false, false},  {u"202501__", u"202412", false, true},
+      {u"1000001_", u"999912", false, true},
   };
   for (const Case& test : cases) {
-    EXPECT_EQ(IsMonthFolder(test.folder, test.month), test.matches)
-        << WideToUtf8(test.folder) << " for " << WideToUtf8(test.month);
     EXPECT_EQ(IsOwnMonthFolder(test.folder, test.month), test.own_month)
+        << WideToUtf8(test.folder) << " for " << WideToUtf8(test.month);
+    EXPECT_EQ(IsNeighbourMonthFolder(test.folder, test.month), test.neighbour)
         << WideToUtf8(test.folder) << " for " << WideToUtf8(test.month);
   }
 }

@@ -1,0 +1,249 @@
+#include "ptp/device/household.h"
+
+#include <map>
+#include <set>
+#include <utility>
+
+#include "ptp/device/delete_trace.h"
+#include "ptp/device/folder_listing.h"
+#include "ptp/device/month_folder.h"
+#include "ptp/device/photo_name.h"
+#include "ptp/wide_text.h"
+
+namespace camvey::ptp {
+namespace {
+
+// The photos of one month that seek a month round, and what the round's folders of that
+// month showed over the household.
+struct MonthGroup {
+  std::vector<PhotoEvidence*> photos;
+  std::set<std::u16string> names;  // upper-cased wanted names
+  std::set<std::u16string> stems;  // their stems (own month only)
+  Gap gap;
+  // Upper-cased name to the objects of that name met in the group's folders.
+  std::map<std::u16string, std::vector<Sighting>> namesakes;
+  // Wanted stem to the upper-cased names met under it (own month only).
+  std::map<std::u16string, std::set<std::u16string>> names_of_stem;
+};
+
+// Keeps the first cause: it is the one the trace names.
+void NoteGap(Gap* gap, GapCause cause, const std::u16string& subject = {}) {
+  if (!*gap) *gap = {cause, subject};
+}
+
+bool InGroup(const std::u16string& folder_name, const std::u16string& month, Round round) {
+  return round == Round::kOwnMonth ? IsOwnMonthFolder(folder_name, month)
+                                   : IsNeighbourMonthFolder(folder_name, month);
+}
+
+// Files a namesake of the wanted photo under what it may be: a carrier, another photo
+// (its size differs), or an object the pass cannot tell from a carrier.
+void Sort(const Sighting& sighting, const WantedFile& wanted, RoundEvidence* evidence) {
+  const PhoneObject& object = *sighting.object;
+  if (wanted.size.has_value() && object.size.has_value() && *object.size != *wanted.size) {
+    evidence->of_other_size.push_back(sighting);
+  } else if (!object.kind_known) {
+    evidence->of_unknown_kind.push_back(sighting);
+  } else if (wanted.size.has_value() && !object.size.has_value()) {
+    evidence->of_unknown_size.push_back(sighting);
+  } else {
+    evidence->carriers.push_back(sighting);
+  }
+}
+
+// Completes one photo's evidence of a round from the namesakes met.
+void Conclude(Round round, const Gap& gap,
+              const std::map<std::u16string, std::vector<Sighting>>& namesakes,
+              PhotoEvidence* photo) {
+  RoundEvidence& evidence = photo->round(round);
+  evidence.gathered = true;
+  evidence.gap = gap;
+  const auto met = namesakes.find(photo->wanted.name);
+  if (met == namesakes.end()) return;
+  for (const Sighting& sighting : met->second) Sort(sighting, photo->wanted, &evidence);
+}
+
+// Why the unique round cannot rely on what the storage's camera-roll parents showed: a
+// listing that ended early, or a child that may be a folder the pass cannot name.
+Gap ParentsGap(const CameraRoll& roll) {
+  Gap gap;
+  const std::u16string& storage = roll.storage().name;
+  for (const Listing* parent : roll.parents()) {
+    if (!parent->complete) NoteGap(&gap, GapCause::kListingEndedEarly, storage);
+    for (const PhoneObject& object : parent->objects) {
+      // An object of unknown kind may be a camera-roll folder, and a top-level folder
+      // whose file name is unknown may be a DCIM, whose folders then go unlisted.
+      const bool may_be_dcim =
+          parent == &roll.top_level() && object.is_folder && !NamedByFile(object);
+      if (!object.kind_known || may_be_dcim) NoteGap(&gap, GapCause::kUnreadableObject, storage);
+    }
+  }
+  return gap;
+}
+
+}  // namespace
+
+Household::Household(DeviceLayer& layer, KeyCollection& keys,
+                     const std::vector<std::u16string>& device_ids)
+    : keys_(keys) {
+  for (const std::u16string& device_id : device_ids) {
+    HouseholdDevice& device = devices_.emplace_back();
+    device.id = device_id;
+    std::unique_ptr<PortableDevice> opened = OpenPhone(layer, device_id);
+    if (opened == nullptr) continue;
+    device.connection = std::make_unique<PhoneConnection>(std::move(opened));
+    if (!device.searchable()) continue;
+    const PhoneConnection& connection = *device.connection;
+    const Listing storages = ListChildren(connection.content(), connection.properties(), keys_,
+                                          kDeviceObjectId, kStorageLimit);
+    // A list cut at the limit may hide more storages.
+    device.storages_listed_whole = storages.complete && storages.objects.size() < kStorageLimit;
+    for (const PhoneObject& storage : storages.objects) {
+      if (connection.gone()) break;
+      auto roll = std::make_unique<CameraRoll>(connection, keys_, storage);
+      device.shows_anything = device.shows_anything || roll->shows_anything();
+      device.storages.push_back(std::move(roll));
+    }
+  }
+}
+
+Gap Household::DeviceGap() const {
+  for (const HouseholdDevice& device : devices_) {
+    if (!device.seen_whole()) return {GapCause::kDeviceUnseen, device.id};
+  }
+  return {};
+}
+
+void Household::Gather(Round round, const std::vector<PhotoEvidence*>& photos) {
+  if (round == Round::kUnique) {
+    GatherUniqueRound(photos);
+  } else {
+    GatherMonthRound(round, photos);
+  }
+}
+
+void Household::GatherMonthRound(Round round, const std::vector<PhotoEvidence*>& photos) {
+  std::map<std::u16string, MonthGroup> groups;
+  for (PhotoEvidence* photo : photos) {
+    MonthGroup& group = groups[photo->wanted.month];
+    group.photos.push_back(photo);
+    group.names.insert(photo->wanted.name);
+    if (round == Round::kOwnMonth) group.stems.insert(StemOf(photo->wanted.name));
+  }
+  // No round decides while a device may hold a carrier unseen: nothing is listed then.
+  Gap household_gap = DeviceGap();
+  for (std::size_t d = 0; d < devices_.size() && !household_gap; ++d) {
+    HouseholdDevice& device = devices_[d];
+    for (std::size_t s = 0; s < device.storages.size() && !device.connection->gone(); ++s) {
+      CameraRoll& roll = *device.storages[s];
+      const bool may_hide_any_folder = roll.MayHideAnyFolder();
+      const std::vector<std::u16string> unknown_kinds = roll.NamesOfUnknownKind();
+      for (auto& [month, group] : groups) {
+        if (may_hide_any_folder) {
+          NoteGap(&group.gap, GapCause::kFoldersHidden, roll.storage().name);
+        }
+        // An object of unknown kind named as a folder of the group may be that folder.
+        for (const std::u16string& name : unknown_kinds) {
+          if (InGroup(name, month, round)) NoteGap(&group.gap, GapCause::kGroupUnseen);
+        }
+      }
+      const std::vector<const PhoneObject*>& folders = roll.folders();
+      for (std::size_t f = 0; f < folders.size() && !device.connection->gone(); ++f) {
+        const PhoneObject& folder = *folders[f];
+        std::vector<MonthGroup*> here;
+        for (auto& [month, group] : groups) {
+          if (InGroup(folder.name, month, round)) here.push_back(&group);
+        }
+        if (here.empty()) continue;
+        DeleteTrace("delete: looking in %s", WideToUtf8(folder.name).c_str());
+        const Listing& listing = roll.cache().Lookup(folder.id);
+        for (MonthGroup* group : here) {
+          if (!listing.complete) NoteGap(&group->gap, GapCause::kGroupUnseen);
+        }
+        for (std::size_t p = 0; p < listing.objects.size(); ++p) {
+          const PhoneObject& object = listing.objects[p];
+          if (object.is_folder) continue;
+          // An object whose file name could not be read may carry any wanted name.
+          if (!NamedByFile(object)) {
+            for (MonthGroup* group : here) NoteGap(&group->gap, GapCause::kGroupUnseen);
+            continue;
+          }
+          const std::u16string name = UpperCaseWide(object.name);
+          const std::u16string stem = StemOf(name);
+          for (MonthGroup* group : here) {
+            if (group->names.count(name) != 0) {
+              group->namesakes[name].push_back({&object, d, &device.id, folder.name, {s, f, p}});
+            }
+            if (group->stems.count(stem) != 0) group->names_of_stem[stem].insert(name);
+          }
+        }
+      }
+    }
+    if (!household_gap) household_gap = DeviceGap();
+  }
+  for (auto& [month, group] : groups) {
+    for (PhotoEvidence* photo : group.photos) {
+      Conclude(round, household_gap ? household_gap : group.gap, group.namesakes, photo);
+      if (round != Round::kOwnMonth) continue;
+      const auto met = group.names_of_stem.find(StemOf(photo->wanted.name));
+      photo->round(round).stem_elsewhere =
+          met != group.names_of_stem.end() &&
+          (met->second.size() > 1 || met->second.count(photo->wanted.name) == 0);
+    }
+  }
+}
+
+void Household::GatherUniqueRound(const std::vector<PhotoEvidence*>& photos) {
+  std::set<std::u16string> names;
+  for (const PhotoEvidence* photo : photos) names.insert(photo->wanted.name);
+  std::map<std::u16string, std::vector<Sighting>> namesakes;
+  // The first gap anywhere keeps every name of the round back: nothing more is listed.
+  Gap gap = DeviceGap();
+  for (std::size_t d = 0; d < devices_.size() && !gap; ++d) {
+    HouseholdDevice& device = devices_[d];
+    for (std::size_t s = 0; s < device.storages.size() && !gap; ++s) {
+      CameraRoll& roll = *device.storages[s];
+      const std::u16string& storage = roll.storage().name;
+      gap = ParentsGap(roll);
+      const std::vector<const PhoneObject*>& folders = roll.folders();
+      for (std::size_t f = 0; f < folders.size() && !gap; ++f) {
+        // Tested before each folder, so the folder that crosses the mark is listed whole.
+        if (roll.cache().listed_count() > kUniqueSearchListingLimit) {
+          NoteGap(&gap, GapCause::kListingLimit, storage);
+          break;
+        }
+        const Listing& listing = roll.cache().Lookup(folders[f]->id);
+        if (!listing.complete) NoteGap(&gap, GapCause::kListingEndedEarly, storage);
+        const bool holds_roll = roll.HoldsCameraRollFolders(*folders[f]);
+        for (std::size_t p = 0; p < listing.objects.size() && !gap; ++p) {
+          const PhoneObject& object = listing.objects[p];
+          // A folder inside a camera-roll folder may hold the copy where no photo is
+          // taken from, and so may an object that may be a folder. DCIM's own folders
+          // are the camera roll; its objects of unknown kind make a parent's gap.
+          if (object.is_folder) {
+            if (!holds_roll) NoteGap(&gap, GapCause::kDeeperFolder, storage);
+            continue;
+          }
+          // An object whose file name could not be read may carry any wanted name.
+          if (!NamedByFile(object)) {
+            NoteGap(&gap, GapCause::kUnreadableObject, storage);
+            continue;
+          }
+          if (!object.kind_known) {
+            if (!holds_roll) NoteGap(&gap, GapCause::kDeeperFolder, storage);
+            continue;
+          }
+          const std::u16string name = UpperCaseWide(object.name);
+          if (names.count(name) != 0) {
+            namesakes[name].push_back({&object, d, &device.id, folders[f]->name, {s, f, p}});
+          }
+        }
+      }
+    }
+  }
+  // A device that went away while listed is the gap that matters, not its listing's.
+  if (Gap device_gap = DeviceGap()) gap = device_gap;
+  for (PhotoEvidence* photo : photos) Conclude(Round::kUnique, gap, namesakes, photo);
+}
+
+}  // namespace camvey::ptp

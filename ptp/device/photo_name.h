@@ -1,0 +1,17 @@
+#ifndef CAMVEY_PTP_DEVICE_PHOTO_NAME_H_
+#define CAMVEY_PTP_DEVICE_PHOTO_NAME_H_
+
+// The names of a photo's objects. An iPhone numbers every file of one photo alike:
+// the still (IMG_0001.HEIC, or .JPG when the phone converts it), its Live Photo video
+// (IMG_0001.MOV) and its edit sidecar (IMG_0001.AAE) share the stem IMG_0001.
+
+#include <string>
+
+namespace camvey::ptp {
+
+// The name up to its last '.' (the whole name without one), upper-cased a to z.
+std::u16string StemOf(const std::u16string& name);
+
+}  // namespace camvey::ptp
+
+#endif  // CAMVEY_PTP_DEVICE_PHOTO_NAME_H_
