@@ -8,7 +8,8 @@
 // and an .AAE sidecar), screenshots, bursts and videos, every file of its own size.
 // Two devices' counters are independent, so one name in one month on both is common.
 // A request is the files of a date range of one device, in the order they were taken,
-// each as (name, month of its folder, and in half the runs its size).
+// each as (name, month of its folder, size): every scenario runs once without the sizes
+// and once with them.
 //
 // Every scenario runs on a fresh copy of every household, with one memory shared by the
 // requests of the scenario. The generator knows which object each request entry stands
