@@ -17,6 +17,7 @@
 #include "ptp/device/deletion_pass.h"
 #include "ptp/wanted_file.h"
 #include "ptp/wide_text.h"
+#include "standins/phone/json_document.h"
 #include "standins/phone/phone_json.h"
 #include "standins/phone/phone_model.h"
 #include "standins/phone/simulated_device_layer.h"
@@ -190,11 +191,7 @@ int RunPtpSim(const std::vector<std::string>& arguments) {
     const std::string& request_path = files[i];
     if (!ReadFile(request_path, &text)) return InputProblem(request_path, "cannot read the file");
     json request;
-    try {
-      request = json::parse(text);
-    } catch (const json::parse_error& error) {
-      return InputProblem(request_path, JsonParseProblem(error));
-    }
+    if (!ParseJsonDocument(text, &request, &problem)) return InputProblem(request_path, problem);
     problem = RequestShapeProblem(request);
     if (!problem.empty()) return InputProblem(request_path, problem);
     const flutter::MethodCall call("deleteFiles",

@@ -133,6 +133,11 @@ TEST(PtpSimTest, ReportsItsOwnInputProblemsOnOneLine) {
   WriteFile("ptp_sim_test_bad.json", "{\"files\": [");
   WriteFile("ptp_sim_test_shape.json", R"({"files": [{"name": "a.jpg"}, {"name": 7}]})");
   WriteFile("ptp_sim_test_phone.json", R"({"devices": [{"id": 1}]})");
+  // Deep in a key the service ignores, where it overflowed the stack of the conversion
+  // to channel values.
+  WriteFile("ptp_sim_test_deep.json", R"({"files": [{"name": "a.jpg", "note": )" +
+                                          std::string(20000, '[') + std::string(20000, ']') +
+                                          "}]}");
   struct Case {
     std::vector<std::string> arguments;
     std::string line;
@@ -160,6 +165,8 @@ TEST(PtpSimTest, ReportsItsOwnInputProblemsOnOneLine) {
        "ptp_sim_test_shape.json: files[1]: \"name\" must be a string\n"},
       {{Example("phone.json"), Example("phone.json")},
        Example("phone.json") + ": \"files\" must be a list\n"},
+      {{Example("phone.json"), "ptp_sim_test_deep.json"},
+       "ptp_sim_test_deep.json: lists and objects nest deeper than 128 levels\n"},
   };
   for (const Case& test : cases) {
     const SimRun run = RunSim(test.arguments);
@@ -167,8 +174,8 @@ TEST(PtpSimTest, ReportsItsOwnInputProblemsOnOneLine) {
     EXPECT_EQ(run.out, "") << test.line;
     EXPECT_THAT(run.err, ElementsAre(test.line));
   }
-  for (const char* file :
-       {"ptp_sim_test_bad.json", "ptp_sim_test_shape.json", "ptp_sim_test_phone.json"}) {
+  for (const char* file : {"ptp_sim_test_bad.json", "ptp_sim_test_shape.json",
+                           "ptp_sim_test_phone.json", "ptp_sim_test_deep.json"}) {
     std::remove(file);
   }
 }
