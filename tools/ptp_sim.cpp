@@ -99,6 +99,16 @@ flutter::EncodableValue ToEncodable(const json& value) {
   }
 }
 
+// Whether `value` travels as an integer of the codec, which has 32- and 64-bit signed
+// ones: larger numbers become floating point (see ToEncodable).
+bool IsCodecInteger(const json& value) {
+  if (value.is_number_unsigned()) {
+    return value.get<std::uint64_t>() <=
+           static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
+  }
+  return value.is_number_integer();
+}
+
 // What is wrong with the shape of a request, or empty. The service itself skips what
 // it cannot use; this tool says so instead, since a typo would otherwise pass unseen.
 std::string RequestShapeProblem(const json& request) {
@@ -114,6 +124,11 @@ std::string RequestShapeProblem(const json& request) {
     const auto month = file.find("month");
     if (month != file.end() && !month->is_string()) {
       return where + ": \"month\" must be a string";
+    }
+    // The pass itself judges an integer's value, a negative one included.
+    const auto size = file.find("size");
+    if (size != file.end() && !size->is_null() && !IsCodecInteger(*size)) {
+      return where + ": \"size\" must be a 64-bit integer or null";
     }
   }
   return {};
