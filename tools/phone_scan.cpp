@@ -59,6 +59,10 @@ SimObject ReadObject(ptp::DeviceProperties& properties, ptp::KeyCollection& keys
   if (!ptp::DeviceFailed(values->GetGuidValue(ptp::ObjectKey::kContentType, &content_type))) {
     object.type = ContentTypeOf(content_type);
   }
+  std::uint64_t size = 0;
+  if (!ptp::DeviceFailed(values->GetUnsignedLargeIntegerValue(ptp::ObjectKey::kSize, &size))) {
+    object.size = size;
+  }
   return object;
 }
 

@@ -5,7 +5,7 @@
 // deletion surprises a user, the scan of their phone replays in the simulator.
 //
 // The scan is read-only. It opens each device asking for read access only, reads
-// object names, original file names and content types, and never makes a deletion
+// object names, original file names, content types and sizes, and never makes a deletion
 // request (it never even creates an id collection). No file contents are read.
 
 #include <functional>

@@ -17,6 +17,7 @@
 #include "ptp/device/deletion_pass.h"
 #include "ptp/wanted_file.h"
 #include "ptp/wide_text.h"
+#include "standins/phone/json_document.h"
 #include "standins/phone/phone_json.h"
 #include "standins/phone/phone_model.h"
 #include "standins/phone/simulated_device_layer.h"
@@ -98,6 +99,16 @@ flutter::EncodableValue ToEncodable(const json& value) {
   }
 }
 
+// Whether `value` travels as an integer of the codec, which has 32- and 64-bit signed
+// ones: larger numbers become floating point (see ToEncodable).
+bool IsCodecInteger(const json& value) {
+  if (value.is_number_unsigned()) {
+    return value.get<std::uint64_t>() <=
+           static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
+  }
+  return value.is_number_integer();
+}
+
 // What is wrong with the shape of a request, or empty. The service itself skips what
 // it cannot use; this tool says so instead, since a typo would otherwise pass unseen.
 std::string RequestShapeProblem(const json& request) {
@@ -113,6 +124,11 @@ std::string RequestShapeProblem(const json& request) {
     const auto month = file.find("month");
     if (month != file.end() && !month->is_string()) {
       return where + ": \"month\" must be a string";
+    }
+    // The pass itself judges an integer's value, a negative one included.
+    const auto size = file.find("size");
+    if (size != file.end() && !size->is_null() && !IsCodecInteger(*size)) {
+      return where + ": \"size\" must be a 64-bit integer or null";
     }
   }
   return {};
@@ -190,11 +206,7 @@ int RunPtpSim(const std::vector<std::string>& arguments) {
     const std::string& request_path = files[i];
     if (!ReadFile(request_path, &text)) return InputProblem(request_path, "cannot read the file");
     json request;
-    try {
-      request = json::parse(text);
-    } catch (const json::parse_error& error) {
-      return InputProblem(request_path, JsonParseProblem(error));
-    }
+    if (!ParseJsonDocument(text, &request, &problem)) return InputProblem(request_path, problem);
     problem = RequestShapeProblem(request);
     if (!problem.empty()) return InputProblem(request_path, problem);
     const flutter::MethodCall call("deleteFiles",

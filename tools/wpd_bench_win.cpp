@@ -116,7 +116,7 @@ int Run() {
       "pass over the simulated layer: %zu deleted, error \"%s\"; through WPD: %zu "
       "deleted, error \"%s\"\n",
       simulated_deleted, simulated_error.c_str(), wpd_deleted, wpd_error.c_str());
-  std::printf("%-46s %8s %10s\n", "device call per pass", "simulated", "WPD");
+  std::printf("%-52s %8s %10s\n", "device call per pass", "simulated", "WPD");
   const struct {
     const char* method;
     int simulated;
@@ -128,13 +128,14 @@ int Run() {
       {"IPortableDeviceProperties::GetValues", counts.get_values},
       {"IPortableDeviceValues::GetStringValue", counts.get_string_value},
       {"IPortableDeviceValues::GetGuidValue", counts.get_guid_value},
+      {"IPortableDeviceValues::GetUnsignedLargeIntegerValue", counts.get_integer_value},
       {"IPortableDevicePropVariantCollection::Add", counts.add_id},
       {"IPortableDeviceContent::Delete", counts.delete_request},
       {"IPortableDevicePropVariantCollection::GetAt", counts.results_element},
       {"IPortableDevice::Close", counts.close},
   };
   for (const auto& row : rows) {
-    std::printf("%-46s %8d %10d\n", row.method, row.simulated, wpd_count(row.method));
+    std::printf("%-52s %8d %10d\n", row.method, row.simulated, wpd_count(row.method));
   }
   std::printf(
       "fastest of %d: pass %.1f ms, bare enumeration %.1f ms; ratio pass / bare "

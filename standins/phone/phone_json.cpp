@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "ptp/wide_text.h"
+#include "standins/phone/json_document.h"
 
 namespace camvey::phone {
 namespace {
@@ -68,6 +69,7 @@ const FaultTable<ObjectFaults> kObjectFaults = {
     {"file_name", &ObjectFaults::file_name},
     {"name", &ObjectFaults::name},
     {"content_type", &ObjectFaults::content_type},
+    {"size", &ObjectFaults::size},
     {"copy_id", &ObjectFaults::copy_id},
     {"refuse", &ObjectFaults::refuse},
     {"result_element", &ObjectFaults::result_element},
@@ -173,6 +175,16 @@ std::optional<std::uint32_t> OptionalCount(const json& object, const char* key,
   return found->get<std::uint32_t>();
 }
 
+// A byte count under "size", if present: any unsigned 64-bit number, as WPD gives it.
+std::optional<std::uint64_t> OptionalSize(const json& object, const std::string& where) {
+  const auto found = object.find("size");
+  if (found == object.end()) return std::nullopt;
+  if (!found->is_number_unsigned()) {
+    Fail(where, "\"size\" must be a byte count from 0 to 18446744073709551615");
+  }
+  return found->get<std::uint64_t>();
+}
+
 // Enough for any storage a test needs, few enough that a typing slip cannot exhaust
 // memory.
 constexpr std::uint32_t kMaxFiller = 1000000;
@@ -188,14 +200,16 @@ std::uint32_t ReadFillerCount(const json& object, const std::string& where) {
 
 void ReadObject(const json& value, const std::u16string& parent_id, bool is_storage,
                 const std::string& where, SimDevice* device) {
-  CheckObject(value, where,
-              {"id", "name", "file_name", "type", "children", "filler", "faults", "refuse_code"});
+  CheckObject(
+      value, where,
+      {"id", "name", "file_name", "type", "size", "children", "filler", "faults", "refuse_code"});
   SimObject object;
   object.id = RequiredString(value, "id", where);
   if (object.id.empty()) Fail(where, "\"id\" must not be empty");
   object.parent_id = parent_id;
   object.name = OptionalString(value, "name", where, std::nullopt);
   object.file_name = OptionalString(value, "file_name", where, object.name);
+  object.size = OptionalSize(value, where);
   const json* children = OptionalArray(value, "children", where);
   const std::uint32_t filler = ReadFillerCount(value, where);
 
@@ -306,6 +320,7 @@ OrderedJson WriteObject(const SimDevice& device, const SimObject& object, bool i
       if (content_type == object.type) value["type"] = name;
     }
   }
+  if (object.size.has_value()) value["size"] = *object.size;
   WriteFaults(object.faults, kObjectFaults, &value);
   if (object.refuse_code != kAccessDenied) value["refuse_code"] = object.refuse_code;
   if (!object.children.empty()) {
@@ -320,15 +335,10 @@ OrderedJson WriteObject(const SimDevice& device, const SimObject& object, bool i
 
 }  // namespace
 
-std::string JsonParseProblem(const std::exception& parse_error) {
-  const std::string message = parse_error.what();
-  const std::size_t tag_end = message.find("] ");
-  return tag_end == std::string::npos ? message : message.substr(tag_end + 2);
-}
-
 bool ReadPhoneJson(const std::string& text, Phone* phone, std::string* problem) {
+  json document;
+  if (!ParseJsonDocument(text, &document, problem)) return false;
   try {
-    const json document = json::parse(text);
     Phone read;
     CheckObject(document, "", {"faults", "devices"});
     ReadFaults(document, "", kLayerFaults, &read.faults);
@@ -339,8 +349,6 @@ bool ReadPhoneJson(const std::string& text, Phone* phone, std::string* problem) 
     }
     *phone = std::move(read);
     return true;
-  } catch (const json::parse_error& error) {
-    *problem = JsonParseProblem(error);
   } catch (const FormatError& error) {
     *problem = error.what();
   }

@@ -3,7 +3,6 @@
 
 // Reading and writing simulated phones as JSON (the format is in README.md).
 
-#include <exception>
 #include <string>
 
 #include "standins/phone/phone_model.h"
@@ -11,12 +10,9 @@
 namespace camvey::phone {
 
 // Parses a phone. On failure returns false and sets `*problem` to one line naming
-// where in the document it lies, e.g. `devices[0].storages[1]: "id" must be a string`.
+// where in the document it lies, e.g. `devices[0].storages[1]: "id" must be a string`;
+// a document nested deeper than kMaxJsonNesting (json_document.h) is refused whole.
 bool ReadPhoneJson(const std::string& text, Phone* phone, std::string* problem);
-
-// The JSON library's description of a document it could not parse, without the
-// library's own "[json.exception...] " tag: the text a one-line input problem shows.
-std::string JsonParseProblem(const std::exception& parse_error);
 
 // The phone's current devices and objects in the same format, indented; what
 // ReadPhoneJson reads back into the same phone (its deletion log aside).

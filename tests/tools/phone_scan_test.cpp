@@ -80,7 +80,9 @@ TEST(PhoneScanTest, KeepsWhatADeviceFailsToTellAndGoesOn) {
         {"id": "f1", "name": "202401__", "faults": ["enum_objects"], "children": [
           {"id": "x1", "name": "IMG_0001.JPG"}]},
         {"id": "o1", "name": "IMG_0002.JPG", "faults": ["get_values"]},
-        {"id": "o2", "name": "Holiday", "file_name": "IMG_0003.JPG", "type": "video"}]}]}]})");
+        {"id": "o2", "name": "Holiday", "file_name": "IMG_0003.JPG", "type": "video",
+         "size": 5000000000},
+        {"id": "o3", "name": "IMG_0004.JPG", "size": 2483120, "faults": ["size"]}]}]}]})");
   SimulatedDeviceLayer layer(&phone);
   Phone scanned;
   std::vector<std::string> problems;
@@ -98,6 +100,8 @@ TEST(PhoneScanTest, KeepsWhatADeviceFailsToTellAndGoesOn) {
   EXPECT_EQ(ok.Find(u"o2")->name, u"Holiday");
   EXPECT_EQ(ok.Find(u"o2")->file_name, u"IMG_0003.JPG");
   EXPECT_EQ(ok.Find(u"o2")->type, ContentType::kVideo);
+  EXPECT_EQ(ok.Find(u"o2")->size, 5000000000u);
+  EXPECT_EQ(ok.Find(u"o3")->size, std::nullopt);
   EXPECT_EQ(layer.live_objects(), 0);
 }
 

@@ -133,6 +133,16 @@ TEST(PtpSimTest, ReportsItsOwnInputProblemsOnOneLine) {
   WriteFile("ptp_sim_test_bad.json", "{\"files\": [");
   WriteFile("ptp_sim_test_shape.json", R"({"files": [{"name": "a.jpg"}, {"name": 7}]})");
   WriteFile("ptp_sim_test_phone.json", R"({"devices": [{"id": 1}]})");
+  WriteFile("ptp_sim_test_size.json", R"({"files": [{"name": "a.jpg", "size": 1}, {"name":
+      "b.jpg", "size": "2483120"}]})");
+  WriteFile("ptp_sim_test_float.json", R"({"files": [{"name": "a.jpg", "size": 2.5}]})");
+  WriteFile("ptp_sim_test_huge.json",
+            R"({"files": [{"name": "a.jpg", "size": 9223372036854775808}]})");
+  // Deep in a key the service ignores, where it overflowed the stack of the conversion
+  // to channel values.
+  WriteFile("ptp_sim_test_deep.json", R"({"files": [{"name": "a.jpg", "note": )" +
+                                          std::string(20000, '[') + std::string(20000, ']') +
+                                          "}]}");
   struct Case {
     std::vector<std::string> arguments;
     std::string line;
@@ -160,6 +170,14 @@ TEST(PtpSimTest, ReportsItsOwnInputProblemsOnOneLine) {
        "ptp_sim_test_shape.json: files[1]: \"name\" must be a string\n"},
       {{Example("phone.json"), Example("phone.json")},
        Example("phone.json") + ": \"files\" must be a list\n"},
+      {{Example("phone.json"), "ptp_sim_test_size.json"},
+       "ptp_sim_test_size.json: files[1]: \"size\" must be a 64-bit integer or null\n"},
+      {{Example("phone.json"), "ptp_sim_test_float.json"},
+       "ptp_sim_test_float.json: files[0]: \"size\" must be a 64-bit integer or null\n"},
+      {{Example("phone.json"), "ptp_sim_test_huge.json"},
+       "ptp_sim_test_huge.json: files[0]: \"size\" must be a 64-bit integer or null\n"},
+      {{Example("phone.json"), "ptp_sim_test_deep.json"},
+       "ptp_sim_test_deep.json: lists and objects nest deeper than 128 levels\n"},
   };
   for (const Case& test : cases) {
     const SimRun run = RunSim(test.arguments);
@@ -168,7 +186,9 @@ TEST(PtpSimTest, ReportsItsOwnInputProblemsOnOneLine) {
     EXPECT_THAT(run.err, ElementsAre(test.line));
   }
   for (const char* file :
-       {"ptp_sim_test_bad.json", "ptp_sim_test_shape.json", "ptp_sim_test_phone.json"}) {
+       {"ptp_sim_test_bad.json", "ptp_sim_test_shape.json", "ptp_sim_test_phone.json",
+        "ptp_sim_test_size.json", "ptp_sim_test_float.json", "ptp_sim_test_huge.json",
+        "ptp_sim_test_deep.json"}) {
     std::remove(file);
   }
 }
@@ -179,7 +199,14 @@ TEST(PtpSimTest, PassFailuresAreOutcomesNotInputErrors) {
   EXPECT_EQ(run.exit_code, 0);
   EXPECT_EQ(run.out, "error: not_found\n");
   EXPECT_TRUE(run.err.empty());
+  // Any integer is a size the pass judges itself, as it does one the application sends.
+  WriteFile("ptp_sim_test_sizes.json", R"({"files": [{"name": "NONE_1.JPG", "size": null},
+      {"name": "NONE_2.JPG", "size": -1}, {"name": "NONE_3.JPG", "size": 9223372036854775807}]})");
+  const SimRun sizes = RunSim({Example("phone.json"), "ptp_sim_test_sizes.json"});
+  EXPECT_EQ(sizes.exit_code, 0);
+  EXPECT_EQ(sizes.out, "error: not_found\n");
   std::remove("ptp_sim_test_nothing.json");
+  std::remove("ptp_sim_test_sizes.json");
 }
 
 }  // namespace

@@ -52,6 +52,14 @@ ptp::PropVariantHolder GuidValue(const GUID& guid) {
   return value;
 }
 
+ptp::PropVariantHolder UnsignedLargeIntegerValue(ULONGLONG number) {
+  ptp::PropVariantHolder value;
+  PROPVARIANT* raw = value.Receive();
+  raw->vt = VT_UI8;
+  raw->uhVal.QuadPart = number;
+  return value;
+}
+
 std::optional<GUID> ContentTypeGuid(ContentType type) {
   switch (type) {
     case ContentType::kFolder:
@@ -90,6 +98,10 @@ ptp::PropVariantHolder ObjectValue(const SimObject& object, const PROPERTYKEY& k
   if (SameKey(key, WPD_OBJECT_CONTENT_TYPE)) {
     const std::optional<GUID> type = ContentTypeGuid(object.type);
     return type.has_value() && !object.faults.content_type ? GuidValue(*type) : ErrorValue(E_FAIL);
+  }
+  if (SameKey(key, WPD_OBJECT_SIZE)) {
+    return object.size.has_value() && !object.faults.size ? UnsignedLargeIntegerValue(*object.size)
+                                                          : ErrorValue(E_FAIL);
   }
   return ErrorValue(HRESULT_FROM_WIN32(ERROR_NOT_SUPPORTED));
 }

@@ -135,6 +135,17 @@ HRESULT STDMETHODCALLTYPE PropertyValues::GetUnsignedIntegerValue(REFPROPERTYKEY
   return S_OK;
 }
 
+HRESULT STDMETHODCALLTYPE PropertyValues::GetUnsignedLargeIntegerValue(REFPROPERTYKEY key,
+                                                                       ULONGLONG* value) {
+  const ServerCall call("IPortableDeviceValues::GetUnsignedLargeIntegerValue");
+  if (value == nullptr) return E_POINTER;
+  const PROPVARIANT* found = nullptr;
+  const HRESULT typed = Typed(key, VT_UI8, &found);
+  if (FAILED(typed)) return typed;
+  *value = found->uhVal.QuadPart;
+  return S_OK;
+}
+
 HRESULT STDMETHODCALLTYPE PropertyValues::SetErrorValue(REFPROPERTYKEY key, HRESULT value) {
   const ServerCall call("IPortableDeviceValues::SetErrorValue");
   ptp::PropVariantHolder error;
@@ -204,10 +215,6 @@ HRESULT STDMETHODCALLTYPE PropertyValues::GetSignedIntegerValue(REFPROPERTYKEY /
 HRESULT STDMETHODCALLTYPE PropertyValues::SetUnsignedLargeIntegerValue(REFPROPERTYKEY /*key*/,
                                                                        ULONGLONG /*value*/) {
   return NotImplemented("IPortableDeviceValues::SetUnsignedLargeIntegerValue");
-}
-HRESULT STDMETHODCALLTYPE PropertyValues::GetUnsignedLargeIntegerValue(REFPROPERTYKEY /*key*/,
-                                                                       ULONGLONG* /*value*/) {
-  return NotImplemented("IPortableDeviceValues::GetUnsignedLargeIntegerValue");
 }
 HRESULT STDMETHODCALLTYPE PropertyValues::SetSignedLargeIntegerValue(REFPROPERTYKEY /*key*/,
                                                                      LONGLONG /*value*/) {

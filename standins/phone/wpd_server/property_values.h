@@ -24,9 +24,10 @@ class PropertyValues : public ServerObject<IPortableDeviceValues> {
   HRESULT STDMETHODCALLTYPE SetValue(REFPROPERTYKEY key, const PROPVARIANT* value) override;
   HRESULT STDMETHODCALLTYPE GetValue(REFPROPERTYKEY key, PROPVARIANT* value) override;
   HRESULT STDMETHODCALLTYPE SetStringValue(REFPROPERTYKEY key, LPCWSTR value) override;
-  // A VT_ERROR value answers with its own failure code; another type, with
-  // DISP_E_TYPEMISMATCH; a missing key, with HRESULT_FROM_WIN32(ERROR_NOT_FOUND). The
-  // same holds for the other typed getters.
+  // A value of another type, a VT_ERROR one (a property the device could not read)
+  // included, answers DISP_E_TYPEMISMATCH; a missing key, HRESULT_FROM_WIN32
+  // (ERROR_NOT_FOUND). The same holds for the other typed getters the server implements
+  // (unsigned integer, unsigned large integer, GUID).
   HRESULT STDMETHODCALLTYPE GetStringValue(REFPROPERTYKEY key, LPWSTR* value) override;
   HRESULT STDMETHODCALLTYPE SetUnsignedIntegerValue(REFPROPERTYKEY key, ULONG value) override;
   HRESULT STDMETHODCALLTYPE GetUnsignedIntegerValue(REFPROPERTYKEY key, ULONG* value) override;

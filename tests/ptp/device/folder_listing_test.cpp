@@ -35,13 +35,13 @@ INSTANTIATE_TEST_SUITE_P(Layers, ListingTest, ::testing::ValuesIn(LayerKinds()),
 constexpr char kObjects[] = R"({"devices": [{"id": "d", "storages": [
   {"id": "s1", "name": "Internal Storage", "children": [
     {"id": "f1", "name": "202401__", "children": []},
-    {"id": "o1", "name": "IMG_1.JPG"},
-    {"id": "o2", "name": "Holiday", "file_name": "IMG_2.JPG"},
+    {"id": "o1", "name": "IMG_1.JPG", "size": 2483120},
+    {"id": "o2", "name": "Holiday", "file_name": "IMG_2.JPG", "size": 0},
     {"id": "o3", "name": "IMG_3.JPG", "file_name": null},
-    {"id": "o4", "name": "IMG_4.JPG", "faults": ["file_name"]},
+    {"id": "o4", "name": "IMG_4.JPG", "size": 1187, "faults": ["file_name", "size"]},
     {"id": "o5", "file_name": null},
     {"id": "o6", "name": "IMG_6.JPG", "faults": ["get_values"]},
-    {"id": "o7", "name": "CLIP.MOV", "type": "video"},
+    {"id": "o7", "name": "CLIP.MOV", "type": "video", "size": 18446744073709551615},
     {"id": "o8", "name": "odd", "type": null},
     {"id": "o9", "name": "Album", "type": "folder", "faults": ["content_type"]},
     {"id": "o10", "name": "Nested", "type": "functional"}
@@ -52,13 +52,19 @@ constexpr char kObjects[] = R"({"devices": [{"id": "d", "storages": [
 TEST_P(ListingTest, ReadsNamesAndKinds) {
   Open(kObjects);
   // An object whose content type cannot be read is no folder, but of unknown kind; one
-  // named by its object name is not named by its file name.
+  // named by its object name is not named by its file name. A size that cannot be read
+  // is none; every 64-bit size comes through whole.
   const std::vector<PhoneObject> expected = {
-      {u"f1", u"202401__", true, true, true},    {u"o1", u"IMG_1.JPG", false, true, true},
-      {u"o2", u"IMG_2.JPG", false, true, true},  {u"o3", u"IMG_3.JPG", false, true, false},
-      {u"o4", u"IMG_4.JPG", false, true, false}, {u"o5", u"", false, true, false},
-      {u"o6", u"", false, false, false},         {u"o7", u"CLIP.MOV", false, true, true},
-      {u"o8", u"odd", false, false, true},       {u"o9", u"Album", false, false, true},
+      {u"f1", u"202401__", true, true, true},
+      {u"o1", u"IMG_1.JPG", false, true, true, 2483120u},
+      {u"o2", u"IMG_2.JPG", false, true, true, 0u},
+      {u"o3", u"IMG_3.JPG", false, true, false},
+      {u"o4", u"IMG_4.JPG", false, true, false},
+      {u"o5", u"", false, true, false},
+      {u"o6", u"", false, false, false},
+      {u"o7", u"CLIP.MOV", false, true, true, 18446744073709551615u},
+      {u"o8", u"odd", false, false, true},
+      {u"o9", u"Album", false, false, true},
       {u"o10", u"Nested", true, true, true},
   };
   EXPECT_EQ(List(u"s1").objects, expected);

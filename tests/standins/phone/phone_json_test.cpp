@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 
@@ -30,6 +31,8 @@ TEST(PhoneJsonTest, ReadsTheExamplePhone) {
   EXPECT_EQ(iphone.Find(u"o3002")->type, ContentType::kVideo);
   EXPECT_EQ(iphone.Find(u"o2004")->type, ContentType::kOther);
   EXPECT_TRUE(iphone.Find(u"o3003")->faults.refuse);
+  EXPECT_EQ(iphone.Find(u"o3001")->size, 2483120u);
+  EXPECT_EQ(iphone.Find(u"o3000")->size, std::nullopt);
   EXPECT_EQ(iphone.Depth(u"o3001"), 4);  // storage, DCIM, month folder, photo
 }
 
@@ -39,10 +42,11 @@ TEST(PhoneJsonTest, WritesWhatItReads) {
      "short_results": 2, "length_excludes_nul": true, "storages": [
       {"id": "s", "name": "Internal Storage", "children": [
         {"id": "f", "name": "202401__", "type": "folder"},
-        {"id": "a", "name": "Holiday", "file_name": "IMG_1.JPG", "refuse_code": -2147024891},
-        {"id": "b", "file_name": null, "type": null, "faults": ["copy_id", "refuse"]},
+        {"id": "a", "name": "Holiday", "file_name": "IMG_1.JPG", "size": 0,
+         "refuse_code": -2147024891},
+        {"id": "b", "file_name": null, "type": null, "faults": ["copy_id", "refuse", "size"]},
         {"id": "g", "name": "odd", "type": "video", "children": [{"id": "c", "name": "C"}]},
-        {"id": "h", "name": "IMG_1.AAE", "type": "other"}
+        {"id": "h", "name": "IMG_1.AAE", "type": "other", "size": 18446744073709551615}
       ]}]}]})";
   Phone phone;
   std::string problem;
@@ -58,18 +62,40 @@ TEST(PhoneJsonTest, WritesWhatItReads) {
   EXPECT_EQ(device.Find(u"f")->type, ContentType::kFolder);
   EXPECT_EQ(device.Find(u"a")->ReadName(), u"IMG_1.JPG");
   EXPECT_EQ(device.Find(u"a")->refuse_code, static_cast<std::int32_t>(0x80070005));
+  EXPECT_EQ(device.Find(u"a")->size, 0u);
   EXPECT_EQ(device.Find(u"b")->ReadName(), u"");
   EXPECT_EQ(device.Find(u"b")->type, ContentType::kNone);
-  EXPECT_TRUE(device.Find(u"b")->faults.copy_id);
+  EXPECT_EQ(device.Find(u"b")->size, std::nullopt);
+  EXPECT_TRUE(device.Find(u"b")->faults.copy_id && device.Find(u"b")->faults.size);
   EXPECT_EQ(device.Find(u"g")->type, ContentType::kVideo);
   EXPECT_EQ(device.Find(u"h")->type, ContentType::kOther);
+  EXPECT_EQ(device.Find(u"h")->size, 18446744073709551615u);
+}
+
+// A phone whose objects lie `depth` levels below the device, one inside the other.
+std::string NestedPhone(int depth) {
+  std::string text = R"({"devices": [{"id": "d", "storages": [)";
+  for (int level = 1; level < depth; ++level) {
+    text += R"({"id": "f)" + std::to_string(level) + R"(", "children": [)";
+  }
+  text += R"({"id": "o", "faults": ["refuse"]})";
+  for (int level = 1; level < depth; ++level) text += "]}";
+  return text + "]}]}";
+}
+
+TEST(PhoneJsonTest, ReadsObjectsUpToTheNestingLimit) {
+  Phone phone;
+  std::string problem;
+  ASSERT_TRUE(ReadPhoneJson(NestedPhone(62), &phone, &problem)) << problem;
+  EXPECT_EQ(phone.devices[0].Depth(u"o"), 62);
 }
 
 TEST(PhoneJsonTest, NamesWhereTheProblemLies) {
   struct Case {
-    const char* text;
+    std::string text;
     const char* problem;
   };
+  const std::string too_deep = "lists and objects nest deeper than 128 levels";
   const Case cases[] = {
       {"{\"devices\": [}", "parse error at line 1, column 14"},
       {"[]", "must be an object"},
@@ -96,12 +122,28 @@ TEST(PhoneJsonTest, NamesWhereTheProblemLies) {
       {R"({"devices": [{"id": "d", "storages": [{"id": "s", "refuse_code": 0}]}]})",
        "devices[0].storages[0]: \"refuse_code\" must be a negative 32-bit error code"},
       {R"({"devices": [{"id": "d", "storages": {}}]})", "devices[0]: \"storages\" must be a list"},
+      {R"({"devices": [{"id": "d", "storages": [{"id": "s", "size": -1}]}]})",
+       "devices[0].storages[0]: \"size\" must be a byte count from 0 to 18446744073709551615"},
+      {R"({"devices": [{"id": "d", "storages": [{"id": "s", "size": 18446744073709551616}]}]})",
+       "devices[0].storages[0]: \"size\" must be a byte count"},
+      {R"({"devices": [{"id": "d", "storages": [{"id": "s", "size": 1.5}]}]})",
+       "devices[0].storages[0]: \"size\" must be a byte count"},
+      {R"({"devices": [{"id": "d", "storages": [{"id": "s", "size": null}]}]})",
+       "devices[0].storages[0]: \"size\" must be a byte count"},
+      // One level past what the reader takes, and a file deep enough to have overflowed
+      // the stack of the reader, which recurses once per level of objects.
+      {NestedPhone(63), too_deep.c_str()},
+      {NestedPhone(20000), too_deep.c_str()},
+      // Unclosed too, but the nesting comes first in the text.
+      {R"({"devices": [{"id": "d", "faults": [)" + std::string(20000, '[') + "]}]}",
+       too_deep.c_str()},
   };
   for (const Case& test : cases) {
     Phone phone;
     std::string problem;
-    EXPECT_FALSE(ReadPhoneJson(test.text, &phone, &problem)) << test.text;
-    EXPECT_EQ(problem.rfind(test.problem, 0), 0u) << test.text << "\n  gave: " << problem;
+    const std::string shown = test.text.substr(0, 120);
+    EXPECT_FALSE(ReadPhoneJson(test.text, &phone, &problem)) << shown;
+    EXPECT_EQ(problem.rfind(test.problem, 0), 0u) << shown << "\n  gave: " << problem;
     EXPECT_EQ(problem.find('\n'), std::string::npos) << problem;
   }
 }

@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "ptp/device/com_holders_win.h"
 #include "ptp/device/wpd_api_win.h"
 #include "standins/phone/phone_json.h"
 #include "standins/phone/phone_model.h"
@@ -202,6 +203,7 @@ TEST_F(WpdServerTest, ServesEveryClassToTheMainAndAWorkerApartment) {
 
 TEST_F(WpdServerTest, RecordsTheInputsOfAPassAndSavesThePhone) {
   json phone = BasePhone();
+  Photo(phone, 0)["size"] = 5000000000;  // past 32 bits, as a long video is
   Photo(phone, 2)["faults"] = {"refuse"};
   Serve(phone);
   {
@@ -222,6 +224,7 @@ TEST_F(WpdServerTest, RecordsTheInputsOfAPassAndSavesThePhone) {
     keys->Add(WPD_OBJECT_ORIGINAL_FILE_NAME);
     keys->Add(WPD_OBJECT_NAME);
     keys->Add(WPD_OBJECT_CONTENT_TYPE);
+    keys->Add(WPD_OBJECT_SIZE);
     auto info = Create<IPortableDeviceValues>(CLSID_PortableDeviceValues);
     info->SetStringValue(WPD_CLIENT_NAME, L"Camvey");
     info->SetUnsignedIntegerValue(WPD_CLIENT_MAJOR_VERSION, 1);
@@ -238,13 +241,22 @@ TEST_F(WpdServerTest, RecordsTheInputsOfAPassAndSavesThePhone) {
     EXPECT_EQ(last, S_FALSE);
     EXPECT_THAT(List(content.Get(), L"f1", &last), testing::ElementsAre(L"o1", L"o2", L"o3"));
     ComPtr<IPortableDeviceValues> values;
-    ASSERT_EQ(properties->GetValues(L"f1", keys.Get(), &values), S_OK);
+    // The folder gives no size: one value could not be read.
+    ASSERT_EQ(properties->GetValues(L"f1", keys.Get(), &values), S_FALSE);
     GUID type = {};
     EXPECT_EQ(values->GetGuidValue(WPD_OBJECT_CONTENT_TYPE, &type), S_OK);
     EXPECT_EQ(type, WPD_CONTENT_TYPE_FOLDER);
     LPWSTR file_name = nullptr;
     EXPECT_EQ(values->GetStringValue(WPD_OBJECT_ORIGINAL_FILE_NAME, &file_name), S_OK);
     EXPECT_EQ(TakeString(file_name), L"202401__");
+    ULONGLONG size = 0;
+    EXPECT_EQ(values->GetUnsignedLargeIntegerValue(WPD_OBJECT_SIZE, &size), DISP_E_TYPEMISMATCH);
+    ASSERT_EQ(properties->GetValues(L"o1", keys.Get(), &values), S_OK);
+    EXPECT_EQ(values->GetUnsignedLargeIntegerValue(WPD_OBJECT_SIZE, &size), S_OK);
+    EXPECT_EQ(size, 5000000000u);
+    ptp::PropVariantHolder raw;
+    ASSERT_EQ(values->GetValue(WPD_OBJECT_SIZE, raw.Receive()), S_OK);
+    EXPECT_EQ(raw.get().vt, VT_UI8);
 
     std::vector<HRESULT> statuses;
     EXPECT_EQ(Delete(content.Get(), {L"o1", L"o3"}, &statuses), S_FALSE);
@@ -259,7 +271,7 @@ TEST_F(WpdServerTest, RecordsTheInputsOfAPassAndSavesThePhone) {
                             {"key": "WPD_CLIENT_DESIRED_ACCESS", "type": "VT_UI4",
                              "value": 3221225472}])"));
   EXPECT_EQ(records["key_sets"], json::parse(R"([{"keys": ["WPD_OBJECT_ORIGINAL_FILE_NAME",
-      "WPD_OBJECT_NAME", "WPD_OBJECT_CONTENT_TYPE"], "calls": 1}])"));
+      "WPD_OBJECT_NAME", "WPD_OBJECT_CONTENT_TYPE", "WPD_OBJECT_SIZE"], "calls": 2}])"));
   EXPECT_EQ(records["next_counts"], json::parse(R"({"1": 6})"));
   EXPECT_EQ(records["enumerations"], json::parse(R"({"usb#iphone": {"DEVICE": 1, "f1": 1}})"));
   EXPECT_EQ(records["deletes"], json::parse(R"([{"device": "usb#iphone", "options": 0,
@@ -421,8 +433,9 @@ TEST_F(WpdServerTest, DeviceAndListingFaults) {
   json phone = BasePhone();
   phone["devices"][0]["storages"][0]["faults"] = {"enum_objects"};
   Photo(phone, 1)["faults"] = {"next"};
-  Photo(phone, 0)["faults"] = {"file_name"};
+  Photo(phone, 0)["faults"] = {"file_name", "size"};
   Photo(phone, 0)["type"] = nullptr;
+  Photo(phone, 0)["size"] = 2483120;
   Photo(phone, 2)["faults"] = {"get_values"};
   Serve(phone);
   Session session = Open();
@@ -436,6 +449,7 @@ TEST_F(WpdServerTest, DeviceAndListingFaults) {
   keys->Add(WPD_OBJECT_ORIGINAL_FILE_NAME);
   keys->Add(WPD_OBJECT_NAME);
   keys->Add(WPD_OBJECT_CONTENT_TYPE);
+  keys->Add(WPD_OBJECT_SIZE);
   ComPtr<IPortableDeviceValues> values;
   EXPECT_EQ(session.properties->GetValues(L"o3", keys.Get(), &values), E_FAIL);
   EXPECT_EQ(values, nullptr);
@@ -449,6 +463,14 @@ TEST_F(WpdServerTest, DeviceAndListingFaults) {
   EXPECT_EQ(values->GetGuidValue(WPD_OBJECT_CONTENT_TYPE, &type), DISP_E_TYPEMISMATCH);
   EXPECT_EQ(values->GetStringValue(WPD_OBJECT_CONTENT_TYPE, &text), DISP_E_TYPEMISMATCH);
   EXPECT_EQ(values->GetStringValue(WPD_OBJECT_PARENT_ID, &text), kNotFound);
+  ULONGLONG size = 0;
+  EXPECT_EQ(values->GetUnsignedLargeIntegerValue(WPD_OBJECT_SIZE, &size), DISP_E_TYPEMISMATCH);
+  EXPECT_EQ(values->GetUnsignedLargeIntegerValue(WPD_OBJECT_NAME, &size), DISP_E_TYPEMISMATCH);
+  EXPECT_EQ(values->GetUnsignedLargeIntegerValue(WPD_OBJECT_PARENT_ID, &size), kNotFound);
+  ptp::PropVariantHolder raw;
+  ASSERT_EQ(values->GetValue(WPD_OBJECT_SIZE, raw.Receive()), S_OK);
+  EXPECT_EQ(raw.get().vt, VT_ERROR);
+  EXPECT_EQ(raw.get().scode, E_FAIL);
   values.Reset();
   EXPECT_EQ(session.properties->GetValues(L"gone", keys.Get(), &values), kNotFound);
   ComPtr<IEnumPortableDeviceObjectIDs> children;
