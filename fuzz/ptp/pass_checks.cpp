@@ -212,8 +212,9 @@ void PassChecks::CheckRepeatedRequests() {
     const Entry* only = nullptr;
     for (const Entry& entry : entries) {
       if (entry.name != name || entry.size_unusable) continue;
-      if (only != nullptr && KeyOf(*only) != KeyOf(entry))
+      if (only != nullptr && KeyOf(*only) != KeyOf(entry)) {
         return static_cast<const Entry*>(nullptr);
+      }
       only = &entry;
     }
     return only;
