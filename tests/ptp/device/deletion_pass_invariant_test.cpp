@@ -824,8 +824,8 @@ TEST_P(DeletionPassInvariantTest, HoldsOverGeneratedHouseholds) {
   }
   // The generator must exercise deletion, not only failures. The pass deletes only on
   // complete, unambiguous evidence over the whole household, which the faults take away
-  // from most households.
-  EXPECT_GT(passes_with_deletions, cases / 20) << passes_with_deletions;
+  // from most households, and a request with a size only where the device gives sizes.
+  EXPECT_GT(passes_with_deletions, cases / 40) << passes_with_deletions;
 }
 
 }  // namespace
