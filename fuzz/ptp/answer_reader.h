@@ -25,13 +25,14 @@ class AnswerReader {
   // answers from its table of hostile answers.
   bool Hostile(std::uint8_t ordinary_below);
 
-  // An entry of `pool`, or now and then any UTF-16 text of up to 15 code units, lone
-  // surrogates and NULs included.
+  // An entry of `pool`, counted from its entry `first` on (a zero byte picks that
+  // one), or now and then any UTF-16 text of up to 15 code units, lone surrogates and
+  // NULs included.
   template <std::size_t N>
-  std::u16string Text(const char16_t* const (&pool)[N]) {
+  std::u16string Text(const char16_t* const (&pool)[N], std::size_t first = 0) {
     const std::uint8_t choice = Byte();
     if (choice >= kAnyTextFrom) return AnyText();
-    return pool[choice % N];
+    return pool[(choice + first) % N];
   }
 
   // An entry of `table`, chosen by the next byte.

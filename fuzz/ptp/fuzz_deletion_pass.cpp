@@ -32,36 +32,76 @@ namespace camvey::fuzz {
 namespace {
 
 // Months as the application sends them, and text it should not: the neighbours of the
-// folder months, an empty month, a year alone, months out of range.
-constexpr const char16_t* kMonths[] = {u"202401", u"202312", u"202402", u"",
-                                       u"2024",   u"abc",    u"202413", u"202501",
-                                       u"202412", u"2024 1", u"000101", u"202311"};
+// folder months, an empty month, a year alone, months out of range or not of six
+// digits, a month of year 0.
+constexpr const char16_t* kMonths[] = {
+    u"202401", u"202312", u"202402", u"",       u"2024", u"abc", u"202413", u"202501",
+    u"202412", u"2024 1", u"000101", u"202311", u"1",    u"D",   u"+20401", u"202400"};
 
 bool g_trace = false;
+
+// The size of the application's copy: mostly none or one many objects have, else one
+// no object has, the one that agrees with the commonest only in its low 32 bits, or a
+// size that is no byte count.
+void DrawSize(AnswerReader& reader, ptp::WantedFile* file) {
+  file->size.reset();
+  file->size_unusable = false;
+  switch (reader.Below(8)) {
+    case 0:
+    case 1:
+      break;
+    case 2:
+    case 3:
+      file->size = kObjectSizes[0];
+      break;
+    case 4:
+      file->size = kObjectSizes[1];
+      break;
+    case 5:
+      file->size = 5000;
+      break;
+    case 6:
+      file->size = kObjectSizes[6];
+      break;
+    default:
+      file->size_unusable = true;
+      break;
+  }
+}
 
 // Names upper-cased and never empty, as the request parser makes them.
 std::vector<ptp::WantedFile> DrawRequest(AnswerReader& reader) {
   std::vector<ptp::WantedFile> wanted;
   for (std::uint32_t count = reader.Below(9); count > 0; --count) {
-    std::u16string name = Folded(reader.Text(kFileNames));
-    std::u16string month = reader.Text(kMonths);
-    if (!name.empty()) wanted.push_back({std::move(name), std::move(month)});
+    ptp::WantedFile file;
+    file.name = Folded(reader.Text(kFileNames));
+    file.month = reader.Text(kMonths);
+    DrawSize(reader, &file);
+    if (!file.name.empty()) wanted.push_back(std::move(file));
   }
   return wanted;
 }
 
 // A later request of the run: mostly the one before it again, as the application
-// resends a request whose answer it did not get; else that one with one month changed,
-// or another.
+// resends a request whose answer it did not get; else that one with one month or one
+// size changed, or another.
 std::vector<ptp::WantedFile> DrawLaterRequest(AnswerReader& reader,
                                               const std::vector<ptp::WantedFile>& before) {
-  switch (reader.Below(4)) {
+  const std::uint32_t choice = reader.Below(5);
+  switch (choice) {
     case 0:
     case 1:
       return before;
-    case 2: {
+    case 2:
+    case 3: {
       std::vector<ptp::WantedFile> changed = before;
-      if (!changed.empty()) changed[reader.Byte() % changed.size()].month = reader.Text(kMonths);
+      if (changed.empty()) return changed;
+      ptp::WantedFile& file = changed[reader.Byte() % changed.size()];
+      if (choice == 2) {
+        file.month = reader.Text(kMonths);
+      } else {
+        DrawSize(reader, &file);
+      }
       return changed;
     }
     default:
@@ -98,7 +138,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzedPhone phone(&reader);
   camvey::ptp::DeletionMemory memory;
   std::vector<PassRecord> run;
-  SetRunDescription([&] { return DescribeRun(run); });
+  SetRunDescription([&] { return DescribeRun(run, &phone); });
   for (std::size_t i = 0; i < passes; ++i) {
     PassRecord pass;
     pass.wanted = run.empty() ? DrawRequest(reader) : DrawLaterRequest(reader, run.back().wanted);
@@ -112,7 +152,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     PassChecks(&phone, run).Run();
     ApplyDeletions(phone, current);
   }
-  if (g_trace) std::fputs(DescribeRun(run).c_str(), stderr);
+  if (g_trace) std::fputs(DescribeRun(run, &phone).c_str(), stderr);
   SetRunDescription(nullptr);
   return 0;
 }

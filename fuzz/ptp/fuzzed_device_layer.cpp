@@ -114,9 +114,15 @@ class FuzzedManager : public ptp::DeviceManager, public Tracked {
     const std::size_t written = std::min({std::size_t{*count}, ids->size(), ids_.size()});
     std::copy(ids_.begin(), ids_.begin() + static_cast<std::ptrdiff_t>(written), ids->begin());
     *count = static_cast<std::uint32_t>(written);
+    std::vector<std::u16string>& record = layer().discovery().device_ids;
+    record.clear();
+    for (std::size_t i = 0; i < written; ++i) {
+      if (ids_[i].has_value()) record.push_back(*ids_[i]);
+    }
     if (!reader().Hostile(224)) return written < listed ? kDeviceFalse : kDeviceOk;
     switch (reader().Below(4)) {
       case 0:
+        record.clear();
         return kFailed;
       case 1:
         return kDeviceFalse;
@@ -131,15 +137,30 @@ class FuzzedManager : public ptp::DeviceManager, public Tracked {
 
   DeviceResult GetDeviceFriendlyName(const std::u16string& device_id, char16_t* buffer,
                                      std::uint32_t* length) override {
-    return ReadText(layer().phone().Device(device_id).friendly_name, buffer, length);
+    const std::u16string& text = layer().phone().Device(device_id).friendly_name;
+    return Recorded(ReadText(text, buffer, length), buffer, length,
+                    &layer().discovery().friendly_names[device_id]);
   }
 
   DeviceResult GetDeviceManufacturer(const std::u16string& device_id, char16_t* buffer,
                                      std::uint32_t* length) override {
-    return ReadText(layer().phone().Device(device_id).manufacturer, buffer, length);
+    const std::u16string& text = layer().phone().Device(device_id).manufacturer;
+    return Recorded(ReadText(text, buffer, length), buffer, length,
+                    &layer().discovery().manufacturers[device_id]);
   }
 
  private:
+  // Notes in `*read` what the reader's buffer holds after a read: its text up to the
+  // first NUL within the room it gave, or nothing after a failure or a length query.
+  static DeviceResult Recorded(DeviceResult result, const char16_t* buffer,
+                               const std::uint32_t* length, std::u16string* read) {
+    read->clear();
+    if (buffer == nullptr || Failed(result)) return result;
+    const std::u16string room(buffer, *length);
+    *read = room.substr(0, room.find(u'\0'));
+    return result;
+  }
+
   // Lengths as drivers give them, counting the terminating NUL or not, and hostile
   // ones; texts written whole, filling the room without a NUL, or not at all.
   DeviceResult ReadText(const std::u16string& text, char16_t* buffer, std::uint32_t* length) {
@@ -284,10 +305,13 @@ class FuzzedPropertyValues : public ptp::PropertyValues, public Tracked {
     return kDeviceOk;
   }
 
-  DeviceResult GetUnsignedLargeIntegerValue(ObjectKey key, std::uint64_t*) override {
+  DeviceResult GetUnsignedLargeIntegerValue(ObjectKey key, std::uint64_t* value) override {
     if (const std::optional<DeviceResult> gone = connection().Call()) return *gone;
     if (!Holds(key)) return kElementNotFound;
-    return kTypeMismatch;
+    if (key != ObjectKey::kSize) return kTypeMismatch;
+    if (object_.size_answer.answer != PropertyAnswer::kValue) return Refuse(object_.size_answer);
+    *value = object_.size;
+    return kDeviceOk;
   }
 
  private:
@@ -334,6 +358,7 @@ class FuzzedProperties : public ptp::DeviceProperties, public Tracked {
     const FuzzedObject& object = layer().phone().Object(device(), object_id);
     const KeysAsked& asked = static_cast<FuzzedKeyCollection&>(keys).keys();
     connection().keys = asked;
+    layer().NoteKeys(asked);
     connection().seen[object_id] = Seen(object, asked);
     if (Failed(object.values_result)) return connection().Answer(object.values_result);
     if (!object.values_missing) {
@@ -445,7 +470,11 @@ class FuzzedContent : public ptp::DeviceContent, public Tracked {
   DeviceResult EnumObjects(const std::u16string& parent_id,
                            std::unique_ptr<ptp::ObjectIdEnumerator>* enumerator) override {
     if (const std::optional<DeviceResult> gone = connection().Call()) return *gone;
-    const FuzzedListing& listing = layer().phone().Listing(device(), parent_id);
+    // A locked device lists no storage, and ends that listing normally.
+    static const FuzzedListing kShowsNothing;
+    const FuzzedListing& listing = device().locked && parent_id == ptp::kDeviceObjectId
+                                       ? kShowsNothing
+                                       : layer().phone().Listing(device(), parent_id);
     connection().listings.push_back({parent_id, {}, false});
     if (Failed(listing.enum_result)) return connection().Answer(listing.enum_result);
     if (!listing.enumerator_missing) {
@@ -507,7 +536,10 @@ class FuzzedPortableDevice : public ptp::PortableDevice, public Tracked {
 
   DeviceResult Open(const std::u16string& device_id, ptp::ClientInformation&) override {
     FuzzedDevice& device = layer().phone().Device(device_id);
-    if (device.gone) return device.gone_code;
+    if (device.gone) {
+      layer().NoteOpenFailure(device_id);
+      return device.gone_code;
+    }
     DeviceResult result = kDeviceOk;
     if (reader().Hostile(232)) {
       static constexpr DeviceResult kOpenResults[] = {
@@ -516,7 +548,10 @@ class FuzzedPortableDevice : public ptp::PortableDevice, public Tracked {
       result = reader().Pick(kOpenResults);
     }
     if (AnswersGone(result)) device.gone = true;
-    if (Failed(result)) return result;
+    if (Failed(result)) {
+      layer().NoteOpenFailure(device_id);
+      return result;
+    }
     connection_ = layer().AddConnection(device_id);
     return result;
   }

@@ -6,8 +6,9 @@
 // the rest (creation failures, device list and texts, open, content and properties,
 // key and id collections, deletion outcomes and statuses, and which objects of a
 // deletion left where the device does not say). Which answers say that a device went
-// away comes from device_answers.h. It records what each opened device showed and was
-// asked, for the checks, and checks itself what only it can see as it happens:
+// away comes from device_answers.h. It records what discovery was handed, and what each
+// opened device showed and was asked, for the checks, and checks itself what only it
+// can see as it happens:
 // - no call reaches a device after it answered that it is gone, or after its Close
 //   (check 5);
 // - a device is not asked more than what it listed can cost (check 5, bound below);
@@ -18,6 +19,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -27,12 +29,12 @@
 namespace camvey::fuzz {
 
 // Each object a device hands out can cost the pass one Next that hands it out, one
-// GetValues, two GetStringValue and one GetGuidValue, one listing of its own children
-// (EnumObjects and the Next that ends it) and one status read of a deletion request:
-// 8 calls. A device costs besides its Content and Properties, the listing of its root
-// (EnumObjects and the Next that ends it), one Delete and one GetCount: 6 calls.
-// Close is not counted.
-inline constexpr int kCallsPerListedObject = 8;
+// GetValues, two GetStringValue, one GetGuidValue and one GetUnsignedLargeIntegerValue,
+// one listing of its own children (EnumObjects and the Next that ends it) and one
+// status read of a deletion request: 9 calls. A device costs besides its Content and
+// Properties, the listing of its root (EnumObjects and the Next that ends it), one
+// Delete and one GetCount: 6 calls. Close is not counted.
+inline constexpr int kCallsPerListedObject = 9;
 inline constexpr int kCallsPerDevice = 6;
 
 // One listing a device served.
@@ -76,6 +78,15 @@ struct Connection {
   DeviceResult Answer(DeviceResult result);
 };
 
+// What the device managers handed to discovery: the device ids of the last list read
+// that succeeded, and per device the texts the last reads left in the reader's buffer
+// (empty after a failed read, or a length query not followed by one).
+struct DiscoveryRecord {
+  std::vector<std::u16string> device_ids;
+  std::map<std::u16string, std::u16string> friendly_names;
+  std::map<std::u16string, std::u16string> manufacturers;
+};
+
 class FuzzedDeviceLayer : public ptp::DeviceLayer {
  public:
   // Borrows `phone`, which must outlive the layer; the layer must outlive every object
@@ -96,11 +107,19 @@ class FuzzedDeviceLayer : public ptp::DeviceLayer {
   const std::vector<std::unique_ptr<Connection>>& connections() const { return connections_; }
   // Objects handed out and not yet released.
   int live_objects() const { return live_objects_; }
+  const DiscoveryRecord& discovery() const { return discovery_; }
+  // The devices whose Open failed.
+  const std::set<std::u16string>& open_failures() const { return open_failures_; }
+  // The keys objects were last read with.
+  const KeysAsked& keys() const { return keys_; }
 
   // For the objects the layer hands out.
   FuzzedPhone& phone() { return phone_; }
   Connection* AddConnection(const std::u16string& device_id);
   void Track(int change) { live_objects_ += change; }
+  DiscoveryRecord& discovery() { return discovery_; }
+  void NoteOpenFailure(const std::u16string& device_id) { open_failures_.insert(device_id); }
+  void NoteKeys(const KeysAsked& keys) { keys_ = keys; }
 
  private:
   // Mostly kDeviceOk with a new `Made`; else a failure, or a success without an object.
@@ -110,6 +129,9 @@ class FuzzedDeviceLayer : public ptp::DeviceLayer {
   FuzzedPhone& phone_;
   std::vector<std::unique_ptr<Connection>> connections_;
   int live_objects_ = 0;
+  DiscoveryRecord discovery_;
+  std::set<std::u16string> open_failures_;
+  KeysAsked keys_;
 };
 
 }  // namespace camvey::fuzz

@@ -15,7 +15,9 @@ namespace {
 constexpr std::size_t kLargeFolderSize = 15000;
 constexpr char16_t kLargeFolderPhotoId[] = u"large";
 
-constexpr const char16_t* kFriendlyNames[] = {u"iPhone", u"Apple iPhone", u"Camera", u"Study iPad",
+// In the order the devices of a household are met by default: an iPhone and an iPad,
+// whose counters number their photos alike, then another iPhone.
+constexpr const char16_t* kFriendlyNames[] = {u"iPhone", u"Study iPad", u"Apple iPhone", u"Camera",
                                               u""};
 constexpr const char16_t* kManufacturers[] = {u"Apple Inc.", u"Contoso", u""};
 
@@ -96,6 +98,10 @@ SeenObject Seen(const FuzzedObject& object, const KeysAsked& keys) {
     seen.kind_known = true;
     seen.is_folder = IsFolderKind(object.kind);
   }
+  if (keys.size && object.size_answer.answer == PropertyAnswer::kValue) {
+    seen.size_known = true;
+    seen.size = object.size;
+  }
   return seen;
 }
 
@@ -109,11 +115,14 @@ FuzzedPhone::FuzzedPhone(AnswerReader* reader) : reader_(*reader) {}
 FuzzedDevice& FuzzedPhone::Device(const std::u16string& device_id) {
   const auto found = devices_.find(device_id);
   if (found != devices_.end()) return found->second;
+  const std::size_t met_before = devices_.size();
   FuzzedDevice& device = devices_[device_id];
-  device.friendly_name = reader_.Text(kFriendlyNames);
+  device.friendly_name = reader_.Text(kFriendlyNames, met_before);
   device.manufacturer = reader_.Text(kManufacturers);
   DrawGoing(device);
+  DrawLocked(device);
   DrawObject(device, ptp::kDeviceObjectId, Spot::kRoot);
+  Listing(device, ptp::kDeviceObjectId);
   return device;
 }
 
@@ -123,6 +132,8 @@ void FuzzedPhone::DrawGoing(FuzzedDevice& device) {
   device.gone_after = reader_.Byte();
   device.gone_code = reader_.Pick(kGoneAnswers);
 }
+
+void FuzzedPhone::DrawLocked(FuzzedDevice& device) { device.locked = reader_.Hostile(240); }
 
 const FuzzedObject& FuzzedPhone::Object(FuzzedDevice& device, const std::u16string& object_id) {
   const auto found = device.objects.find(object_id);
@@ -153,6 +164,8 @@ FuzzedObject& FuzzedPhone::DrawObject(FuzzedDevice& device, const std::u16string
   object.file_name_answer = DrawProperty(reader_, true);
   object.object_name_answer = DrawProperty(reader_, true);
   object.content_type_answer = DrawProperty(reader_, false);
+  object.size = reader_.Pick(kObjectSizes);
+  object.size_answer = DrawProperty(reader_, false);
   return object;
 }
 
@@ -195,11 +208,12 @@ const FuzzedListing& FuzzedPhone::Listing(FuzzedDevice& device, const std::u16st
   }
   DrawEnd(listing.children.size(), &listing);
   const FuzzedListing& drawn = device.listings.emplace(parent_id, std::move(listing)).first->second;
-  // A storage's top-level objects, a DCIM folder's objects and the folders inside a
-  // camera-roll folder are drawn with it, so that what the camera roll holds, and what
-  // lies just below it where nothing may be taken, does not depend on which folders the
-  // pass lists, nor in what order.
-  if (spot == Spot::kTopLevel || spot == Spot::kInDcim || spot == Spot::kInFolder) {
+  // The root's storages, a storage's top-level objects, a DCIM folder's objects and the
+  // folders inside a camera-roll folder are drawn with it, so that what the camera roll
+  // holds, and what lies just below it where nothing may be taken, does not depend on
+  // which folders the pass lists, nor in what order.
+  if (spot == Spot::kStorage || spot == Spot::kTopLevel || spot == Spot::kInDcim ||
+      spot == Spot::kInFolder) {
     for (const std::u16string& child_id : drawn.children) {
       const FuzzedObject& child = device.objects.at(child_id);
       if (child.spot != spot || (spot == Spot::kInFolder && !IsFolderKind(child.kind))) continue;
@@ -273,6 +287,7 @@ void FuzzedPhone::Remove(FuzzedDevice& device, const std::u16string& object_id) 
 void FuzzedPhone::Replug() {
   for (auto& entry : devices_) {
     FuzzedDevice& device = entry.second;
+    if (device.locked && !reader_.Hostile(128)) device.locked = false;
     if (!device.gone || reader_.Hostile(128)) continue;
     device.gone = false;
     device.calls = 0;
@@ -281,7 +296,9 @@ void FuzzedPhone::Replug() {
 }
 
 std::vector<std::optional<std::u16string>> FuzzedPhone::DrawDeviceList() {
-  std::vector<std::optional<std::u16string>> ids(reader_.Below(4));
+  // Mostly one device or two, an iPhone and an iPad (see Device).
+  static constexpr std::size_t kCounts[] = {1, 2, 2, 1, 2, 3, 0, 2};
+  std::vector<std::optional<std::u16string>> ids(reader_.Pick(kCounts));
   for (std::size_t i = 0; i < ids.size(); ++i) {
     if (!reader_.Hostile(200)) {
       ids[i] = Numbered(u"usb#", static_cast<int>(i));

@@ -3,21 +3,23 @@
 
 // The attached devices a fuzz input describes. Each device has objects with fixed
 // properties, one per object id, and for each parent the children it holds and how a
-// listing of them ends. All of it is drawn from the input the first time it is needed,
-// by the device layer while a pass runs or by the checks afterwards, so that the
-// checks can reason about what a device holds whether or not it showed it to the pass.
-// A storage's listing is drawn together with the listings of its top-level objects,
-// and a DCIM folder's with those of its folders. Storages hold month folders directly
-// (the old layout), or inside DCIM (as Windows shows an iPhone), or both; what an
-// object is likely to be depends on where it is first met. The devices last the whole
-// run: what left one in a pass is listed by none after it.
+// listing of them ends. A device is drawn whole from the input when it is first met
+// (mostly when discovery reads its name): its storages, their top-level objects, the
+// objects inside each of those and inside DCIM's folders, and what lies one level
+// below the camera roll. What the checks reason about is therefore fixed before the
+// pass lists anything, and a seed keeps its meaning whatever order a pass lists in.
+// Anything further down is drawn if a pass asks for it. Storages hold month folders
+// directly (the old layout), or inside DCIM (as Windows shows an iPhone), or both; what
+// an object is likely to be depends on where it is first met. The devices last the
+// whole run: what left one in a pass is listed by none after it.
 //
 // Answers are hostile where a driver may be: ids repeat across and within listings,
 // may be empty, "DEVICE" or any UTF-16 text; a listing may end early in every way the
-// enumerator contract allows and breaks; properties may be missing or unreadable, and
-// the object name may differ from the file name. What a listing that ends normally
-// hands out is exactly what its parent holds: a device that lies about being done
-// cannot be told from one that is done.
+// enumerator contract allows and breaks; properties may be missing or unreadable, the
+// object name may differ from the file name, and a size may be absent. What a listing
+// that ends normally hands out is exactly what its parent holds: a device that lies
+// about being done cannot be told from one that is done. A locked device shows no
+// storage while it holds what it holds, as a locked phone does.
 
 #include <cstddef>
 #include <cstdint>
@@ -48,6 +50,10 @@ inline constexpr const char16_t* kFileNames[] = {u"IMG_0001.HEIC",     u"IMG_000
                                                  u"Img_0002.Jpg",      u"IMG_0002.JPG",
                                                  u"\u00C9T\u00C9.JPG", u"\u00E9t\u00E9.jpg",
                                                  u"Holiday",           u""};
+// Byte sizes of objects and of the copies requests name: few, so that namesakes often
+// share a size and often differ, and one that agrees with another in its low 32 bits.
+inline constexpr std::uint64_t kObjectSizes[] = {
+    1000, 2000, 1000, 2000, 1000, 2000, 0x100000000u + 1000, 3000};
 // Names of storages and of their top-level folders: DCIM, where Windows shows an
 // iPhone's month folders, and month folders as the old layout keeps them there.
 inline constexpr const char16_t* kTopLevelNames[] = {
@@ -100,7 +106,9 @@ struct FuzzedObject {
   Property file_name_answer;
   Property object_name_answer;
   Property content_type_answer;
-  bool deleted = false;  // it left the device in an earlier pass and is listed no more
+  std::uint64_t size = 0;  // the size it has, read or not
+  Property size_answer;    // kNoEntry: the device gives no size
+  bool deleted = false;    // it left the device in an earlier pass and is listed no more
 };
 
 // The keys a reader asked for.
@@ -111,13 +119,15 @@ struct KeysAsked {
   bool size = false;
 };
 
-// An object as a reader sees it when it reads `keys`: the rule of the service's
-// listing, file name first, object name else.
+// An object as a reader sees it when it reads `keys`: its name (the file name when it
+// can be read, else the object name), its kind and its size, each where readable.
 struct SeenObject {
   std::u16string name;
   bool name_is_file_name = false;
   bool kind_known = false;
   bool is_folder = false;
+  bool size_known = false;
+  std::uint64_t size = 0;
 };
 
 SeenObject Seen(const FuzzedObject& object, const KeysAsked& keys);
@@ -154,6 +164,8 @@ struct FuzzedDevice {
   DeviceResult gone_code = kDeviceHung;
   int calls = 0;
   bool gone = false;
+  // It shows no storage (its root lists nothing), though it holds them.
+  bool locked = false;
   std::map<std::u16string, FuzzedObject> objects;
   std::vector<std::u16string> ids;  // of `objects`, in the order they were drawn
   std::map<std::u16string, FuzzedListing> listings;
@@ -170,13 +182,16 @@ class FuzzedPhone {
 
   AnswerReader& reader() { return reader_; }
 
-  // The device of `device_id`, drawn at first. References stay valid.
+  // The device of `device_id`, drawn whole at first (see above): the k-th device met
+  // is by default the k-th of an iPhone, an iPad and another iPhone. References stay
+  // valid.
   FuzzedDevice& Device(const std::u16string& device_id);
   // The object of `object_id` on `device`, drawn at first (as a top-level object when
   // no listing has met it).
   const FuzzedObject& Object(FuzzedDevice& device, const std::u16string& object_id);
-  // The children of `parent_id` on `device`, drawn at first together with every child
-  // not met before.
+  // The children of `parent_id` on `device` as it holds them, drawn at first together
+  // with every child not met before (and, down to one level below the camera roll,
+  // with their own children).
   const FuzzedListing& Listing(FuzzedDevice& device, const std::u16string& parent_id);
   // The ids a device manager lists, entries left null included.
   std::vector<std::optional<std::u16string>> DrawDeviceList();
@@ -184,11 +199,13 @@ class FuzzedPhone {
   // Takes the object out of every listing of its device, as its deletion does: no
   // later listing hands it out.
   void Remove(FuzzedDevice& device, const std::u16string& object_id);
-  // Between two passes: a device that went away may be back, answering afresh.
+  // Between two passes: a device that went away may be back, answering afresh, and a
+  // locked one unlocked.
   void Replug();
 
  private:
   void DrawGoing(FuzzedDevice& device);
+  void DrawLocked(FuzzedDevice& device);
   FuzzedObject& DrawObject(FuzzedDevice& device, const std::u16string& object_id, Spot spot);
   std::u16string DrawChildId(FuzzedDevice& device, const std::u16string& parent_id);
   void DrawEnd(std::size_t count, FuzzedListing* listing);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <tuple>
 
 #include "fuzz/ptp/device_answers.h"
 #include "fuzz/ptp/fuzz_check.h"
@@ -10,15 +11,33 @@
 namespace camvey::fuzz {
 namespace {
 
-using Months = std::set<std::u16string>;
-using MonthsOfName = std::map<std::u16string, Months>;
+// What a request holds a name under: month, then none, a size, or an unusable size.
+using PhotoKey = std::tuple<std::u16string, int, std::uint64_t>;
 
-MonthsOfName WantedMonths(const PassRecord& pass) {
-  MonthsOfName months;
+PhotoKey KeyOf(const Entry& entry) {
+  if (entry.size_unusable) return {entry.month, 2, 0};
+  if (entry.size.has_value()) return {entry.month, 1, *entry.size};
+  return {entry.month, 0, 0};
+}
+
+std::vector<Entry> EntriesOf(const PassRecord& pass) {
+  std::vector<Entry> entries;
   for (const ptp::WantedFile& file : pass.wanted) {
-    if (!file.name.empty()) months[Folded(file.name)].insert(file.month);
+    if (file.name.empty()) continue;
+    entries.push_back(
+        {Folded(file.name), file.month, file.size, file.size_unusable, GroupsOf(file.month)});
   }
-  return months;
+  return entries;
+}
+
+// The distinct photos each folded name is wanted as, `usable_only` or all.
+std::map<std::u16string, std::set<PhotoKey>> PhotosByName(const std::vector<Entry>& entries,
+                                                          bool usable_only) {
+  std::map<std::u16string, std::set<PhotoKey>> photos;
+  for (const Entry& entry : entries) {
+    if (!usable_only || !entry.size_unusable) photos[entry.name].insert(KeyOf(entry));
+  }
+  return photos;
 }
 
 const SeenObject& SeenIn(const Connection& connection, const std::u16string& object_id) {
@@ -47,6 +66,12 @@ void ForEachSent(const PassRecord& pass, Visit visit) {
   }
 }
 
+bool Holds(const HeldFolder& folder, const ObjectRef& object) {
+  return folder.device_id == object.first &&
+         std::any_of(folder.photos.begin(), folder.photos.end(),
+                     [&](const auto& photo) { return photo.first == object.second; });
+}
+
 // The first listing `connection` served of `parent_id` from index `from` on, or null.
 const ServedListing* FirstListing(const Connection& connection, const std::u16string& parent_id,
                                   std::size_t from = 0) {
@@ -60,27 +85,42 @@ std::size_t After(const Connection& connection, const ServedListing* listing) {
   return static_cast<std::size_t>(listing - connection.listings.data()) + 1;
 }
 
-// True when the pass may take the object for one named as `test` asks: by the name it
-// reads, or, where it cannot read the file name, by the file name it did not read.
-template <typename NameTest>
-bool MayBeNamed(const FuzzedObject& object, const KeysAsked& keys, NameTest test) {
-  const SeenObject seen = Seen(object, keys);
-  return test(seen.name) || (!seen.name_is_file_name && test(object.file_name));
-}
+constexpr char kInUnknownDcim[] =
+    "a month group is judged with the folders of a top-level DCIM whose kind cannot be read";
 
 }  // namespace
 
 PassChecks::PassChecks(FuzzedPhone* phone, const std::vector<PassRecord>& run)
-    : phone_(*phone), run_(run), pass_(run.back()), months_of_name_(WantedMonths(run.back())) {}
+    : run_(run),
+      pass_(run.back()),
+      household_(phone, *run.back().layer),
+      entries_(EntriesOf(run.back())) {
+  for (auto earlier = run_.begin(); earlier + 1 != run_.end(); ++earlier) {
+    ForEachSent(*earlier,
+                [&](const Connection& connection, const ServedDeletion& deletion, std::size_t i) {
+                  memory_[{connection.device_id, deletion.ids[i]}] = {
+                      NameRead(connection, deletion.ids[i]), OutcomeOf(deletion, i)};
+                });
+  }
+}
 
 void PassChecks::Run() {
   Check(pass_.layer->live_objects() == 0, 6, "every object the layer handed out is released");
-  CheckOnePerName();
+  CheckOncePerPass();
   CheckRepeatedRequests();
   ForEachSent(pass_, [&](const Connection& connection, const ServedDeletion& deletion,
                          std::size_t i) { CheckSent(connection, deletion.ids[i]); });
   CheckReported();
   CheckCode();
+}
+
+PassChecks::Outcome PassChecks::OutcomeOf(const ServedDeletion& deletion, std::size_t index) {
+  if (Failed(deletion.result)) return Outcome::kUnknown;
+  const auto status = deletion.statuses_read.find(static_cast<std::uint32_t>(index));
+  if (status != deletion.statuses_read.end() && status->second.has_value()) {
+    return *status->second < 0 ? Outcome::kRefused : Outcome::kDeleted;
+  }
+  return deletion.result == ptp::kDeviceOk ? Outcome::kDeleted : Outcome::kUnknown;
 }
 
 const PassChecks::Listed& PassChecks::ListedBy(const Connection& connection) {
@@ -107,69 +147,57 @@ const PassChecks::Listed& PassChecks::ListedBy(const Connection& connection) {
   return listed;
 }
 
-std::vector<PassChecks::Place> PassChecks::PlacesOf(const PassRecord& pass,
-                                                    const std::u16string& device_id,
-                                                    const std::u16string& object_id) {
-  std::vector<Place> places;
-  for (const std::unique_ptr<Connection>& connection : pass.layer->connections()) {
+bool PassChecks::ListedInRoll(const std::u16string& device_id, const std::u16string& object_id) {
+  for (const std::unique_ptr<Connection>& connection : pass_.layer->connections()) {
     if (connection->device_id != device_id) continue;
     const Listed& listed = ListedBy(*connection);
-    for (const auto& [storage, folder] : listed.roll) {
-      const auto held = listed.children.find(folder);
-      if (held != listed.children.end() && held->second.count(object_id) != 0) {
-        places.push_back({connection.get(), storage, folder});
-      }
+    for (const auto& place : listed.roll) {
+      const auto held = listed.children.find(place.second);
+      if (held != listed.children.end() && held->second.count(object_id) != 0) return true;
     }
   }
-  return places;
+  return false;
 }
 
-std::set<std::u16string> PassChecks::MonthsTakenFor(const PassRecord& pass,
-                                                    const Connection& sender,
-                                                    const std::u16string& object_id) {
-  const MonthsOfName wanted = WantedMonths(pass);
-  const auto months = wanted.find(NameRead(sender, object_id));
-  if (months == wanted.end()) return {};
-  // A folder of one wanted month may be a neighbour's of another: the object may have
-  // been taken for either, as the neighbours' choice where the own month's was held
-  // back by an earlier request's unknown outcome.
-  Months groups;
-  for (const Place& place : PlacesOf(pass, sender.device_id, object_id)) {
-    const std::u16string& folder_name = SeenIn(*place.connection, place.folder).name;
-    for (const std::u16string& month : months->second) {
-      const MonthPrefixes prefixes = PrefixesOf(month);
-      if (prefixes.IsOwn(folder_name) || prefixes.IsNeighbour(folder_name)) groups.insert(month);
-    }
+bool PassChecks::LiesIn(const ObjectRef& object, const Entry& entry, Round round) const {
+  return std::any_of(household_.roll().begin(), household_.roll().end(),
+                     [&](const HeldFolder& folder) {
+                       return Household::InGroup(folder, entry, round) && Holds(folder, object);
+                     });
+}
+
+bool PassChecks::LiesInRoll(const ObjectRef& object) const {
+  return std::any_of(household_.roll().begin(), household_.roll().end(),
+                     [&](const HeldFolder& folder) { return Holds(folder, object); });
+}
+
+bool PassChecks::WantedAsSeveralPhotos(const std::u16string& name) const {
+  return PhotosByName(entries_, false)[name].size() > 1;
+}
+
+void PassChecks::CheckOncePerPass() {
+  std::map<ObjectRef, int> sent;
+  std::map<std::u16string, std::set<ObjectRef>> by_name;
+  std::map<std::u16string, int> requests;
+  for (const std::unique_ptr<Connection>& connection : pass_.layer->connections()) {
+    requests[connection->device_id] += static_cast<int>(connection->deletions.size());
   }
-  return groups.empty() ? months->second : groups;
-}
-
-void PassChecks::CheckOnePerName() {
-  using Object = std::pair<std::u16string, std::u16string>;  // device id, object id
-  std::map<std::u16string, std::set<Object>> sent;
-  ForEachSent(
-      pass_, [&](const Connection& connection, const ServedDeletion& deletion, std::size_t i) {
-        sent[NameRead(connection, deletion.ids[i])].insert({connection.device_id, deletion.ids[i]});
-      });
+  ForEachSent(pass_,
+              [&](const Connection& connection, const ServedDeletion& deletion, std::size_t i) {
+                const ObjectRef object = {connection.device_id, deletion.ids[i]};
+                ++sent[object];
+                by_name[NameRead(connection, deletion.ids[i])].insert(object);
+              });
   for (const auto& entry : sent) {
-    Check(entry.second.size() <= 1, 8, "at most one object is sent for deletion per wanted name");
+    Check(entry.second == 1, 8, "no object is sent for deletion twice in a pass");
   }
-  // Over the run, by the one (name, month) each object that left was taken for; an
-  // object that may have been taken for several months of a request says nothing.
-  std::map<std::pair<std::u16string, std::u16string>, Object> taken;
-  for (const PassRecord& pass : run_) {
-    ForEachSent(
-        pass, [&](const Connection& connection, const ServedDeletion& deletion, std::size_t i) {
-          if (!deletion.left[i]) return;
-          const Months months = MonthsTakenFor(pass, connection, deletion.ids[i]);
-          if (months.size() != 1) return;
-          const Object object = {connection.device_id, deletion.ids[i]};
-          const auto [entry, fresh] = taken.emplace(
-              std::make_pair(NameRead(connection, deletion.ids[i]), *months.begin()), object);
-          Check(fresh || entry->second == object, 8,
-                "over a run, at most one object that left its device is taken for a wanted name "
-                "and month");
-        });
+  for (const auto& entry : requests) {
+    Check(entry.second <= 1, 8, "a device is sent at most one deletion request in a pass");
+  }
+  std::map<std::u16string, std::set<PhotoKey>> photos = PhotosByName(entries_, false);
+  for (const auto& [name, objects] : by_name) {
+    Check(objects.size() <= photos[name].size(), 8,
+          "no more objects of a name are sent for deletion than it is wanted as photos");
   }
 }
 
@@ -179,239 +207,171 @@ void PassChecks::CheckRepeatedRequests() {
   std::set<std::u16string> sent;
   ForEachSent(pass_, [&](const Connection& connection, const ServedDeletion& deletion,
                          std::size_t i) { sent.insert(NameRead(connection, deletion.ids[i])); });
-  for (const auto& [name, months] : months_of_name_) {
-    // A name wanted under one month in both requests: the earlier report was for it.
-    if (months.size() != 1) continue;
-    const bool deleted_before = std::any_of(
-        run_.begin(), run_.end() - 1,
-        [&, &name = name, &months = months](const PassRecord& earlier) {
-          const MonthsOfName wanted = WantedMonths(earlier);
-          const auto found = wanted.find(name);
-          return found != wanted.end() && found->second == months &&
+  // A name wanted as one usable entry in both requests: the earlier report was for it.
+  const auto only_entry = [](const std::vector<Entry>& entries, const std::u16string& name) {
+    const Entry* only = nullptr;
+    for (const Entry& entry : entries) {
+      if (entry.name != name || entry.size_unusable) continue;
+      if (only != nullptr && KeyOf(*only) != KeyOf(entry)) {
+        return static_cast<const Entry*>(nullptr);
+      }
+      only = &entry;
+    }
+    return only;
+  };
+  for (const Entry& entry : entries_) {
+    if (only_entry(entries_, entry.name) != &entry) continue;
+    const bool deleted_before =
+        std::any_of(run_.begin(), run_.end() - 1, [&](const PassRecord& earlier) {
+          const std::vector<Entry> earlier_entries = EntriesOf(earlier);
+          const Entry* before = only_entry(earlier_entries, entry.name);
+          return before != nullptr && KeyOf(*before) == KeyOf(entry) &&
                  std::any_of(
                      earlier.reported.begin(), earlier.reported.end(),
-                     [&](const std::u16string& spelled) { return Folded(spelled) == name; });
+                     [&](const std::u16string& spelled) { return Folded(spelled) == entry.name; });
         });
     if (!deleted_before) continue;
-    Check(reported.count(name) != 0, 12,
-          "a name and month an earlier pass reported deleted is reported deleted again");
-    Check(sent.count(name) == 0, 12,
-          "nothing is sent for deletion for a name and month an earlier pass reported deleted");
+    Check(reported.count(entry.name) != 0, 12,
+          "a photo an earlier pass reported deleted is reported deleted again");
+    Check(sent.count(entry.name) == 0, 12,
+          "nothing is sent for deletion for a photo an earlier pass reported deleted");
   }
 }
 
 void PassChecks::CheckSent(const Connection& sender, const std::u16string& object_id) {
   const SeenObject& seen = SeenIn(sender, object_id);
-  Check(seen.kind_known && !seen.is_folder, 1,
-        "an object sent for deletion is known not to be a folder");
   const std::u16string name = Folded(seen.name);
-  const auto wanted = months_of_name_.find(name);
-  Check(wanted != months_of_name_.end(), 1, "an object sent for deletion carries a requested name");
-  const std::vector<Place> places = PlacesOf(pass_, sender.device_id, object_id);
-  Check(!places.empty(), 1,
-        "an object sent for deletion was listed directly in a camera-roll folder of a storage");
-  // Past an ignored check 1 nothing more can be said of the object.
-  if (wanted == months_of_name_.end() || places.empty()) return;
-
-  // A place in an own month's folder was decided by that month's group. One in a
-  // neighbour's folder by the neighbours' group, or, where the pass held the neighbours
-  // back, by the object's unique name; one in no month folder only by its unique name.
-  std::vector<Fault> faults;
-  for (const Place& place : places) {
-    const std::u16string& folder_name = SeenIn(*place.connection, place.folder).name;
-    bool own_month = false;
-    for (const std::u16string& month : wanted->second) {
-      const MonthPrefixes prefixes = PrefixesOf(month);
-      const bool own = prefixes.IsOwn(folder_name);
-      if (!own && !prefixes.IsNeighbour(folder_name)) continue;
-      own_month = own_month || own;
-      const Fault fault = MonthGroupFault(place, object_id, name, month, own);
-      if (fault.check == 0) return;
-      faults.push_back(fault);
-    }
-    if (own_month) continue;
-    const Fault fault = UniqueNameFault(place, object_id, name);
-    if (fault.check == 0) return;
-    faults.push_back(fault);
+  const ObjectRef object = {sender.device_id, object_id};
+  Faults always;
+  if (!household_.Contains(sender.device_id)) {
+    always.push_back(
+        {1, "an object is sent for deletion only to a device taken for an Apple device"});
   }
-  // A place that fails only an ignored check lets the pass take the object.
-  if (faults.empty() || std::any_of(faults.begin(), faults.end(),
-                                    [](const Fault& fault) { return Ignored(fault.check); })) {
+  if (!seen.kind_known || seen.is_folder) {
+    always.push_back({1, "an object sent for deletion is known not to be a folder"});
+  }
+  if (!seen.name_is_file_name) {
+    always.push_back({1, "an object sent for deletion was read with its file name"});
+  }
+  if (!ListedInRoll(sender.device_id, object_id)) {
+    always.push_back(
+        {1,
+         "an object sent for deletion was listed directly in a camera-roll folder of a storage"});
+  }
+  if (!LiesInRoll(object)) {
+    always.push_back({1,
+                      "an object sent for deletion lies directly in a camera-roll folder as its "
+                      "device holds it"});
+  }
+  for (const auto& [remembered, memory] : memory_) {
+    if (remembered != object && memory.name == name && memory.outcome == Outcome::kUnknown) {
+      always.push_back({13,
+                        "no object is taken for a name while an earlier pass sent another object "
+                        "of that name whose outcome is unknown"});
+      break;
+    }
+  }
+
+  std::vector<Faults> candidates;
+  for (const Entry& entry : entries_) {
+    if (entry.name != name) continue;
+    for (const Round round : {Round::kOwnMonth, Round::kNeighbours, Round::kUnique}) {
+      if (round != Round::kUnique && !LiesIn(object, entry, round)) continue;
+      candidates.push_back(RoundFaults(object, seen, entry, round));
+    }
+  }
+  if (candidates.empty()) {
+    candidates.push_back({{1, "an object sent for deletion carries a wanted name"}});
+  }
+  const auto ignored = [](const Fault& fault) { return Ignored(fault.check); };
+  for (Faults& candidate : candidates) {
+    candidate.insert(candidate.begin(), always.begin(), always.end());
+    if (std::all_of(candidate.begin(), candidate.end(), ignored)) return;
+  }
+  // No entry and round may have taken the object. The first broken check of the first
+  // is the finding; the others help read it.
+  const Fault* finding = &*std::find_if_not(candidates[0].begin(), candidates[0].end(), ignored);
+  for (std::size_t c = 0; c < candidates.size(); ++c) {
+    for (const Fault& fault : candidates[c]) {
+      if (&fault == finding || Ignored(fault.check)) continue;
+      std::fprintf(stderr, "also, as entry and round %zu: check %d: %s\n", c + 1, fault.check,
+                   fault.what);
+    }
+  }
+  Check(false, finding->check, finding->what);
+}
+
+PassChecks::Faults PassChecks::RoundFaults(const ObjectRef& object, const SeenObject& seen,
+                                           const Entry& entry, Round round) const {
+  Faults faults;
+  if (entry.size_unusable) {
+    faults.push_back({9, "nothing is taken for an entry whose size is unusable"});
+  }
+  if (entry.size.has_value() && !(seen.size_known && seen.size == *entry.size)) {
+    faults.push_back(
+        {9, "an entry with a size takes only an object whose size was read and equals it"});
+  }
+  if (round != Round::kOwnMonth) {
+    if (WantedAsSeveralPhotos(entry.name)) {
+      faults.push_back({14, "a name wanted as several photos is taken only from its own month"});
+    }
+    const std::u16string stem = StemOf(entry.name);
+    if (std::any_of(memory_.begin(), memory_.end(), [&](const auto& remembered) {
+          return remembered.second.outcome != Outcome::kRefused &&
+                 StemOf(remembered.second.name) == stem;
+        })) {
+      faults.push_back({11,
+                        "nothing is taken from the neighbours or by uniqueness for a stem an "
+                        "earlier pass deleted or sent with an unknown outcome"});
+    }
+    if (entry.groups.real) AddGroupFaults(object, entry, Round::kOwnMonth, false, &faults);
+  }
+  if (round == Round::kUnique && entry.groups.real) {
+    AddGroupFaults(object, entry, Round::kNeighbours, false, &faults);
+  }
+  AddGroupFaults(object, entry, round, true, &faults);
+  return faults;
+}
+
+void PassChecks::AddGroupFaults(const ObjectRef& object, const Entry& entry, Round round,
+                                bool deciding, Faults* faults) const {
+  const GroupEvidence plain = household_.Evidence(entry, round, false);
+  const GroupEvidence whole =
+      round == Round::kUnique ? plain : household_.Evidence(entry, round, true);
+  // In the deciding group the object itself is no obstacle; in an earlier one it is.
+  const auto others = [&](const std::set<ObjectRef>& objects) {
+    return objects.size() > (deciding ? objects.count(object) : 0);
+  };
+  const auto add = [&](bool in_plain, bool in_whole, const Fault& fault) {
+    if (in_plain) {
+      faults->push_back(fault);
+    } else if (in_whole) {
+      faults->push_back({15, kInUnknownDcim});
+    }
+  };
+  add(plain.unreadable, whole.unreadable,
+      {10, deciding ? "nothing is taken from a group that may hide a carrier it cannot read"
+                    : "nothing is taken after a round whose group may hide a carrier it cannot "
+                      "read"});
+  add(others(plain.size_unknown), others(whole.size_unknown),
+      {9, deciding ? "nothing is taken from a group holding another namesake of unknown size"
+                   : "nothing is taken after a round whose group holds a namesake of unknown "
+                     "size"});
+  if (deciding) {
+    add(others(plain.carriers), others(whole.carriers),
+        {2,
+         "an object taken in a round is the only carrier of its entry in the household's "
+         "group"});
     return;
   }
-  // Each place failed on its own count; the first is the finding, the others help read it.
-  for (std::size_t i = 1; i < faults.size(); ++i) {
-    std::fprintf(stderr, "also, at another place: check %d: %s\n", faults[i].check, faults[i].what);
+  add(others(plain.carriers), others(whole.carriers),
+      {3, "nothing is taken after a round whose group holds a carrier"});
+  if (round == Round::kOwnMonth) {
+    add(plain.other_stem, whole.other_stem,
+        {3,
+         "nothing is taken after the own month while it holds the entry's stem under another "
+         "extension"});
   }
-  Check(false, faults.front().check, faults.front().what);
-}
-
-PassChecks::Fault PassChecks::MonthGroupFault(const Place& place, const std::u16string& object_id,
-                                              const std::u16string& name,
-                                              const std::u16string& month, bool own) {
-  const Connection& connection = *place.connection;
-  const MonthPrefixes prefixes = PrefixesOf(month);
-  if (!SeenIn(connection, object_id).name_is_file_name) {
-    return {9, "an object is taken in a month group only by its file name"};
-  }
-  for (const auto& [storage, folder] : ListedBy(connection).roll) {
-    const std::u16string& folder_name = SeenIn(connection, folder).name;
-    if (storage != place.storage ||
-        !(own ? prefixes.IsOwn(folder_name) : prefixes.IsNeighbour(folder_name))) {
-      continue;
-    }
-    for (const FuzzedObject* photo : HeldPhotos(connection, folder, object_id)) {
-      if (Folded(Seen(*photo, connection.keys).name) == name) {
-        return {9, "an object taken in a month group is the only carrier of its name there"};
-      }
-    }
-  }
-  if (own) return {};
-  const std::u16string stem = StemOf(name);
-  for (const std::u16string& folder : HeldRoll(connection, place.storage)) {
-    const FuzzedObject& held = phone_.Object(*connection.device, folder);
-    if (!MayBeNamed(held, connection.keys, [&](const std::u16string& folder_name) {
-          return prefixes.IsOwn(folder_name);
-        })) {
-      continue;
-    }
-    for (const FuzzedObject* photo : HeldPhotos(connection, folder, object_id)) {
-      if (Folded(photo->file_name) == name || (!stem.empty() && StemOf(photo->file_name) == stem)) {
-        return {3,
-                "an object is taken from a neighbouring month's folder only when no own-month "
-                "folder of its storage holds its name or its stem, seen or not"};
-      }
-    }
-  }
-  if (ListedMonthFoldersHold(name, {month}, false)) {
-    return {3,
-            "an object is taken from a neighbouring month's folder only when no own-month folder "
-            "the pass listed held a carrier of its name or its stem"};
-  }
-  return {};
-}
-
-PassChecks::Fault PassChecks::UniqueNameFault(const Place& place, const std::u16string& object_id,
-                                              const std::u16string& name) {
-  const Connection& connection = *place.connection;
-  if (StorageHasGap(connection, place.storage)) {
-    return {2, "an object is taken by its unique name only from a storage the pass saw whole"};
-  }
-  for (const std::u16string& folder : HeldRoll(connection, place.storage)) {
-    for (const FuzzedObject* photo : HeldPhotos(connection, folder, object_id)) {
-      if (Folded(photo->file_name) == name) {
-        return {2,
-                "an object is taken by its unique name only when no other photo of its "
-                "storage's camera roll has that file name"};
-      }
-    }
-  }
-  if (ListedMonthFoldersHold(name, months_of_name_.at(name), true)) {
-    return {10,
-            "an object is taken by its unique name only when no month folder of its name the "
-            "pass listed held a carrier of it, nor an own-month folder its stem"};
-  }
-  for (auto earlier = run_.begin(); earlier + 1 != run_.end(); ++earlier) {
-    bool sent_before = false;
-    ForEachSent(*earlier,
-                [&](const Connection& sender, const ServedDeletion& deletion, std::size_t i) {
-                  sent_before = sent_before || NameRead(sender, deletion.ids[i]) == name;
-                });
-    if (sent_before) {
-      return {11,
-              "an object is taken by its unique name only when no earlier pass sent its name for "
-              "deletion"};
-    }
-  }
-  return {};
-}
-
-bool PassChecks::ListedMonthFoldersHold(const std::u16string& name, const Months& months,
-                                        bool neighbours) {
-  const std::u16string stem = StemOf(name);
-  for (const std::unique_ptr<Connection>& connection : pass_.layer->connections()) {
-    const Listed& listed = ListedBy(*connection);
-    for (const auto& [storage, folder] : listed.roll) {
-      const std::u16string& folder_name = SeenIn(*connection, folder).name;
-      const auto held = listed.children.find(folder);
-      if (held == listed.children.end()) continue;
-      for (const std::u16string& month : months) {
-        const MonthPrefixes prefixes = PrefixesOf(month);
-        const bool own = prefixes.IsOwn(folder_name);
-        if (!own && !(neighbours && prefixes.IsNeighbour(folder_name))) continue;
-        for (const std::u16string& id : held->second) {
-          if (SeenAsFolder(*connection, id)) continue;
-          const SeenObject& seen = SeenIn(*connection, id);
-          if (Folded(seen.name) == name) return true;
-          if (own && seen.name_is_file_name && !stem.empty() && StemOf(seen.name) == stem) {
-            return true;
-          }
-        }
-      }
-    }
-  }
-  return false;
-}
-
-bool PassChecks::StorageHasGap(const Connection& connection, const std::u16string& storage) {
-  FuzzedDevice& device = *connection.device;
-  // An object that may be a photo whose file name the pass could not read may carry
-  // any name.
-  const auto unnamed_photo = [&](const std::u16string& id) {
-    const SeenObject seen = Seen(phone_.Object(device, id), connection.keys);
-    return !(seen.kind_known && seen.is_folder) && !seen.name_is_file_name;
-  };
-  const FuzzedListing& top_level = phone_.Listing(device, storage);
-  if (top_level.EndsEarly()) return true;
-  for (const std::u16string& top_id : top_level.children) {
-    const SeenObject top = Seen(phone_.Object(device, top_id), connection.keys);
-    // An object of unknown kind may be a folder holding a namesake.
-    if (!top.kind_known) return true;
-    if (!top.is_folder) continue;
-    const FuzzedListing& listing = phone_.Listing(device, top_id);
-    if (listing.EndsEarly()) return true;
-    const bool dcim = IsDcimName(top.name);
-    for (const std::u16string& child_id : listing.children) {
-      const SeenObject child = Seen(phone_.Object(device, child_id), connection.keys);
-      if (dcim && !child.kind_known) return true;
-      if (!(dcim && child.is_folder)) {
-        if (unnamed_photo(child_id)) return true;
-        continue;
-      }
-      const FuzzedListing& inner = phone_.Listing(device, child_id);
-      if (inner.EndsEarly()) return true;
-      if (std::any_of(inner.children.begin(), inner.children.end(), unnamed_photo)) return true;
-    }
-  }
-  return false;
-}
-
-std::vector<std::u16string> PassChecks::HeldRoll(const Connection& connection,
-                                                 const std::u16string& storage) {
-  FuzzedDevice& device = *connection.device;
-  std::vector<std::u16string> roll;
-  for (const std::u16string& top_id : phone_.Listing(device, storage).children) {
-    const FuzzedObject& top = phone_.Object(device, top_id);
-    if (!IsFolderKind(top.kind)) continue;
-    roll.push_back(top_id);
-    if (!MayBeNamed(top, connection.keys, IsDcimName)) continue;
-    for (const std::u16string& inner_id : phone_.Listing(device, top_id).children) {
-      if (IsFolderKind(phone_.Object(device, inner_id).kind)) roll.push_back(inner_id);
-    }
-  }
-  return roll;
-}
-
-std::vector<const FuzzedObject*> PassChecks::HeldPhotos(const Connection& connection,
-                                                        const std::u16string& folder,
-                                                        const std::u16string& object_id) {
-  FuzzedDevice& device = *connection.device;
-  std::vector<const FuzzedObject*> photos;
-  for (const std::u16string& id : phone_.Listing(device, folder).children) {
-    const FuzzedObject& object = phone_.Object(device, id);
-    if (id != object_id && !IsFolderKind(object.kind)) photos.push_back(&object);
-  }
-  return photos;
 }
 
 void PassChecks::CheckReported() {
@@ -431,6 +391,7 @@ void PassChecks::CheckReported() {
   for (auto earlier = run_.begin(); earlier + 1 != run_.end(); ++earlier) {
     reported_before.insert(earlier->reported.begin(), earlier->reported.end());
   }
+  std::map<std::u16string, std::set<PhotoKey>> photos = PhotosByName(entries_, true);
   // By folded name: the names reported again from an earlier pass.
   std::map<std::u16string, std::size_t> again;
   for (const std::u16string& name : pass_.reported) {
@@ -439,18 +400,22 @@ void PassChecks::CheckReported() {
       --left;
       continue;
     }
-    const auto months = months_of_name_.find(Folded(name));
-    const bool wanted_again = reported_before.count(name) != 0 && months != months_of_name_.end();
+    const std::u16string folded = Folded(name);
+    const bool wanted_again = reported_before.count(name) != 0 && !photos[folded].empty();
     Check(wanted_again, 4,
           "every reported name was reported deleted by its device, or by an earlier pass");
     if (!wanted_again) continue;
-    Check(++again[months->first] <= months->second.size(), 4,
-          "a name is reported again at most once per month it is wanted under");
+    Check(++again[folded] <= photos[folded].size(), 4,
+          "a name is reported again at most once per photo it is wanted as");
   }
 }
 
 void PassChecks::CheckCode() {
   const bool busy_recorded = pass_.error == "device_busy" || pass_.error == "delete_refused";
+  for (const std::u16string& device_id : pass_.layer->open_failures()) {
+    Check(!household_.Contains(device_id) || busy_recorded, 7,
+          "an Apple device that could not be opened leaves \"device_busy\"");
+  }
   for (const std::unique_ptr<Connection>& connection : pass_.layer->connections()) {
     Check(!connection->gone || busy_recorded, 7, "a device that went away leaves \"device_busy\"");
     const ServedListing* root = FirstListing(*connection, ptp::kDeviceObjectId);

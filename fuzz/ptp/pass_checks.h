@@ -2,52 +2,72 @@
 #define CAMVEY_FUZZ_PTP_PASS_CHECKS_H_
 
 // What must hold after each deletion pass of a run over fuzzed devices, whatever they
-// answered. The checks reckon months, camera-roll folders, names and gone answers on
-// their own (photo_terms.h, device_answers.h), from what the devices hold and what the
-// pass was shown, never with the service's functions. Terms:
-// - camera-roll folders of a storage: its top-level folders, and the folders directly
-//   inside a top-level folder named DCIM; a photo may lie directly inside one of them;
-// - a month's own folders begin with the month, its neighbours' with the month before
-//   or after it; a month group is one storage's own folders of a month, or its
-//   neighbours' folders together;
-// - a carrier of a name: an object, not known to be a folder, whose name as the pass
-//   reads it (the file name, else the object name) folds to the name;
-// - an object listed in an own-month folder of a month its name was wanted under was
-//   taken by that month's group; one in a neighbour's folder by the neighbours' group,
-//   or by its unique name where the pass held the neighbours back; one elsewhere by its
-//   unique name.
-// By number, as a finding reports it (5 and 6 are checked by the layer as calls
-// happen; 6 also here):
-// 1. Every object sent for deletion was listed directly in a camera-roll folder, is
-//    known not to be a folder, and carries a name the pass's request wanted.
-// 2. An object taken by its unique name lies on a storage the pass saw whole (every
-//    listing ended normally; top-level and DCIM kinds read; the file name read of
-//    everything in a camera-roll folder that may be a photo), and no other photo in
-//    that storage's camera-roll folders, as the device holds them, has its file name.
-// 3. An object taken from a neighbouring month's folder: no own-month folder of its
-//    storage holds its name or its stem, whether the pass saw it or not, and no
-//    own-month folder the pass listed on any device held a carrier or its stem.
+// answered: what may never be deleted or reported. The checks reckon months, camera-roll
+// folders, names, sizes, devices and gone answers on their own (photo_terms.h,
+// household.h, device_answers.h), from what the devices hold and what the pass was
+// shown, never with the service's functions, and they do not remake the pass's choices:
+// a sent object passes when some wanted entry may have taken it in some round.
+//
+// Terms, besides those of household.h:
+// - an entry: a wanted (name, month, size or none); its size is unusable when the
+//   request's was no byte count;
+// - a group is unreadable (it may hide a carrier of any name) when an object of its
+//   folders that is no folder has a file name that cannot be read, when a folder among
+//   the objects of a storage or of a DCIM has one, and, for the unique group, when a
+//   folder inside a camera-roll folder holds anything;
+// - a name is wanted as several photos when the request holds it under more than one
+//   distinct (month, size), unusable sizes counted as sizes of their own;
+// - the memory: what the earlier passes of the run sent, each object with the outcome
+//   of its latest sending as its device told it: deleted (its status not an error, or a
+//   request that succeeded whole without one), refused (its status an error) or unknown.
+// A round may take an object for an entry when its group is readable, holds no namesake
+// of unknown size but the object, and holds no carrier but the object, which carries the
+// entry (its size read and equal to the entry's, if the entry has one). The rounds, each
+// only after the ones before it left the entry to it:
+// - own month (real months only): as said;
+// - neighbours (real months only): the own-month group readable, holding no carrier, no
+//   namesake of unknown size and no object of the entry's stem under another extension;
+// - uniqueness: the own-month and the neighbours' groups likewise (the stem in the own
+//   month only), for any month.
+// Neighbours and uniqueness besides only for a name wanted as one photo whose stem the
+// memory holds no deleted or unknown object of.
+//
+// By number, as a finding reports it (5 and 6 are checked by the layer as calls happen;
+// 6 also here):
+// 1. Every object sent for deletion went to a device of the household, was listed
+//    directly in a camera-roll folder and lies in one as its device holds it, is known
+//    not to be a folder, and its file name was read and folds to a wanted name.
+// 2. An object taken in a round is the only carrier of its entry in that round's group,
+//    over every device of the household as it holds it, listed or not.
+// 3. Nothing is taken from the neighbours while the own month holds a carrier or an
+//    object of the entry's stem under another extension, nor by uniqueness while the
+//    own month or the neighbours hold a carrier (or the own month that stem).
 // 4. Every reported name was reported deleted by its device in this pass (its status
 //    read and not negative, or a request that succeeded whole), or was reported by an
-//    earlier pass of the run and is wanted again; no name more often than that.
+//    earlier pass and is wanted again; no name more often than it is wanted.
 // 6. Every object the layer handed out was released.
-// 7. A device that answered that it is gone, or that opened showing no storage or only
-//    storages that hold nothing or only empty DCIM folders, leaves the code
-//    "device_busy" or one recorded before it.
-// 8. At most one object is sent per wanted name in a pass, over all devices; over the
-//    run, at most one object that left its device is taken for one (name, month).
-// 9. An object taken in a month group carries its name as its file name and is the only
-//    carrier of the name in that group (every object of the group's folders counted,
-//    listed or not).
-// 10. No object is taken by its unique name when an own-month or neighbour folder of
-//    its name, as the pass listed it on any device, held a carrier, or an own-month
-//    folder held its stem.
-// 11. No object is taken by its unique name when an earlier pass of the run sent an
-//    object of that name for deletion.
-// 12. A (name, month) an earlier pass reported deleted is reported again, and no
-//    object of that name is sent for it.
-// Where a device lists an object in several places, the object passes when any one of
-// them lets the pass take it.
+// 7. A device of the household whose Open failed, that answered that it is gone, or
+//    that opened showing no storage or only storages that hold nothing or only empty
+//    DCIM folders, leaves the code "device_busy" or one recorded before it.
+// 8. In a pass no object is sent twice, no device is sent more than one deletion
+//    request, and no more objects of a name are sent than it is wanted as photos.
+// 9. Nothing is taken for an entry whose size is unusable; an entry with a size takes
+//    only an object whose size was read and equals it, and nothing from, or after, a
+//    group that holds another namesake of unknown size.
+// 10. Nothing is taken from, or after, a group that is unreadable.
+// 11. Nothing is taken from the neighbours or by uniqueness for an entry whose stem the
+//    memory holds an object of, deleted or of unknown outcome.
+// 12. An entry that is the same photo as one an earlier pass reported deleted (the one
+//    usable entry of its name in each pass, same month, same size or none in both) is
+//    reported again, and no object of its name is sent.
+// 13. No object is taken for a name while the memory holds another object of that name
+//    whose outcome is unknown.
+// 14. A name wanted as several photos is taken only from an entry's own month.
+// 15. As 2, 3, 9 and 10 for the month groups, where what breaks them lies only in the
+//    folders of a top-level DCIM whose kind cannot be read: the pass cannot tell that
+//    DCIM from a file, yet it holds month folders of the camera roll.
+// Where a device lists an object in several places, or several entries or rounds may
+// have taken it, the object passes when any one of them lets the pass take it.
 
 #include <map>
 #include <memory>
@@ -58,7 +78,8 @@
 
 #include "fuzz/ptp/fuzzed_device_layer.h"
 #include "fuzz/ptp/fuzzed_phone.h"
-#include "ptp/wanted_file.h"
+#include "fuzz/ptp/household.h"
+#include "ptp/device/deletion_pass.h"
 
 namespace camvey::fuzz {
 
@@ -73,69 +94,63 @@ struct PassRecord {
 
 class PassChecks {
  public:
-  // Checks the last pass of `run` (finished), the earlier ones as its history. Borrows
-  // the phone and the run.
+  // Checks the last pass of `run` (finished), the earlier ones as its history, drawing
+  // from `phone` what the devices hold and is not drawn yet. Borrows the run.
   PassChecks(FuzzedPhone* phone, const std::vector<PassRecord>& run);
 
   void Run();
 
  private:
+  enum class Outcome { kDeleted, kRefused, kUnknown };
+  // An object of the memory: its folded name and the outcome of its latest sending.
+  struct Remembered {
+    std::u16string name;
+    Outcome outcome = Outcome::kUnknown;
+  };
   // What one connection listed: the children it handed out by parent, and the
   // camera-roll folders among them, each with its storage.
   struct Listed {
     std::map<std::u16string, std::set<std::u16string>> children;
     std::vector<std::pair<std::u16string, std::u16string>> roll;  // (storage, folder)
   };
-  // Where a pass met an object sent for deletion: a camera-roll folder holding it.
-  struct Place {
-    const Connection* connection;
-    std::u16string storage;
-    std::u16string folder;
-  };
-  // A broken check: its number (0 for none) and what it asserts.
+  // A broken check: its number and what it asserts.
   struct Fault {
     int check = 0;
     const char* what = nullptr;
   };
+  using Faults = std::vector<Fault>;
+
+  static Outcome OutcomeOf(const ServedDeletion& deletion, std::size_t index);
 
   const Listed& ListedBy(const Connection& connection);
-  std::vector<Place> PlacesOf(const PassRecord& pass, const std::u16string& device_id,
-                              const std::u16string& object_id);
-  // The months of `name` in `pass` an object sent there may have been taken for: those
-  // whose own or neighbours' folders held it, else all (by its unique name).
-  std::set<std::u16string> MonthsTakenFor(const PassRecord& pass, const Connection& sender,
-                                          const std::u16string& object_id);
+  // True when a connection to the device listed the object directly in a camera-roll
+  // folder.
+  bool ListedInRoll(const std::u16string& device_id, const std::u16string& object_id);
+  // True when the object lies directly in a folder of the group of `round` for `entry`.
+  bool LiesIn(const ObjectRef& object, const Entry& entry, Round round) const;
+  // True when it lies directly in a camera-roll folder of the household.
+  bool LiesInRoll(const ObjectRef& object) const;
+  bool WantedAsSeveralPhotos(const std::u16string& name) const;
 
-  void CheckOnePerName();
+  void CheckOncePerPass();
   void CheckRepeatedRequests();
   void CheckSent(const Connection& sender, const std::u16string& object_id);
-  Fault MonthGroupFault(const Place& place, const std::u16string& object_id,
-                        const std::u16string& name, const std::u16string& month, bool own);
-  Fault UniqueNameFault(const Place& place, const std::u16string& object_id,
-                        const std::u16string& name);
+  // What stops `round` from taking `object` (seen as `seen`) for `entry`.
+  Faults RoundFaults(const ObjectRef& object, const SeenObject& seen, const Entry& entry,
+                     Round round) const;
+  // What in the group of `round` stops the pass from taking `object` in it (`deciding`)
+  // or from going on past it to a later round.
+  void AddGroupFaults(const ObjectRef& object, const Entry& entry, Round round, bool deciding,
+                      Faults* faults) const;
   void CheckReported();
   void CheckCode();
 
-  // True when a month folder of `months` the pass listed, on any device, held a
-  // carrier of `name` (own folders, and neighbours' when `neighbours`), or an own
-  // folder held an object of its stem.
-  bool ListedMonthFoldersHold(const std::u16string& name, const std::set<std::u16string>& months,
-                              bool neighbours);
-  // True when the pass could not have seen everything the storage's camera roll holds.
-  bool StorageHasGap(const Connection& connection, const std::u16string& storage);
-  // The camera-roll folders of a storage as the device holds them, a DCIM folder
-  // being one the pass may take for DCIM.
-  std::vector<std::u16string> HeldRoll(const Connection& connection, const std::u16string& storage);
-  // The photos the device holds in `folder`, other than `object_id`.
-  std::vector<const FuzzedObject*> HeldPhotos(const Connection& connection,
-                                              const std::u16string& folder,
-                                              const std::u16string& object_id);
-
-  FuzzedPhone& phone_;
   const std::vector<PassRecord>& run_;
   const PassRecord& pass_;
-  // Folded name to the months the pass wanted it under.
-  std::map<std::u16string, std::set<std::u16string>> months_of_name_;
+  Household household_;
+  std::vector<Entry> entries_;
+  // By (device id, object id), over the earlier passes.
+  std::map<ObjectRef, Remembered> memory_;
   std::map<const Connection*, Listed> listed_;
 };
 

@@ -1,14 +1,14 @@
 #ifndef CAMVEY_FUZZ_PTP_PHOTO_TERMS_H_
 #define CAMVEY_FUZZ_PTP_PHOTO_TERMS_H_
 
-// Names and months as the checks reckon them, written apart from the service's own
-// functions so that a mistake in those shows as a finding instead of being shared:
-// names compare with a to z folded and nothing else; a month's own folders begin with
-// the month, its neighbours' folders with the month before or after it.
+// Names, months and devices as the checks reckon them, written apart from the service's
+// own functions so that a mistake in those shows as a finding instead of being shared:
+// names compare with a to z folded and nothing else; a real month is six ASCII digits,
+// its own folders begin with it and its neighbours' folders with the month before or
+// after it; an Apple device names APPLE, IPHONE or IPAD.
 
 #include <cstdio>
 #include <string>
-#include <string_view>
 
 namespace camvey::fuzz {
 
@@ -21,11 +21,11 @@ inline std::u16string Folded(std::u16string text) {
 }
 
 // The folded name up to its last '.', the same photo under another extension
-// (IMG_0001.HEIC, IMG_0001.JPG); empty for a name without one or with nothing before it.
+// (IMG_0001 for IMG_0001.HEIC and IMG_0001.JPG); the whole folded name when it has no
+// '.', which can only make more objects share a stem.
 inline std::u16string StemOf(const std::u16string& name) {
   const std::size_t dot = name.rfind(u'.');
-  if (dot == std::u16string::npos || dot == 0) return {};
-  return Folded(name.substr(0, dot));
+  return Folded(dot == std::u16string::npos ? name : name.substr(0, dot));
 }
 
 // True when the folded name is "DCIM", a folder whose folders are camera-roll folders.
@@ -37,54 +37,61 @@ inline bool BeginsWithFolded(const std::u16string& folder_name, const std::u16st
          Folded(folder_name.substr(0, prefix.size())) == prefix;
 }
 
-// The folder-name beginnings of one wanted month.
-struct MonthPrefixes {
-  std::u16string own;     // the month folded; empty for an empty month
-  std::u16string before;  // the month before, "%04d%02d"; empty unless the month is real
+// True when the friendly name or the manufacturer, a to z folded, holds APPLE, IPHONE
+// or IPAD: a device of the household.
+inline bool NamesAppleDevice(const std::u16string& friendly_name,
+                             const std::u16string& manufacturer) {
+  for (const std::u16string& text : {Folded(friendly_name), Folded(manufacturer)}) {
+    for (const char16_t* mark : {u"APPLE", u"IPHONE", u"IPAD"}) {
+      if (text.find(mark) != std::u16string::npos) return true;
+    }
+  }
+  return false;
+}
+
+// The month groups of one wanted month. Only a real month has any: exactly six ASCII
+// digits, a year of 0001 to 9999 and a month of 01 to 12. Any other month ("", "2024",
+// "2024 1", "202413") has no own folders and no neighbours.
+struct MonthGroups {
+  bool real = false;
+  std::u16string own;     // the month itself
+  std::u16string before;  // the month before, "%04d%02d"
   std::u16string after;   // the month after, likewise
 
-  // True when the folded folder name begins with `own`.
-  bool IsOwn(const std::u16string& folder_name) const { return BeginsWithFolded(folder_name, own); }
-  // True when it begins with `before` or `after`.
+  // True when the folded folder name begins with the month.
+  bool IsOwn(const std::u16string& folder_name) const {
+    return real && BeginsWithFolded(folder_name, own);
+  }
+  // True when it begins with the month before or after it.
   bool IsNeighbour(const std::u16string& folder_name) const {
-    return BeginsWithFolded(folder_name, before) || BeginsWithFolded(folder_name, after);
+    return real && (BeginsWithFolded(folder_name, before) || BeginsWithFolded(folder_name, after));
   }
 };
 
-// A number at the start of a month's part: blanks (space, tab to carriage return), a
-// sign, then decimal digits up to the first other unit; none read as 0.
-inline long long MonthPartNumber(std::u16string_view part) {
-  std::size_t at = 0;
-  while (at < part.size() && (part[at] == u' ' || (part[at] >= u'\t' && part[at] <= u'\r'))) ++at;
-  const bool minus = at < part.size() && part[at] == u'-';
-  if (at < part.size() && (part[at] == u'-' || part[at] == u'+')) ++at;
-  long long number = 0;
-  while (at < part.size() && part[at] >= u'0' && part[at] <= u'9') {
-    number = number * 10 + (part[at++] - u'0');
+inline MonthGroups GroupsOf(const std::u16string& month) {
+  MonthGroups groups;
+  if (month.size() != 6) return groups;
+  int digits[6] = {};
+  for (std::size_t i = 0; i < 6; ++i) {
+    if (month[i] < u'0' || month[i] > u'9') return groups;
+    digits[i] = month[i] - u'0';
   }
-  return minus ? -number : number;
-}
-
-// A month is real when it is six units, its first four read as a year above 0 and its
-// last two as 1 to 12, each read as the service reads numbers (MonthPartNumber).
-inline MonthPrefixes PrefixesOf(const std::u16string& month) {
-  MonthPrefixes prefixes;
-  prefixes.own = Folded(month);
-  if (month.size() != 6) return prefixes;
-  const std::u16string_view text(month);
-  const long long year = MonthPartNumber(text.substr(0, 4));
-  const long long number = MonthPartNumber(text.substr(4, 2));
-  if (year <= 0 || number < 1 || number > 12) return prefixes;
-  // Months counted from January of year 0, written back as "%04d%02d".
-  const auto written = [](long long months) {
-    char text_out[32];
-    std::snprintf(text_out, sizeof(text_out), "%04lld%02lld", months / 12, months % 12 + 1);
-    return std::u16string(text_out, text_out + std::char_traits<char>::length(text_out));
+  const int year = digits[0] * 1000 + digits[1] * 100 + digits[2] * 10 + digits[3];
+  const int number = digits[4] * 10 + digits[5];
+  if (year < 1 || number < 1 || number > 12) return groups;
+  // Months counted from January of year 0, written back as "%04d%02d" (000012 before
+  // 000101, 1000001 after 999912).
+  const auto written = [](int months) {
+    char text[16];
+    std::snprintf(text, sizeof(text), "%04d%02d", months / 12, months % 12 + 1);
+    return std::u16string(text, text + std::char_traits<char>::length(text));
   };
-  const long long months = year * 12 + number - 1;
-  prefixes.before = written(months - 1);
-  prefixes.after = written(months + 1);
-  return prefixes;
+  const int months = year * 12 + number - 1;
+  groups.real = true;
+  groups.own = month;
+  groups.before = written(months - 1);
+  groups.after = written(months + 1);
+  return groups;
 }
 
 }  // namespace camvey::fuzz

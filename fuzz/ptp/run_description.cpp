@@ -4,6 +4,7 @@
 #include <set>
 
 #include "fuzz/ptp/device_answers.h"
+#include "fuzz/ptp/household.h"
 #include "ptp/wide_text.h"
 
 namespace camvey::fuzz {
@@ -30,8 +31,23 @@ std::string Quoted(const std::u16string& text) {
 std::string DescribeSeen(const SeenObject& seen) {
   std::string text = Quoted(seen.name);
   if (!seen.name_is_file_name) text += " (not the file name)";
+  text += seen.size_known ? " size " + std::to_string(seen.size) : " size unknown";
   if (!seen.kind_known) return text + " kind unknown";
   return text + (seen.is_folder ? " folder" : " file");
+}
+
+std::string DescribeSize(const Property& answer, std::uint64_t size) {
+  switch (answer.answer) {
+    case PropertyAnswer::kValue:
+      return ", size " + std::to_string(size);
+    case PropertyAnswer::kNoEntry:
+      return ", no size";
+    case PropertyAnswer::kErrorValue:
+    case PropertyAnswer::kFailure:
+    case PropertyAnswer::kEmptySuccess:
+      break;
+  }
+  return ", size " + std::to_string(size) + " unread";
 }
 
 const char* KindName(Kind kind) {
@@ -68,7 +84,8 @@ const char* EndName(const FuzzedListing& listing) {
 
 // What the device holds, as far as the run drew it, and what of it cannot be read.
 std::string DescribeDevice(const FuzzedDevice& device) {
-  std::string text;
+  std::string text = "  named " + Quoted(device.friendly_name) + " by " +
+                     Quoted(device.manufacturer) + (device.locked ? ", locked" : "") + "\n";
   for (const auto& [parent_id, listing] : device.listings) {
     text += "  " + Quoted(parent_id) + " holds, " + EndName(listing) + " after " +
             std::to_string(listing.EndsEarly() ? listing.handed_out : listing.children.size()) +
@@ -83,19 +100,19 @@ std::string DescribeDevice(const FuzzedDevice& device) {
       if (object.file_name_answer.answer != PropertyAnswer::kValue) text += ", file name unread";
       if (object.object_name_answer.answer != PropertyAnswer::kValue) text += ", name unread";
       if (object.content_type_answer.answer != PropertyAnswer::kValue) text += ", kind unread";
-      text += "\n";
+      text += DescribeSize(object.size_answer, object.size) + "\n";
     }
   }
   return text;
 }
 
 std::string DescribeConnection(const Connection& connection) {
-  std::string text = "device " + Quoted(connection.device_id) + ", " +
-                     std::to_string(connection.calls) + " calls" +
-                     (connection.gone ? ", gone" : "") +
-                     ", keys asked:" + (connection.keys.file_name ? " file name" : "") +
-                     (connection.keys.object_name ? " name" : "") +
-                     (connection.keys.content_type ? " kind" : "") + "\n";
+  std::string text =
+      "device " + Quoted(connection.device_id) + ", " + std::to_string(connection.calls) +
+      " calls" + (connection.gone ? ", gone" : "") +
+      ", keys asked:" + (connection.keys.file_name ? " file name" : "") +
+      (connection.keys.object_name ? " name" : "") + (connection.keys.content_type ? " kind" : "") +
+      (connection.keys.size ? " size" : "") + "\n";
   for (const ServedListing& listing : connection.listings) {
     text += "  listed " + Quoted(listing.parent_id) +
             (listing.ended_normally ? "" : " (did not end normally)") + ":\n";
@@ -122,23 +139,33 @@ std::string DescribeConnection(const Connection& connection) {
 
 }  // namespace
 
-std::string DescribeRun(const std::vector<PassRecord>& run) {
+std::string DescribeRun(const std::vector<PassRecord>& run, FuzzedPhone* phone) {
   std::string text;
   std::set<const FuzzedDevice*> described;
   std::string holdings;
+  const auto describe = [&](const std::u16string& device_id, const FuzzedDevice& device) {
+    if (described.insert(&device).second) {
+      holdings += "device " + Quoted(device_id) + " holds:\n" + DescribeDevice(device);
+    }
+  };
   for (std::size_t i = 0; i < run.size(); ++i) {
     const PassRecord& pass = run[i];
     text += "pass " + std::to_string(i + 1) + ", request:";
     for (const ptp::WantedFile& file : pass.wanted) {
-      text += " {" + Quoted(file.name) + ", " + Quoted(file.month) + "}";
+      text += " {" + Quoted(file.name) + ", " + Quoted(file.month);
+      if (file.size.has_value()) text += ", " + std::to_string(*file.size);
+      if (file.size_unusable) text += ", unusable size";
+      text += "}";
+    }
+    text += "\nhousehold, as discovery read it:";
+    for (const std::u16string& device_id : HouseholdOf(pass.layer->discovery())) {
+      text += " " + Quoted(device_id);
+      describe(device_id, phone->Device(device_id));
     }
     text += "\n";
     for (const auto& connection : pass.layer->connections()) {
       text += DescribeConnection(*connection);
-      if (described.insert(connection->device).second) {
-        holdings += "device " + Quoted(connection->device_id) + " holds:\n" +
-                    DescribeDevice(*connection->device);
-      }
+      describe(connection->device_id, *connection->device);
     }
     if (pass.finished) {
       text += "reported:";

@@ -2,9 +2,9 @@
 #define CAMVEY_FUZZ_PTP_RUN_DESCRIPTION_H_
 
 // A run of the deletion-pass target in words, to read a finding or a seed: each pass's
-// request, what each device it opened listed, showed and was asked, which objects left
-// it, what the pass reported; then what every device met holds as far as the run drew
-// it, and what of that cannot be read.
+// request and household, what each device it opened listed, showed and was asked, which
+// objects left it, what the pass reported; then what every device of a household or
+// opened holds as far as the run drew it, and what of that cannot be read.
 
 #include <string>
 #include <vector>
@@ -13,7 +13,8 @@
 
 namespace camvey::fuzz {
 
-std::string DescribeRun(const std::vector<PassRecord>& run);
+// Borrows `phone`, whose devices it describes.
+std::string DescribeRun(const std::vector<PassRecord>& run, FuzzedPhone* phone);
 
 }  // namespace camvey::fuzz
 

@@ -1,0 +1,120 @@
+#include "fuzz/ptp/household.h"
+
+#include <map>
+
+namespace camvey::fuzz {
+namespace {
+
+const std::u16string& TextOf(const std::map<std::u16string, std::u16string>& texts,
+                             const std::u16string& device_id) {
+  static const std::u16string kNone;
+  const auto found = texts.find(device_id);
+  return found == texts.end() ? kNone : found->second;
+}
+
+}  // namespace
+
+std::set<std::u16string> HouseholdOf(const DiscoveryRecord& discovery) {
+  std::set<std::u16string> device_ids;
+  for (const std::u16string& device_id : discovery.device_ids) {
+    if (NamesAppleDevice(TextOf(discovery.friendly_names, device_id),
+                         TextOf(discovery.manufacturers, device_id))) {
+      device_ids.insert(device_id);
+    }
+  }
+  return device_ids;
+}
+
+Household::Household(FuzzedPhone* phone, const FuzzedDeviceLayer& layer)
+    : keys_(layer.keys()), device_ids_(HouseholdOf(layer.discovery())) {
+  for (const std::u16string& device_id : device_ids_) {
+    FuzzedDevice& device = phone->Device(device_id);
+    // References into the device's maps stay valid while more of it is drawn.
+    for (const std::u16string& storage_id : phone->Listing(device, ptp::kDeviceObjectId).children) {
+      for (const std::u16string& top_id : phone->Listing(device, storage_id).children) {
+        const FuzzedObject& top = phone->Object(device, top_id);
+        if (!IsFolderKind(top.kind)) continue;
+        const SeenObject seen = Seen(top, keys_);
+        unnamed_folder_ = unnamed_folder_ || !seen.name_is_file_name;
+        const bool dcim = IsDcimName(top.file_name);
+        AddFolder(*phone, device, device_id, top_id, false, dcim);
+        if (!dcim) continue;
+        const bool unknown_dcim = !seen.kind_known;
+        for (const std::u16string& inner_id : phone->Listing(device, top_id).children) {
+          const FuzzedObject& inner = phone->Object(device, inner_id);
+          if (!IsFolderKind(inner.kind)) continue;
+          if (!Seen(inner, keys_).name_is_file_name) {
+            (unknown_dcim ? unnamed_folder_in_unknown_dcim_ : unnamed_folder_) = true;
+          }
+          AddFolder(*phone, device, device_id, inner_id, unknown_dcim, false);
+        }
+      }
+    }
+  }
+}
+
+void Household::AddFolder(FuzzedPhone& phone, FuzzedDevice& device, const std::u16string& device_id,
+                          const std::u16string& folder_id, bool in_unknown_dcim, bool dcim) {
+  HeldFolder folder;
+  folder.device_id = device_id;
+  folder.id = folder_id;
+  folder.name = phone.Object(device, folder_id).file_name;
+  folder.in_unknown_dcim = in_unknown_dcim;
+  std::set<std::u16string> met;
+  for (const std::u16string& child_id : phone.Listing(device, folder_id).children) {
+    if (!met.insert(child_id).second) continue;
+    const FuzzedObject& child = phone.Object(device, child_id);
+    if (IsFolderKind(child.kind)) {
+      // DCIM's folders are the camera roll, not inside it.
+      folder.holds_deeper =
+          folder.holds_deeper || (!dcim && !phone.Listing(device, child_id).children.empty());
+      continue;
+    }
+    folder.photos.emplace_back(child_id, Seen(child, keys_));
+  }
+  roll_.push_back(std::move(folder));
+}
+
+bool Household::InGroup(const HeldFolder& folder, const Entry& entry, Round round) {
+  switch (round) {
+    case Round::kOwnMonth:
+      return entry.groups.IsOwn(folder.name);
+    case Round::kNeighbours:
+      return entry.groups.IsNeighbour(folder.name);
+    case Round::kUnique:
+      break;
+  }
+  return true;
+}
+
+GroupEvidence Household::Evidence(const Entry& entry, Round round, bool with_unknown_dcim) const {
+  const bool unique = round == Round::kUnique;
+  const bool all_dcim = unique || with_unknown_dcim;
+  GroupEvidence evidence;
+  evidence.unreadable = unnamed_folder_ || (all_dcim && unnamed_folder_in_unknown_dcim_);
+  const std::u16string stem = StemOf(entry.name);
+  for (const HeldFolder& folder : roll_) {
+    if ((folder.in_unknown_dcim && !all_dcim) || !InGroup(folder, entry, round)) continue;
+    evidence.unreadable = evidence.unreadable || (unique && folder.holds_deeper);
+    for (const auto& [id, seen] : folder.photos) {
+      if (!seen.name_is_file_name) {
+        evidence.unreadable = true;
+        continue;
+      }
+      const std::u16string name = Folded(seen.name);
+      if (name != entry.name) {
+        evidence.other_stem = evidence.other_stem || StemOf(name) == stem;
+        continue;
+      }
+      const ObjectRef object = {folder.device_id, id};
+      if (!entry.size.has_value() || (seen.size_known && seen.size == *entry.size)) {
+        evidence.carriers.insert(object);
+      } else if (!seen.size_known) {
+        evidence.size_unknown.insert(object);
+      }
+    }
+  }
+  return evidence;
+}
+
+}  // namespace camvey::fuzz
