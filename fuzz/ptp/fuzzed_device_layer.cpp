@@ -69,6 +69,12 @@ class FuzzedKeyCollection : public ptp::KeyCollection, public Tracked {
       case ObjectKey::kSize:
         keys_.size = true;
         break;
+      case ObjectKey::kCanDelete:
+        keys_.can_delete = true;
+        break;
+      case ObjectKey::kStorageAccessCapability:
+        keys_.access = true;
+        break;
     }
     return result;
   }
@@ -314,6 +320,16 @@ class FuzzedPropertyValues : public ptp::PropertyValues, public Tracked {
     return kDeviceOk;
   }
 
+  // The fuzzed devices give no access capability and no deletion flag.
+  DeviceResult GetUnsignedIntegerValue(ObjectKey key, std::uint32_t*) override {
+    if (const std::optional<DeviceResult> gone = connection().Call()) return *gone;
+    return Holds(key) ? kTypeMismatch : kElementNotFound;
+  }
+  DeviceResult GetBoolValue(ObjectKey key, bool*) override {
+    if (const std::optional<DeviceResult> gone = connection().Call()) return *gone;
+    return Holds(key) ? kTypeMismatch : kElementNotFound;
+  }
+
  private:
   bool Holds(ObjectKey key) const {
     switch (key) {
@@ -325,6 +341,10 @@ class FuzzedPropertyValues : public ptp::PropertyValues, public Tracked {
         return keys_.content_type;
       case ObjectKey::kSize:
         return keys_.size;
+      case ObjectKey::kCanDelete:
+        return keys_.can_delete;
+      case ObjectKey::kStorageAccessCapability:
+        return keys_.access;
     }
     return false;
   }

@@ -117,6 +117,8 @@ struct KeysAsked {
   bool object_name = false;
   bool content_type = false;
   bool size = false;
+  bool can_delete = false;
+  bool access = false;
 };
 
 // An object as a reader sees it when it reads `keys`: its name (the file name when it

@@ -67,7 +67,15 @@ enum class ObjectKey {
   kName,              // string
   kContentType,       // GUID
   kSize,              // unsigned 64-bit: the object's size in bytes
+  kCanDelete,         // bool: whether the object may be deleted
+  // Unsigned 32-bit, of a storage: 0 read and write, 1 read-only without object
+  // deletion, 2 read-only with object deletion.
+  kStorageAccessCapability,
 };
+
+// The storage access capability of a storage that allows no deletion: an iPhone with
+// iCloud Photos on reports its photo storage so.
+inline constexpr std::uint32_t kReadOnlyWithoutObjectDeletion = 1;
 
 // The client information values the service announces when it opens a device.
 enum class ClientKey {
@@ -142,6 +150,8 @@ class PropertyValues {
   virtual DeviceResult GetStringValue(ObjectKey key, std::optional<std::u16string>* value) = 0;
   virtual DeviceResult GetGuidValue(ObjectKey key, Guid* value) = 0;
   virtual DeviceResult GetUnsignedLargeIntegerValue(ObjectKey key, std::uint64_t* value) = 0;
+  virtual DeviceResult GetUnsignedIntegerValue(ObjectKey key, std::uint32_t* value) = 0;
+  virtual DeviceResult GetBoolValue(ObjectKey key, bool* value) = 0;
 };
 
 class DeviceProperties {

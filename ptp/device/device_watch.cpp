@@ -22,6 +22,12 @@ class WatchedValues : public PropertyValues {
   DeviceResult GetUnsignedLargeIntegerValue(ObjectKey key, std::uint64_t* value) override {
     return watch_.Ask([&] { return values_->GetUnsignedLargeIntegerValue(key, value); });
   }
+  DeviceResult GetUnsignedIntegerValue(ObjectKey key, std::uint32_t* value) override {
+    return watch_.Ask([&] { return values_->GetUnsignedIntegerValue(key, value); });
+  }
+  DeviceResult GetBoolValue(ObjectKey key, bool* value) override {
+    return watch_.Ask([&] { return values_->GetBoolValue(key, value); });
+  }
 
  private:
   std::unique_ptr<PropertyValues> values_;

@@ -6,13 +6,15 @@
 
 namespace {
 
-// Format ids of the object, client-information and device property keys.
+// Format ids of the object, client-information, device and storage property keys.
 constexpr GUID kObjectProperties = {
     0xEF6B490D, 0x5CD8, 0x437A, {0xAF, 0xFC, 0xDA, 0x8B, 0x60, 0xEE, 0x4A, 0x3C}};
 constexpr GUID kClientInformation = {
     0x204D9F0C, 0x2292, 0x4080, {0x9F, 0x42, 0x40, 0x66, 0x4E, 0x70, 0xF8, 0x59}};
 constexpr GUID kDeviceProperties = {
     0x26D4979A, 0xE643, 0x4626, {0x9E, 0x2B, 0x73, 0x6D, 0xC0, 0xC9, 0x2F, 0xDC}};
+constexpr GUID kStorageProperties = {
+    0x01A3057A, 0x74D6, 0x4E80, {0xBE, 0xA7, 0xDC, 0x4C, 0x21, 0x2C, 0xE5, 0x0A}};
 
 }  // namespace
 
@@ -52,6 +54,8 @@ const PROPERTYKEY WPD_OBJECT_NAME = {kObjectProperties, 4};
 const PROPERTYKEY WPD_OBJECT_CONTENT_TYPE = {kObjectProperties, 7};
 const PROPERTYKEY WPD_OBJECT_SIZE = {kObjectProperties, 11};
 const PROPERTYKEY WPD_OBJECT_ORIGINAL_FILE_NAME = {kObjectProperties, 12};
+const PROPERTYKEY WPD_OBJECT_CAN_DELETE = {kObjectProperties, 26};
+const PROPERTYKEY WPD_STORAGE_ACCESS_CAPABILITY = {kStorageProperties, 11};
 const PROPERTYKEY WPD_CLIENT_NAME = {kClientInformation, 2};
 const PROPERTYKEY WPD_CLIENT_MAJOR_VERSION = {kClientInformation, 3};
 const PROPERTYKEY WPD_CLIENT_MINOR_VERSION = {kClientInformation, 4};

@@ -34,6 +34,10 @@ const PROPERTYKEY& KeyOf(ObjectKey key) {
       return WPD_OBJECT_NAME;
     case ObjectKey::kSize:
       return WPD_OBJECT_SIZE;
+    case ObjectKey::kCanDelete:
+      return WPD_OBJECT_CAN_DELETE;
+    case ObjectKey::kStorageAccessCapability:
+      return WPD_STORAGE_ACCESS_CAPABILITY;
     case ObjectKey::kContentType:
       break;
   }
@@ -199,6 +203,22 @@ class WpdPropertyValues : public PropertyValues {
     const HRESULT hr = values_->GetUnsignedLargeIntegerValue(KeyOf(key), &number);
     if (FAILED(hr)) return hr;
     *value = number;
+    return hr;
+  }
+
+  DeviceResult GetUnsignedIntegerValue(ObjectKey key, std::uint32_t* value) override {
+    ULONG number = 0;
+    const HRESULT hr = values_->GetUnsignedIntegerValue(KeyOf(key), &number);
+    if (FAILED(hr)) return hr;
+    *value = number;
+    return hr;
+  }
+
+  DeviceResult GetBoolValue(ObjectKey key, bool* value) override {
+    BOOL flag = FALSE;
+    const HRESULT hr = values_->GetBoolValue(KeyOf(key), &flag);
+    if (FAILED(hr)) return hr;
+    *value = flag != FALSE;
     return hr;
   }
 

@@ -58,6 +58,8 @@ struct ObjectFaults {
   bool name = false;              // reading its object name fails
   bool content_type = false;      // reading its content type fails
   bool size = false;              // reading its size fails
+  bool can_delete = false;        // reading whether it may be deleted fails
+  bool access = false;            // reading its storage access capability fails
   bool copy_id = false;           // adding its id to a deletion request fails
   bool refuse = false;            // the device refuses to delete it
   bool result_element = false;    // reading its status from the deletion results fails
@@ -71,6 +73,8 @@ struct SimObject {
   std::optional<std::u16string> file_name;  // the original file name, if it gives one
   ContentType type = ContentType::kImage;
   std::optional<std::uint64_t> size;     // its size in bytes, if the device gives one
+  std::optional<bool> can_delete;        // whether it may be deleted, if the device says
+  std::optional<std::uint32_t> access;   // a storage's access capability, if it says
   std::vector<std::u16string> children;  // ids, in enumeration order
   ObjectFaults faults;
   std::int32_t refuse_code = kAccessDenied;  // the status of a refused deletion

@@ -213,6 +213,8 @@ class SimPropertyValues : public ptp::PropertyValues, public Tracked {
         file_name_(object.file_name),
         type_(object.type),
         size_(object.size),
+        can_delete_(object.can_delete),
+        access_(object.access),
         faults_(object.faults),
         keys_(std::move(keys)) {}
 
@@ -263,6 +265,26 @@ class SimPropertyValues : public ptp::PropertyValues, public Tracked {
     return kDeviceOk;
   }
 
+  DeviceResult GetUnsignedIntegerValue(ObjectKey key, std::uint32_t* value) override {
+    ++state().counts.get_integer_value;
+    if (!Holds(key)) return kNotFound;
+    if (key != ObjectKey::kStorageAccessCapability || faults_.access || !access_.has_value()) {
+      return kTypeMismatch;
+    }
+    *value = *access_;
+    return kDeviceOk;
+  }
+
+  DeviceResult GetBoolValue(ObjectKey key, bool* value) override {
+    ++state().counts.get_integer_value;
+    if (!Holds(key)) return kNotFound;
+    if (key != ObjectKey::kCanDelete || faults_.can_delete || !can_delete_.has_value()) {
+      return kTypeMismatch;
+    }
+    *value = *can_delete_;
+    return kDeviceOk;
+  }
+
  private:
   bool Holds(ObjectKey key) const {
     return std::find(keys_.begin(), keys_.end(), key) != keys_.end();
@@ -273,6 +295,8 @@ class SimPropertyValues : public ptp::PropertyValues, public Tracked {
   std::optional<std::u16string> file_name_;
   ContentType type_;
   std::optional<std::uint64_t> size_;
+  std::optional<bool> can_delete_;
+  std::optional<std::uint32_t> access_;
   ObjectFaults faults_;
   std::vector<ObjectKey> keys_;
 };
