@@ -70,7 +70,7 @@ struct SimObject {
   std::optional<std::u16string> name;       // the object name, if the device gives one
   std::optional<std::u16string> file_name;  // the original file name, if it gives one
   ContentType type = ContentType::kImage;
-  std::optional<std::uint64_t> size;  // its size in bytes, if the device gives one
+  std::optional<std::uint64_t> size;     // its size in bytes, if the device gives one
   std::vector<std::u16string> children;  // ids, in enumeration order
   ObjectFaults faults;
   std::int32_t refuse_code = kAccessDenied;  // the status of a refused deletion
