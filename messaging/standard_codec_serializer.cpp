@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
 #include <iostream>
 #include <string>
 #include <type_traits>
@@ -136,7 +135,7 @@ List ReadBlock(const StandardCodecSerializer& codec, ByteStreamReader* stream) {
   List list(count, Element());
   auto* const storage = reinterpret_cast<uint8_t*>(list.data());
   if (in_place != nullptr) {
-    std::memcpy(storage, in_place, size);
+    std::copy(in_place, in_place + size, storage);
     return list;
   }
   const size_t remaining = stream->BytesRemaining();
