@@ -8,6 +8,8 @@ void ReportInvalidRead() {
   std::cerr << "Invalid read in StandardCodecByteStreamReader\n" << std::flush;
 }
 
+const uint8_t* ByteStreamReader::ReadInPlace(size_t /*count*/) { return nullptr; }
+
 ByteBufferStreamReader::ByteBufferStreamReader(const uint8_t* bytes, size_t size)
     : bytes_(bytes), size_(size) {}
 
@@ -22,8 +24,7 @@ uint8_t ByteBufferStreamReader::ReadByte() {
 }
 
 void ByteBufferStreamReader::ReadBytes(uint8_t* destination, size_t count) {
-  // Past the end (after an alignment skip) even an empty read is short.
-  if (position_ > size_ || count > size_ - position_) {
+  if (!Holds(count)) {
     ReportInvalidRead();
     return;
   }
@@ -45,6 +46,19 @@ void ByteBufferStreamReader::ReadAlignment(uint8_t alignment) {
 
 size_t ByteBufferStreamReader::BytesRemaining() const {
   return position_ < size_ ? size_ - position_ : 0;
+}
+
+const uint8_t* ByteBufferStreamReader::ReadInPlace(size_t count) {
+  if (!Holds(count) || bytes_ == nullptr) {
+    return nullptr;
+  }
+  const uint8_t* const start = bytes_ + position_;
+  position_ += count;
+  return start;
+}
+
+bool ByteBufferStreamReader::Holds(size_t count) const {
+  return position_ <= size_ && count <= size_ - position_;
 }
 
 ByteBufferStreamWriter::ByteBufferStreamWriter(std::vector<uint8_t>* buffer) : buffer_(buffer) {}

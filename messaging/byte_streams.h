@@ -56,6 +56,13 @@ class ByteStreamReader {
   // How many bytes are left (0 once past the end). The codec checks every announced size
   // against it before allocating, so a short message never asks for a large buffer.
   virtual size_t BytesRemaining() const = 0;
+  // Consumes the next `count` bytes and returns where they lie, when the reader holds
+  // them in one piece of memory that stays valid and unchanged for its lifetime, so that
+  // a large block is copied once, straight into the value that keeps it. Returns null
+  // and consumes nothing when it does not hold them so, or when fewer are left; it
+  // reports nothing, and the caller then reads them with ReadBytes, which does. The
+  // default suits a reader that copies its input from elsewhere.
+  virtual const uint8_t* ReadInPlace(size_t count);
 };
 
 // A sink of message bytes. Positions count from the first byte of the whole message.
@@ -84,8 +91,13 @@ class ByteBufferStreamReader : public ByteStreamReader {
   void ReadBytes(uint8_t* destination, size_t count) override;
   void ReadAlignment(uint8_t alignment) override;
   size_t BytesRemaining() const override;
+  const uint8_t* ReadInPlace(size_t count) override;
 
  private:
+  // Whether the next `count` bytes are all there. Past the end (after an alignment skip)
+  // not even 0 bytes are.
+  bool Holds(size_t count) const;
+
   const uint8_t* bytes_;
   size_t size_;
   size_t position_ = 0;

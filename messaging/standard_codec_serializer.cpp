@@ -1,8 +1,8 @@
 #include "messaging/standard_codec_serializer.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <iostream>
-#include <memory>
 #include <string>
 #include <type_traits>
 #include <utility>
@@ -110,10 +110,6 @@ bool InputLeft(const ByteStreamReader& stream) {
 // the input before any of it is read.
 constexpr size_t kMaxListReserve = 256;
 
-// Blocks up to this many bytes are read in place; longer ones pass through a scratch
-// piece of this size, small enough to stay in the first-level cache.
-constexpr size_t kPieceBytes = 4096;
-
 // Strings and typed lists arrive as a block of elements. One whose announced size does
 // not fit in the input reads as empty; an empty typed list still skips its alignment.
 template <typename List>
@@ -126,27 +122,27 @@ List ReadBlock(const StandardCodecSerializer& codec, ByteStreamReader* stream) {
   if (!FitsInInput(count, sizeof(Element), *stream)) {
     return List();
   }
-  constexpr size_t kPieceCount = kPieceBytes / sizeof(Element);
-  if (count <= kPieceCount) {
-    List list(count, Element());
-    stream->ReadBytes(reinterpret_cast<uint8_t*>(list.data()), count * sizeof(Element));
+  const size_t size = count * sizeof(Element);
+  const uint8_t* const in_place = stream->ReadInPlace(size);
+  if (in_place != nullptr && reinterpret_cast<uintptr_t>(in_place) % alignof(Element) == 0) {
+    // The list is built from the input's bytes where they lie: one copy into its own
+    // storage, which is not zero-filled first. Taken only where the input is aligned for
+    // the element, so that no element is ever read from a misaligned address.
+    const auto* const first = reinterpret_cast<const Element*>(in_place);
+    return List(first, first + count);
+  }
+  // Otherwise the list's storage is made first and the bytes are copied into it once.
+  List list(count, Element());
+  auto* const storage = reinterpret_cast<uint8_t*>(list.data());
+  if (in_place != nullptr) {
+    std::copy(in_place, in_place + size, storage);
     return list;
   }
-  // A large block is appended piece by piece to reserved room, so that its memory is
-  // written once instead of being zero-filled first and then overwritten.
-  List list;
-  list.reserve(count);
-  // On the heap: the reader of nested values must keep its stack frames small.
-  const std::unique_ptr<Element[]> piece(new Element[kPieceCount]);
-  while (list.size() < count) {
-    const size_t piece_count = std::min(kPieceCount, count - list.size());
-    const size_t remaining = stream->BytesRemaining();
-    stream->ReadBytes(reinterpret_cast<uint8_t*>(piece.get()), piece_count * sizeof(Element));
-    if (stream->BytesRemaining() + piece_count * sizeof(Element) != remaining) {
-      // The reader held less than it claimed and has reported the short read.
-      return List();
-    }
-    list.insert(list.end(), piece.get(), piece.get() + piece_count);
+  const size_t remaining = stream->BytesRemaining();
+  stream->ReadBytes(storage, size);
+  if (stream->BytesRemaining() + size != remaining) {
+    // The reader held less than it claimed and has reported the short read.
+    return List();
   }
   return list;
 }

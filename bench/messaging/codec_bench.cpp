@@ -2,7 +2,7 @@
 //
 // Block values (16 MiB typed lists and strings): each iteration copies the same number
 // of bytes with memcpy and then encodes or decodes the value; the counter "vs_memcpy"
-// is memcpy time / codec time, the codec's share of memcpy throughput (goal >= 0.8).
+// is memcpy time / codec time, the codec's share of memcpy throughput (goal >= 0.9).
 //
 // The "deleteFiles" call with 1,000 files: each iteration builds the argument tree in
 // code and then decodes the same call; "vs_build" is decode time / build time (goal <= 2).

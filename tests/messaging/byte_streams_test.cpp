@@ -22,9 +22,12 @@ TEST(ByteStreamsTest, ShortReadsReportOnceAndConsumeNothing) {
   reader.ReadBytes(target, 4);
   EXPECT_EQ(target[0], 0xEE) << "a short read leaves the destination untouched";
   EXPECT_EQ(reader.BytesRemaining(), 3u);
+  EXPECT_EQ(reader.ReadInPlace(4), nullptr) << "in place, a short read only says so";
+  EXPECT_EQ(reader.BytesRemaining(), 3u);
 
-  reader.ReadBytes(target, 3);
-  EXPECT_EQ(target[2], 0x33);
+  EXPECT_EQ(reader.ReadInPlace(1), bytes) << "in place, the reader's own bytes";
+  reader.ReadBytes(target, 2);
+  EXPECT_EQ(target[1], 0x33);
   EXPECT_EQ(reader.ReadByte(), 0);
   EXPECT_EQ(reader.BytesRemaining(), 0u);
   EXPECT_EQ(capture.Flushes(), (std::vector<std::string>{kInvalidRead, kInvalidRead}));

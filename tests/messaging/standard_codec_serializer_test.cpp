@@ -37,12 +37,14 @@ Bytes Encode(const EncodableValue& value,
   return bytes;
 }
 
-// Decodes from a heap block of exactly the input's size, so that a read past the end
-// is caught by the address sanitizer. `remaining` receives the bytes left unread.
-EncodableValue Decode(const Bytes& bytes, size_t* remaining = nullptr) {
-  auto exact = std::make_unique<uint8_t[]>(bytes.size());
-  std::copy(bytes.begin(), bytes.end(), exact.get());
-  ByteBufferStreamReader reader(exact.get(), bytes.size());
+// Decodes from a heap block that ends where the input ends, so that a read past the end
+// is caught by the address sanitizer. The input starts `offset` bytes into the block,
+// which is aligned for every number: a nonzero offset leaves the message's numbers
+// misaligned in memory. `remaining` receives the bytes left unread.
+EncodableValue Decode(const Bytes& bytes, size_t* remaining = nullptr, size_t offset = 0) {
+  auto exact = std::make_unique<uint8_t[]>(offset + bytes.size());
+  std::copy(bytes.begin(), bytes.end(), exact.get() + offset);
+  ByteBufferStreamReader reader(exact.get() + offset, bytes.size());
   EncodableValue value = StandardCodecSerializer::GetInstance().ReadValue(&reader);
   if (remaining != nullptr) {
     *remaining = reader.BytesRemaining();
@@ -118,9 +120,12 @@ TEST(StandardCodecSerializerTest, GoldenBytesBothWays) {
   for (const GoldenCase& c : GoldenCases()) {
     StderrCapture capture;
     EXPECT_EQ(Encode(c.value), c.bytes) << c.name;
-    size_t remaining = 1;
-    EXPECT_TRUE(Equivalent(Decode(c.bytes, &remaining), c.value)) << c.name;
-    EXPECT_EQ(remaining, 0u) << c.name;
+    for (size_t offset : {size_t{0}, size_t{1}}) {
+      size_t remaining = 1;
+      EXPECT_TRUE(Equivalent(Decode(c.bytes, &remaining, offset), c.value))
+          << c.name << " at offset " << offset;
+      EXPECT_EQ(remaining, 0u) << c.name << " at offset " << offset;
+    }
     for (size_t piece_size : {size_t{1}, size_t{3}, size_t{4096}}) {
       PieceReader reader(c.bytes, piece_size);
       EXPECT_TRUE(Equivalent(StandardCodecSerializer::GetInstance().ReadValue(&reader), c.value))
@@ -452,7 +457,7 @@ TEST(StandardCodecSerializerTest, RandomTreesSurviveAndCutsStayInside) {
   }
 }
 
-TEST(StandardCodecSerializerTest, LargeBlocksPassInPiecesAndStopAtALyingReader) {
+TEST(StandardCodecSerializerTest, LargeBlocksArriveWholeFromEveryReaderAndStopAtALyingReader) {
   std::vector<double> numbers(100000);
   for (size_t i = 0; i < numbers.size(); ++i) numbers[i] = static_cast<double>(i) / 3;
   const Bytes bytes = Encode(EncodableValue(numbers));
@@ -461,6 +466,13 @@ TEST(StandardCodecSerializerTest, LargeBlocksPassInPiecesAndStopAtALyingReader) 
   EXPECT_EQ(
       std::get<std::vector<double>>(StandardCodecSerializer::GetInstance().ReadValue(&honest)),
       numbers);
+
+  for (size_t offset = 0; offset < sizeof(double); ++offset) {
+    size_t remaining = 1;
+    EXPECT_EQ(std::get<std::vector<double>>(Decode(bytes, &remaining, offset)), numbers)
+        << "at offset " << offset;
+    EXPECT_EQ(remaining, 0u) << "at offset " << offset;
+  }
 
   // Claims the last element's bytes that it does not hold.
   StderrCapture capture;

@@ -44,7 +44,9 @@ using phone::SimDevice;
 using phone::SimObject;
 
 // Through WPD a pass costs far more; fewer households still meet every switch many times.
-constexpr int kCases = 2000;
+// Natively enough that an unreadable object in a neighbouring month, a rare meeting of
+// switches, is met too.
+constexpr int kCases = 5000;
 constexpr int kCasesThroughWpd = 200;
 constexpr std::uint32_t kSeed = 20240117;
 

@@ -87,8 +87,13 @@ std::string Folder(const std::string& id, const std::string& name,
     const std::string file = files[i].substr(0, equals);
     const std::string size =
         equals == std::string::npos ? "" : R"(, "size": )" + files[i].substr(equals + 1);
-    json += (i > 0 ? ", " : "") + std::string(R"({"id": ")") + id + "/" + file + R"(", "name": ")" +
-            file + R"(")" + size + faults + "}";
+    json.append(i > 0 ? ", " : "").append(R"({"id": ")").append(id).append("/").append(file);
+    json.append(R"(", "name": ")")
+        .append(file)
+        .append(R"(")")
+        .append(size)
+        .append(faults)
+        .append("}");
   }
   return json + "]}";
 }
