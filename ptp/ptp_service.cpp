@@ -1,10 +1,13 @@
 #include "ptp/ptp_service.h"
 
 #include <cstdlib>
+#include <iostream>
 #include <new>
 #include <system_error>
 #include <thread>
 #include <utility>
+
+#include "ptp/device/delete_trace.h"
 
 namespace camvey::ptp {
 namespace {
@@ -30,6 +33,9 @@ class NoDeviceSupport : public DeviceLayer {
     return kClassNotRegistered;
   }
 };
+
+// One trace line, written whole and flushed: passes run on workers.
+void WriteTraceLine(const std::string& line) { std::cerr << (line + "\n") << std::flush; }
 
 }  // namespace
 
@@ -64,7 +70,12 @@ PtpService& PtpService::Process() {
   return *service;
 }
 
-PtpService::PtpService() : own_parts_(PlatformParts()) { own_parts_.turns = &turns_; }
+PtpService::PtpService() : own_parts_(PlatformParts()) {
+  own_parts_.turns = &turns_;
+  // The passes say why each photo was or was not deleted on the standard error stream,
+  // beside the host's other diagnostic lines.
+  SetDeleteTraceWriter(&WriteTraceLine);
+}
 
 const PtpServiceParts& PtpService::parts() const {
   return replaced_parts_ != nullptr ? *replaced_parts_ : own_parts_;

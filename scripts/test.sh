@@ -98,10 +98,11 @@ run_windows_stage() {
 }
 
 run_main_stage() {
-  # Four checks: the transcript's lines (an answer's wording, not its timing), the exit
-  # code, a screenshot that is a PNG of the window's size and not one flat colour, and the
-  # phone the simulated WPD server left behind: exactly the deleted objects are gone from
-  # it and every other object is still there, unchanged.
+  # Five checks: the transcript's lines (an answer's wording, not its timing), the
+  # deletion pass's trace on the program's standard error, the exit code, a screenshot
+  # that is a PNG of the window's size and not one flat colour, and the phone the
+  # simulated WPD server left behind: exactly the deleted objects are gone from it and
+  # every other object is still there, unchanged.
   note "main: the main job under Wine"
   local passed=0 failed=0 code=0 job=build/windows/main-job
   scripts/run-main.sh 2>&1 | tee build/main-job.log
@@ -110,6 +111,12 @@ run_main_stage() {
     passed=$(( passed + 1 ))
   else
     echo "main: the transcript differs from tests/shell/main_job_transcript.txt (above)"
+    failed=$(( failed + 1 ))
+  fi
+  if tr -d '\r' <"$job/stderr.txt" 2>/dev/null | grep -qx 'delete: looking in 202401__'; then
+    passed=$(( passed + 1 ))
+  else
+    echo "main: the program's standard error ($job/stderr.txt) lacks the pass's trace"
     failed=$(( failed + 1 ))
   fi
   if [ "$code" -eq 0 ]; then passed=$(( passed + 1 )); else

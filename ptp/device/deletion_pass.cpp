@@ -43,6 +43,11 @@ class DeletionPass {
   void JudgeAgain(std::size_t photo);
   std::vector<std::size_t> Seeking(Round round) const;
   void Finish(Household& household);
+  std::vector<ChosenObject> Allowed(
+      HouseholdDevice& device,
+      const std::vector<std::pair<const Verdict*, const PhotoEvidence*>>& taken);
+  void TraceWhatThePhoneKeeps(HouseholdDevice& device,
+                              const std::vector<const ChosenObject*>& deleted);
 
   DeviceLayer& layer_;
   DeletionMemory& memory_;
@@ -167,20 +172,7 @@ void DeletionPass::Finish(Household& household) {
       return std::make_pair(lhs.first->round, lhs.first->taken->place) <
              std::make_pair(rhs.first->round, rhs.first->taken->place);
     });
-    // An object taken for several wanted photos (one with the copy's size, one without)
-    // is sent once.
-    std::vector<ChosenObject> chosen;
-    for (const auto& [verdict, photo] : taken[d]) {
-      const PhoneObject* object = verdict->taken->object;
-      const auto same = std::find_if(chosen.begin(), chosen.end(), [object](const ChosenObject& c) {
-        return c.object == object;
-      });
-      if (same != chosen.end()) {
-        same->photos.push_back(&photo->wanted);
-      } else {
-        chosen.push_back({object, {&photo->wanted}});
-      }
-    }
+    const std::vector<ChosenObject> chosen = Allowed(device, taken[d]);
     if (device.searchable()) {
       if (!device.shows_anything) {
         // A locked phone, or one that does not yet trust this computer, shows nothing:
@@ -188,8 +180,9 @@ void DeletionPass::Finish(Household& household) {
         DeleteTrace("delete: %s shows nothing, it may be locked", WideToUtf8(device.id).c_str());
         RecordError(error_, kErrorDeviceBusy);
       } else if (!chosen.empty()) {
-        SendDeletionRequest(layer_, device.connection->content(), device.id, chosen, &memory_,
-                            &deleted_, error_);
+        TraceWhatThePhoneKeeps(
+            device, SendDeletionRequest(layer_, device.connection->content(), device.id, chosen,
+                                        &memory_, &deleted_, error_));
       }
     }
     if (device.connection->gone()) {
@@ -201,6 +194,65 @@ void DeletionPass::Finish(Household& household) {
     }
     device.storages.clear();
     device.connection.reset();
+  }
+}
+
+// What is taken on a device and may be sent: an object taken for several wanted photos
+// (one with the copy's size, one without) once, and nothing the phone declares it will
+// not delete. With iCloud Photos on an iPhone reports its storage as allowing no
+// deletion: a deletion over the cable would remove the photo from the whole library.
+std::vector<ChosenObject> DeletionPass::Allowed(
+    HouseholdDevice& device,
+    const std::vector<std::pair<const Verdict*, const PhotoEvidence*>>& taken) {
+  std::vector<ChosenObject> chosen;
+  for (const auto& [verdict, photo] : taken) {
+    const PhoneObject* object = verdict->taken->object;
+    const auto same = std::find_if(chosen.begin(), chosen.end(),
+                                   [object](const ChosenObject& c) { return c.object == object; });
+    if (same != chosen.end()) {
+      same->photos.push_back(&photo->wanted);
+      continue;
+    }
+    const PhoneObject& storage = device.storages[verdict->taken->place[0]]->storage();
+    const std::string name = WideToUtf8(object->name);
+    if (storage.access_capability == kReadOnlyWithoutObjectDeletion) {
+      DeleteTrace(
+          "delete: %s lies on \"%s\", which allows no deletion (iCloud Photos may be on), "
+          "refused",
+          name.c_str(), WideToUtf8(storage.name).c_str());
+      RecordError(error_, kErrorDeleteRefused);
+    } else if (object->can_delete.has_value() && !*object->can_delete) {
+      DeleteTrace("delete: the phone allows no deletion of %s, refused", name.c_str());
+      RecordError(error_, kErrorDeleteRefused);
+    } else {
+      chosen.push_back({object, {&photo->wanted}, verdict->taken->place});
+    }
+  }
+  return chosen;
+}
+
+// A photo leaves the phone's library only once every object of it was deleted: says so
+// for each stem of a folder that still holds objects this request did not delete.
+void DeletionPass::TraceWhatThePhoneKeeps(HouseholdDevice& device,
+                                          const std::vector<const ChosenObject*>& deleted) {
+  std::set<const PhoneObject*> gone;
+  for (const ChosenObject* object : deleted) gone.insert(object->object);
+  std::set<std::pair<const PhoneObject*, std::u16string>> said;
+  for (const ChosenObject* object : deleted) {
+    CameraRoll& roll = *device.storages[object->place[0]];
+    const PhoneObject& folder = *roll.folders()[object->place[1]];
+    const std::u16string stem = StemOf(object->object->name);
+    if (!said.insert({&folder, stem}).second) continue;
+    std::string kept;
+    int count = 0;
+    for (const PhoneObject& other : roll.cache().Lookup(folder.id).objects) {
+      if (other.is_folder || gone.count(&other) != 0 || StemOf(other.name) != stem) continue;
+      kept += (count++ > 0 ? ", " : "") + WideToUtf8(other.name);
+    }
+    if (count == 0) continue;
+    DeleteTrace("delete: the phone keeps photo %s in %s until %s %s deleted too",
+                WideToUtf8(stem).c_str(), WideToUtf8(folder.name).c_str(), kept.c_str(),
+                count > 1 ? "are" : "is");
   }
 }
 

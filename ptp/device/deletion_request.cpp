@@ -13,17 +13,20 @@ void RecordError(std::string* error, const char* code) {
   if (error->empty()) *error = code;
 }
 
-void SendDeletionRequest(DeviceLayer& layer, DeviceContent& content,
-                         const std::u16string& device_id, const std::vector<ChosenObject>& chosen,
-                         DeletionMemory* memory, std::vector<std::u16string>* deleted,
-                         std::string* error) {
+std::vector<const ChosenObject*> SendDeletionRequest(DeviceLayer& layer, DeviceContent& content,
+                                                     const std::u16string& device_id,
+                                                     const std::vector<ChosenObject>& chosen,
+                                                     DeletionMemory* memory,
+                                                     std::vector<std::u16string>* deleted,
+                                                     std::string* error) {
+  std::vector<const ChosenObject*> deleted_objects;
   std::unique_ptr<IdCollection> ids;
-  if (DeviceFailed(layer.CreateIdCollection(&ids)) || ids == nullptr) return;
+  if (DeviceFailed(layer.CreateIdCollection(&ids)) || ids == nullptr) return deleted_objects;
   std::vector<const ChosenObject*> sent;
   for (const ChosenObject& object : chosen) {
     if (!DeviceFailed(ids->Add(object.object->id))) sent.push_back(&object);
   }
-  if (sent.empty()) return;
+  if (sent.empty()) return deleted_objects;
 
   const auto remember = [&](const ChosenObject& chosen_object, SentOutcome outcome) {
     const PhoneObject& object = *chosen_object.object;
@@ -39,7 +42,7 @@ void SendDeletionRequest(DeviceLayer& layer, DeviceContent& content,
     // namesakes. A device that went away refused nothing; the pass says it is gone.
     for (const ChosenObject* object : sent) remember(*object, SentOutcome::kUnknown);
     if (!DeviceGone(outcome)) RecordError(error, kErrorDeleteRefused);
-    return;
+    return deleted_objects;
   }
   std::uint32_t count = 0;
   if (results == nullptr || DeviceFailed(results->GetCount(&count))) count = 0;
@@ -56,6 +59,7 @@ void SendDeletionRequest(DeviceLayer& layer, DeviceContent& content,
       remember(*sent[i], SentOutcome::kRefused);
     } else if (error_code.has_value() || outcome == kDeviceOk) {
       deleted->push_back(spelled);
+      deleted_objects.push_back(sent[i]);
       remember(*sent[i], SentOutcome::kDeleted);
     } else {
       // The device said some objects were refused without saying which: a name
@@ -66,6 +70,7 @@ void SendDeletionRequest(DeviceLayer& layer, DeviceContent& content,
     }
   }
   if (status_missing) RecordError(error, kErrorDeleteRefused);
+  return deleted_objects;
 }
 
 }  // namespace camvey::ptp

@@ -5,6 +5,8 @@
 // what the device's answer makes of it: the names it deleted, the code of a refusal, and
 // the memory of what was sent.
 
+#include <array>
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -19,6 +21,8 @@ namespace camvey::ptp {
 struct ChosenObject {
   const PhoneObject* object = nullptr;
   std::vector<const WantedFile*> photos;
+  // Storage, camera-roll folder and position on its device.
+  std::array<std::size_t, 3> place = {};
 };
 
 // Records `code` unless a code is recorded already: the first stays.
@@ -29,11 +33,13 @@ void RecordError(std::string* error, const char* code);
 // `*deleted`; records "delete_refused" when the device refused any or the request
 // failed, unless the device went away; remembers in `*memory` what became of each
 // wanted photo. Ids and names stay paired: an object whose id could not be added to the
-// request is neither sent nor reported.
-void SendDeletionRequest(DeviceLayer& layer, DeviceContent& content,
-                         const std::u16string& device_id, const std::vector<ChosenObject>& chosen,
-                         DeletionMemory* memory, std::vector<std::u16string>* deleted,
-                         std::string* error);
+// request is neither sent nor reported. Gives the objects the device deleted.
+std::vector<const ChosenObject*> SendDeletionRequest(DeviceLayer& layer, DeviceContent& content,
+                                                     const std::u16string& device_id,
+                                                     const std::vector<ChosenObject>& chosen,
+                                                     DeletionMemory* memory,
+                                                     std::vector<std::u16string>* deleted,
+                                                     std::string* error);
 
 }  // namespace camvey::ptp
 

@@ -14,6 +14,8 @@ std::unique_ptr<KeyCollection> CreateKeySet(DeviceLayer& layer) {
   keys->Add(ObjectKey::kName);
   keys->Add(ObjectKey::kContentType);
   keys->Add(ObjectKey::kSize);
+  keys->Add(ObjectKey::kCanDelete);
+  keys->Add(ObjectKey::kStorageAccessCapability);
   return keys;
 }
 
@@ -44,6 +46,15 @@ PhoneObject ReadPhoneObject(DeviceProperties& properties, KeyCollection& keys,
   std::uint64_t size = 0;
   if (!DeviceFailed(values->GetUnsignedLargeIntegerValue(ObjectKey::kSize, &size))) {
     object.size = size;
+  }
+  bool can_delete = true;
+  if (!DeviceFailed(values->GetBoolValue(ObjectKey::kCanDelete, &can_delete))) {
+    object.can_delete = can_delete;
+  }
+  std::uint32_t access = 0;
+  if (!DeviceFailed(
+          values->GetUnsignedIntegerValue(ObjectKey::kStorageAccessCapability, &access))) {
+    object.access_capability = access;
   }
   return object;
 }

@@ -30,6 +30,11 @@ struct PhoneObject {
   bool name_is_file_name = false;
   // The size in bytes; empty when the device gives none or it could not be read.
   std::optional<std::uint64_t> size = std::nullopt;
+  // Whether the device allows deleting the object; empty when it says nothing.
+  std::optional<bool> can_delete = std::nullopt;
+  // A storage's access capability (kReadOnlyWithoutObjectDeletion and the others);
+  // empty when the device says nothing.
+  std::optional<std::uint32_t> access_capability = std::nullopt;
 };
 
 // The children of one object in the order the device enumerated them.
@@ -41,12 +46,12 @@ struct Listing {
   bool complete = false;
 };
 
-// The keys every object is read with: original file name, name, content type, size.
-// Null when the collection cannot be made.
+// The keys every object is read with: original file name, name, content type, size,
+// deletion flag, storage access capability. Null when the collection cannot be made.
 std::unique_ptr<KeyCollection> CreateKeySet(DeviceLayer& layer);
 
-// Reads one object's name, kind and size. Never fails: what cannot be read stays empty
-// (name, size) or unknown (kind).
+// Reads one object's name, kind, size and what it allows. Never fails: what cannot be
+// read stays empty (name, size, deletion flag, access capability) or unknown (kind).
 PhoneObject ReadPhoneObject(DeviceProperties& properties, KeyCollection& keys,
                             const std::u16string& object_id);
 

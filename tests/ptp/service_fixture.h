@@ -8,6 +8,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
@@ -79,6 +80,16 @@ inline phone::Phone PhoneFrom(const std::string& json) {
   std::string problem;
   EXPECT_TRUE(phone::ReadPhoneJson(json, &phone, &problem)) << problem;
   return phone;
+}
+
+// The lines of `flushes` other than the deletion pass's trace ("delete: ..."), which
+// the service writes beside them.
+inline std::vector<std::string> WithoutTrace(std::vector<std::string> flushes) {
+  flushes.erase(
+      std::remove_if(flushes.begin(), flushes.end(),
+                     [](const std::string& line) { return line.rfind("delete: ", 0) == 0; }),
+      flushes.end());
+  return flushes;
 }
 
 // One Apple phone whose January 2024 folder holds IMG_0001.HEIC, "Fête.JPG" and

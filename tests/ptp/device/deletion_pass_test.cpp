@@ -745,6 +745,64 @@ TEST_P(DeletionPassTest, FoldsOnlyAToZ) {
   EXPECT_TRUE(OnPhone(phone, u"f1/\u00C9T\u00C9.JPG"));
 }
 
+// With iCloud Photos on, an iPhone reports its photo storage as allowing no deletion,
+// and the phone may mark an object as protected: nothing is sent for either, each is
+// answered as refused, and the read-only storage's photos still count for uniqueness.
+// A capability or flag that cannot be read changes nothing.
+TEST_P(DeletionPassTest, WhatThePhoneDeclaresIsRespected) {
+  const std::string read_only =
+      R"(delete: B.JPG lies on "Internal Storage", which allows no deletion (iCloud Photos may )"
+      R"(be on), refused)";
+  const struct {
+    const char* label;
+    std::string storage_extra;  // of the first storage
+    std::string b_extra;        // of B.JPG there
+    std::vector<std::string> deleted;
+    const char* error;
+    const char* trace;
+  } cases[] = {
+      {"read-only", R"(, "access": 1)", "", {"C.JPG"}, "delete_refused", read_only.c_str()},
+      {"read-only with object deletion", R"(, "access": 2)", "", {"B.JPG", "C.JPG"}, "", nullptr},
+      {"a capability that cannot be read",
+       R"(, "access": 1, "faults": ["access"])",
+       "",
+       {"B.JPG", "C.JPG"},
+       "",
+       nullptr},
+      {"a protected object",
+       "",
+       R"(, "can_delete": false)",
+       {"C.JPG"},
+       "delete_refused",
+       "delete: the phone allows no deletion of B.JPG, refused"},
+      {"a flag that cannot be read",
+       "",
+       R"(, "can_delete": false, "faults": ["can_delete"])",
+       {"B.JPG", "C.JPG"},
+       "",
+       nullptr},
+  };
+  for (const auto& test : cases) {
+    phone::Phone phone = PhoneFromJson(
+        R"({"devices": [{"id": "usb#iphone", "friendly_name": "iPhone", "storages": [
+          {"id": "s1", "name": "Internal Storage")" +
+        test.storage_extra + R"(, "children": [{"id": "f1", "name": "202401__", "children": [
+            {"id": "a1", "name": "A.JPG"}, {"id": "b", "name": "B.JPG")" +
+        test.b_extra + R"(}]}]},
+          {"id": "s2", "name": "Card", "access": 0, "children": [)" +
+        Folder("f2", "202401__", {"A.JPG", "C.JPG"}) + "]}]}]}");
+    const PassOutcome outcome =
+        RunPass(&phone, {{u"A.JPG", u"202401"}, {u"B.JPG", u"202401"}, {u"C.JPG", u"202401"}});
+    EXPECT_EQ(outcome.deleted, test.deleted) << test.label;
+    EXPECT_EQ(outcome.error, test.error) << test.label;
+    EXPECT_TRUE(OnPhone(phone, u"a1")) << test.label;
+    EXPECT_TRUE(OnPhone(phone, u"f2/A.JPG")) << test.label;
+    if (test.trace != nullptr) {
+      EXPECT_THAT(outcome.trace, Contains(test.trace)) << test.label;
+    }
+  }
+}
+
 // A request that fails as a whole is reported as deleting nothing, even by a driver that
 // deleted some objects before it failed: the pass cannot tell which.
 TEST_P(DeletionPassTest, WholeRequestRefusedReportsNothing) {
