@@ -64,18 +64,19 @@ void Conclude(Round round, const Gap& gap,
 }
 
 // Why the unique round cannot rely on what the storage's camera-roll parents showed: a
-// listing that ended early, or a child that may be a folder the pass cannot name.
+// listing that ended early, or a child that may be a folder the pass cannot name. Every
+// round reads the parents alike: a folder there that cannot be named may be any.
 Gap ParentsGap(const CameraRoll& roll) {
   Gap gap;
   const std::u16string& storage = roll.storage().name;
   for (const Listing* parent : roll.parents()) {
     if (!parent->complete) NoteGap(&gap, GapCause::kListingEndedEarly, storage);
     for (const PhoneObject& object : parent->objects) {
-      // An object of unknown kind may be a camera-roll folder, and a top-level folder
-      // whose file name is unknown may be a DCIM, whose folders then go unlisted.
-      const bool may_be_dcim =
-          parent == &roll.top_level() && object.is_folder && !NamedByFile(object);
-      if (!object.kind_known || may_be_dcim) NoteGap(&gap, GapCause::kUnreadableObject, storage);
+      // An object of unknown kind may be a camera-roll folder, and a folder whose file
+      // name is unknown may be a DCIM, whose folders then go unlisted.
+      if (!object.kind_known || (object.is_folder && !NamedByFile(object))) {
+        NoteGap(&gap, GapCause::kUnreadableObject, storage);
+      }
     }
   }
   return gap;
