@@ -5,11 +5,11 @@
 #include <cstdio>
 #include <memory>
 #include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
 #include "ptp/device/discovery.h"
-#include "ptp/device/folder_listing.h"
 #include "ptp/wide_text.h"
 
 namespace camvey::phone {
@@ -18,6 +18,8 @@ namespace {
 constexpr std::uint32_t kGenericRead = 0x80000000;
 // Deeper than any phone's folders; a driver that nests without end is cut here.
 constexpr int kMaxDepth = 32;
+// The highest storage access capability WPD defines: read-only with object deletion.
+constexpr std::uint32_t kMaxAccess = 2;
 
 std::string Hex(ptp::DeviceResult result) {
   char text[16];
@@ -63,7 +65,31 @@ SimObject ReadObject(ptp::DeviceProperties& properties, ptp::KeyCollection& keys
   if (!ptp::DeviceFailed(values->GetUnsignedLargeIntegerValue(ptp::ObjectKey::kSize, &size))) {
     object.size = size;
   }
+  bool can_delete = false;
+  if (!ptp::DeviceFailed(values->GetBoolValue(ptp::ObjectKey::kCanDelete, &can_delete))) {
+    object.can_delete = can_delete;
+  }
+  std::uint32_t access = 0;
+  if (!ptp::DeviceFailed(
+          values->GetUnsignedIntegerValue(ptp::ObjectKey::kStorageAccessCapability, &access))) {
+    object.access = access;
+  }
   return object;
+}
+
+// What the scan reads of every object: what the service reads (names, kind, size), and
+// what the phone declares of deletion, so that a scan shows whether the phone allows it.
+std::unique_ptr<ptp::KeyCollection> CreateScanKeys(ptp::DeviceLayer& layer) {
+  std::unique_ptr<ptp::KeyCollection> keys;
+  if (ptp::DeviceFailed(layer.CreateKeyCollection(&keys)) || keys == nullptr) return nullptr;
+  // A key that cannot be added leaves its value unread, as a device that gives none.
+  for (const ptp::ObjectKey key :
+       {ptp::ObjectKey::kOriginalFileName, ptp::ObjectKey::kName, ptp::ObjectKey::kContentType,
+        ptp::ObjectKey::kSize, ptp::ObjectKey::kCanDelete,
+        ptp::ObjectKey::kStorageAccessCapability}) {
+    keys->Add(key);
+  }
+  return keys;
 }
 
 class DeviceWalk {
@@ -91,6 +117,12 @@ class DeviceWalk {
       next = enumerator->Next(&id);
       if ((next != ptp::kDeviceOk && next != ptp::kDeviceFalse) || !id.has_value()) break;
       SimObject object = ReadObject(properties_, keys_, *id, parent_id);
+      if (object.access.has_value() && *object.access > kMaxAccess) {
+        // The phone format takes only the capabilities WPD defines.
+        Problem(*id, "gives the access capability " + std::to_string(*object.access) +
+                         ", which is none of 0, 1 and 2; left out");
+        object.access.reset();
+      }
       const bool is_folder = object.is_folder();
       if (id->empty() || *id == kRootId || !device_->Add(std::move(object))) {
         // The model needs unique ids; a repeated one would also walk in circles.
@@ -248,7 +280,7 @@ bool ScanApplePhones(ptp::DeviceLayer& layer, Phone* phone, const ScanProblem& p
     problem("no Apple device is attached");
     return true;
   }
-  const std::unique_ptr<ptp::KeyCollection> keys = ptp::CreateKeySet(layer);
+  const std::unique_ptr<ptp::KeyCollection> keys = CreateScanKeys(layer);
   if (keys == nullptr) {
     problem("no key collection");
     return false;

@@ -5,8 +5,11 @@
 // deletion surprises a user, the scan of their phone replays in the simulator.
 //
 // The scan is read-only. It opens each device asking for read access only, reads
-// object names, original file names, content types and sizes, and never makes a deletion
-// request (it never even creates an id collection). No file contents are read.
+// object names, original file names, content types and sizes, and what the phone
+// declares of deletion (each object's can-delete flag, each storage's access capability:
+// 1, read-only without object deletion, is what an iPhone with iCloud Photos on reports),
+// and never makes a deletion request (it never even creates an id collection). No file
+// contents are read.
 
 #include <functional>
 #include <string>

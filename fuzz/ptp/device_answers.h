@@ -44,6 +44,10 @@ inline constexpr DeviceResult kSemTimeout = FromWin32(121);       // ERROR_SEM_T
 inline constexpr DeviceResult kGoneAnswers[] = {kDeviceHung, kDeviceNotOpen, kNotConnected,
                                                 kGenFailure, kSemTimeout};
 
+// WPD_STORAGE_ACCESS_CAPABILITY_READ_ONLY_WITHOUT_OBJECT_DELETION: a storage from which
+// nothing may be deleted.
+inline constexpr std::uint32_t kReadOnlyWithoutObjectDeletion = 1;
+
 inline bool Failed(DeviceResult result) { return result < 0; }
 
 inline bool AnswersGone(DeviceResult result) {

@@ -320,14 +320,26 @@ class FuzzedPropertyValues : public ptp::PropertyValues, public Tracked {
     return kDeviceOk;
   }
 
-  // The fuzzed devices give no access capability and no deletion flag.
-  DeviceResult GetUnsignedIntegerValue(ObjectKey key, std::uint32_t*) override {
+  DeviceResult GetUnsignedIntegerValue(ObjectKey key, std::uint32_t* value) override {
     if (const std::optional<DeviceResult> gone = connection().Call()) return *gone;
-    return Holds(key) ? kTypeMismatch : kElementNotFound;
+    if (!Holds(key)) return kElementNotFound;
+    if (key != ObjectKey::kStorageAccessCapability) return kTypeMismatch;
+    if (object_.access_answer.answer != PropertyAnswer::kValue) {
+      return Refuse(object_.access_answer);
+    }
+    *value = object_.access;
+    return kDeviceOk;
   }
-  DeviceResult GetBoolValue(ObjectKey key, bool*) override {
+
+  DeviceResult GetBoolValue(ObjectKey key, bool* value) override {
     if (const std::optional<DeviceResult> gone = connection().Call()) return *gone;
-    return Holds(key) ? kTypeMismatch : kElementNotFound;
+    if (!Holds(key)) return kElementNotFound;
+    if (key != ObjectKey::kCanDelete) return kTypeMismatch;
+    if (object_.can_delete_answer.answer != PropertyAnswer::kValue) {
+      return Refuse(object_.can_delete_answer);
+    }
+    *value = object_.can_delete;
+    return kDeviceOk;
   }
 
  private:

@@ -29,12 +29,13 @@
 namespace camvey::fuzz {
 
 // Each object a device hands out can cost the pass one Next that hands it out, one
-// GetValues, two GetStringValue, one GetGuidValue and one GetUnsignedLargeIntegerValue,
-// one listing of its own children (EnumObjects and the Next that ends it) and one
-// status read of a deletion request: 9 calls. A device costs besides its Content and
-// Properties, the listing of its root (EnumObjects and the Next that ends it), one
-// Delete and one GetCount: 6 calls. Close is not counted.
-inline constexpr int kCallsPerListedObject = 9;
+// GetValues, two GetStringValue, one GetGuidValue, one GetUnsignedLargeIntegerValue,
+// one GetBoolValue and one GetUnsignedIntegerValue, one listing of its own children
+// (EnumObjects and the Next that ends it) and one status read of a deletion request: 11
+// calls. A device costs besides its Content and Properties, the listing of its root
+// (EnumObjects and the Next that ends it), one Delete and one GetCount: 6 calls. Close
+// is not counted.
+inline constexpr int kCallsPerListedObject = 11;
 inline constexpr int kCallsPerDevice = 6;
 
 // One listing a device served.

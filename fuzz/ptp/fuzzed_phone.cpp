@@ -59,8 +59,8 @@ Spot ChildSpot(const FuzzedObject& parent) {
   return Spot::kDeeper;
 }
 
-Property DrawProperty(AnswerReader& reader, bool string_value) {
-  if (!reader.Hostile(224)) return {};
+// A property that cannot be read: missing, an error value, a failing getter.
+Property DrawUnreadable(AnswerReader& reader, bool string_value) {
   static constexpr Property kHostile[] = {
       {PropertyAnswer::kErrorValue, 0},        {PropertyAnswer::kNoEntry, 0},
       {PropertyAnswer::kFailure, kFailed},     {PropertyAnswer::kFailure, kTypeMismatch},
@@ -73,6 +73,32 @@ Property DrawProperty(AnswerReader& reader, bool string_value) {
     return {PropertyAnswer::kErrorValue, 0};
   }
   return property;
+}
+
+Property DrawProperty(AnswerReader& reader, bool string_value) {
+  if (!reader.Hostile(224)) return {};
+  return DrawUnreadable(reader, string_value);
+}
+
+// Whether an object may be deleted, as its device says: mostly it may; else it may
+// not, or the flag cannot be read.
+void DrawCanDelete(AnswerReader& reader, FuzzedObject* object) {
+  if (!reader.Hostile(192)) return;
+  object->can_delete = false;
+  if (reader.Hostile(128)) object->can_delete_answer = DrawUnreadable(reader, false);
+}
+
+// A storage's access capability: mostly read and write; else mostly read-only without
+// object deletion, as an iPhone with iCloud Photos on reports its photo storage, now
+// and then read-only with object deletion or a value WPD does not define, or one that
+// cannot be read.
+void DrawAccess(AnswerReader& reader, FuzzedObject* object) {
+  object->access_answer = {};
+  if (!reader.Hostile(160)) return;
+  static constexpr std::uint32_t kCapabilities[] = {1, 1, 1, 1, 2, 0xFFFFFFFF, 1, 1};
+  const std::uint32_t choice = reader.Below(8);
+  object->access = kCapabilities[choice];
+  if (choice >= 6) object->access_answer = DrawUnreadable(reader, false);
 }
 
 std::u16string Numbered(const char16_t* prefix, int number) {
@@ -101,6 +127,12 @@ SeenObject Seen(const FuzzedObject& object, const KeysAsked& keys) {
   if (keys.size && object.size_answer.answer == PropertyAnswer::kValue) {
     seen.size_known = true;
     seen.size = object.size;
+  }
+  if (keys.can_delete && object.can_delete_answer.answer == PropertyAnswer::kValue) {
+    seen.can_delete = object.can_delete;
+  }
+  if (keys.access && object.access_answer.answer == PropertyAnswer::kValue) {
+    seen.access = object.access;
   }
   return seen;
 }
@@ -166,6 +198,8 @@ FuzzedObject& FuzzedPhone::DrawObject(FuzzedDevice& device, const std::u16string
   object.content_type_answer = DrawProperty(reader_, false);
   object.size = reader_.Pick(kObjectSizes);
   object.size_answer = DrawProperty(reader_, false);
+  DrawCanDelete(reader_, &object);
+  if (spot == Spot::kStorage) DrawAccess(reader_, &object);
   return object;
 }
 

@@ -108,7 +108,14 @@ struct FuzzedObject {
   Property content_type_answer;
   std::uint64_t size = 0;  // the size it has, read or not
   Property size_answer;    // kNoEntry: the device gives no size
-  bool deleted = false;    // it left the device in an earlier pass and is listed no more
+  bool can_delete = true;  // whether the device says it may be deleted, read or not
+  Property can_delete_answer;
+  // A storage's access capability (0 read and write, 1 read-only without object
+  // deletion, 2 read-only with object deletion, or any other), read or not. An object
+  // first met elsewhere gives an error value, as a driver does for a key of storages.
+  std::uint32_t access = 0;
+  Property access_answer = {PropertyAnswer::kErrorValue, 0};
+  bool deleted = false;  // it left the device in an earlier pass and is listed no more
 };
 
 // The keys a reader asked for.
@@ -122,7 +129,8 @@ struct KeysAsked {
 };
 
 // An object as a reader sees it when it reads `keys`: its name (the file name when it
-// can be read, else the object name), its kind and its size, each where readable.
+// can be read, else the object name), its kind, its size, whether it may be deleted and
+// its access capability, each where readable.
 struct SeenObject {
   std::u16string name;
   bool name_is_file_name = false;
@@ -130,6 +138,8 @@ struct SeenObject {
   bool is_folder = false;
   bool size_known = false;
   std::uint64_t size = 0;
+  std::optional<bool> can_delete;
+  std::optional<std::uint32_t> access;
 };
 
 SeenObject Seen(const FuzzedObject& object, const KeysAsked& keys);

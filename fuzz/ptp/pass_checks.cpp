@@ -147,11 +147,16 @@ const PassChecks::Listed& PassChecks::ListedBy(const Connection& connection) {
   return listed;
 }
 
-bool PassChecks::ListedInRoll(const std::u16string& device_id, const std::u16string& object_id) {
+bool PassChecks::ListedInRoll(const std::u16string& device_id, const std::u16string& object_id,
+                              bool deletable_storage) {
   for (const std::unique_ptr<Connection>& connection : pass_.layer->connections()) {
     if (connection->device_id != device_id) continue;
     const Listed& listed = ListedBy(*connection);
     for (const auto& place : listed.roll) {
+      if (deletable_storage &&
+          SeenIn(*connection, place.first).access == kReadOnlyWithoutObjectDeletion) {
+        continue;
+      }
       const auto held = listed.children.find(place.second);
       if (held != listed.children.end() && held->second.count(object_id) != 0) return true;
     }
@@ -253,10 +258,19 @@ void PassChecks::CheckSent(const Connection& sender, const std::u16string& objec
   if (!seen.name_is_file_name) {
     always.push_back({1, "an object sent for deletion was read with its file name"});
   }
-  if (!ListedInRoll(sender.device_id, object_id)) {
+  if (!ListedInRoll(sender.device_id, object_id, false)) {
     always.push_back(
         {1,
          "an object sent for deletion was listed directly in a camera-roll folder of a storage"});
+  } else if (!ListedInRoll(sender.device_id, object_id, true)) {
+    always.push_back({16,
+                      "an object sent for deletion was listed in the camera roll of a storage "
+                      "whose access capability was not read as read-only without object "
+                      "deletion"});
+  }
+  if (seen.can_delete.has_value() && !*seen.can_delete) {
+    always.push_back(
+        {16, "no object whose can-delete flag was read as false is sent for deletion"});
   }
   if (!LiesInRoll(object)) {
     always.push_back({1,

@@ -66,6 +66,10 @@
 // 15. As 2, 3, 9 and 10 for the month groups, where what breaks them lies only in the
 //    folders of a top-level DCIM whose kind cannot be read: the pass cannot tell that
 //    DCIM from a file, yet it holds month folders of the camera roll.
+// 16. Nothing is sent for deletion that its device declared it may not delete: no
+//    object whose can-delete flag was read as false, and none but one listed directly
+//    in a camera-roll folder of a storage whose access capability was not read as 1
+//    (read-only without object deletion).
 // Where a device lists an object in several places, or several entries or rounds may
 // have taken it, the object passes when any one of them lets the pass take it.
 
@@ -124,8 +128,10 @@ class PassChecks {
 
   const Listed& ListedBy(const Connection& connection);
   // True when a connection to the device listed the object directly in a camera-roll
-  // folder.
-  bool ListedInRoll(const std::u16string& device_id, const std::u16string& object_id);
+  // folder; with `deletable_storage`, in one of a storage whose access capability that
+  // connection did not read as read-only without object deletion.
+  bool ListedInRoll(const std::u16string& device_id, const std::u16string& object_id,
+                    bool deletable_storage);
   // True when the object lies directly in a folder of the group of `round` for `entry`.
   bool LiesIn(const ObjectRef& object, const Entry& entry, Round round) const;
   // True when it lies directly in a camera-roll folder of the household.

@@ -32,6 +32,8 @@ std::string DescribeSeen(const SeenObject& seen) {
   std::string text = Quoted(seen.name);
   if (!seen.name_is_file_name) text += " (not the file name)";
   text += seen.size_known ? " size " + std::to_string(seen.size) : " size unknown";
+  if (seen.can_delete.has_value() && !*seen.can_delete) text += " may not be deleted";
+  if (seen.access.has_value()) text += " access " + std::to_string(*seen.access);
   if (!seen.kind_known) return text + " kind unknown";
   return text + (seen.is_folder ? " folder" : " file");
 }
@@ -100,7 +102,18 @@ std::string DescribeDevice(const FuzzedDevice& device) {
       if (object.file_name_answer.answer != PropertyAnswer::kValue) text += ", file name unread";
       if (object.object_name_answer.answer != PropertyAnswer::kValue) text += ", name unread";
       if (object.content_type_answer.answer != PropertyAnswer::kValue) text += ", kind unread";
-      text += DescribeSize(object.size_answer, object.size) + "\n";
+      text += DescribeSize(object.size_answer, object.size);
+      if (object.can_delete_answer.answer != PropertyAnswer::kValue) {
+        text += ", deletion flag unread";
+      } else if (!object.can_delete) {
+        text += ", may not be deleted";
+      }
+      if (object.access_answer.answer == PropertyAnswer::kValue) {
+        text += ", access " + std::to_string(object.access);
+      } else if (object.spot == Spot::kStorage) {
+        text += ", access " + std::to_string(object.access) + " unread";
+      }
+      text += "\n";
     }
   }
   return text;
@@ -112,7 +125,8 @@ std::string DescribeConnection(const Connection& connection) {
       " calls" + (connection.gone ? ", gone" : "") +
       ", keys asked:" + (connection.keys.file_name ? " file name" : "") +
       (connection.keys.object_name ? " name" : "") + (connection.keys.content_type ? " kind" : "") +
-      (connection.keys.size ? " size" : "") + "\n";
+      (connection.keys.size ? " size" : "") + (connection.keys.can_delete ? " can-delete" : "") +
+      (connection.keys.access ? " access" : "") + "\n";
   for (const ServedListing& listing : connection.listings) {
     text += "  listed " + Quoted(listing.parent_id) +
             (listing.ended_normally ? "" : " (did not end normally)") + ":\n";

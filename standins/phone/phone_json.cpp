@@ -70,6 +70,8 @@ const FaultTable<ObjectFaults> kObjectFaults = {
     {"name", &ObjectFaults::name},
     {"content_type", &ObjectFaults::content_type},
     {"size", &ObjectFaults::size},
+    {"can_delete", &ObjectFaults::can_delete},
+    {"access", &ObjectFaults::access},
     {"copy_id", &ObjectFaults::copy_id},
     {"refuse", &ObjectFaults::refuse},
     {"result_element", &ObjectFaults::result_element},
@@ -185,6 +187,25 @@ std::optional<std::uint64_t> OptionalSize(const json& object, const std::string&
   return found->get<std::uint64_t>();
 }
 
+// A deletion flag under "can_delete", if present.
+std::optional<bool> OptionalCanDelete(const json& object, const std::string& where) {
+  const auto found = object.find("can_delete");
+  if (found == object.end()) return std::nullopt;
+  if (!found->is_boolean()) Fail(where, "\"can_delete\" must be true or false");
+  return found->get<bool>();
+}
+
+// A storage access capability under "access", if present: 0 read and write, 1 read-only
+// without object deletion, 2 read-only with object deletion, the values WPD defines.
+std::optional<std::uint32_t> OptionalAccess(const json& object, const std::string& where) {
+  const auto found = object.find("access");
+  if (found == object.end()) return std::nullopt;
+  if (!found->is_number_unsigned() || found->get<std::uint64_t>() > 2) {
+    Fail(where, "\"access\" must be 0, 1 or 2");
+  }
+  return found->get<std::uint32_t>();
+}
+
 // Enough for any storage a test needs, few enough that a typing slip cannot exhaust
 // memory.
 constexpr std::uint32_t kMaxFiller = 1000000;
@@ -200,9 +221,9 @@ std::uint32_t ReadFillerCount(const json& object, const std::string& where) {
 
 void ReadObject(const json& value, const std::u16string& parent_id, bool is_storage,
                 const std::string& where, SimDevice* device) {
-  CheckObject(
-      value, where,
-      {"id", "name", "file_name", "type", "size", "children", "filler", "faults", "refuse_code"});
+  CheckObject(value, where,
+              {"id", "name", "file_name", "type", "size", "can_delete", "access", "children",
+               "filler", "faults", "refuse_code"});
   SimObject object;
   object.id = RequiredString(value, "id", where);
   if (object.id.empty()) Fail(where, "\"id\" must not be empty");
@@ -210,6 +231,8 @@ void ReadObject(const json& value, const std::u16string& parent_id, bool is_stor
   object.name = OptionalString(value, "name", where, std::nullopt);
   object.file_name = OptionalString(value, "file_name", where, object.name);
   object.size = OptionalSize(value, where);
+  object.can_delete = OptionalCanDelete(value, where);
+  object.access = OptionalAccess(value, where);
   const json* children = OptionalArray(value, "children", where);
   const std::uint32_t filler = ReadFillerCount(value, where);
 
@@ -321,6 +344,8 @@ OrderedJson WriteObject(const SimDevice& device, const SimObject& object, bool i
     }
   }
   if (object.size.has_value()) value["size"] = *object.size;
+  if (object.can_delete.has_value()) value["can_delete"] = *object.can_delete;
+  if (object.access.has_value()) value["access"] = *object.access;
   WriteFaults(object.faults, kObjectFaults, &value);
   if (object.refuse_code != kAccessDenied) value["refuse_code"] = object.refuse_code;
   if (!object.children.empty()) {

@@ -76,20 +76,28 @@ TEST(PhoneScanTest, KeepsWhatADeviceFailsToTellAndGoesOn) {
   Phone phone = ReadPhone(R"({"devices": [
     {"id": "busy", "friendly_name": "iPhone", "faults": ["open"]},
     {"id": "ok", "manufacturer": "Apple Inc.", "storages": [
-      {"id": "s1", "name": "Internal Storage", "children": [
+      {"id": "s1", "name": "Internal Storage", "access": 1, "children": [
         {"id": "f1", "name": "202401__", "faults": ["enum_objects"], "children": [
           {"id": "x1", "name": "IMG_0001.JPG"}]},
         {"id": "o1", "name": "IMG_0002.JPG", "faults": ["get_values"]},
         {"id": "o2", "name": "Holiday", "file_name": "IMG_0003.JPG", "type": "video",
-         "size": 5000000000},
-        {"id": "o3", "name": "IMG_0004.JPG", "size": 2483120, "faults": ["size"]}]}]}]})");
+         "size": 5000000000, "can_delete": false},
+        {"id": "o3", "name": "IMG_0004.JPG", "size": 2483120, "can_delete": true,
+         "faults": ["size", "can_delete"]}]},
+      {"id": "s2", "name": "Card", "access": 2, "faults": ["access"]},
+      {"id": "s3", "name": "Odd"}]}]})");
+  // A capability the phone format cannot hold, as a driver might give one.
+  phone.devices[1].Find(u"s3")->access = 7;
   SimulatedDeviceLayer layer(&phone);
   Phone scanned;
   std::vector<std::string> problems;
   ASSERT_TRUE(Scan(layer, &scanned, &problems));
 
-  EXPECT_THAT(problems, ElementsAre("busy: cannot be opened (0x800700AA)",
-                                    "ok: f1 cannot be listed (0x80004005)"));
+  EXPECT_THAT(problems,
+              ElementsAre("busy: cannot be opened (0x800700AA)",
+                          "ok: s3 gives the access capability 7, which is none of 0, 1 and 2; "
+                          "left out",
+                          "ok: f1 cannot be listed (0x80004005)"));
   ASSERT_EQ(scanned.devices.size(), 2u);
   EXPECT_EQ(scanned.devices[0].objects.size(), 1u);  // the root alone
   const SimDevice& ok = scanned.devices[1];
@@ -102,6 +110,13 @@ TEST(PhoneScanTest, KeepsWhatADeviceFailsToTellAndGoesOn) {
   EXPECT_EQ(ok.Find(u"o2")->type, ContentType::kVideo);
   EXPECT_EQ(ok.Find(u"o2")->size, 5000000000u);
   EXPECT_EQ(ok.Find(u"o3")->size, std::nullopt);
+  // What the phone declares of deletion, where it could be read.
+  EXPECT_EQ(ok.Find(u"s1")->access, 1u);
+  EXPECT_EQ(ok.Find(u"s2")->access, std::nullopt);
+  EXPECT_EQ(ok.Find(u"s3")->access, std::nullopt);
+  EXPECT_EQ(ok.Find(u"o1")->can_delete, std::nullopt);
+  EXPECT_EQ(ok.Find(u"o2")->can_delete, false);
+  EXPECT_EQ(ok.Find(u"o3")->can_delete, std::nullopt);
   EXPECT_EQ(layer.live_objects(), 0);
 }
 

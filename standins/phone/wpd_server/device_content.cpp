@@ -60,6 +60,22 @@ ptp::PropVariantHolder UnsignedLargeIntegerValue(ULONGLONG number) {
   return value;
 }
 
+ptp::PropVariantHolder UnsignedIntegerValue(ULONG number) {
+  ptp::PropVariantHolder value;
+  PROPVARIANT* raw = value.Receive();
+  raw->vt = VT_UI4;
+  raw->ulVal = number;
+  return value;
+}
+
+ptp::PropVariantHolder BoolValue(bool flag) {
+  ptp::PropVariantHolder value;
+  PROPVARIANT* raw = value.Receive();
+  raw->vt = VT_BOOL;
+  raw->boolVal = flag ? VARIANT_TRUE : VARIANT_FALSE;
+  return value;
+}
+
 std::optional<GUID> ContentTypeGuid(ContentType type) {
   switch (type) {
     case ContentType::kFolder:
@@ -102,6 +118,15 @@ ptp::PropVariantHolder ObjectValue(const SimObject& object, const PROPERTYKEY& k
   if (SameKey(key, WPD_OBJECT_SIZE)) {
     return object.size.has_value() && !object.faults.size ? UnsignedLargeIntegerValue(*object.size)
                                                           : ErrorValue(E_FAIL);
+  }
+  if (SameKey(key, WPD_OBJECT_CAN_DELETE)) {
+    return object.can_delete.has_value() && !object.faults.can_delete
+               ? BoolValue(*object.can_delete)
+               : ErrorValue(E_FAIL);
+  }
+  if (SameKey(key, WPD_STORAGE_ACCESS_CAPABILITY)) {
+    return object.access.has_value() && !object.faults.access ? UnsignedIntegerValue(*object.access)
+                                                              : ErrorValue(E_FAIL);
   }
   return ErrorValue(HRESULT_FROM_WIN32(ERROR_NOT_SUPPORTED));
 }

@@ -146,6 +146,17 @@ HRESULT STDMETHODCALLTYPE PropertyValues::GetUnsignedLargeIntegerValue(REFPROPER
   return S_OK;
 }
 
+HRESULT STDMETHODCALLTYPE PropertyValues::GetBoolValue(REFPROPERTYKEY key, BOOL* value) {
+  const ServerCall call("IPortableDeviceValues::GetBoolValue");
+  if (value == nullptr) return E_POINTER;
+  const PROPVARIANT* found = nullptr;
+  const HRESULT typed = Typed(key, VT_BOOL, &found);
+  if (FAILED(typed)) return typed;
+  // A VT_BOOL holds VARIANT_TRUE (-1) or VARIANT_FALSE; a BOOL is TRUE or FALSE.
+  *value = found->boolVal != VARIANT_FALSE ? TRUE : FALSE;
+  return S_OK;
+}
+
 HRESULT STDMETHODCALLTYPE PropertyValues::SetErrorValue(REFPROPERTYKEY key, HRESULT value) {
   const ServerCall call("IPortableDeviceValues::SetErrorValue");
   ptp::PropVariantHolder error;
@@ -240,9 +251,6 @@ HRESULT STDMETHODCALLTYPE PropertyValues::GetKeyValue(REFPROPERTYKEY /*key*/,
 }
 HRESULT STDMETHODCALLTYPE PropertyValues::SetBoolValue(REFPROPERTYKEY /*key*/, BOOL /*value*/) {
   return NotImplemented("IPortableDeviceValues::SetBoolValue");
-}
-HRESULT STDMETHODCALLTYPE PropertyValues::GetBoolValue(REFPROPERTYKEY /*key*/, BOOL* /*value*/) {
-  return NotImplemented("IPortableDeviceValues::GetBoolValue");
 }
 HRESULT STDMETHODCALLTYPE PropertyValues::SetIUnknownValue(REFPROPERTYKEY /*key*/,
                                                            IUnknown* /*value*/) {

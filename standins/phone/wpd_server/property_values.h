@@ -27,7 +27,7 @@ class PropertyValues : public ServerObject<IPortableDeviceValues> {
   // A value of another type, a VT_ERROR one (a property the device could not read)
   // included, answers DISP_E_TYPEMISMATCH; a missing key, HRESULT_FROM_WIN32
   // (ERROR_NOT_FOUND). The same holds for the other typed getters the server implements
-  // (unsigned integer, unsigned large integer, GUID).
+  // (unsigned integer, unsigned large integer, bool, GUID).
   HRESULT STDMETHODCALLTYPE GetStringValue(REFPROPERTYKEY key, LPWSTR* value) override;
   HRESULT STDMETHODCALLTYPE SetUnsignedIntegerValue(REFPROPERTYKEY key, ULONG value) override;
   HRESULT STDMETHODCALLTYPE GetUnsignedIntegerValue(REFPROPERTYKEY key, ULONG* value) override;

@@ -94,7 +94,8 @@ TEST_F(WpdEndToEndTest, ThroughWpdTheExampleRequestMatchesTheSimulatedRun) {
   EXPECT_EQ(records["key_sets"].size(), 1u);
   EXPECT_EQ(records["key_sets"][0]["keys"],
             json::parse(R"(["WPD_OBJECT_ORIGINAL_FILE_NAME", "WPD_OBJECT_NAME",
-                            "WPD_OBJECT_CONTENT_TYPE", "WPD_OBJECT_SIZE"])"));
+                            "WPD_OBJECT_CONTENT_TYPE", "WPD_OBJECT_SIZE",
+                            "WPD_OBJECT_CAN_DELETE", "WPD_STORAGE_ACCESS_CAPABILITY"])"));
   EXPECT_EQ(records["next_counts"].size(), 1u);
   EXPECT_TRUE(records["next_counts"].contains("1"));
   ASSERT_EQ(records["deletes"].size(), 1u);

@@ -40,11 +40,12 @@ TEST(PhoneJsonTest, WritesWhatItReads) {
   const std::string text = R"({"faults": ["refresh"], "devices": [
     {"id": "d", "friendly_name": "iPhone", "faults": ["no_results", "close"],
      "short_results": 2, "length_excludes_nul": true, "storages": [
-      {"id": "s", "name": "Internal Storage", "children": [
+      {"id": "s", "name": "Internal Storage", "access": 1, "faults": ["access"], "children": [
         {"id": "f", "name": "202401__", "type": "folder"},
-        {"id": "a", "name": "Holiday", "file_name": "IMG_1.JPG", "size": 0,
+        {"id": "a", "name": "Holiday", "file_name": "IMG_1.JPG", "size": 0, "can_delete": false,
          "refuse_code": -2147024891},
-        {"id": "b", "file_name": null, "type": null, "faults": ["copy_id", "refuse", "size"]},
+        {"id": "b", "file_name": null, "type": null, "can_delete": true,
+         "faults": ["copy_id", "refuse", "size", "can_delete"]},
         {"id": "g", "name": "odd", "type": "video", "children": [{"id": "c", "name": "C"}]},
         {"id": "h", "name": "IMG_1.AAE", "type": "other", "size": 18446744073709551615}
       ]}]}]})";
@@ -59,6 +60,13 @@ TEST(PhoneJsonTest, WritesWhatItReads) {
   EXPECT_TRUE(again.faults.refresh);
   EXPECT_EQ(device.faults.short_results, 2u);
   EXPECT_TRUE(device.faults.length_excludes_nul && device.faults.no_results && device.faults.close);
+  EXPECT_EQ(device.Find(u"s")->access, 1u);
+  EXPECT_TRUE(device.Find(u"s")->faults.access);
+  EXPECT_EQ(device.Find(u"f")->access, std::nullopt);
+  EXPECT_EQ(device.Find(u"f")->can_delete, std::nullopt);
+  EXPECT_EQ(device.Find(u"a")->can_delete, false);
+  EXPECT_EQ(device.Find(u"b")->can_delete, true);
+  EXPECT_TRUE(device.Find(u"b")->faults.can_delete);
   EXPECT_EQ(device.Find(u"f")->type, ContentType::kFolder);
   EXPECT_EQ(device.Find(u"a")->ReadName(), u"IMG_1.JPG");
   EXPECT_EQ(device.Find(u"a")->refuse_code, static_cast<std::int32_t>(0x80070005));
@@ -130,6 +138,18 @@ TEST(PhoneJsonTest, NamesWhereTheProblemLies) {
        "devices[0].storages[0]: \"size\" must be a byte count"},
       {R"({"devices": [{"id": "d", "storages": [{"id": "s", "size": null}]}]})",
        "devices[0].storages[0]: \"size\" must be a byte count"},
+      {R"({"devices": [{"id": "d", "storages": [{"id": "s", "access": 3}]}]})",
+       "devices[0].storages[0]: \"access\" must be 0, 1 or 2"},
+      {R"({"devices": [{"id": "d", "storages": [{"id": "s", "access": -1}]}]})",
+       "devices[0].storages[0]: \"access\" must be 0, 1 or 2"},
+      {R"({"devices": [{"id": "d", "storages": [{"id": "s", "access": "1"}]}]})",
+       "devices[0].storages[0]: \"access\" must be 0, 1 or 2"},
+      {R"({"devices": [{"id": "d", "storages": [{"id": "s", "access": null}]}]})",
+       "devices[0].storages[0]: \"access\" must be 0, 1 or 2"},
+      {R"({"devices": [{"id": "d", "storages": [{"id": "s", "can_delete": 1}]}]})",
+       "devices[0].storages[0]: \"can_delete\" must be true or false"},
+      {R"({"devices": [{"id": "d", "storages": [{"id": "s", "can_delete": null}]}]})",
+       "devices[0].storages[0]: \"can_delete\" must be true or false"},
       // One level past what the reader takes, and a file deep enough to have overflowed
       // the stack of the reader, which recurses once per level of objects.
       {NestedPhone(63), too_deep.c_str()},

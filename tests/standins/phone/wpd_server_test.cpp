@@ -204,6 +204,9 @@ TEST_F(WpdServerTest, ServesEveryClassToTheMainAndAWorkerApartment) {
 TEST_F(WpdServerTest, RecordsTheInputsOfAPassAndSavesThePhone) {
   json phone = BasePhone();
   Photo(phone, 0)["size"] = 5000000000;  // past 32 bits, as a long video is
+  Photo(phone, 0)["can_delete"] = false;
+  Photo(phone, 0)["access"] = 2;
+  phone["devices"][0]["storages"][0]["access"] = 1;
   Photo(phone, 2)["faults"] = {"refuse"};
   Serve(phone);
   {
@@ -225,6 +228,8 @@ TEST_F(WpdServerTest, RecordsTheInputsOfAPassAndSavesThePhone) {
     keys->Add(WPD_OBJECT_NAME);
     keys->Add(WPD_OBJECT_CONTENT_TYPE);
     keys->Add(WPD_OBJECT_SIZE);
+    keys->Add(WPD_OBJECT_CAN_DELETE);
+    keys->Add(WPD_STORAGE_ACCESS_CAPABILITY);
     auto info = Create<IPortableDeviceValues>(CLSID_PortableDeviceValues);
     info->SetStringValue(WPD_CLIENT_NAME, L"Camvey");
     info->SetUnsignedIntegerValue(WPD_CLIENT_MAJOR_VERSION, 1);
@@ -251,12 +256,29 @@ TEST_F(WpdServerTest, RecordsTheInputsOfAPassAndSavesThePhone) {
     EXPECT_EQ(TakeString(file_name), L"202401__");
     ULONGLONG size = 0;
     EXPECT_EQ(values->GetUnsignedLargeIntegerValue(WPD_OBJECT_SIZE, &size), DISP_E_TYPEMISMATCH);
+    BOOL can_delete = TRUE;
+    EXPECT_EQ(values->GetBoolValue(WPD_OBJECT_CAN_DELETE, &can_delete), DISP_E_TYPEMISMATCH);
+    ULONG access = 0;
+    EXPECT_EQ(values->GetUnsignedIntegerValue(WPD_STORAGE_ACCESS_CAPABILITY, &access),
+              DISP_E_TYPEMISMATCH);
     ASSERT_EQ(properties->GetValues(L"o1", keys.Get(), &values), S_OK);
     EXPECT_EQ(values->GetUnsignedLargeIntegerValue(WPD_OBJECT_SIZE, &size), S_OK);
     EXPECT_EQ(size, 5000000000u);
+    EXPECT_EQ(values->GetBoolValue(WPD_OBJECT_CAN_DELETE, &can_delete), S_OK);
+    EXPECT_EQ(can_delete, FALSE);
+    EXPECT_EQ(values->GetUnsignedIntegerValue(WPD_STORAGE_ACCESS_CAPABILITY, &access), S_OK);
+    EXPECT_EQ(access, 2u);
+    EXPECT_EQ(values->GetBoolValue(WPD_STORAGE_ACCESS_CAPABILITY, &can_delete),
+              DISP_E_TYPEMISMATCH);
+    EXPECT_EQ(values->GetUnsignedIntegerValue(WPD_OBJECT_CAN_DELETE, &access), DISP_E_TYPEMISMATCH);
     ptp::PropVariantHolder raw;
     ASSERT_EQ(values->GetValue(WPD_OBJECT_SIZE, raw.Receive()), S_OK);
     EXPECT_EQ(raw.get().vt, VT_UI8);
+    ASSERT_EQ(values->GetValue(WPD_OBJECT_CAN_DELETE, raw.Receive()), S_OK);
+    EXPECT_EQ(raw.get().vt, VT_BOOL);
+    EXPECT_EQ(raw.get().boolVal, VARIANT_FALSE);
+    ASSERT_EQ(values->GetValue(WPD_STORAGE_ACCESS_CAPABILITY, raw.Receive()), S_OK);
+    EXPECT_EQ(raw.get().vt, VT_UI4);
 
     std::vector<HRESULT> statuses;
     EXPECT_EQ(Delete(content.Get(), {L"o1", L"o3"}, &statuses), S_FALSE);
@@ -271,7 +293,8 @@ TEST_F(WpdServerTest, RecordsTheInputsOfAPassAndSavesThePhone) {
                             {"key": "WPD_CLIENT_DESIRED_ACCESS", "type": "VT_UI4",
                              "value": 3221225472}])"));
   EXPECT_EQ(records["key_sets"], json::parse(R"([{"keys": ["WPD_OBJECT_ORIGINAL_FILE_NAME",
-      "WPD_OBJECT_NAME", "WPD_OBJECT_CONTENT_TYPE", "WPD_OBJECT_SIZE"], "calls": 2}])"));
+      "WPD_OBJECT_NAME", "WPD_OBJECT_CONTENT_TYPE", "WPD_OBJECT_SIZE", "WPD_OBJECT_CAN_DELETE",
+      "WPD_STORAGE_ACCESS_CAPABILITY"], "calls": 2}])"));
   EXPECT_EQ(records["next_counts"], json::parse(R"({"1": 6})"));
   EXPECT_EQ(records["enumerations"], json::parse(R"({"usb#iphone": {"DEVICE": 1, "f1": 1}})"));
   EXPECT_EQ(records["deletes"], json::parse(R"([{"device": "usb#iphone", "options": 0,
@@ -295,6 +318,7 @@ TEST_F(WpdServerTest, RecordsTheInputsOfAPassAndSavesThePhone) {
   EXPECT_EQ(saved.devices[0].Find(u"o1"), nullptr);
   EXPECT_NE(saved.devices[0].Find(u"o2"), nullptr);
   EXPECT_NE(saved.devices[0].Find(u"o3"), nullptr);
+  EXPECT_EQ(saved.devices[0].Find(u"s1")->access, 1u);
 }
 
 TEST_F(WpdServerTest, CountsWhatACallerKeeps) {
@@ -433,9 +457,11 @@ TEST_F(WpdServerTest, DeviceAndListingFaults) {
   json phone = BasePhone();
   phone["devices"][0]["storages"][0]["faults"] = {"enum_objects"};
   Photo(phone, 1)["faults"] = {"next"};
-  Photo(phone, 0)["faults"] = {"file_name", "size"};
+  Photo(phone, 0)["faults"] = {"file_name", "size", "can_delete", "access"};
   Photo(phone, 0)["type"] = nullptr;
   Photo(phone, 0)["size"] = 2483120;
+  Photo(phone, 0)["can_delete"] = true;
+  Photo(phone, 0)["access"] = 0;
   Photo(phone, 2)["faults"] = {"get_values"};
   Serve(phone);
   Session session = Open();
@@ -450,6 +476,8 @@ TEST_F(WpdServerTest, DeviceAndListingFaults) {
   keys->Add(WPD_OBJECT_NAME);
   keys->Add(WPD_OBJECT_CONTENT_TYPE);
   keys->Add(WPD_OBJECT_SIZE);
+  keys->Add(WPD_OBJECT_CAN_DELETE);
+  keys->Add(WPD_STORAGE_ACCESS_CAPABILITY);
   ComPtr<IPortableDeviceValues> values;
   EXPECT_EQ(session.properties->GetValues(L"o3", keys.Get(), &values), E_FAIL);
   EXPECT_EQ(values, nullptr);
@@ -467,10 +495,21 @@ TEST_F(WpdServerTest, DeviceAndListingFaults) {
   EXPECT_EQ(values->GetUnsignedLargeIntegerValue(WPD_OBJECT_SIZE, &size), DISP_E_TYPEMISMATCH);
   EXPECT_EQ(values->GetUnsignedLargeIntegerValue(WPD_OBJECT_NAME, &size), DISP_E_TYPEMISMATCH);
   EXPECT_EQ(values->GetUnsignedLargeIntegerValue(WPD_OBJECT_PARENT_ID, &size), kNotFound);
-  ptp::PropVariantHolder raw;
-  ASSERT_EQ(values->GetValue(WPD_OBJECT_SIZE, raw.Receive()), S_OK);
-  EXPECT_EQ(raw.get().vt, VT_ERROR);
-  EXPECT_EQ(raw.get().scode, E_FAIL);
+  BOOL can_delete = FALSE;
+  EXPECT_EQ(values->GetBoolValue(WPD_OBJECT_CAN_DELETE, &can_delete), DISP_E_TYPEMISMATCH);
+  EXPECT_EQ(values->GetBoolValue(WPD_OBJECT_NAME, &can_delete), DISP_E_TYPEMISMATCH);
+  EXPECT_EQ(values->GetBoolValue(WPD_OBJECT_PARENT_ID, &can_delete), kNotFound);
+  ULONG access = 7;
+  EXPECT_EQ(values->GetUnsignedIntegerValue(WPD_STORAGE_ACCESS_CAPABILITY, &access),
+            DISP_E_TYPEMISMATCH);
+  EXPECT_EQ(values->GetUnsignedIntegerValue(WPD_OBJECT_PARENT_ID, &access), kNotFound);
+  for (const PROPERTYKEY& key :
+       {WPD_OBJECT_SIZE, WPD_OBJECT_CAN_DELETE, WPD_STORAGE_ACCESS_CAPABILITY}) {
+    ptp::PropVariantHolder raw;
+    ASSERT_EQ(values->GetValue(key, raw.Receive()), S_OK);
+    EXPECT_EQ(raw.get().vt, VT_ERROR);
+    EXPECT_EQ(raw.get().scode, E_FAIL);
+  }
   values.Reset();
   EXPECT_EQ(session.properties->GetValues(L"gone", keys.Get(), &values), kNotFound);
   ComPtr<IEnumPortableDeviceObjectIDs> children;
