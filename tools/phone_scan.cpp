@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ptp/device/discovery.h"
+#include "ptp/device/folder_listing.h"
 #include "ptp/wide_text.h"
 
 namespace camvey::phone {
@@ -75,21 +76,6 @@ SimObject ReadObject(ptp::DeviceProperties& properties, ptp::KeyCollection& keys
     object.access = access;
   }
   return object;
-}
-
-// What the scan reads of every object: what the service reads (names, kind, size), and
-// what the phone declares of deletion, so that a scan shows whether the phone allows it.
-std::unique_ptr<ptp::KeyCollection> CreateScanKeys(ptp::DeviceLayer& layer) {
-  std::unique_ptr<ptp::KeyCollection> keys;
-  if (ptp::DeviceFailed(layer.CreateKeyCollection(&keys)) || keys == nullptr) return nullptr;
-  // A key that cannot be added leaves its value unread, as a device that gives none.
-  for (const ptp::ObjectKey key :
-       {ptp::ObjectKey::kOriginalFileName, ptp::ObjectKey::kName, ptp::ObjectKey::kContentType,
-        ptp::ObjectKey::kSize, ptp::ObjectKey::kCanDelete,
-        ptp::ObjectKey::kStorageAccessCapability}) {
-    keys->Add(key);
-  }
-  return keys;
 }
 
 class DeviceWalk {
@@ -280,7 +266,7 @@ bool ScanApplePhones(ptp::DeviceLayer& layer, Phone* phone, const ScanProblem& p
     problem("no Apple device is attached");
     return true;
   }
-  const std::unique_ptr<ptp::KeyCollection> keys = CreateScanKeys(layer);
+  const std::unique_ptr<ptp::KeyCollection> keys = ptp::CreateKeySet(layer);
   if (keys == nullptr) {
     problem("no key collection");
     return false;
