@@ -13,7 +13,8 @@ namespace camvey::ptp {
 bool operator==(const PhoneObject& lhs, const PhoneObject& rhs) {
   return lhs.id == rhs.id && lhs.name == rhs.name && lhs.is_folder == rhs.is_folder &&
          lhs.kind_known == rhs.kind_known && lhs.name_is_file_name == rhs.name_is_file_name &&
-         lhs.size == rhs.size;
+         lhs.size == rhs.size && lhs.can_delete == rhs.can_delete &&
+         lhs.access_capability == rhs.access_capability;
 }
 
 void PrintTo(const PhoneObject& object, std::ostream* out) {
@@ -33,12 +34,13 @@ using ListingTest = OpenedPhoneTest;
 INSTANTIATE_TEST_SUITE_P(Layers, ListingTest, ::testing::ValuesIn(LayerKinds()), LayerKindName);
 
 constexpr char kObjects[] = R"({"devices": [{"id": "d", "storages": [
-  {"id": "s1", "name": "Internal Storage", "children": [
+  {"id": "s1", "name": "Internal Storage", "access": 1, "children": [
     {"id": "f1", "name": "202401__", "children": []},
-    {"id": "o1", "name": "IMG_1.JPG", "size": 2483120},
-    {"id": "o2", "name": "Holiday", "file_name": "IMG_2.JPG", "size": 0},
+    {"id": "o1", "name": "IMG_1.JPG", "size": 2483120, "can_delete": true},
+    {"id": "o2", "name": "Holiday", "file_name": "IMG_2.JPG", "size": 0, "can_delete": false},
     {"id": "o3", "name": "IMG_3.JPG", "file_name": null},
-    {"id": "o4", "name": "IMG_4.JPG", "size": 1187, "faults": ["file_name", "size"]},
+    {"id": "o4", "name": "IMG_4.JPG", "size": 1187, "can_delete": false,
+     "faults": ["file_name", "size", "can_delete"]},
     {"id": "o5", "file_name": null},
     {"id": "o6", "name": "IMG_6.JPG", "faults": ["get_values"]},
     {"id": "o7", "name": "CLIP.MOV", "type": "video", "size": 18446744073709551615},
@@ -46,18 +48,19 @@ constexpr char kObjects[] = R"({"devices": [{"id": "d", "storages": [
     {"id": "o9", "name": "Album", "type": "folder", "faults": ["content_type"]},
     {"id": "o10", "name": "Nested", "type": "functional"}
   ]},
-  {"id": "s2", "name": "Card", "children": []}
+  {"id": "s2", "name": "Card", "access": 2, "faults": ["access"], "children": []}
 ]}]})";
 
 TEST_P(ListingTest, ReadsNamesAndKinds) {
   Open(kObjects);
   // An object whose content type cannot be read is no folder, but of unknown kind; one
   // named by its object name is not named by its file name. A size that cannot be read
-  // is none; every 64-bit size comes through whole.
+  // is none; every 64-bit size comes through whole; so do the deletion flag and the
+  // access capability, where they can be read.
   const std::vector<PhoneObject> expected = {
       {u"f1", u"202401__", true, true, true},
-      {u"o1", u"IMG_1.JPG", false, true, true, 2483120u},
-      {u"o2", u"IMG_2.JPG", false, true, true, 0u},
+      {u"o1", u"IMG_1.JPG", false, true, true, 2483120u, true},
+      {u"o2", u"IMG_2.JPG", false, true, true, 0u, false},
       {u"o3", u"IMG_3.JPG", false, true, false},
       {u"o4", u"IMG_4.JPG", false, true, false},
       {u"o5", u"", false, true, false},
@@ -69,8 +72,9 @@ TEST_P(ListingTest, ReadsNamesAndKinds) {
   };
   EXPECT_EQ(List(u"s1").objects, expected);
   EXPECT_EQ(List(kDeviceObjectId).objects,
-            (std::vector<PhoneObject>{{u"s1", u"Internal Storage", true, true, true},
-                                      {u"s2", u"Card", true, true, true}}));
+            (std::vector<PhoneObject>{
+                {u"s1", u"Internal Storage", true, true, true, std::nullopt, std::nullopt, 1u},
+                {u"s2", u"Card", true, true, true}}));
 }
 
 TEST_P(ListingTest, EachObjectCostsOneNextAndOneGetValues) {
