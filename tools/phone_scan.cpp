@@ -96,27 +96,28 @@ class DeviceWalk {
       return;
     }
     std::vector<std::u16string> folders;
-    std::optional<std::u16string> id;
+    std::vector<std::u16string> ids;
     ptp::DeviceResult next = ptp::kDeviceOk;
-    // "No more objects" may come with the last child, which is kept like the others.
+    // "No more objects" may come with the last children, which are kept like the others.
     while (next == ptp::kDeviceOk) {
-      next = enumerator->Next(&id);
-      if ((next != ptp::kDeviceOk && next != ptp::kDeviceFalse) || !id.has_value()) break;
-      SimObject object = ReadObject(properties_, keys_, *id, parent_id);
-      if (object.access.has_value() && *object.access > kMaxAccess) {
-        // The phone format takes only the capabilities WPD defines.
-        Problem(*id, "gives the access capability " + std::to_string(*object.access) +
-                         ", which is none of 0, 1 and 2; left out");
-        object.access.reset();
+      next = enumerator->Next(ptp::kIdsPerNext, &ids);
+      if (next != ptp::kDeviceOk && next != ptp::kDeviceFalse) break;
+      for (const std::u16string& id : ids) {
+        SimObject object = ReadObject(properties_, keys_, id, parent_id);
+        if (object.access.has_value() && *object.access > kMaxAccess) {
+          // The phone format takes only the capabilities WPD defines.
+          Problem(id, "gives the access capability " + std::to_string(*object.access) +
+                          ", which is none of 0, 1 and 2; left out");
+          object.access.reset();
+        }
+        const bool is_folder = object.is_folder();
+        if (id.empty() || id == kRootId || !device_->Add(std::move(object))) {
+          // The model needs unique ids; a repeated one would also walk in circles.
+          Problem(id, "is listed again or has an unusable id; left out");
+        } else if (is_folder) {
+          folders.push_back(id);
+        }
       }
-      const bool is_folder = object.is_folder();
-      if (id->empty() || *id == kRootId || !device_->Add(std::move(object))) {
-        // The model needs unique ids; a repeated one would also walk in circles.
-        Problem(*id, "is listed again or has an unusable id; left out");
-      } else if (is_folder) {
-        folders.push_back(*id);
-      }
-      id.reset();
     }
     // Anything but "no more objects" may hide children: a failure, or an answer that
     // breaks the enumeration's contract.

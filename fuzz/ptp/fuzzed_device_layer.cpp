@@ -220,43 +220,54 @@ class FuzzedEnumerator : public ptp::ObjectIdEnumerator, public Tracked {
                    std::size_t served)
       : Tracked(layer, connection), listing_(*listing), served_(served) {}
 
-  DeviceResult Next(std::optional<std::u16string>* id) override {
-    id->reset();
+  // Answers a batch as a driver does: the ids asked for while they last; the last ones
+  // with "no more objects"; and a listing's end, reached within the batch, as drawn:
+  // a failure hands out nothing of the batch, success without the ids asked for or
+  // another success code hands out those before the end.
+  DeviceResult Next(std::uint32_t count, std::vector<std::u16string>* ids) override {
+    ids->clear();
     if (const std::optional<DeviceResult> gone = connection().Call()) return *gone;
     // After its end an enumeration answers "no more objects", whatever the end was:
     // a caller that asks again after a failure is not told what it missed.
     if (ended_) return kDeviceFalse;
-    const std::size_t count = listing_.children.size();
+    const std::size_t children = listing_.children.size();
     switch (listing_.end) {
       case ListingEnd::kNoMoreObjects:
-        if (position_ < count) return HandOut(kDeviceOk, id);
+      case ListingEnd::kLastWithNoMore: {
+        const std::size_t take = std::min<std::size_t>(count, children - position_);
+        HandOut(take, ids);
+        const bool last = listing_.end == ListingEnd::kLastWithNoMore && position_ == children;
+        if (take == count && !last) return kDeviceOk;
         EndNormally();
         return kDeviceFalse;
-      case ListingEnd::kLastWithNoMore:
-        if (position_ + 1 < count) return HandOut(kDeviceOk, id);
-        EndNormally();
-        return HandOut(kDeviceFalse, id);
+      }
       case ListingEnd::kFailure:
       case ListingEnd::kOkWithoutId:
       case ListingEnd::kOtherSuccess:
         break;
     }
-    if (position_ < listing_.handed_out) return HandOut(kDeviceOk, id);
+    const std::size_t available = listing_.handed_out - std::min(position_, listing_.handed_out);
+    if (count <= available) {
+      HandOut(count, ids);
+      return kDeviceOk;
+    }
     ended_ = true;
     if (listing_.end == ListingEnd::kFailure) return connection().Answer(listing_.end_result);
+    HandOut(available, ids);
     if (listing_.end == ListingEnd::kOkWithoutId) return kDeviceOk;
-    if (listing_.end_with_id) return HandOut(listing_.end_result, id);
+    if (listing_.end_with_id && position_ < children) HandOut(1, ids);
     return listing_.end_result;
   }
 
  private:
   ServedListing& served() const { return connection().listings[served_]; }
 
-  DeviceResult HandOut(DeviceResult result, std::optional<std::u16string>* id) {
-    *id = listing_.children[position_++];
-    served().ids.push_back(**id);
-    ++connection().handed_out;
-    return result;
+  void HandOut(std::size_t count, std::vector<std::u16string>* ids) {
+    for (std::size_t i = 0; i < count; ++i) {
+      ids->push_back(listing_.children[position_++]);
+      served().ids.push_back(ids->back());
+      ++connection().handed_out;
+    }
   }
 
   void EndNormally() {

@@ -28,7 +28,8 @@
 
 namespace camvey::fuzz {
 
-// Each object a device hands out can cost the pass one Next that hands it out, one
+// Each object a device hands out can cost the pass at most one Next that hands it out
+// (they come in batches), one
 // GetValues, two GetStringValue, one GetGuidValue, one GetUnsignedLargeIntegerValue,
 // one GetBoolValue and one GetUnsignedIntegerValue, one listing of its own children
 // (EnumObjects and the Next that ends it) and one status read of a deletion request: 11

@@ -126,20 +126,22 @@ class DeviceManager {
 class ObjectIdEnumerator {
  public:
   virtual ~ObjectIdEnumerator() = default;
-  // Asks for one id. `*id` is empty whenever no id came back. Exactly four outcomes:
-  // - kDeviceOk with an id: the next child.
-  // - kDeviceFalse with an id: the last child; every child has now been handed out
-  //   (a driver may hand over the last child together with "no more objects").
-  // - kDeviceFalse without an id: the normal end; every child has been handed out.
-  // - a failure: the device could not hand out the next child. The enumeration ended
-  //   early, so children after those already handed out may exist unseen; a caller
-  //   must not take what it saw for all the children.
-  // Anything else (another success code, or kDeviceOk without an id) breaks this
+  // Asks for the next `count` ids (at least 1); a phone hands a folder's ids over in one
+  // transaction, so a caller asks for many at a time. `*ids` is emptied first and
+  // receives the ids that came back. Exactly three outcomes:
+  // - kDeviceOk with `count` ids: the next children; more may follow.
+  // - kDeviceFalse with at most `count` ids (none included): the last children; every
+  //   child has now been handed out (a driver may hand over the last ids together with
+  //   "no more objects").
+  // - a failure, with no ids: the device could not hand out the next children. The
+  //   enumeration ended early, so children after those already handed out may exist
+  //   unseen; a caller must not take what it saw for all the children.
+  // Anything else (another success code, or kDeviceOk with fewer ids) breaks this
   // contract and is taken as a failure. After kDeviceFalse every later call answers
-  // kDeviceFalse without an id. A Windows adapter passes the device's result through:
-  // S_FALSE is "no more objects", a failing HRESULT a failure; an id count that
-  // disagrees with the ids handed over is a failure.
-  virtual DeviceResult Next(std::optional<std::u16string>* id) = 0;
+  // kDeviceFalse without ids. A Windows adapter passes the device's result through:
+  // S_FALSE is "no more objects", a failing HRESULT a failure; an id count above the
+  // ids asked, or that disagrees with the ids handed over, is a failure.
+  virtual DeviceResult Next(std::uint32_t count, std::vector<std::u16string>* ids) = 0;
 };
 
 // The properties read for one object.

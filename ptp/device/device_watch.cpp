@@ -58,9 +58,9 @@ class WatchedEnumerator : public ObjectIdEnumerator {
   WatchedEnumerator(std::unique_ptr<ObjectIdEnumerator> enumerator, DeviceWatch& watch)
       : enumerator_(std::move(enumerator)), watch_(watch) {}
 
-  DeviceResult Next(std::optional<std::u16string>* id) override {
-    id->reset();
-    return watch_.Ask([&] { return enumerator_->Next(id); });
+  DeviceResult Next(std::uint32_t count, std::vector<std::u16string>* ids) override {
+    ids->clear();
+    return watch_.Ask([&] { return enumerator_->Next(count, ids); });
   }
 
  private:

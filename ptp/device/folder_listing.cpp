@@ -1,5 +1,7 @@
 #include "ptp/device/folder_listing.h"
 
+#include <algorithm>
+#include <iterator>
 #include <optional>
 #include <utility>
 
@@ -59,30 +61,46 @@ PhoneObject ReadPhoneObject(DeviceProperties& properties, KeyCollection& keys,
   return object;
 }
 
-Listing ListChildren(DeviceContent& content, DeviceProperties& properties, KeyCollection& keys,
-                     const std::u16string& parent_id, std::size_t limit) {
-  Listing listing;
+IdListing ListChildIds(DeviceContent& content, const std::u16string& parent_id, std::size_t limit) {
+  IdListing listing;
   std::unique_ptr<ObjectIdEnumerator> enumerator;
   if (DeviceFailed(content.EnumObjects(parent_id, &enumerator)) || enumerator == nullptr) {
     return listing;
   }
-  std::optional<std::u16string> id;
+  std::vector<std::u16string> batch;
   for (;;) {
-    const DeviceResult result = enumerator->Next(&id);
-    const bool child = (result == kDeviceOk || result == kDeviceFalse) && id.has_value();
-    if (!child) {
-      // Only the normal end says that no child is left; anything else may hide some.
-      listing.complete = result == kDeviceFalse;
+    std::size_t wanted = kIdsPerNext;
+    if (limit > 0) wanted = std::min(wanted, limit - listing.ids.size());
+    const DeviceResult result = enumerator->Next(static_cast<std::uint32_t>(wanted), &batch);
+    // Only the normal end says that no child is left; anything else may hide some, and
+    // so may full success with fewer ids than asked for, or more ids than asked for.
+    if ((result != kDeviceOk && result != kDeviceFalse) || batch.size() > wanted ||
+        (result == kDeviceOk && batch.size() < wanted)) {
       return listing;
     }
-    listing.objects.push_back(ReadPhoneObject(properties, keys, *id));
-    id.reset();
-    // "No more objects" may come with the last child, which is then all there was.
-    if (result == kDeviceFalse || (limit > 0 && listing.objects.size() >= limit)) {
+    listing.ids.insert(listing.ids.end(), std::make_move_iterator(batch.begin()),
+                       std::make_move_iterator(batch.end()));
+    // "No more objects" may come with the last ids, which are then all there were.
+    if (result == kDeviceFalse || (limit > 0 && listing.ids.size() >= limit)) {
       listing.complete = true;
       return listing;
     }
   }
+}
+
+Listing ReadObjects(DeviceProperties& properties, KeyCollection& keys, const IdListing& ids) {
+  Listing listing;
+  listing.objects.reserve(ids.ids.size());
+  for (const std::u16string& id : ids.ids) {
+    listing.objects.push_back(ReadPhoneObject(properties, keys, id));
+  }
+  listing.complete = ids.complete;
+  return listing;
+}
+
+Listing ListChildren(DeviceContent& content, DeviceProperties& properties, KeyCollection& keys,
+                     const std::u16string& parent_id, std::size_t limit) {
+  return ReadObjects(properties, keys, ListChildIds(content, parent_id, limit));
 }
 
 }  // namespace camvey::ptp

@@ -55,9 +55,29 @@ std::unique_ptr<KeyCollection> CreateKeySet(DeviceLayer& layer);
 PhoneObject ReadPhoneObject(DeviceProperties& properties, KeyCollection& keys,
                             const std::u16string& object_id);
 
-// The direct children of `parent_id`, at most `limit` of them (0: no limit). Never
-// fails as such: a failure ends the listing early, possibly empty, and marks it
-// incomplete. Each child costs one Next and one GetValues.
+// The ids of an object's children in the order the device enumerated them, before any
+// of them is read: a phone hands a folder's ids over in one transaction, while each
+// object's properties cost a round trip of their own.
+struct IdListing {
+  std::vector<std::u16string> ids;
+  // As Listing::complete.
+  bool complete = false;
+};
+
+// How many ids one Next asks for.
+inline constexpr std::uint32_t kIdsPerNext = 256;
+
+// The ids of the direct children of `parent_id`, at most `limit` of them (0: no limit).
+// Never fails as such: a failure ends the listing early, possibly empty, and marks it
+// incomplete. Costs one Next per kIdsPerNext ids, and one more where a folder's last
+// batch was full.
+IdListing ListChildIds(DeviceContent& content, const std::u16string& parent_id, std::size_t limit);
+
+// Reads the objects of `ids`, one GetValues each; the listing is as complete as `ids`.
+Listing ReadObjects(DeviceProperties& properties, KeyCollection& keys, const IdListing& ids);
+
+// The direct children of `parent_id`, at most `limit` of them (0: no limit), listed and
+// read: ListChildIds, then ReadObjects.
 Listing ListChildren(DeviceContent& content, DeviceProperties& properties, KeyCollection& keys,
                      const std::u16string& parent_id, std::size_t limit);
 

@@ -149,23 +149,26 @@ class WpdObjectIdEnumerator : public ObjectIdEnumerator {
   explicit WpdObjectIdEnumerator(ComPtr<IEnumPortableDeviceObjectIDs> enumerator)
       : enumerator_(std::move(enumerator)) {}
 
-  DeviceResult Next(std::optional<std::u16string>* id) override {
-    id->reset();
+  DeviceResult Next(std::uint32_t count, std::vector<std::u16string>* ids) override {
+    ids->clear();
     // "No more objects" is final: the driver is not asked again.
     if (ended_) return S_FALSE;
     // One entry more than asked for, so that a driver handing over too many ids writes
-    // the extra one here rather than past the array; both are freed.
-    CoTaskMemStringArray ids(2);
+    // the extra one here rather than past the array; all are freed.
+    CoTaskMemStringArray fetched_ids(std::size_t{count} + 1);
     ULONG fetched = 0;
-    const HRESULT hr = enumerator_->Next(1, ids.data(), &fetched);
+    const HRESULT hr = enumerator_->Next(count, fetched_ids.data(), &fetched);
     if (FAILED(hr)) return hr;
     if (hr == S_FALSE) ended_ = true;
-    // S_FALSE may come with the last id. A count that disagrees with the ids handed
-    // over leaves it unknown what was skipped: the enumeration failed.
-    const bool no_id = fetched == 0 && ids[0] == nullptr && ids[1] == nullptr;
-    const bool one_id = fetched == 1 && ids[0] != nullptr && ids[1] == nullptr;
-    if (!no_id && !one_id) return E_UNEXPECTED;
-    if (one_id) *id = FromWide(ids[0]);
+    // S_FALSE may come with the last ids; S_OK means every id asked for came. A count
+    // that disagrees with the ids handed over leaves it unknown what was skipped: the
+    // enumeration failed.
+    if (fetched > count || (hr == S_OK && fetched < count)) return E_UNEXPECTED;
+    for (std::size_t i = 0; i < fetched_ids.size(); ++i) {
+      if ((fetched_ids[i] == nullptr) == (i < fetched)) return E_UNEXPECTED;
+    }
+    ids->reserve(fetched);
+    for (ULONG i = 0; i < fetched; ++i) ids->push_back(FromWide(fetched_ids[i]));
     return hr;
   }
 

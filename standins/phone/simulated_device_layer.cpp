@@ -17,6 +17,7 @@ struct SimulatedDeviceLayer::State {
   Phone* phone = nullptr;
   OperationCounts counts;
   std::map<std::pair<std::u16string, std::u16string>, int> enumerations;
+  std::map<std::pair<std::u16string, std::u16string>, int> reads_by_parent;
   int live_objects = 0;
   std::vector<std::string> lifetime_log;
   std::vector<OpenRecord> opened;
@@ -183,18 +184,22 @@ class SimEnumerator : public ptp::ObjectIdEnumerator, public Tracked {
       : Tracked(state, nullptr), session_(std::move(session)), children_(std::move(children)) {}
 
   // Counts only the calls that reach the device.
-  DeviceResult Next(std::optional<std::u16string>* id) override {
-    id->reset();
+  DeviceResult Next(std::uint32_t count, std::vector<std::u16string>* ids) override {
+    ids->clear();
     if (ended_) return kDeviceFalse;
     ++state().counts.next;
     if (const DeviceResult refused = session_->Refusal(); refused != kDeviceOk) return refused;
-    const NextAnswer answer = session_->device->AnswerNext(children_, position_, 1);
+    const NextAnswer answer = session_->device->AnswerNext(children_, position_, count);
     if (ptp::DeviceFailed(answer.result)) return answer.result;
     ended_ = answer.result == kDeviceFalse;
     const std::size_t from = position_;
     position_ += answer.handed_out;
-    if (answer.null_id || answer.claimed != answer.handed_out) return kUnexpected;
-    if (answer.handed_out == 1) *id = children_[from];
+    if (answer.null_id || answer.claimed != answer.handed_out ||
+        (answer.result == kDeviceOk && answer.handed_out < count)) {
+      return kUnexpected;
+    }
+    ids->assign(children_.begin() + static_cast<std::ptrdiff_t>(from),
+                children_.begin() + static_cast<std::ptrdiff_t>(position_));
     return answer.result;
   }
 
@@ -312,6 +317,7 @@ class SimProperties : public ptp::DeviceProperties, public Tracked {
     if (const DeviceResult refused = session_->Refusal(); refused != kDeviceOk) return refused;
     const SimObject* object = session_->device->Find(object_id);
     if (object == nullptr) return kNotFound;
+    ++state().reads_by_parent[{session_->device->id, object->parent_id}];
     if (object->faults.get_values) return kFailed;
     *values = std::make_unique<SimPropertyValues>(&state(), *object,
                                                   static_cast<SimKeyCollection&>(keys).keys());
@@ -549,6 +555,11 @@ SimulatedDeviceLayer::all_enumerations() const {
   return state_->enumerations;
 }
 
+const std::map<std::pair<std::u16string, std::u16string>, int>&
+SimulatedDeviceLayer::reads_by_parent() const {
+  return state_->reads_by_parent;
+}
+
 int SimulatedDeviceLayer::live_objects() const { return state_->live_objects; }
 
 const std::vector<std::string>& SimulatedDeviceLayer::lifetime_log() const {
@@ -560,6 +571,7 @@ const std::vector<OpenRecord>& SimulatedDeviceLayer::opened() const { return sta
 void SimulatedDeviceLayer::ResetCounts() {
   state_->counts = OperationCounts();
   state_->enumerations.clear();
+  state_->reads_by_parent.clear();
   state_->lifetime_log.clear();
   state_->opened.clear();
 }

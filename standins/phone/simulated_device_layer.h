@@ -77,6 +77,8 @@ class SimulatedDeviceLayer : public ptp::DeviceLayer {
   int enumerations(const std::u16string& device_id, const std::u16string& parent_id) const;
   // Every enumeration, by (device id, parent id).
   const std::map<std::pair<std::u16string, std::u16string>, int>& all_enumerations() const;
+  // Every GetValues of an object, by (device id, the object's parent id).
+  const std::map<std::pair<std::u16string, std::u16string>, int>& reads_by_parent() const;
   // Objects handed out and not yet released.
   int live_objects() const;
   // Creation and release of managers, key and id collections, client information,

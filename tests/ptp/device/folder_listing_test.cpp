@@ -77,13 +77,23 @@ TEST_P(ListingTest, ReadsNamesAndKinds) {
                 {u"s2", u"Card", true, true, true}}));
 }
 
-TEST_P(ListingTest, EachObjectCostsOneNextAndOneGetValues) {
+// A phone hands a folder's ids over in one transaction: they are asked for 256 at a
+// time, and each object read costs one GetValues.
+TEST_P(ListingTest, IdsComeInBatchesAndEachObjectCostsOneGetValues) {
   Open(kObjects);
   EXPECT_EQ(List(u"s1").objects.size(), 11u);
   EXPECT_EQ(layer_->counts().enum_objects, 1);
-  EXPECT_EQ(layer_->counts().next, 12);  // the last one ends the enumeration
+  EXPECT_EQ(layer_->counts().next, 1);  // the 11 ids with "no more objects"
   EXPECT_EQ(layer_->counts().get_values, 11);
   EXPECT_EQ(layer_->live_objects(), 4);  // only what the fixture holds is still out
+
+  Open(R"({"devices": [{"id": "d", "storages": [{"id": "s1", "children": [
+    {"id": "big", "name": "B", "filler": 600}]}]}]})");
+  const IdListing ids = ListChildIds(connection_->content(), u"big", 0);
+  EXPECT_EQ(ids.ids.size(), 600u);
+  EXPECT_TRUE(ids.complete);
+  EXPECT_EQ(layer_->counts().next, 3);  // 256, 256, and the last 88 with "no more objects"
+  EXPECT_EQ(layer_->counts().get_values, 0);
 }
 
 // Only the enumeration's normal end (or the limit) makes a listing complete: a failure
@@ -103,6 +113,7 @@ TEST_P(ListingTest, TellsAListingThatEndedEarlyFromACompleteOne) {
     {"id": "extra", "name": "e", "children": [
       {"id": "e1", "name": "A", "faults": ["next_extra_id"]}, {"id": "e2", "name": "B"}]},
     {"id": "pair", "name": "p", "children": [{"id": "p1", "name": "A"}, {"id": "p2"}]},
+    {"id": "full", "name": "f", "filler": 256},
     )" + cut;
   struct Case {
     const char* device_faults;
@@ -111,20 +122,23 @@ TEST_P(ListingTest, TellsAListingThatEndedEarlyFromACompleteOne) {
     std::size_t objects;
     bool complete;
   };
+  // A failure applies to the batch that holds the id it names: none of that batch
+  // counts.
   const Case cases[] = {
-      {"", u"s1", 0, 6, true},
+      {"", u"s1", 0, 7, true},
       {"", u"empty", 0, 0, true},
       {"", u"unlistable", 0, 0, false},
       {"", u"missing", 0, 0, false},
-      {"", u"cut", 0, 1, false},
+      {"", u"cut", 0, 0, false},
       {"", u"cut", 1, 1, true},  // the limit comes before the failing Next
-      {"", u"null", 0, 1, false},
+      {"", u"null", 0, 0, false},
       {"", u"extra", 0, 0, false},
-      {R"("ok_without_id")", u"s1", 0, 6, false},
-      {R"("ok_without_id")", u"s1", 6, 6, true},
+      {"", u"full", 0, 256, true},  // a full batch, then "no more objects" alone
+      {R"("ok_without_id")", u"full", 0, 256, false},
+      {R"("ok_without_id")", u"s1", 0, 7, true},
       {R"("false_with_last_id")", u"empty", 0, 0, true},
-      {R"("false_with_last_id")", u"null", 0, 1, false},
-      {R"("false_with_last_id")", u"s1", 0, 6, true},
+      {R"("false_with_last_id")", u"full", 0, 256, true},
+      {R"("false_with_last_id")", u"s1", 0, 7, true},
   };
   for (const Case& test : cases) {
     Open(std::string(R"({"devices": [{"id": "d", "faults": [)") + test.device_faults +
@@ -136,18 +150,19 @@ TEST_P(ListingTest, TellsAListingThatEndedEarlyFromACompleteOne) {
     EXPECT_EQ(listing.complete, test.complete);
   }
 
-  // "No more objects" with the last child is final: the driver is not asked again.
-  EXPECT_EQ(layer_->counts().next, 6);
+  // "No more objects" with the last ids is final: the driver is not asked again.
+  EXPECT_EQ(layer_->counts().next, 1);
   std::unique_ptr<ObjectIdEnumerator> enumerator;
   ASSERT_EQ(connection_->content().EnumObjects(u"pair", &enumerator), kDeviceOk);
   ASSERT_NE(enumerator, nullptr);
-  std::optional<std::u16string> id;
-  EXPECT_EQ(enumerator->Next(&id), kDeviceOk);
-  EXPECT_EQ(enumerator->Next(&id), kDeviceFalse);
-  EXPECT_EQ(id, u"p2");
-  EXPECT_EQ(enumerator->Next(&id), kDeviceFalse);
-  EXPECT_FALSE(id.has_value());
-  EXPECT_EQ(layer_->counts().next, 8);
+  std::vector<std::u16string> ids;
+  EXPECT_EQ(enumerator->Next(1, &ids), kDeviceOk);
+  EXPECT_EQ(ids, std::vector<std::u16string>{u"p1"});
+  EXPECT_EQ(enumerator->Next(2, &ids), kDeviceFalse);
+  EXPECT_EQ(ids, std::vector<std::u16string>{u"p2"});
+  EXPECT_EQ(enumerator->Next(2, &ids), kDeviceFalse);
+  EXPECT_TRUE(ids.empty());
+  EXPECT_EQ(layer_->counts().next, 3);
 }
 
 TEST_P(ListingTest, LimitCutsTheStorageList) {
@@ -159,7 +174,7 @@ TEST_P(ListingTest, LimitCutsTheStorageList) {
   const Listing storages = List(kDeviceObjectId, 20);
   ASSERT_EQ(storages.objects.size(), 20u);
   EXPECT_EQ(storages.objects.back().id, u"s20");
-  EXPECT_EQ(layer_->counts().next, 20);
+  EXPECT_EQ(layer_->counts().next, 1);
   EXPECT_EQ(List(kDeviceObjectId).objects.size(), 25u);
 }
 
