@@ -82,6 +82,24 @@ Gap ParentsGap(const CameraRoll& roll) {
   return gap;
 }
 
+// Why the unique round cannot read the storage's camera roll whole, from the ids of its
+// folders alone, before any of their objects is read: an id listing that ended early,
+// or more objects than the limit listed before a folder, counted in the order the
+// round lists them (what earlier rounds read first), so that the folder that crosses
+// the mark is still read whole.
+Gap CountGap(CameraRoll& roll) {
+  const std::u16string& storage = roll.storage().name;
+  std::size_t listed = roll.cache().listed_count();
+  for (const PhoneObject* folder : roll.folders()) {
+    if (listed > kUniqueSearchListingLimit) return {GapCause::kListingLimit, storage};
+    const bool read = roll.cache().Read(folder->id);
+    const IdListing& ids = roll.cache().Ids(folder->id);
+    if (!ids.complete) return {GapCause::kListingEndedEarly, storage};
+    if (!read) listed += ids.ids.size();
+  }
+  return {};
+}
+
 }  // namespace
 
 Household::Household(DeviceLayer& layer, KeyCollection& keys,
@@ -99,6 +117,8 @@ Household::Household(DeviceLayer& layer, KeyCollection& keys,
                                           kDeviceObjectId, kStorageLimit);
     // A list cut at the limit may hide more storages.
     device.storages_listed_whole = storages.complete && storages.objects.size() < kStorageLimit;
+    // A storage list that failed is no sign of a locked phone, which lists its storages.
+    device.shows_anything = !storages.complete;
     for (const PhoneObject& storage : storages.objects) {
       if (connection.gone()) break;
       auto roll = std::make_unique<CameraRoll>(connection, keys_, storage);
@@ -206,15 +226,10 @@ void Household::GatherUniqueRound(const std::vector<PhotoEvidence*>& photos) {
       CameraRoll& roll = *device.storages[s];
       const std::u16string& storage = roll.storage().name;
       gap = ParentsGap(roll);
+      if (!gap) gap = CountGap(roll);
       const std::vector<const PhoneObject*>& folders = roll.folders();
       for (std::size_t f = 0; f < folders.size() && !gap; ++f) {
-        // Tested before each folder, so the folder that crosses the mark is listed whole.
-        if (roll.cache().listed_count() > kUniqueSearchListingLimit) {
-          NoteGap(&gap, GapCause::kListingLimit, storage);
-          break;
-        }
         const Listing& listing = roll.cache().Lookup(folders[f]->id);
-        if (!listing.complete) NoteGap(&gap, GapCause::kListingEndedEarly, storage);
         const bool holds_roll = roll.HoldsCameraRollFolders(*folders[f]);
         for (std::size_t p = 0; p < listing.objects.size() && !gap; ++p) {
           const PhoneObject& object = listing.objects[p];

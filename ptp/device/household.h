@@ -8,7 +8,10 @@
 // evidence from every device and storage.
 //
 // Evidence is gathered lazily, a round at a time and only for the photos that still
-// seek it; each folder is listed at most once per storage (its camera roll's cache).
+// seek it; each folder is listed at most once per storage (its camera roll's cache). On
+// a phone every object read is a round trip over the cable: the unique round first
+// counts a storage's camera roll by its folders' ids, and reads nothing of a camera roll
+// too large to decide on.
 
 #include <memory>
 #include <string>

@@ -1045,14 +1045,26 @@ TEST_P(DeletionPassTest, CountsOperations) {
   EXPECT_EQ(Enumerations(u"usb#iphone", u"f1"), 1);
   EXPECT_EQ(Enumerations(u"usb#iphone", u"f2"), 1);
   const LayerCounts counts = layer_->counts();
-  // Listed: 1 storage, 3 top-level objects, 2 + 1 folder children.
+  // Read: 1 storage, 3 top-level objects, 2 + 1 folder children; each listing's ids come
+  // in one Next.
   EXPECT_EQ(counts.get_values, 7);
   EXPECT_EQ(counts.enum_objects, 4);
-  EXPECT_EQ(counts.next, 7 + 4);
+  EXPECT_EQ(counts.next, 4);
   EXPECT_EQ(counts.create_manager, 1);
   EXPECT_EQ(counts.create_key_collection, 1);
   EXPECT_EQ(counts.delete_request, 1);
   EXPECT_EQ(counts.add_id, 2);
+
+  // A camera roll that holds more than the unique search may list decides nothing by
+  // uniqueness: counted by its ids, none of its objects is read for it.
+  phone = PhoneFromJson(Phone(Folder("m", "202401__", {"M.JPG"}) +
+                              R"(, {"id": "big", "name": "Bulk", "filler": 15001}, )" +
+                              Folder("a", "Album", {"U.JPG"})));
+  EXPECT_THAT(RunPass(&phone, {{u"M.JPG", u"202401"}, {u"U.JPG", u""}}).deleted,
+              ElementsAre("M.JPG"));
+  EXPECT_EQ(layer_->counts().get_values, 1 + 3 + 1);
+  EXPECT_EQ(Enumerations(u"usb#iphone", u"big"), 1);
+  EXPECT_EQ(Enumerations(u"usb#iphone", u"a"), 0);
 }
 
 // The simulated layer logs every creation and release: short-lived objects go first.
