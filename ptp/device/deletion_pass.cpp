@@ -205,12 +205,12 @@ std::vector<ChosenObject> DeletionPass::Allowed(
     HouseholdDevice& device,
     const std::vector<std::pair<const Verdict*, const PhotoEvidence*>>& taken) {
   std::vector<ChosenObject> chosen;
+  std::map<const PhoneObject*, std::size_t> index_of;
   for (const auto& [verdict, photo] : taken) {
     const PhoneObject* object = verdict->taken->object;
-    const auto same = std::find_if(chosen.begin(), chosen.end(),
-                                   [object](const ChosenObject& c) { return c.object == object; });
-    if (same != chosen.end()) {
-      same->photos.push_back(&photo->wanted);
+    const auto same = index_of.find(object);
+    if (same != index_of.end()) {
+      chosen[same->second].photos.push_back(&photo->wanted);
       continue;
     }
     const PhoneObject& storage = device.storages[verdict->taken->place[0]]->storage();
@@ -225,6 +225,7 @@ std::vector<ChosenObject> DeletionPass::Allowed(
       DeleteTrace("delete: the phone allows no deletion of %s, refused", name.c_str());
       RecordError(error_, kErrorDeleteRefused);
     } else {
+      index_of[object] = chosen.size();
       chosen.push_back({object, {&photo->wanted}, verdict->taken->place});
     }
   }
@@ -235,24 +236,36 @@ std::vector<ChosenObject> DeletionPass::Allowed(
 // for each stem of a folder that still holds objects this request did not delete.
 void DeletionPass::TraceWhatThePhoneKeeps(HouseholdDevice& device,
                                           const std::vector<const ChosenObject*>& deleted) {
+  // Folder (storage, index) to the stems deleted there, in the order first deleted.
+  std::map<std::pair<std::size_t, std::size_t>, std::vector<std::u16string>> stems_by_folder;
   std::set<const PhoneObject*> gone;
-  for (const ChosenObject* object : deleted) gone.insert(object->object);
-  std::set<std::pair<const PhoneObject*, std::u16string>> said;
   for (const ChosenObject* object : deleted) {
-    CameraRoll& roll = *device.storages[object->place[0]];
-    const PhoneObject& folder = *roll.folders()[object->place[1]];
+    gone.insert(object->object);
+    std::vector<std::u16string>& stems = stems_by_folder[{object->place[0], object->place[1]}];
     const std::u16string stem = StemOf(object->object->name);
-    if (!said.insert({&folder, stem}).second) continue;
-    std::string kept;
-    int count = 0;
+    if (std::find(stems.begin(), stems.end(), stem) == stems.end()) stems.push_back(stem);
+  }
+  for (const auto& [where, stems] : stems_by_folder) {
+    CameraRoll& roll = *device.storages[where.first];
+    const PhoneObject& folder = *roll.folders()[where.second];
+    std::map<std::u16string, std::vector<std::u16string>> kept;
+    for (const std::u16string& stem : stems) kept[stem];
     for (const PhoneObject& other : roll.cache().Lookup(folder.id).objects) {
-      if (other.is_folder || gone.count(&other) != 0 || StemOf(other.name) != stem) continue;
-      kept += (count++ > 0 ? ", " : "") + WideToUtf8(other.name);
+      if (other.is_folder || gone.count(&other) != 0) continue;
+      const auto stem = kept.find(StemOf(other.name));
+      if (stem != kept.end()) stem->second.push_back(other.name);
     }
-    if (count == 0) continue;
-    DeleteTrace("delete: the phone keeps photo %s in %s until %s %s deleted too",
-                WideToUtf8(stem).c_str(), WideToUtf8(folder.name).c_str(), kept.c_str(),
-                count > 1 ? "are" : "is");
+    for (const std::u16string& stem : stems) {
+      const std::vector<std::u16string>& names = kept[stem];
+      if (names.empty()) continue;
+      std::string list;
+      for (const std::u16string& name : names) {
+        list += (list.empty() ? "" : ", ") + WideToUtf8(name);
+      }
+      DeleteTrace("delete: the phone keeps photo %s in %s until %s %s deleted too",
+                  WideToUtf8(stem).c_str(), WideToUtf8(folder.name).c_str(), list.c_str(),
+                  names.size() > 1 ? "are" : "is");
+    }
   }
 }
 
