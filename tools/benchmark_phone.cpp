@@ -100,8 +100,32 @@ std::vector<ptp::WantedFile> MakeBenchmarkRequest() {
   return wanted;
 }
 
-std::size_t EnumerateLikeThePass(ptp::DeviceLayer& layer,
-                                 const std::vector<std::u16string>& folders) {
+PassListings ListingsOfThePass(const SimulatedDeviceLayer& layer) {
+  PassListings listings;
+  for (const auto& [where, count] : layer.all_enumerations()) {
+    if (where.second == ptp::kDeviceObjectId || where.second == u"s") continue;
+    (layer.reads_by_parent().count(where) != 0 ? listings.read : listings.counted)
+        .push_back(where.second);
+  }
+  return listings;
+}
+
+std::vector<ptp::WantedFile> MakeImportRequest() {
+  std::vector<int> month_folders;
+  for (int folder = 0; folder < kBenchmarkFolders; ++folder) {
+    if (IsMonth(folder)) month_folders.push_back(folder);
+  }
+  std::vector<ptp::WantedFile> wanted;
+  for (const int month_index : {30, 31, 32}) {
+    const int folder = month_folders[static_cast<std::size_t>(month_index)];
+    for (int i = 0; i < 100; ++i) wanted.push_back({FileName(folder, i * 5), MonthOf(folder)});
+  }
+  wanted.push_back({u"IMG_DELETED.HEIC", MonthOf(month_folders[33])});
+  for (ptp::WantedFile& file : wanted) file.name = ptp::UpperCaseWide(file.name);
+  return wanted;
+}
+
+std::size_t EnumerateLikeThePass(ptp::DeviceLayer& layer, const PassListings& listings) {
   std::unique_ptr<ptp::DeviceManager> manager;
   layer.CreateManager(&manager);
   const std::vector<std::u16string> devices = ptp::ListAppleDevices(*manager);
@@ -113,7 +137,10 @@ std::size_t EnumerateLikeThePass(ptp::DeviceLayer& layer,
         .objects.size();
   };
   std::size_t listed = list(ptp::kDeviceObjectId, ptp::kStorageLimit) + list(u"s", 0);
-  for (const std::u16string& folder : folders) listed += list(folder, 0);
+  for (const std::u16string& folder : listings.read) listed += list(folder, 0);
+  for (const std::u16string& folder : listings.counted) {
+    listed += ptp::ListChildIds(connection.content(), folder, 0).ids.size();
+  }
   return listed;
 }
 

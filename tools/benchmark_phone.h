@@ -13,6 +13,7 @@
 #include "ptp/device/deletion_pass.h"
 #include "ptp/device/device_layer.h"
 #include "standins/phone/phone_model.h"
+#include "standins/phone/simulated_device_layer.h"
 
 namespace camvey::phone {
 
@@ -28,11 +29,24 @@ Phone MakeBenchmarkPhone();
 // storage, leaves them on the phone); 100 that are not on the phone. Upper-cased.
 std::vector<ptp::WantedFile> MakeBenchmarkRequest();
 
-// Opens the benchmark phone through `layer` and lists the root, the storage and
-// `folders` (DCIM among them), as a pass does, without deciding anything. Returns the
-// objects listed.
-std::size_t EnumerateLikeThePass(ptp::DeviceLayer& layer,
-                                 const std::vector<std::u16string>& folders);
+// A realistic import: 300 names from three month folders, asked under their month, and
+// one photo of a month the phone has that the owner already deleted on the phone.
+std::vector<ptp::WantedFile> MakeImportRequest();
+
+// The folders a pass listed below the storage: those whose objects it read (DCIM among
+// them), and those whose ids alone it counted.
+struct PassListings {
+  std::vector<std::u16string> read;
+  std::vector<std::u16string> counted;
+};
+
+// What the pass that ran through `layer` listed on the benchmark phone.
+PassListings ListingsOfThePass(const SimulatedDeviceLayer& layer);
+
+// Opens the benchmark phone through `layer` and lists the root, the storage and the
+// folders of `listings` as a pass does (ids, then the objects of the folders it read),
+// without deciding anything. Returns the objects listed.
+std::size_t EnumerateLikeThePass(ptp::DeviceLayer& layer, const PassListings& listings);
 
 }  // namespace camvey::phone
 

@@ -49,10 +49,7 @@ int Run() {
   std::string simulated_error;
   const std::size_t simulated_deleted =
       DeleteWantedFiles(simulated, wanted, &simulated_error).size();
-  std::vector<std::u16string> folders;
-  for (const auto& [where, count] : simulated.all_enumerations()) {
-    if (where.second != kDeviceObjectId && where.second != u"s") folders.push_back(where.second);
-  }
+  const phone::PassListings listings = phone::ListingsOfThePass(simulated);
 
   wchar_t temp[MAX_PATH] = {};
   GetTempPathW(MAX_PATH, temp);
@@ -96,7 +93,7 @@ int Run() {
 
     control.reload();
     start = std::chrono::steady_clock::now();
-    listed = phone::EnumerateLikeThePass(*wpd, folders);
+    listed = phone::EnumerateLikeThePass(*wpd, listings);
     const double bare = Milliseconds(std::chrono::steady_clock::now() - start);
     if (run == 0 || pass < fastest_pass) fastest_pass = pass;
     if (run == 0 || bare < fastest_bare) fastest_bare = bare;
@@ -111,7 +108,7 @@ int Run() {
       "\nstorage: %d objects in %d folders; request: %zu names; %zu folders listed, "
       "%zu objects listed by the bare enumeration\n",
       phone::kBenchmarkFolders * phone::kBenchmarkObjectsPerFolder, phone::kBenchmarkFolders,
-      wanted.size(), folders.size(), listed);
+      wanted.size(), listings.read.size() + listings.counted.size(), listed);
   std::printf(
       "pass over the simulated layer: %zu deleted, error \"%s\"; through WPD: %zu "
       "deleted, error \"%s\"\n",

@@ -26,7 +26,7 @@ namespace {
 struct Fixture {
   phone::Phone phone = phone::MakeBenchmarkPhone();
   std::vector<WantedFile> wanted = phone::MakeBenchmarkRequest();
-  std::vector<std::u16string> listed_folders;  // what one pass enumerates, in order
+  phone::PassListings listings;  // what one pass lists
   phone::OperationCounts pass_counts;
   std::size_t deleted = 0;
   std::string error;
@@ -39,11 +39,7 @@ const Fixture& GetFixture() {
     phone::SimulatedDeviceLayer layer(&copy);
     made->deleted = DeleteWantedFiles(layer, made->wanted, &made->error).size();
     made->pass_counts = layer.counts();
-    for (const auto& [where, count] : layer.all_enumerations()) {
-      if (where.second != kDeviceObjectId && where.second != u"s") {
-        made->listed_folders.push_back(where.second);
-      }
-    }
+    made->listings = phone::ListingsOfThePass(layer);
     return made;
   }();
   return *fixture;
@@ -52,7 +48,7 @@ const Fixture& GetFixture() {
 // Lists what the pass listed, through a simulated layer of its own.
 std::size_t EnumerateLikeThePass(phone::Phone* phone, phone::OperationCounts* counts) {
   phone::SimulatedDeviceLayer layer(phone);
-  const std::size_t listed = phone::EnumerateLikeThePass(layer, GetFixture().listed_folders);
+  const std::size_t listed = phone::EnumerateLikeThePass(layer, GetFixture().listings);
   if (counts != nullptr) *counts = layer.counts();
   return listed;
 }
@@ -148,15 +144,27 @@ int main(int argc, char** argv) {
               camvey::phone::kBenchmarkFolders * camvey::phone::kBenchmarkObjectsPerFolder,
               camvey::phone::kBenchmarkFolders, fixture.wanted.size());
   std::printf("pass: %zu deleted, error \"%s\"; %zu folders listed, %zu objects listed\n",
-              fixture.deleted, fixture.error.c_str(), fixture.listed_folders.size(), listed);
+              fixture.deleted, fixture.error.c_str(),
+              fixture.listings.read.size() + fixture.listings.counted.size(), listed);
   camvey::ptp::PrintCounts("pass", fixture.pass_counts);
   camvey::ptp::PrintCounts("bare enumeration", bare_counts);
+  {
+    // The device calls of an import of 300 photos, one of which the owner had deleted
+    // on the phone already: the one name left seeks its uniqueness over 30,000 objects.
+    camvey::phone::Phone import_phone = fixture.phone;
+    camvey::phone::SimulatedDeviceLayer layer(&import_phone);
+    std::string error;
+    const std::size_t deleted =
+        camvey::ptp::DeleteWantedFiles(layer, camvey::phone::MakeImportRequest(), &error).size();
+    std::printf("import of 301 names: %zu deleted, error \"%s\"\n", deleted, error.c_str());
+    camvey::ptp::PrintCounts("import", layer.counts());
+  }
   const auto bare = reporter.fastest("BM_BareEnumeration");
   const auto pass = reporter.fastest("BM_DeletionPass");
   if (bare.real > 0 && bare.cpu > 0) {
     std::printf(
         "ratio pass / bare enumeration, fastest repetition: %.2f real time, %.2f CPU time "
-        "(goal: at most 2)\n",
+        "(goal: at most 1.5)\n",
         pass.real / bare.real, pass.cpu / bare.cpu);
   }
   return 0;
