@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <chrono>
 #include <map>
-#include <set>
 #include <thread>
+#include <unordered_set>
 #include <utility>
 
 namespace camvey::phone {
@@ -94,13 +94,18 @@ bool SimDevice::Add(SimObject object) {
 std::vector<std::int32_t> SimDevice::Delete(const std::vector<std::u16string>& object_ids,
                                             std::vector<DeletedObject>* deleted) {
   // Objects leave the id map at once and their parents' child lists once at the end, so
-  // that a large request does not shift a long child list once per object.
-  std::map<std::u16string, std::set<std::u16string>> gone_by_parent;
+  // that a large request does not shift a long child list once per object; a parent's
+  // depth is reckoned once for all its children deleted.
+  struct Gone {
+    int depth = 0;
+    std::unordered_set<std::u16string> ids;
+  };
+  std::map<std::u16string, Gone> gone_by_parent;
   std::vector<std::int32_t> statuses;
   for (const std::u16string& object_id : object_ids) {
     const SimObject* object = object_id == kRootId ? nullptr : Find(object_id);
     const auto gone = gone_by_parent.find(object_id);
-    const std::size_t children_gone = gone == gone_by_parent.end() ? 0 : gone->second.size();
+    const std::size_t children_gone = gone == gone_by_parent.end() ? 0 : gone->second.ids.size();
     if (object == nullptr) {
       statuses.push_back(kNotFound);
     } else if (object->faults.refuse) {
@@ -108,21 +113,24 @@ std::vector<std::int32_t> SimDevice::Delete(const std::vector<std::u16string>& o
     } else if (object->children.size() > children_gone) {
       statuses.push_back(kFolderNotEmpty);
     } else {
-      deleted->push_back({id, object_id, object->ReadName(), object->parent_id, Depth(object_id)});
-      gone_by_parent[object->parent_id].insert(object_id);
+      const auto [siblings, first] = gone_by_parent.try_emplace(object->parent_id);
+      if (first) siblings->second.depth = Depth(object->parent_id) + 1;
+      siblings->second.ids.insert(object_id);
+      deleted->push_back(
+          {id, object_id, object->ReadName(), object->parent_id, siblings->second.depth});
       objects.erase(object_id);
       statuses.push_back(0);
     }
   }
-  for (const auto& entry : gone_by_parent) {
-    SimObject* parent = Find(entry.first);
+  for (const auto& [parent_id, gone] : gone_by_parent) {
+    SimObject* parent = Find(parent_id);
     if (parent == nullptr) continue;
-    const std::set<std::u16string>& gone = entry.second;
     std::vector<std::u16string>& children = parent->children;
-    children.erase(
-        std::remove_if(children.begin(), children.end(),
-                       [&gone](const std::u16string& child) { return gone.count(child) != 0; }),
-        children.end());
+    children.erase(std::remove_if(children.begin(), children.end(),
+                                  [&gone = gone.ids](const std::u16string& child) {
+                                    return gone.count(child) != 0;
+                                  }),
+                   children.end());
   }
   return statuses;
 }
