@@ -6,6 +6,7 @@
 #include <memory>
 #include <set>
 #include <tuple>
+#include <unordered_map>
 #include <utility>
 
 #include "ptp/device/delete_trace.h"
@@ -121,6 +122,7 @@ void DeletionPass::Run(const std::vector<WantedFile>& wanted) {
 void DeletionPass::CollectPhotos(const std::vector<WantedFile>& wanted) {
   std::set<WantedFile, WantedOrder> seen;
   std::map<std::u16string, std::size_t> photos_of_name;
+  photos_.reserve(wanted.size());
   for (const WantedFile& file : wanted) {
     if (file.name.empty() || !seen.insert(file).second) continue;
     ++photos_of_name[file.name];
@@ -214,15 +216,15 @@ std::vector<ChosenObject> DeletionPass::Allowed(
       continue;
     }
     const PhoneObject& storage = device.storages[verdict->taken->place[0]]->storage();
-    const std::string name = WideToUtf8(object->name);
     if (storage.access_capability == kReadOnlyWithoutObjectDeletion) {
       DeleteTrace(
           "delete: %s lies on \"%s\", which allows no deletion (iCloud Photos may be on), "
           "refused",
-          name.c_str(), WideToUtf8(storage.name).c_str());
+          WideToUtf8(object->name).c_str(), WideToUtf8(storage.name).c_str());
       RecordError(error_, kErrorDeleteRefused);
     } else if (object->can_delete.has_value() && !*object->can_delete) {
-      DeleteTrace("delete: the phone allows no deletion of %s, refused", name.c_str());
+      DeleteTrace("delete: the phone allows no deletion of %s, refused",
+                  WideToUtf8(object->name).c_str());
       RecordError(error_, kErrorDeleteRefused);
     } else {
       index_of[object] = chosen.size();
@@ -238,22 +240,26 @@ void DeletionPass::TraceWhatThePhoneKeeps(HouseholdDevice& device,
                                           const std::vector<const ChosenObject*>& deleted) {
   // Folder (storage, index) to the stems deleted there, in the order first deleted.
   std::map<std::pair<std::size_t, std::size_t>, std::vector<std::u16string>> stems_by_folder;
+  std::set<std::tuple<std::size_t, std::size_t, std::u16string>> stems_met;
   std::set<const PhoneObject*> gone;
   for (const ChosenObject* object : deleted) {
     gone.insert(object->object);
-    std::vector<std::u16string>& stems = stems_by_folder[{object->place[0], object->place[1]}];
-    const std::u16string stem = StemOf(object->object->name);
-    if (std::find(stems.begin(), stems.end(), stem) == stems.end()) stems.push_back(stem);
+    std::u16string stem = StemOf(object->object->name);
+    if (stems_met.insert({object->place[0], object->place[1], stem}).second) {
+      stems_by_folder[{object->place[0], object->place[1]}].push_back(std::move(stem));
+    }
   }
   for (const auto& [where, stems] : stems_by_folder) {
     CameraRoll& roll = *device.storages[where.first];
     const PhoneObject& folder = *roll.folders()[where.second];
-    std::map<std::u16string, std::vector<std::u16string>> kept;
+    std::unordered_map<std::u16string, std::vector<std::u16string>> kept;
     for (const std::u16string& stem : stems) kept[stem];
+    std::u16string other_stem;
     for (const PhoneObject& other : roll.cache().Lookup(folder.id).objects) {
-      if (other.is_folder || gone.count(&other) != 0) continue;
-      const auto stem = kept.find(StemOf(other.name));
-      if (stem != kept.end()) stem->second.push_back(other.name);
+      if (other.is_folder) continue;
+      StemInto(other.name, &other_stem);
+      const auto stem = kept.find(other_stem);
+      if (stem != kept.end() && gone.count(&other) == 0) stem->second.push_back(other.name);
     }
     for (const std::u16string& stem : stems) {
       const std::vector<std::u16string>& names = kept[stem];

@@ -2,6 +2,7 @@
 
 #include <map>
 #include <set>
+#include <unordered_set>
 #include <utility>
 
 #include "ptp/device/delete_trace.h"
@@ -16,9 +17,13 @@ namespace {
 // The photos of one month that seek a month round, and what the round's folders of that
 // month showed over the household.
 struct MonthGroup {
+  explicit MonthGroup(MonthFolderMatch round_folders) : folders(std::move(round_folders)) {}
+
+  MonthFolderMatch folders;  // the round's folders of this month
   std::vector<PhotoEvidence*> photos;
-  std::set<std::u16string> names;  // upper-cased wanted names
-  std::set<std::u16string> stems;  // their stems (own month only)
+  // Asked of every object listed: hashed, not ordered.
+  std::unordered_set<std::u16string> names;  // upper-cased wanted names
+  std::unordered_set<std::u16string> stems;  // their stems (own month only)
   Gap gap;
   // Upper-cased name to the objects of that name met in the group's folders.
   std::map<std::u16string, std::vector<Sighting>> namesakes;
@@ -26,14 +31,17 @@ struct MonthGroup {
   std::map<std::u16string, std::set<std::u16string>> names_of_stem;
 };
 
+// The object's name upper-cased into *name, whose storage is reused: a listing's objects
+// are thousands.
+const std::u16string& UpperCasedName(const PhoneObject& object, std::u16string* name) {
+  name->assign(object.name);
+  for (char16_t& unit : *name) unit = UpperCaseUnit(unit);
+  return *name;
+}
+
 // Keeps the first cause: it is the one the trace names.
 void NoteGap(Gap* gap, GapCause cause, const std::u16string& subject = {}) {
   if (!*gap) *gap = {cause, subject};
-}
-
-bool InGroup(const std::u16string& folder_name, const std::u16string& month, Round round) {
-  return round == Round::kOwnMonth ? IsOwnMonthFolder(folder_name, month)
-                                   : IsNeighbourMonthFolder(folder_name, month);
 }
 
 // Files a namesake of the wanted photo under what it may be: a carrier, another photo
@@ -144,13 +152,23 @@ void Household::Gather(Round round, const std::vector<PhotoEvidence*>& photos) {
 }
 
 void Household::GatherMonthRound(Round round, const std::vector<PhotoEvidence*>& photos) {
+  const MonthFolderMatch::Kind kind = round == Round::kOwnMonth
+                                          ? MonthFolderMatch::Kind::kOwn
+                                          : MonthFolderMatch::Kind::kNeighbours;
   std::map<std::u16string, MonthGroup> groups;
   for (PhotoEvidence* photo : photos) {
-    MonthGroup& group = groups[photo->wanted.month];
+    const std::u16string& month = photo->wanted.month;
+    auto found = groups.find(month);
+    if (found == groups.end()) {
+      found = groups.emplace(month, MonthGroup(MonthFolderMatch(month, kind))).first;
+    }
+    MonthGroup& group = found->second;
     group.photos.push_back(photo);
     group.names.insert(photo->wanted.name);
     if (round == Round::kOwnMonth) group.stems.insert(StemOf(photo->wanted.name));
   }
+  std::u16string upper_name;
+  std::u16string stem;
   // No round decides while a device may hold a carrier unseen: nothing is listed then.
   Gap household_gap = DeviceGap();
   for (std::size_t d = 0; d < devices_.size() && !household_gap; ++d) {
@@ -158,22 +176,24 @@ void Household::GatherMonthRound(Round round, const std::vector<PhotoEvidence*>&
     for (std::size_t s = 0; s < device.storages.size() && !device.connection->gone(); ++s) {
       CameraRoll& roll = *device.storages[s];
       const bool may_hide_any_folder = roll.MayHideAnyFolder();
-      const std::vector<std::u16string> unknown_kinds = roll.NamesOfUnknownKind();
+      std::vector<std::u16string> unknown_kinds = roll.NamesOfUnknownKind();
+      for (std::u16string& name : unknown_kinds) name = UpperCaseWide(std::move(name));
       for (auto& [month, group] : groups) {
         if (may_hide_any_folder) {
           NoteGap(&group.gap, GapCause::kFoldersHidden, roll.storage().name);
         }
         // An object of unknown kind named as a folder of the group may be that folder.
         for (const std::u16string& name : unknown_kinds) {
-          if (InGroup(name, month, round)) NoteGap(&group.gap, GapCause::kGroupUnseen);
+          if (group.folders.Matches(name)) NoteGap(&group.gap, GapCause::kGroupUnseen);
         }
       }
       const std::vector<const PhoneObject*>& folders = roll.folders();
       for (std::size_t f = 0; f < folders.size() && !device.connection->gone(); ++f) {
         const PhoneObject& folder = *folders[f];
+        const std::u16string& folder_name = UpperCasedName(folder, &upper_name);
         std::vector<MonthGroup*> here;
         for (auto& [month, group] : groups) {
-          if (InGroup(folder.name, month, round)) here.push_back(&group);
+          if (group.folders.Matches(folder_name)) here.push_back(&group);
         }
         if (here.empty()) continue;
         DeleteTrace("delete: looking in %s", WideToUtf8(folder.name).c_str());
@@ -189,13 +209,15 @@ void Household::GatherMonthRound(Round round, const std::vector<PhotoEvidence*>&
             for (MonthGroup* group : here) NoteGap(&group->gap, GapCause::kGroupUnseen);
             continue;
           }
-          const std::u16string name = UpperCaseWide(object.name);
-          const std::u16string stem = StemOf(name);
+          const std::u16string& name = UpperCasedName(object, &upper_name);
+          if (round == Round::kOwnMonth) StemInto(name, &stem);
           for (MonthGroup* group : here) {
             if (group->names.count(name) != 0) {
               group->namesakes[name].push_back({&object, d, &device.id, folder.name, {s, f, p}});
             }
-            if (group->stems.count(stem) != 0) group->names_of_stem[stem].insert(name);
+            if (round == Round::kOwnMonth && group->stems.count(stem) != 0) {
+              group->names_of_stem[stem].insert(name);
+            }
           }
         }
       }
@@ -215,9 +237,10 @@ void Household::GatherMonthRound(Round round, const std::vector<PhotoEvidence*>&
 }
 
 void Household::GatherUniqueRound(const std::vector<PhotoEvidence*>& photos) {
-  std::set<std::u16string> names;
+  std::unordered_set<std::u16string> names;
   for (const PhotoEvidence* photo : photos) names.insert(photo->wanted.name);
   std::map<std::u16string, std::vector<Sighting>> namesakes;
+  std::u16string name;
   // The first gap anywhere keeps every name of the round back: nothing more is listed.
   Gap gap = DeviceGap();
   for (std::size_t d = 0; d < devices_.size() && !gap; ++d) {
@@ -249,8 +272,7 @@ void Household::GatherUniqueRound(const std::vector<PhotoEvidence*>& photos) {
             if (!holds_roll) NoteGap(&gap, GapCause::kDeeperFolder, storage);
             continue;
           }
-          const std::u16string name = UpperCaseWide(object.name);
-          if (names.count(name) != 0) {
+          if (names.count(UpperCasedName(object, &name)) != 0) {
             namesakes[name].push_back({&object, d, &device.id, folders[f]->name, {s, f, p}});
           }
         }

@@ -68,13 +68,29 @@ bool IsRealMonth(const std::u16string& month) {
   return year >= 1 && number >= 1 && number <= 12;
 }
 
+MonthFolderMatch::MonthFolderMatch(const std::u16string& month, Kind kind) {
+  if (kind == Kind::kOwn) {
+    prefixes_ = {month};
+  } else {
+    prefixes_ = {ShiftMonth(month, -1), ShiftMonth(month, 1)};
+  }
+}
+
+bool MonthFolderMatch::Matches(const std::u16string& upper_folder_name) const {
+  for (const std::u16string& prefix : prefixes_) {
+    if (BeginsWith(upper_folder_name, prefix)) return true;
+  }
+  return false;
+}
+
 bool IsOwnMonthFolder(const std::u16string& folder_name, const std::u16string& month) {
-  return BeginsWith(UpperCaseWide(folder_name), month);
+  return MonthFolderMatch(month, MonthFolderMatch::Kind::kOwn)
+      .Matches(UpperCaseWide(folder_name));
 }
 
 bool IsNeighbourMonthFolder(const std::u16string& folder_name, const std::u16string& month) {
-  const std::u16string name = UpperCaseWide(folder_name);
-  return BeginsWith(name, ShiftMonth(month, -1)) || BeginsWith(name, ShiftMonth(month, 1));
+  return MonthFolderMatch(month, MonthFolderMatch::Kind::kNeighbours)
+      .Matches(UpperCaseWide(folder_name));
 }
 
 }  // namespace camvey::ptp

@@ -6,6 +6,7 @@
 // month or to one of its two neighbours.
 
 #include <string>
+#include <vector>
 
 namespace camvey::ptp {
 
@@ -19,6 +20,22 @@ std::u16string ShiftMonth(const std::u16string& month, int offset);
 // of 0001 to 9999 and a month of 01 to 12. Only such a month has folders of its own and
 // neighbours; a request's other months ("", "2024", "D", "2024 1") name no folder.
 bool IsRealMonth(const std::u16string& month);
+
+// The folders of a month's round: its own ("202401__", "202401_a" for 202401) or its
+// neighbours' (names that begin with 202312 or 202402). Made once per month, asked of
+// every folder of a camera roll. `month` must be a real month.
+class MonthFolderMatch {
+ public:
+  enum class Kind { kOwn, kNeighbours };
+
+  MonthFolderMatch(const std::u16string& month, Kind kind);
+
+  // True when the folder name, already upper-cased a to z, is one of them.
+  bool Matches(const std::u16string& upper_folder_name) const;
+
+ private:
+  std::vector<std::u16string> prefixes_;  // empty prefixes never match
+};
 
 // True when the folder name, upper-cased a to z, begins with `month`: a folder of the
 // month ("202401__", "202401_a"). `month` must be a real month.

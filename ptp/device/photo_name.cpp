@@ -7,7 +7,14 @@
 namespace camvey::ptp {
 
 std::u16string StemOf(const std::u16string& name) {
-  return UpperCaseWide(name.substr(0, std::min(name.rfind(u'.'), name.size())));
+  std::u16string stem;
+  StemInto(name, &stem);
+  return stem;
+}
+
+void StemInto(const std::u16string& name, std::u16string* stem) {
+  stem->assign(name, 0, std::min(name.rfind(u'.'), name.size()));
+  for (char16_t& unit : *stem) unit = UpperCaseUnit(unit);
 }
 
 }  // namespace camvey::ptp

@@ -12,6 +12,9 @@ namespace camvey::ptp {
 // The name up to its last '.' (the whole name without one), upper-cased a to z.
 std::u16string StemOf(const std::u16string& name);
 
+// The same into *stem, whose storage is reused: a listing's objects are thousands.
+void StemInto(const std::u16string& name, std::u16string* stem);
+
 }  // namespace camvey::ptp
 
 #endif  // CAMVEY_PTP_DEVICE_PHOTO_NAME_H_
