@@ -84,8 +84,7 @@ bool MonthFolderMatch::Matches(const std::u16string& upper_folder_name) const {
 }
 
 bool IsOwnMonthFolder(const std::u16string& folder_name, const std::u16string& month) {
-  return MonthFolderMatch(month, MonthFolderMatch::Kind::kOwn)
-      .Matches(UpperCaseWide(folder_name));
+  return MonthFolderMatch(month, MonthFolderMatch::Kind::kOwn).Matches(UpperCaseWide(folder_name));
 }
 
 bool IsNeighbourMonthFolder(const std::u16string& folder_name, const std::u16string& month) {
