@@ -263,7 +263,7 @@ class SimPropertyValues : public ptp::PropertyValues, public Tracked {
   }
 
   DeviceResult GetUnsignedLargeIntegerValue(ObjectKey key, std::uint64_t* value) override {
-    ++state().counts.get_integer_value;
+    ++state().counts.get_unsigned_large_integer_value;
     if (!Holds(key)) return kNotFound;
     if (key != ObjectKey::kSize || faults_.size || !size_.has_value()) return kTypeMismatch;
     *value = *size_;
@@ -271,7 +271,7 @@ class SimPropertyValues : public ptp::PropertyValues, public Tracked {
   }
 
   DeviceResult GetUnsignedIntegerValue(ObjectKey key, std::uint32_t* value) override {
-    ++state().counts.get_integer_value;
+    ++state().counts.get_unsigned_integer_value;
     if (!Holds(key)) return kNotFound;
     if (key != ObjectKey::kStorageAccessCapability || faults_.access || !access_.has_value()) {
       return kTypeMismatch;
@@ -281,7 +281,7 @@ class SimPropertyValues : public ptp::PropertyValues, public Tracked {
   }
 
   DeviceResult GetBoolValue(ObjectKey key, bool* value) override {
-    ++state().counts.get_integer_value;
+    ++state().counts.get_bool_value;
     if (!Holds(key)) return kNotFound;
     if (key != ObjectKey::kCanDelete || faults_.can_delete || !can_delete_.has_value()) {
       return kTypeMismatch;
