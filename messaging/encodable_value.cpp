@@ -1,6 +1,8 @@
 #include "messaging/encodable_value.h"
 
 #include <string>
+#include <type_traits>
+#include <variant>
 #include <vector>
 
 namespace flutter {
@@ -35,6 +37,30 @@ int CompareNumberLists(const std::vector<T>& lhs, const std::vector<T>& rhs) {
   return CompareSequences(lhs, rhs, CompareScalars<T>);
 }
 
+// Two values of one alternative other than a list or a map (those compare their
+// elements, in Compare), chosen by type so that an alternative added to the variant
+// finds its overload or does not build.
+int CompareSame(std::monostate, std::monostate) { return 0; }
+int CompareSame(bool lhs, bool rhs) { return CompareScalars(lhs, rhs); }
+int CompareSame(int32_t lhs, int32_t rhs) { return CompareScalars(lhs, rhs); }
+int CompareSame(int64_t lhs, int64_t rhs) { return CompareScalars(lhs, rhs); }
+int CompareSame(double lhs, double rhs) { return CompareScalars(lhs, rhs); }
+
+int CompareSame(const std::string& lhs, const std::string& rhs) {
+  // Bytes compare as unsigned, as char_traits<char> defines it.
+  return CompareScalars(lhs.compare(rhs), 0);
+}
+
+template <typename T>
+int CompareSame(const std::vector<T>& lhs, const std::vector<T>& rhs) {
+  return CompareNumberLists(lhs, rhs);
+}
+
+// By identity: the custom holder orders by where each value is stored.
+int CompareSame(const CustomEncodableValue& lhs, const CustomEncodableValue& rhs) {
+  return CompareScalars(lhs, rhs);
+}
+
 }  // namespace
 
 int EncodableValue::Compare(const EncodableValue& lhs, const EncodableValue& rhs) {
@@ -44,51 +70,25 @@ int EncodableValue::Compare(const EncodableValue& lhs, const EncodableValue& rhs
   if (left_index != right_index || left_index == 0) {
     return CompareScalars(left_index, right_index);
   }
-  switch (lhs.index()) {
-    case 0:
-      return 0;
-    case 1:
-      return CompareScalars(std::get<bool>(lhs), std::get<bool>(rhs));
-    case 2:
-      return CompareScalars(std::get<int32_t>(lhs), std::get<int32_t>(rhs));
-    case 3:
-      return CompareScalars(std::get<int64_t>(lhs), std::get<int64_t>(rhs));
-    case 4:
-      return CompareScalars(std::get<double>(lhs), std::get<double>(rhs));
-    case 5: {
-      // Bytes compare as unsigned, as char_traits<char> defines it.
-      const int order = std::get<std::string>(lhs).compare(std::get<std::string>(rhs));
-      return CompareScalars(order, 0);
-    }
-    case 6:
-      return CompareNumberLists(std::get<std::vector<uint8_t>>(lhs),
-                                std::get<std::vector<uint8_t>>(rhs));
-    case 7:
-      return CompareNumberLists(std::get<std::vector<int32_t>>(lhs),
-                                std::get<std::vector<int32_t>>(rhs));
-    case 8:
-      return CompareNumberLists(std::get<std::vector<int64_t>>(lhs),
-                                std::get<std::vector<int64_t>>(rhs));
-    case 9:
-      return CompareNumberLists(std::get<std::vector<double>>(lhs),
-                                std::get<std::vector<double>>(rhs));
-    case 10:
-      return CompareSequences(std::get<EncodableList>(lhs), std::get<EncodableList>(rhs), Compare);
-    case 11:
-      return CompareSequences(
-          std::get<EncodableMap>(lhs), std::get<EncodableMap>(rhs),
-          [](const EncodableMap::value_type& left, const EncodableMap::value_type& right) {
-            const int order = Compare(left.first, right.first);
-            return order != 0 ? order : Compare(left.second, right.second);
-          });
-    case 12:
-      // By identity: the custom holder orders by where each value is stored.
-      return CompareScalars(std::get<CustomEncodableValue>(lhs),
-                            std::get<CustomEncodableValue>(rhs));
-    default:
-      return CompareNumberLists(std::get<std::vector<float>>(lhs),
-                                std::get<std::vector<float>>(rhs));
-  }
+  return std::visit(
+      [&rhs](const auto& left) {
+        using Held = std::decay_t<decltype(left)>;
+        const Held& right = std::get<Held>(rhs);
+        if constexpr (std::is_same_v<Held, EncodableList>) {
+          return CompareSequences(left, right, Compare);
+        } else if constexpr (std::is_same_v<Held, EncodableMap>) {
+          return CompareSequences(left, right,
+                                  [](const EncodableMap::value_type& lhs_entry,
+                                     const EncodableMap::value_type& rhs_entry) {
+                                    const int order = Compare(lhs_entry.first, rhs_entry.first);
+                                    return order != 0 ? order
+                                                      : Compare(lhs_entry.second, rhs_entry.second);
+                                  });
+        } else {
+          return CompareSame(left, right);
+        }
+      },
+      static_cast<const EncodableVariant&>(lhs));
 }
 
 }  // namespace flutter

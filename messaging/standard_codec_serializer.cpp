@@ -6,6 +6,7 @@
 #include <string>
 #include <type_traits>
 #include <utility>
+#include <variant>
 #include <vector>
 
 namespace flutter {
@@ -221,70 +222,60 @@ void StandardCodecSerializer::WriteValue(const EncodableValue& value,
     stream->WriteByte(kNull);
     return;
   }
-  switch (value.index()) {
-    case 0:
-      stream->WriteByte(kNull);
-      return;
-    case 1:
-      stream->WriteByte(std::get<bool>(value) ? kTrue : kFalse);
-      return;
-    case 2:
-      stream->WriteByte(kInt32);
-      WriteNumber(std::get<int32_t>(value), stream);
-      return;
-    case 3:
-      stream->WriteByte(kInt64);
-      WriteNumber(std::get<int64_t>(value), stream);
-      return;
-    case 4:
-      stream->WriteByte(kDouble);
-      stream->WriteAlignment(sizeof(double));
-      WriteNumber(std::get<double>(value), stream);
-      return;
-    case 5:
-      write_block(kString, std::get<std::string>(value));
-      return;
-    case 6:
-      write_block(kByteList, std::get<std::vector<uint8_t>>(value));
-      return;
-    case 7:
-      write_block(kInt32List, std::get<std::vector<int32_t>>(value));
-      return;
-    case 8:
-      write_block(kInt64List, std::get<std::vector<int64_t>>(value));
-      return;
-    case 9:
-      write_block(kDoubleList, std::get<std::vector<double>>(value));
-      return;
-    case 10: {
-      const auto& list = std::get<EncodableList>(value);
-      if (WriteTypeAndSize(kList, list.size(), stream)) {
-        for (const EncodableValue& element : list) {
-          WriteValue(element, stream);
+  // By the alternative's type, so that an alternative added to the variant is written
+  // by its own branch or does not build.
+  std::visit(
+      [this, stream, &write_block](const auto& held) {
+        using Held = std::decay_t<decltype(held)>;
+        if constexpr (std::is_same_v<Held, std::monostate>) {
+          stream->WriteByte(kNull);
+        } else if constexpr (std::is_same_v<Held, bool>) {
+          stream->WriteByte(held ? kTrue : kFalse);
+        } else if constexpr (std::is_same_v<Held, int32_t>) {
+          stream->WriteByte(kInt32);
+          WriteNumber(held, stream);
+        } else if constexpr (std::is_same_v<Held, int64_t>) {
+          stream->WriteByte(kInt64);
+          WriteNumber(held, stream);
+        } else if constexpr (std::is_same_v<Held, double>) {
+          stream->WriteByte(kDouble);
+          stream->WriteAlignment(sizeof(double));
+          WriteNumber(held, stream);
+        } else if constexpr (std::is_same_v<Held, std::string>) {
+          write_block(kString, held);
+        } else if constexpr (std::is_same_v<Held, std::vector<uint8_t>>) {
+          write_block(kByteList, held);
+        } else if constexpr (std::is_same_v<Held, std::vector<int32_t>>) {
+          write_block(kInt32List, held);
+        } else if constexpr (std::is_same_v<Held, std::vector<int64_t>>) {
+          write_block(kInt64List, held);
+        } else if constexpr (std::is_same_v<Held, std::vector<double>>) {
+          write_block(kDoubleList, held);
+        } else if constexpr (std::is_same_v<Held, std::vector<float>>) {
+          write_block(kFloatList, held);
+        } else if constexpr (std::is_same_v<Held, EncodableList>) {
+          if (WriteTypeAndSize(kList, held.size(), stream)) {
+            for (const EncodableValue& element : held) {
+              WriteValue(element, stream);
+            }
+          }
+        } else if constexpr (std::is_same_v<Held, EncodableMap>) {
+          if (WriteTypeAndSize(kMap, held.size(), stream)) {
+            for (const auto& [key, element] : held) {
+              WriteValue(key, stream);
+              WriteValue(element, stream);
+            }
+          }
+        } else {
+          static_assert(std::is_same_v<Held, CustomEncodableValue>,
+                        "every alternative of the value needs a branch here");
+          WriteErrorLine(
+              "Unhandled custom type in StandardCodecSerializer::WriteValue. "
+              "Custom types require codec extensions.");
+          stream->WriteByte(kNull);
         }
-      }
-      return;
-    }
-    case 11: {
-      const auto& map = std::get<EncodableMap>(value);
-      if (WriteTypeAndSize(kMap, map.size(), stream)) {
-        for (const auto& [key, element] : map) {
-          WriteValue(key, stream);
-          WriteValue(element, stream);
-        }
-      }
-      return;
-    }
-    case 12:
-      WriteErrorLine(
-          "Unhandled custom type in StandardCodecSerializer::WriteValue. "
-          "Custom types require codec extensions.");
-      stream->WriteByte(kNull);
-      return;
-    case 13:
-      write_block(kFloatList, std::get<std::vector<float>>(value));
-      return;
-  }
+      },
+      static_cast<const EncodableVariant&>(value));
 }
 
 EncodableValue StandardCodecSerializer::ReadValueOfType(uint8_t type,
