@@ -177,7 +177,9 @@ LRESULT Win32Window::HandleMessage(HWND hwnd, UINT message, WPARAM wparam, LPARA
       ApplyTheme(hwnd);
       return 0;
     default:
-      return DefWindowProcW(window_handle_, message, wparam, lparam);
+      // The handle the message came with: the one kept is gone from WM_DESTROY on, and
+      // WM_NCDESTROY still has to reach the default procedure with its window.
+      return DefWindowProcW(hwnd, message, wparam, lparam);
   }
 }
 
