@@ -156,14 +156,14 @@ class FuzzedManager : public ptp::DeviceManager, public Tracked {
   }
 
  private:
-  // Notes in `*read` what the reader's buffer holds after a read: its text up to the
-  // first NUL within the room it gave, or nothing after a failure or a length query.
+  // Adds to `*reads` what the reader's buffer holds after a read that succeeded: its
+  // text up to the first NUL within the room it gave. A length query adds nothing.
   static DeviceResult Recorded(DeviceResult result, const char16_t* buffer,
-                               const std::uint32_t* length, std::u16string* read) {
-    read->clear();
+                               const std::uint32_t* length,
+                               std::vector<std::u16string>* reads) {
     if (buffer == nullptr || Failed(result)) return result;
     const std::u16string room(buffer, *length);
-    *read = room.substr(0, room.find(u'\0'));
+    reads->push_back(room.substr(0, room.find(u'\0')));
     return result;
   }
 

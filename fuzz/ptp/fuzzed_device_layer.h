@@ -81,12 +81,13 @@ struct Connection {
 };
 
 // What the device managers handed to discovery: the device ids of the last list read
-// that succeeded, and per device the texts the last reads left in the reader's buffer
-// (empty after a failed read, or a length query not followed by one).
+// that succeeded, and per device every text a read that succeeded left in the reader's
+// buffer. A list may name a device twice and its reads may answer differently: each
+// read is kept, since discovery may have judged the device on any of them.
 struct DiscoveryRecord {
   std::vector<std::u16string> device_ids;
-  std::map<std::u16string, std::u16string> friendly_names;
-  std::map<std::u16string, std::u16string> manufacturers;
+  std::map<std::u16string, std::vector<std::u16string>> friendly_names;
+  std::map<std::u16string, std::vector<std::u16string>> manufacturers;
 };
 
 class FuzzedDeviceLayer : public ptp::DeviceLayer {

@@ -5,11 +5,20 @@
 namespace camvey::fuzz {
 namespace {
 
-const std::u16string& TextOf(const std::map<std::u16string, std::u16string>& texts,
-                             const std::u16string& device_id) {
-  static const std::u16string kNone;
-  const auto found = texts.find(device_id);
-  return found == texts.end() ? kNone : found->second;
+// True when one of the device's reads, as discovery may have paired them, names an
+// Apple device; a device whose reads all failed is judged on empty texts.
+bool ReadsNameAppleDevice(const DiscoveryRecord& discovery, const std::u16string& device_id) {
+  static const std::vector<std::u16string> kNoRead{std::u16string()};
+  const auto reads = [&](const auto& texts) -> const std::vector<std::u16string>& {
+    const auto found = texts.find(device_id);
+    return found == texts.end() || found->second.empty() ? kNoRead : found->second;
+  };
+  for (const std::u16string& friendly_name : reads(discovery.friendly_names)) {
+    for (const std::u16string& manufacturer : reads(discovery.manufacturers)) {
+      if (NamesAppleDevice(friendly_name, manufacturer)) return true;
+    }
+  }
+  return false;
 }
 
 }  // namespace
@@ -17,10 +26,7 @@ const std::u16string& TextOf(const std::map<std::u16string, std::u16string>& tex
 std::set<std::u16string> HouseholdOf(const DiscoveryRecord& discovery) {
   std::set<std::u16string> device_ids;
   for (const std::u16string& device_id : discovery.device_ids) {
-    if (NamesAppleDevice(TextOf(discovery.friendly_names, device_id),
-                         TextOf(discovery.manufacturers, device_id))) {
-      device_ids.insert(device_id);
-    }
+    if (ReadsNameAppleDevice(discovery, device_id)) device_ids.insert(device_id);
   }
   return device_ids;
 }

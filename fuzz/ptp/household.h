@@ -11,7 +11,7 @@
 //
 // Terms (photo_terms.h for names and months):
 // - household: the devices of the last device list discovery was handed whose names, as
-//   discovery read them, name an Apple device;
+//   one of discovery's reads gave them, name an Apple device;
 // - storages: every object under a device's root; camera-roll folders of a storage: its
 //   top-level folders and the folders directly inside a top-level folder named DCIM;
 // - a group of an entry: its own month's camera-roll folders, its neighbours', or (the
