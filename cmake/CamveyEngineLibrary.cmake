@@ -10,5 +10,6 @@ if(CAMVEY_ENGINE_LIBRARY)
   target_link_libraries(camvey_engine_library INTERFACE ${CAMVEY_ENGINE_LIBRARY}
                         ${CAMVEY_PLUGIN_LIBRARIES})
 else()
-  target_link_libraries(camvey_engine_library INTERFACE camvey_engine_standin)
+  # Link only: what links the engine library does not see the stand-in's headers.
+  target_link_libraries(camvey_engine_library INTERFACE $<LINK_ONLY:camvey_engine_standin>)
 endif()

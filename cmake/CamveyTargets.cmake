@@ -26,13 +26,26 @@ function(camvey_warnings target)
   endif()
 endfunction()
 
-# camvey_library(<name> <sources...>): a static library of the project, headers included
-# from the repository root ("messaging/encodable_value.h"). Every folder lists its sources
-# by hand, the Windows-only ones (*_win.cpp) under if(WIN32).
+# camvey_library(<name> <sources...>): a static library of the project (an interface
+# library of headers alone when there are no sources), its headers included from the
+# repository root ("messaging/encodable_value.h") by what links it and by nothing else.
+# Every folder lists its sources by hand, the Windows-only ones (*_win.cpp) under
+# if(WIN32).
 function(camvey_library name)
-  add_library(${name} STATIC ${ARGN})
-  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
-  camvey_warnings(${name})
+  if(ARGN)
+    add_library(${name} STATIC ${ARGN})
+    camvey_library_headers(${name} PUBLIC)
+    camvey_warnings(${name})
+  else()
+    add_library(${name} INTERFACE)
+    camvey_library_headers(${name} INTERFACE)
+  endif()
+endfunction()
+
+# camvey_top_floor(<target>): a test, benchmark or fuzz program, which may include every
+# header of the project.
+function(camvey_top_floor target)
+  target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR})
 endfunction()
 
 # camvey_copy_runtime_dlls(<target>): puts the project's DLLs that <target> links (the

@@ -1,6 +1,6 @@
 #include "engine/external_plugins.h"
 
-#include "engine/flutter_desktop_api.h"
+#include "engine_api/flutter_desktop_api.h"
 
 namespace flutter {
 

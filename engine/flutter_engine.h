@@ -6,8 +6,8 @@
 #include <string>
 
 #include "engine/engine_project.h"
-#include "engine/flutter_desktop_api.h"
 #include "engine/plugin_registry.h"
+#include "engine_api/flutter_desktop_api.h"
 #include "messaging/binary_messenger.h"
 #include "messaging/binary_messenger_impl.h"
 

@@ -1,7 +1,7 @@
 #ifndef CAMVEY_ENGINE_FLUTTER_VIEW_H_
 #define CAMVEY_ENGINE_FLUTTER_VIEW_H_
 
-#include "engine/flutter_desktop_api.h"
+#include "engine_api/flutter_desktop_api.h"
 
 namespace flutter {
 

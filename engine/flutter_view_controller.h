@@ -5,9 +5,9 @@
 #include <optional>
 
 #include "engine/engine_project.h"
-#include "engine/flutter_desktop_api.h"
 #include "engine/flutter_engine.h"
 #include "engine/flutter_view.h"
+#include "engine_api/flutter_desktop_api.h"
 
 namespace flutter {
 

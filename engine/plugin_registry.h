@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "engine/flutter_desktop_api.h"
+#include "engine_api/flutter_desktop_api.h"
 
 namespace flutter {
 

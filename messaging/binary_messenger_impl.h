@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "engine/flutter_desktop_api.h"
+#include "engine_api/flutter_desktop_api.h"
 #include "messaging/binary_messenger.h"
 
 namespace flutter {

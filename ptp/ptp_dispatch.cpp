@@ -14,7 +14,7 @@
 #include "ptp/ptp_reply.h"
 #include "ptp/ptp_service.h"
 #include "ptp/reply_queue.h"
-#include "ptp/wanted_file.h"
+#include "ptp/request/wanted_file.h"
 
 namespace camvey::ptp {
 namespace {

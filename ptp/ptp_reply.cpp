@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "messaging/encodable_value.h"
-#include "ptp/wide_text.h"
+#include "text/wide_text.h"
 
 namespace camvey::ptp {
 
@@ -12,7 +12,7 @@ void DeliverPtpReply(PtpReply& reply) {
   flutter::EncodableList names;
   names.reserve(reply.names.size());
   for (const std::u16string& name : reply.names) {
-    names.emplace_back(WideToUtf8(name));
+    names.emplace_back(text::WideToUtf8(name));
   }
   if (names.empty() && !reply.error.empty()) {
     reply.result->Error(kPtpFailed, reply.error, nullptr);

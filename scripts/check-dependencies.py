@@ -1,81 +1,33 @@
 #!/usr/bin/env python3
-"""Checks every #include of the project's sources against the folders' READMEs.
+"""Checks every #include of the project's sources against dependencies.json.
 
 Usage: check-dependencies.py [ROOT]   (default: the checkout this script lies in)
 
-A folder is a directory whose README.md has a paragraph that starts "May depend on:";
-it holds every source below it but those of a deeper folder. The paragraph names what
-the folder's files may include besides the folder's own files, as backticked paths: a
-folder (`messaging/`, and everything below it) or one file (`ptp/wide_text.h`). A line
-of the paragraph that starts "- ", with the lines after it that start with a space,
-gives some of the folder's files a list of their own in place of the folder's: the
-backticked file patterns before its first colon (`wide_text*`, `method_call.h`) say
-which files, the backticked paths after it what they may include. Other words, and
-backticked names without a slash, are for people only. A source outside every folder
-may include nothing outside its own directory.
+dependencies.json lists the libraries: each lives in a folder and holds the sources of
+that folder (not those of a deeper folder that is another library's) that its "files"
+patterns match; a library without patterns holds the folder's sources no other library
+of the folder claims. A source may include the headers of its own library and of the
+libraries its library builds on ("uses"), directly or through them. The folders listed
+under "top" (tests, benchmarks, fuzz targets) may include every header of the project;
+those under "support" (build helpers) nothing outside their own folder. Every other
+source belongs to a library.
 
-Every quoted include names a file from the checkout's root. Includes are followed
-through the headers they reach: a file may not reach, by any chain, a file its folder
-may not include. Prints one line per fault and exits 1 when there is any.
+Besides the includes, the floors themselves are checked: every library a library uses
+is listed, no chain of uses runs back to where it started (an arrow back up), and no
+library builds on one whose folder holds its own (a folder does not include its parent).
+
+Every quoted include names a file from the checkout's root. Prints one line per fault
+and exits 1 when there is any.
 """
 
 import fnmatch
+import json
 import os
 import re
 import sys
 
 SOURCE_SUFFIXES = ('.h', '.cpp', '.c')
 INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"]+)"', re.MULTILINE)
-TICKED = re.compile(r'`([^`]+)`')
-
-
-class Folder:
-    def __init__(self, path, readme):
-        self.path = path  # relative to the root, '' for the root itself
-        self.readme = readme
-        self.allowed = []  # paths: 'x/' for a folder, 'x/y.h' for a file
-        self.scoped = []  # (patterns, paths)
-
-    def allowed_for(self, name):
-        for patterns, paths in self.scoped:
-            if any(fnmatch.fnmatch(name, pattern) for pattern in patterns):
-                return paths
-        return self.allowed
-
-
-def read_rule(root, path, problems):
-    readme = os.path.join(path, 'README.md')
-    if not os.path.isfile(os.path.join(root, readme)):
-        return None
-    with open(os.path.join(root, readme), encoding='utf-8') as text:
-        lines = text.read().splitlines()
-    start = next((i for i, line in enumerate(lines) if line.startswith('May depend on:')), None)
-    if start is None:
-        return None
-    folder = Folder(path, readme)
-    end = start
-    while end < len(lines) and lines[end].strip():
-        end += 1
-    bullets = []
-    for line in lines[start:end]:
-        if line.startswith('- '):
-            bullets.append(line[2:])
-        elif bullets and line.startswith(' '):
-            bullets[-1] += line
-        else:
-            folder.allowed += [token for token in TICKED.findall(line) if '/' in token]
-    for bullet in bullets:
-        head, _, tail = bullet.partition(':')
-        patterns = [token for token in TICKED.findall(head)
-                    if '/' not in token and ('.' in token or '*' in token)]
-        if not patterns:
-            problems.append(f'{readme}: "- {bullet}" names no files of the folder before its colon')
-        folder.scoped.append((patterns, [token for token in TICKED.findall(tail) if '/' in token]))
-    for paths in [folder.allowed] + [paths for _, paths in folder.scoped]:
-        for allowed in paths:
-            if not os.path.exists(os.path.join(root, allowed)):
-                problems.append(f'{readme}: `{allowed}` is no file or folder of the project')
-    return folder
 
 
 def project_sources(root):
@@ -86,85 +38,96 @@ def project_sources(root):
                                    if not d.startswith('.') and not (relative == '' and d == 'build'))
         for name in sorted(files):
             if name.endswith(SOURCE_SUFFIXES):
-                yield os.path.join(relative, name)
+                yield os.path.join(relative, name).replace(os.sep, '/')
+
+
+def inside(path, folder):
+    return path == folder or path.startswith(folder + '/')
+
+
+class Floors:
+    def __init__(self, document, problems):
+        self.libraries = document['libraries']
+        self.top = document.get('top', [])
+        self.support = document.get('support', [])
+        self.problems = problems
+        self.folders = {library['folder'] for library in self.libraries.values()}
+        self.reach = {name: self.closure(name) for name in self.libraries}
+
+    def closure(self, start):
+        reached, stack = set(), [start]
+        while stack:
+            name = stack.pop()
+            for used in self.libraries.get(name, {}).get('uses', []):
+                if used not in self.libraries:
+                    self.problems.append(f'dependencies.json: {name} uses {used}, which is no library')
+                elif used == start:
+                    self.problems.append(f'dependencies.json: {start} builds on itself through {name}')
+                elif used not in reached:
+                    reached.add(used)
+                    stack.append(used)
+        return reached
+
+    def check_parents(self):
+        for name, library in self.libraries.items():
+            for used in self.reach[name]:
+                folder = self.libraries[used]['folder']
+                if folder != library['folder'] and inside(library['folder'], folder):
+                    self.problems.append(f'dependencies.json: {name} in {library["folder"]}/ builds on '
+                                         f'{used} in its parent folder {folder}/')
+
+    def owner(self, path):
+        """The library a source belongs to, 'top' for the top floor, or None."""
+        if any(inside(path, folder) for folder in self.top):
+            return 'top'
+        if any(inside(path, folder) for folder in self.support):
+            return 'support'
+        directory = os.path.dirname(path)
+        while directory and directory not in self.folders:
+            directory = os.path.dirname(directory)
+        if not directory:
+            return None
+        name = os.path.basename(path)
+        here = {n: lib for n, lib in self.libraries.items() if lib['folder'] == directory}
+        for library_name, library in here.items():
+            if any(fnmatch.fnmatch(name, pattern) for pattern in library.get('files', [])):
+                return library_name
+        rest = [n for n, lib in here.items() if not lib.get('files')]
+        return rest[0] if len(rest) == 1 else None
 
 
 def main():
     root = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else
                            os.path.join(os.path.dirname(__file__), '..'))
     problems = []
-    folders = {}  # directory -> Folder or None
-
-    def rule_of(directory):
-        if directory not in folders:
-            folders[directory] = read_rule(root, directory, problems)
-        return folders[directory]
-
-    def folder_of(path):
-        directory = os.path.dirname(path)
-        while True:
-            folder = rule_of(directory)
-            if folder is not None or directory == '':
-                return folder
-            directory = os.path.dirname(directory)
-
-    includes = {}
-
-    def includes_of(path):
-        if path not in includes:
-            with open(os.path.join(root, path), encoding='utf-8', errors='replace') as text:
-                includes[path] = INCLUDE.findall(text.read())
-        return includes[path]
+    with open(os.path.join(root, 'dependencies.json'), encoding='utf-8') as text:
+        floors = Floors(json.load(text), problems)
+    floors.check_parents()
 
     sources = list(project_sources(root))
+    owners = {path: floors.owner(path) for path in sources}
     for path in sources:
-        folder = folder_of(path)
-        if folder is None:
-            own, allowed = os.path.dirname(path), []
-            rule = 'its directory: no README above it says what it may depend on'
-        else:
-            own = folder.path
-            allowed = folder.allowed_for(os.path.relpath(path, own) if own else path)
-            rule = 'what ' + folder.readme + ' allows'
-
-        def permitted(target):
-            if folder_of(target) is folder and (folder is not None or
-                                                os.path.dirname(target) == own):
-                return True
-            return any(target.startswith(entry) if entry.endswith('/') else target == entry
-                       for entry in allowed)
-
-        # Breadth first, so that a fault is reported through its shortest chain.
-        through = {path: None}
-        queue = [path]
-        while queue:
-            current = queue.pop(0)
-            for target in includes_of(current):
-                if target in through:
-                    continue
-                through[target] = current
-                if not os.path.isfile(os.path.join(root, target)):
-                    problems.append(f'{current}: includes "{target}", which is no file of the '
-                                    'project (quoted includes name files from the root)')
-                    continue
-                if not permitted(target):
-                    chain = []
-                    step = current
-                    while step != path:
-                        chain.append(step)
-                        step = through[step]
-                    via = f' (through {" -> ".join(reversed(chain))})' if chain else ''
-                    problems.append(f'{path}: includes {target}{via}, outside {rule}')
-                    continue
-                queue.append(target)
-
-    for folder in filter(None, folders.values()):
-        names = [os.path.relpath(path, folder.path) if folder.path else path
-                 for path in sources if folder_of(path) is folder]
-        for patterns, _ in folder.scoped:
-            for pattern in patterns:
-                if not fnmatch.filter(names, pattern):
-                    problems.append(f'{folder.readme}: `{pattern}` matches none of its files')
+        owner = owners[path]
+        if owner is None:
+            problems.append(f'{path}: belongs to no library of dependencies.json')
+            continue
+        with open(os.path.join(root, path), encoding='utf-8', errors='replace') as text:
+            targets = INCLUDE.findall(text.read())
+        for target in targets:
+            if target not in owners:
+                problems.append(f'{path}: includes "{target}", which is no source of the project '
+                                '(quoted includes name files from the root)')
+                continue
+            if owner == 'top':
+                continue
+            if owner == 'support':
+                if os.path.dirname(target) != os.path.dirname(path):
+                    problems.append(f'{path}: includes {target}, outside its own folder')
+                continue
+            target_owner = owners[target]
+            if target_owner != owner and target_owner not in floors.reach[owner]:
+                problems.append(f'{path}: includes {target} of {target_owner}, which {owner} '
+                                'does not build on')
 
     for problem in sorted(set(problems)):
         print(problem)

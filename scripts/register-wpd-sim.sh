@@ -6,7 +6,7 @@
 #   default: the Windows build tree's server; prefix: $WINEPREFIX, else the build tree's
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
-dll=${1:-$here/build/windows/standins/phone/wpd_server/camvey_wpd_sim.dll}
+dll=${1:-$here/build/windows/standins/wpd_server/camvey_wpd_sim.dll}
 if [ ! -f "$dll" ]; then
   echo "register-wpd-sim: $dll does not exist (build the windows preset first)"
   exit 1

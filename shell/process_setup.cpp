@@ -8,7 +8,7 @@
 #include <iostream>
 
 #include "engine/engine_project.h"
-#include "engine/flutter_desktop_api.h"
+#include "engine_api/flutter_desktop_api.h"
 #include "shell/flutter_window.h"
 #include "shell/win32_holders.h"
 

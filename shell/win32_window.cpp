@@ -2,7 +2,7 @@
 
 #include <dwmapi.h>
 
-#include "engine/flutter_desktop_api.h"
+#include "engine_api/flutter_desktop_api.h"
 #include "shell/win32_holders.h"
 
 namespace camvey {

@@ -7,14 +7,14 @@
 #include "ptp/device/deletion_pass.h"
 #include "ptp/device/discovery.h"
 #include "ptp/device/folder_listing.h"
-#include "ptp/wide_text.h"
+#include "text/wide_text.h"
 
 namespace camvey::phone {
 namespace {
 
 constexpr char16_t kDeviceId[] = u"usb#iphone";
 
-std::u16string Text(const std::string& text) { return ptp::Utf8ToWide(text); }
+std::u16string Text(const std::string& text) { return text::Utf8ToWide(text); }
 
 std::u16string FileName(int folder, int index) {
   char name[32];
@@ -96,7 +96,7 @@ std::vector<ptp::WantedFile> MakeBenchmarkRequest() {
   for (int i = 0; i < 100; ++i) {
     wanted.push_back({u"MISSING_" + Text(std::to_string(i)) + u".JPG", u"202101"});
   }
-  for (ptp::WantedFile& file : wanted) file.name = ptp::UpperCaseWide(file.name);
+  for (ptp::WantedFile& file : wanted) file.name = text::UpperCaseWide(file.name);
   return wanted;
 }
 
@@ -121,7 +121,7 @@ std::vector<ptp::WantedFile> MakeImportRequest() {
     for (int i = 0; i < 100; ++i) wanted.push_back({FileName(folder, i * 5), MonthOf(folder)});
   }
   wanted.push_back({u"IMG_DELETED.HEIC", MonthOf(month_folders[33])});
-  for (ptp::WantedFile& file : wanted) file.name = ptp::UpperCaseWide(file.name);
+  for (ptp::WantedFile& file : wanted) file.name = text::UpperCaseWide(file.name);
   return wanted;
 }
 

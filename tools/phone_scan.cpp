@@ -11,7 +11,7 @@
 
 #include "ptp/device/discovery.h"
 #include "ptp/device/folder_listing.h"
-#include "ptp/wide_text.h"
+#include "text/wide_text.h"
 
 namespace camvey::phone {
 namespace {
@@ -134,7 +134,7 @@ class DeviceWalk {
 
  private:
   void Problem(const std::u16string& object_id, const std::string& what) {
-    problem_(ptp::WideToUtf8(device_->id) + ": " + ptp::WideToUtf8(object_id) + " " + what);
+    problem_(text::WideToUtf8(device_->id) + ": " + text::WideToUtf8(object_id) + " " + what);
   }
 
   ptp::DeviceContent& content_;
@@ -166,7 +166,7 @@ std::unique_ptr<ptp::PortableDevice> OpenForReading(ptp::DeviceLayer& layer,
 
 void ScanDevice(ptp::DeviceLayer& layer, ptp::KeyCollection& keys, SimDevice* device,
                 const ScanProblem& problem) {
-  const std::string where = ptp::WideToUtf8(device->id) + ": ";
+  const std::string where = text::WideToUtf8(device->id) + ": ";
   ptp::DeviceResult result = ptp::kDeviceOk;
   std::unique_ptr<ptp::PortableDevice> opened = OpenForReading(layer, device->id, &result);
   if (opened == nullptr) {
@@ -213,7 +213,7 @@ void FindCameraRolls(const SimDevice& device, const SimObject& folder, const std
     if (child != nullptr && child->is_folder() && IsCameraRollName(child->ReadName())) ++held;
   }
   if (held > 0) {
-    found->push_back(path + u" (" + ptp::Utf8ToWide(std::to_string(held)) +
+    found->push_back(path + u" (" + text::Utf8ToWide(std::to_string(held)) +
                      (held == 1 ? u" folder" : u" folders") +
                      (reachable ? u")" : u", too deep for the service)"));
   }
@@ -221,7 +221,7 @@ void FindCameraRolls(const SimDevice& device, const SimObject& folder, const std
   for (const std::u16string& id : folder.children) {
     const SimObject* child = device.Find(id);
     if (child == nullptr || !child->is_folder()) continue;
-    const bool dcim = is_storage && ptp::UpperCaseWide(child->ReadName()) == u"DCIM";
+    const bool dcim = is_storage && text::UpperCaseWide(child->ReadName()) == u"DCIM";
     FindCameraRolls(device, *child, path + u"\\" + Label(*child), dcim, found);
   }
 }
@@ -242,7 +242,7 @@ std::vector<std::string> CameraRollLines(const Phone& phone) {
       for (std::size_t i = 0; i < found.size(); ++i) {
         line += (i == 0 ? u"camera roll in " : u", ") + found[i];
       }
-      lines.push_back("scan: " + ptp::WideToUtf8(line));
+      lines.push_back("scan: " + text::WideToUtf8(line));
     }
   }
   return lines;

@@ -15,12 +15,12 @@
 #include "ptp/device/delete_trace.h"
 #include "ptp/device/deletion_memory.h"
 #include "ptp/device/deletion_pass.h"
-#include "ptp/wanted_file.h"
-#include "ptp/wide_text.h"
+#include "ptp/request/wanted_file.h"
 #include "standins/phone/json_document.h"
 #include "standins/phone/phone_json.h"
 #include "standins/phone/phone_model.h"
 #include "standins/phone/simulated_device_layer.h"
+#include "text/wide_text.h"
 #include "tools/phone_scan.h"
 #include "tools/ptp_sim_wpd.h"
 
@@ -224,7 +224,7 @@ int RunPtpSim(const std::vector<std::string>& arguments) {
       std::vector<std::u16string> deleted;
       ptp::DeleteWantedFiles(layer, wanted, &memory, &deleted, &error);
       for (const std::u16string& name : deleted) {
-        std::cout << "deleted: " << ptp::WideToUtf8(name) << "\n";
+        std::cout << "deleted: " << text::WideToUtf8(name) << "\n";
       }
       std::cout << "error: " << (error.empty() ? "none" : error) << std::endl;
     }

@@ -3,7 +3,7 @@
 
 // camvey-ptp-sim's reach into Windows Portable Devices, which only the Windows build
 // has: the service's own WPD layer, and the settings of the simulated WPD server
-// (standins/phone/wpd_server) that stands in for the system's classes under Wine.
+// (standins/wpd_server) that stands in for the system's classes under Wine.
 
 #include <functional>
 #include <string>

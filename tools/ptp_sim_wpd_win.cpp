@@ -4,7 +4,7 @@
 #include <string>
 
 #include "ptp/device/wpd_device_layer_win.h"
-#include "ptp/wide_text.h"
+#include "text/wide_text.h"
 #include "tools/ptp_sim_wpd.h"
 
 namespace camvey::phone {
@@ -16,7 +16,7 @@ constexpr wchar_t kPhoneSetting[] = L"CAMVEY_SIM_PHONE";
 constexpr wchar_t kPhoneOutSetting[] = L"CAMVEY_SIM_PHONE_OUT";
 
 std::wstring Wide(const std::string& utf8) {
-  const std::u16string text = ptp::Utf8ToWide(utf8);
+  const std::u16string text = text::Utf8ToWide(utf8);
   return std::wstring(text.begin(), text.end());
 }
 

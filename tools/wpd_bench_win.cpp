@@ -23,11 +23,11 @@
 #include "ptp/device/discovery.h"
 #include "ptp/device/folder_listing.h"
 #include "ptp/device/wpd_device_layer_win.h"
-#include "ptp/wide_text.h"
 #include "standins/phone/phone_json.h"
 #include "standins/phone/phone_model.h"
 #include "standins/phone/simulated_device_layer.h"
-#include "standins/phone/wpd_server/wpd_sim_control.h"
+#include "standins/wpd_server/wpd_sim_control.h"
+#include "text/wide_text.h"
 #include "tools/benchmark_phone.h"
 
 namespace camvey::ptp {

@@ -15,9 +15,9 @@
 #include "ptp/device/deletion_pass.h"
 #include "ptp/device/discovery.h"
 #include "ptp/device/folder_listing.h"
-#include "ptp/wide_text.h"
 #include "standins/phone/phone_model.h"
 #include "standins/phone/simulated_device_layer.h"
+#include "text/wide_text.h"
 #include "tools/benchmark_phone.h"
 
 namespace camvey::ptp {

@@ -50,9 +50,9 @@
 #include "ptp/device/delete_trace.h"
 #include "ptp/device/deletion_memory.h"
 #include "ptp/device/deletion_pass.h"
-#include "ptp/wide_text.h"
 #include "standins/phone/phone_model.h"
 #include "standins/phone/simulated_device_layer.h"
+#include "text/wide_text.h"
 
 namespace camvey::ptp {
 namespace {
@@ -149,7 +149,7 @@ struct Device {
 
 using Household = std::array<Device, kKinds>;
 
-std::u16string Wide(const std::string& text) { return Utf8ToWide(text); }
+std::u16string Wide(const std::string& text) { return text::Utf8ToWide(text); }
 
 std::string MonthText(int month) {
   char text[16];
@@ -561,7 +561,7 @@ class ScenarioRun {
     for (const phone::DeletedObject& object : phone.deleted) {
       deleted_now.insert({object.device_id, object.object_id});
       if (meant.count({object.device_id, object.object_id}) != 0) continue;
-      const std::string name = WideToUtf8(object.name);
+      const std::string name = text::WideToUtf8(object.name);
       ++tally_.wrong;
       if (survey.untellable.count(name) != 0) ++tally_.wrong_unjudged;
       namesakes_deleted.insert(name);

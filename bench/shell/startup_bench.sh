@@ -33,7 +33,7 @@ rm -rf "$work"
 images=$work/images
 mkdir -p "$images"
 cp build/windows/shell/camvey.exe build/windows/shell/camvey_engine_standin.dll \
-  build/windows/standins/phone/wpd_server/camvey_wpd_sim.dll "$images/"
+  build/windows/standins/wpd_server/camvey_wpd_sim.dll "$images/"
 for image in "$images"/*; do
   x86_64-w64-mingw32-objcopy --only-keep-debug "$image" "$image.debug"
   x86_64-w64-mingw32-objcopy --strip-debug --add-gnu-debuglink="$image.debug" "$image"

@@ -26,7 +26,7 @@
 #include "ptp/device/delete_trace.h"
 #include "ptp/device/deletion_memory.h"
 #include "ptp/device/deletion_pass.h"
-#include "ptp/wanted_file.h"
+#include "ptp/request/wanted_file.h"
 
 namespace camvey::fuzz {
 namespace {

@@ -12,8 +12,8 @@
 
 #include "messaging/method_call.h"
 #include "messaging/standard_method_codec.h"
-#include "ptp/wanted_file.h"
-#include "ptp/wide_text.h"
+#include "ptp/request/wanted_file.h"
+#include "text/wide_text.h"
 
 namespace {
 
@@ -22,9 +22,9 @@ void Require(bool holds) {
 }
 
 bool SurvivesRoundTrip(const std::u16string& text) {
-  using camvey::ptp::Utf8ToWide;
-  using camvey::ptp::WideToUtf8;
-  return Utf8ToWide(WideToUtf8(text)) == text;
+  using camvey::text::Utf8ToWide;
+  using camvey::text::WideToUtf8;
+  return text::Utf8ToWide(text::WideToUtf8(text)) == text;
 }
 
 }  // namespace
@@ -40,14 +40,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (call == nullptr) return 0;
   for (const camvey::ptp::WantedFile& file : camvey::ptp::ParseWantedFiles(*call)) {
     Require(!file.name.empty());
-    Require(camvey::ptp::UpperCaseWide(file.name) == file.name);
+    Require(camvey::text::UpperCaseWide(file.name) == file.name);
     Require(SurvivesRoundTrip(file.name));
     Require(SurvivesRoundTrip(file.month));
   }
   // The converters on the raw bytes: any input converts, and converting back and forth
   // again changes nothing.
   const std::u16string wide =
-      camvey::ptp::Utf8ToWide(std::string(reinterpret_cast<const char*>(data), size));
+      camvey::text::Utf8ToWide(std::string(reinterpret_cast<const char*>(data), size));
   Require(SurvivesRoundTrip(wide));
   return 0;
 }

@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "fuzz/ptp/photo_terms.h"
-#include "ptp/wide_text.h"
+#include "text/wide_text.h"
 
 namespace camvey::fuzz {
 namespace {
@@ -102,7 +102,7 @@ void DrawAccess(AnswerReader& reader, FuzzedObject* object) {
 }
 
 std::u16string Numbered(const char16_t* prefix, int number) {
-  return prefix + ptp::Utf8ToWide(std::to_string(number));
+  return prefix + text::Utf8ToWide(std::to_string(number));
 }
 
 std::u16string FreshId(FuzzedDevice& device) { return Numbered(u"o", device.fresh_ids++); }

@@ -5,7 +5,7 @@
 
 #include "fuzz/ptp/device_answers.h"
 #include "fuzz/ptp/household.h"
-#include "ptp/wide_text.h"
+#include "text/wide_text.h"
 
 namespace camvey::fuzz {
 namespace {
@@ -22,10 +22,10 @@ std::string Quoted(const std::u16string& text) {
     }
     char escaped[8];
     std::snprintf(escaped, sizeof(escaped), "\\u%04X", static_cast<unsigned>(unit));
-    quoted += ptp::WideToUtf8(plain) + escaped;
+    quoted += text::WideToUtf8(plain) + escaped;
     plain.clear();
   }
-  return quoted + ptp::WideToUtf8(plain) + "\"";
+  return quoted + text::WideToUtf8(plain) + "\"";
 }
 
 std::string DescribeSeen(const SeenObject& seen) {

@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "ptp/device/delete_trace.h"
-#include "ptp/wide_text.h"
+#include "text/wide_text.h"
 
 namespace camvey::ptp {
 namespace {
@@ -33,7 +33,7 @@ bool SeenWhole(const Listing& listing) {
 }
 
 bool IsCameraRollParent(const PhoneObject& object) {
-  return object.is_folder && UpperCaseWide(object.name) == u"DCIM";
+  return object.is_folder && text::UpperCaseWide(object.name) == u"DCIM";
 }
 
 CameraRoll::CameraRoll(const PhoneConnection& connection, KeyCollection& keys, PhoneObject storage)
@@ -42,7 +42,7 @@ CameraRoll::CameraRoll(const PhoneConnection& connection, KeyCollection& keys, P
   top_level_ = ListChildren(connection.content(), connection.properties(), keys, storage_.id, 0);
   const unsigned long long finished = MillisecondsNow();
   DeleteTrace("delete: \"%s\" holds %d folder(s), listed in %llu ms",
-              WideToUtf8(storage_.name).c_str(), static_cast<int>(top_level_.objects.size()),
+              text::WideToUtf8(storage_.name).c_str(), static_cast<int>(top_level_.objects.size()),
               finished - started);
 
   parents_.push_back(&top_level_);
@@ -61,7 +61,7 @@ CameraRoll::CameraRoll(const PhoneConnection& connection, KeyCollection& keys, P
     }
     dcim_folders_.push_back(&top);
     const Listing& inside = cache_.Lookup(top.id);
-    DeleteTrace("delete: %s holds %d object(s)", WideToUtf8(top.name).c_str(),
+    DeleteTrace("delete: %s holds %d object(s)", text::WideToUtf8(top.name).c_str(),
                 static_cast<int>(inside.objects.size()));
     parents_.push_back(&inside);
     shows_anything_ = shows_anything_ || !inside.complete || !inside.objects.empty();
@@ -75,7 +75,8 @@ bool CameraRoll::MayHideAnyFolder() const {
   // An object of unknown kind named DCIM may be the folder that holds every month.
   const auto hides = [](const PhoneObject& object) {
     return MayBeFolder(object) &&
-           (!NamedByFile(object) || (!object.kind_known && UpperCaseWide(object.name) == u"DCIM"));
+           (!NamedByFile(object) ||
+            (!object.kind_known && text::UpperCaseWide(object.name) == u"DCIM"));
   };
   return std::any_of(parents_.begin(), parents_.end(), [&hides](const Listing* parent) {
     return !parent->complete || std::any_of(parent->objects.begin(), parent->objects.end(), hides);

@@ -17,7 +17,7 @@
 #include "ptp/device/household.h"
 #include "ptp/device/month_folder.h"
 #include "ptp/device/photo_name.h"
-#include "ptp/wide_text.h"
+#include "text/wide_text.h"
 
 namespace camvey::ptp {
 namespace {
@@ -179,7 +179,8 @@ void DeletionPass::Finish(Household& household) {
       if (!device.shows_anything) {
         // A locked phone, or one that does not yet trust this computer, shows nothing:
         // that is no proof that the photos are not on it.
-        DeleteTrace("delete: %s shows nothing, it may be locked", WideToUtf8(device.id).c_str());
+        DeleteTrace("delete: %s shows nothing, it may be locked",
+                    text::WideToUtf8(device.id).c_str());
         RecordError(error_, kErrorDeviceBusy);
       } else if (!chosen.empty()) {
         TraceWhatThePhoneKeeps(
@@ -190,7 +191,7 @@ void DeletionPass::Finish(Household& household) {
     if (device.connection->gone()) {
       DeleteTrace(
           "delete: %s stopped answering with 0x%08lX, nothing more is asked of it",
-          WideToUtf8(device.id).c_str(),
+          text::WideToUtf8(device.id).c_str(),
           static_cast<unsigned long>(static_cast<std::uint32_t>(device.connection->gone_result())));
       RecordError(error_, kErrorDeviceBusy);
     }
@@ -220,11 +221,11 @@ std::vector<ChosenObject> DeletionPass::Allowed(
       DeleteTrace(
           "delete: %s lies on \"%s\", which allows no deletion (iCloud Photos may be on), "
           "refused",
-          WideToUtf8(object->name).c_str(), WideToUtf8(storage.name).c_str());
+          text::WideToUtf8(object->name).c_str(), text::WideToUtf8(storage.name).c_str());
       RecordError(error_, kErrorDeleteRefused);
     } else if (object->can_delete.has_value() && !*object->can_delete) {
       DeleteTrace("delete: the phone allows no deletion of %s, refused",
-                  WideToUtf8(object->name).c_str());
+                  text::WideToUtf8(object->name).c_str());
       RecordError(error_, kErrorDeleteRefused);
     } else {
       index_of[object] = chosen.size();
@@ -266,11 +267,11 @@ void DeletionPass::TraceWhatThePhoneKeeps(HouseholdDevice& device,
       if (names.empty()) continue;
       std::string list;
       for (const std::u16string& name : names) {
-        list += (list.empty() ? "" : ", ") + WideToUtf8(name);
+        list += (list.empty() ? "" : ", ") + text::WideToUtf8(name);
       }
       DeleteTrace("delete: the phone keeps photo %s in %s until %s %s deleted too",
-                  WideToUtf8(stem).c_str(), WideToUtf8(folder.name).c_str(), list.c_str(),
-                  names.size() > 1 ? "are" : "is");
+                  text::WideToUtf8(stem).c_str(), text::WideToUtf8(folder.name).c_str(),
+                  list.c_str(), names.size() > 1 ? "are" : "is");
     }
   }
 }

@@ -5,7 +5,7 @@
 #include <optional>
 
 #include "ptp/device/delete_trace.h"
-#include "ptp/wide_text.h"
+#include "text/wide_text.h"
 
 namespace camvey::ptp {
 
@@ -53,7 +53,7 @@ std::vector<const ChosenObject*> SendDeletionRequest(DeviceLayer& layer, DeviceC
     std::optional<std::int32_t> error_code;
     if (i >= count || DeviceFailed(results->GetAt(i, &error_code))) error_code.reset();
     if (error_code.has_value() && *error_code < 0) {
-      DeleteTrace("delete: %s refused with 0x%08lX", WideToUtf8(spelled).c_str(),
+      DeleteTrace("delete: %s refused with 0x%08lX", text::WideToUtf8(spelled).c_str(),
                   static_cast<unsigned long>(static_cast<std::uint32_t>(*error_code)));
       RecordError(error, kErrorDeleteRefused);
       remember(*sent[i], SentOutcome::kRefused);

@@ -4,7 +4,7 @@
 
 #include "ptp/device/delete_trace.h"
 #include "ptp/device/photo_name.h"
-#include "ptp/wide_text.h"
+#include "text/wide_text.h"
 
 namespace camvey::ptp {
 namespace {
@@ -44,7 +44,7 @@ std::optional<Verdict> JudgeGroup(const PhotoEvidence& evidence, Round round) {
   return Verdict{Verdict::Kind::kTake, round, Reason::kNone, &carrier};
 }
 
-std::string Utf8(const std::u16string& text) { return WideToUtf8(text); }
+std::string Utf8(const std::u16string& text) { return text::WideToUtf8(text); }
 
 void TraceGap(const PhotoEvidence& evidence, Round round, const Gap& gap, GapsSaid* gaps_said) {
   const std::string name = Utf8(evidence.wanted.name);

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "ptp/wide_text.h"
+#include "text/wide_text.h"
 
 namespace camvey::ptp {
 namespace {
@@ -56,7 +56,7 @@ std::u16string ReadDeviceString(DeviceManager& manager, const std::u16string& de
 }
 
 bool IsAppleDevice(const std::u16string& friendly_name, const std::u16string& manufacturer) {
-  const std::u16string text = UpperCaseWide(friendly_name + u" " + manufacturer);
+  const std::u16string text = text::UpperCaseWide(friendly_name + u" " + manufacturer);
   for (const char16_t* mark : {u"APPLE", u"IPHONE", u"IPAD"}) {
     if (text.find(mark) != std::u16string::npos) return true;
   }

@@ -9,7 +9,7 @@
 #include "ptp/device/folder_listing.h"
 #include "ptp/device/month_folder.h"
 #include "ptp/device/photo_name.h"
-#include "ptp/wide_text.h"
+#include "text/wide_text.h"
 
 namespace camvey::ptp {
 namespace {
@@ -35,7 +35,7 @@ struct MonthGroup {
 // are thousands.
 const std::u16string& UpperCasedName(const PhoneObject& object, std::u16string* name) {
   name->assign(object.name);
-  for (char16_t& unit : *name) unit = UpperCaseUnit(unit);
+  for (char16_t& unit : *name) unit = text::UpperCaseUnit(unit);
   return *name;
 }
 
@@ -177,7 +177,7 @@ void Household::GatherMonthRound(Round round, const std::vector<PhotoEvidence*>&
       CameraRoll& roll = *device.storages[s];
       const bool may_hide_any_folder = roll.MayHideAnyFolder();
       std::vector<std::u16string> unknown_kinds = roll.NamesOfUnknownKind();
-      for (std::u16string& name : unknown_kinds) name = UpperCaseWide(std::move(name));
+      for (std::u16string& name : unknown_kinds) name = text::UpperCaseWide(std::move(name));
       for (auto& [month, group] : groups) {
         if (may_hide_any_folder) {
           NoteGap(&group.gap, GapCause::kFoldersHidden, roll.storage().name);
@@ -196,7 +196,7 @@ void Household::GatherMonthRound(Round round, const std::vector<PhotoEvidence*>&
           if (group.folders.Matches(folder_name)) here.push_back(&group);
         }
         if (here.empty()) continue;
-        DeleteTrace("delete: looking in %s", WideToUtf8(folder.name).c_str());
+        DeleteTrace("delete: looking in %s", text::WideToUtf8(folder.name).c_str());
         const Listing& listing = roll.cache().Lookup(folder.id);
         for (MonthGroup* group : here) {
           if (!listing.complete) NoteGap(&group->gap, GapCause::kGroupUnseen);

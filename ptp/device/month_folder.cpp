@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string_view>
 
-#include "ptp/wide_text.h"
+#include "text/wide_text.h"
 
 namespace camvey::ptp {
 namespace {
@@ -55,7 +55,7 @@ std::u16string ShiftMonth(const std::u16string& month, int offset) {
   char formatted[48];
   std::snprintf(formatted, sizeof(formatted), "%04lld%02lld", static_cast<long long>(year),
                 static_cast<long long>(number));
-  return Utf8ToWide(formatted);
+  return text::Utf8ToWide(formatted);
 }
 
 bool IsRealMonth(const std::u16string& month) {
@@ -84,12 +84,13 @@ bool MonthFolderMatch::Matches(const std::u16string& upper_folder_name) const {
 }
 
 bool IsOwnMonthFolder(const std::u16string& folder_name, const std::u16string& month) {
-  return MonthFolderMatch(month, MonthFolderMatch::Kind::kOwn).Matches(UpperCaseWide(folder_name));
+  return MonthFolderMatch(month, MonthFolderMatch::Kind::kOwn)
+      .Matches(text::UpperCaseWide(folder_name));
 }
 
 bool IsNeighbourMonthFolder(const std::u16string& folder_name, const std::u16string& month) {
   return MonthFolderMatch(month, MonthFolderMatch::Kind::kNeighbours)
-      .Matches(UpperCaseWide(folder_name));
+      .Matches(text::UpperCaseWide(folder_name));
 }
 
 }  // namespace camvey::ptp

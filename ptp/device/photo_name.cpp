@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "ptp/wide_text.h"
+#include "text/wide_text.h"
 
 namespace camvey::ptp {
 
@@ -14,7 +14,7 @@ std::u16string StemOf(const std::u16string& name) {
 
 void StemInto(const std::u16string& name, std::u16string* stem) {
   stem->assign(name, 0, std::min(name.rfind(u'.'), name.size()));
-  for (char16_t& unit : *stem) unit = UpperCaseUnit(unit);
+  for (char16_t& unit : *stem) unit = text::UpperCaseUnit(unit);
 }
 
 }  // namespace camvey::ptp

@@ -2,7 +2,7 @@
 #define CAMVEY_STANDINS_ENGINE_ENGINE_STANDIN_H_
 
 // Control of the engine library stand-in, for tests and benchmarks. The stand-in
-// implements every function of engine/flutter_desktop_api.h as a recording fake: it
+// implements every function of engine_api/flutter_desktop_api.h as a recording fake: it
 // keeps every object it hands out until Reset(), so that what the real library would
 // crash on is recorded in Failures() instead:
 // - a handle it never handed out, or null, anywhere;
@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/flutter_desktop_api.h"
+#include "engine_api/flutter_desktop_api.h"
 
 namespace engine_standin {
 

@@ -20,7 +20,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "engine/flutter_desktop_api.h"
+#include "engine_api/flutter_desktop_api.h"
 #include "standins/engine/engine_standin.h"
 
 namespace engine_standin {

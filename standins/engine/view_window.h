@@ -10,7 +10,7 @@
 
 #include <string>
 
-#include "engine/flutter_desktop_api.h"
+#include "engine_api/flutter_desktop_api.h"
 #include "standins/engine/engine_standin.h"
 
 namespace engine_standin {

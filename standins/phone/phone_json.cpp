@@ -7,8 +7,8 @@
 #include <stdexcept>
 #include <utility>
 
-#include "ptp/wide_text.h"
 #include "standins/phone/json_document.h"
+#include "text/wide_text.h"
 
 namespace camvey::phone {
 namespace {
@@ -16,8 +16,8 @@ namespace {
 using nlohmann::json;
 // Written documents keep the key order of the format: id first, children last.
 using OrderedJson = nlohmann::ordered_json;
-using ptp::Utf8ToWide;
-using ptp::WideToUtf8;
+using text::Utf8ToWide;
+using text::WideToUtf8;
 
 // A problem in the document, already phrased as its one-line message.
 class FormatError : public std::runtime_error {
@@ -101,7 +101,7 @@ std::u16string RequiredString(const json& object, const char* key, const std::st
   if (found == object.end() || !found->is_string()) {
     Fail(where, Quoted(key) + " must be a string");
   }
-  return Utf8ToWide(found->get<std::string>());
+  return text::Utf8ToWide(found->get<std::string>());
 }
 
 // Absent: `absent`. Null: no value. A string: that string.
@@ -112,7 +112,7 @@ std::optional<std::u16string> OptionalString(const json& object, const char* key
   if (found == object.end()) return absent;
   if (found->is_null()) return std::nullopt;
   if (!found->is_string()) Fail(where, Quoted(key) + " must be a string or null");
-  return Utf8ToWide(found->get<std::string>());
+  return text::Utf8ToWide(found->get<std::string>());
 }
 
 const json* OptionalArray(const json& object, const char* key, const std::string& where) {
@@ -261,7 +261,7 @@ void ReadObject(const json& value, const std::u16string& parent_id, bool is_stor
 
   const std::u16string id = object.id;
   if (!device->Add(std::move(object))) {
-    Fail(where, "id " + Quoted(WideToUtf8(id)) + " is used twice on this device");
+    Fail(where, "id " + Quoted(text::WideToUtf8(id)) + " is used twice on this device");
   }
   if (children != nullptr) {
     for (std::size_t i = 0; i < children->size(); ++i) {
@@ -270,11 +270,11 @@ void ReadObject(const json& value, const std::u16string& parent_id, bool is_stor
   }
   for (std::uint32_t i = 1; i <= filler; ++i) {
     SimObject image;
-    image.id = id + u"#" + Utf8ToWide(std::to_string(i));
+    image.id = id + u"#" + text::Utf8ToWide(std::to_string(i));
     image.parent_id = id;
-    image.name = u"FILLER_" + Utf8ToWide(std::to_string(i)) + u".JPG";
+    image.name = u"FILLER_" + text::Utf8ToWide(std::to_string(i)) + u".JPG";
     image.file_name = image.name;
-    const std::string image_id = WideToUtf8(image.id);
+    const std::string image_id = text::WideToUtf8(image.id);
     if (!device->Add(std::move(image))) {
       Fail(where, "filler id " + Quoted(image_id) + " is used twice on this device");
     }
@@ -327,11 +327,12 @@ void ReadDevice(const json& value, const std::string& where, Phone* phone) {
 
 OrderedJson WriteObject(const SimDevice& device, const SimObject& object, bool is_storage) {
   OrderedJson value = OrderedJson::object();
-  value["id"] = WideToUtf8(object.id);
-  if (object.name.has_value()) value["name"] = WideToUtf8(*object.name);
+  value["id"] = text::WideToUtf8(object.id);
+  if (object.name.has_value()) value["name"] = text::WideToUtf8(*object.name);
   if (object.file_name != object.name) {
-    value["file_name"] = object.file_name.has_value() ? OrderedJson(WideToUtf8(*object.file_name))
-                                                      : OrderedJson(nullptr);
+    value["file_name"] = object.file_name.has_value()
+                             ? OrderedJson(text::WideToUtf8(*object.file_name))
+                             : OrderedJson(nullptr);
   }
   const ContentType implied = is_storage                 ? ContentType::kFunctionalObject
                               : !object.children.empty() ? ContentType::kFolder
@@ -386,9 +387,10 @@ std::string WritePhoneJson(const Phone& phone) {
   OrderedJson devices = OrderedJson::array();
   for (const SimDevice& device : phone.devices) {
     OrderedJson value = OrderedJson::object();
-    value["id"] = WideToUtf8(device.id);
-    if (!device.friendly_name.empty()) value["friendly_name"] = WideToUtf8(device.friendly_name);
-    if (!device.manufacturer.empty()) value["manufacturer"] = WideToUtf8(device.manufacturer);
+    value["id"] = text::WideToUtf8(device.id);
+    if (!device.friendly_name.empty())
+      value["friendly_name"] = text::WideToUtf8(device.friendly_name);
+    if (!device.manufacturer.empty()) value["manufacturer"] = text::WideToUtf8(device.manufacturer);
     const DeviceFaults& faults = device.faults;
     WriteFaults(faults, kDeviceFaults, &value);
     if (!faults.fault_codes.empty()) {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <optional>
 
-#include "ptp/wide_text.h"
+#include "text/wide_text.h"
 
 namespace camvey::phone {
 
@@ -461,7 +461,7 @@ class SimPortableDevice : public ptp::PortableDevice, public Tracked {
   DeviceResult Open(const std::u16string& device_id,
                     ptp::ClientInformation& client_information) override {
     ++state().counts.open;
-    state().lifetime_log.push_back("open " + ptp::WideToUtf8(device_id));
+    state().lifetime_log.push_back("open " + text::WideToUtf8(device_id));
     SimDevice* device = state().phone->FindDevice(device_id);
     if (device == nullptr) return kNoSuchDevice;
     if (const DeviceResult gone = device->AnswerCall(); gone != kDeviceOk) return gone;

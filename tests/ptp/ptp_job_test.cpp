@@ -14,9 +14,9 @@
 
 #include "ptp/device/device_layer.h"
 #include "ptp/reply_queue.h"
-#include "ptp/wide_text.h"
 #include "tests/messaging/stderr_capture.h"
 #include "tests/ptp/service_fixture.h"
+#include "text/wide_text.h"
 
 namespace camvey::ptp {
 namespace {

@@ -1,4 +1,4 @@
-#include "ptp/wanted_file.h"
+#include "ptp/request/wanted_file.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "ptp/wide_text.h"
+#include "text/wide_text.h"
 
 namespace camvey::ptp {
 
@@ -18,7 +18,7 @@ bool operator==(const WantedFile& lhs, const WantedFile& rhs) {
 }
 
 void PrintTo(const WantedFile& file, std::ostream* out) {
-  *out << "{" << WideToUtf8(file.name) << ", " << WideToUtf8(file.month);
+  *out << "{" << text::WideToUtf8(file.name) << ", " << text::WideToUtf8(file.month);
   if (file.size.has_value()) *out << ", " << *file.size;
   if (file.size_unusable) *out << ", unusable size";
   *out << "}";

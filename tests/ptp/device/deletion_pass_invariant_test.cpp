@@ -31,9 +31,9 @@
 #include <vector>
 
 #include "ptp/device/deletion_pass.h"
-#include "ptp/wide_text.h"
 #include "standins/phone/phone_json.h"
 #include "tests/ptp/device/layer_under_test.h"
+#include "text/wide_text.h"
 
 namespace camvey::ptp {
 namespace {
@@ -197,7 +197,7 @@ class HouseholdGenerator {
     static const char16_t* const kFriendlyNames[] = {u"iPhone", u"Study iPad", u"Camera", u""};
     static const char16_t* const kMakers[] = {u"Apple Inc.", u"Contoso", u""};
     SimDevice device;
-    device.id = u"usb#" + Utf8ToWide(std::to_string(index));
+    device.id = u"usb#" + text::Utf8ToWide(std::to_string(index));
     device.friendly_name =
         random_.Chance(80) ? kFriendlyNames[std::min(index, 1u)] : random_.Pick(kFriendlyNames);
     device.manufacturer = random_.Chance(80) ? kMakers[0] : random_.Pick(kMakers);
@@ -278,7 +278,7 @@ class HouseholdGenerator {
     const std::u16string bulk = AddPlain(device, storage, random_.Pick(kFolderNames), true);
     const std::uint32_t size = kUniqueSearchListingLimit - 10 + random_.Below(20);
     for (std::uint32_t i = 0; i < size; ++i) {
-      AddPlain(device, bulk, u"BULK_" + Utf8ToWide(std::to_string(i)) + u".JPG", false);
+      AddPlain(device, bulk, u"BULK_" + text::Utf8ToWide(std::to_string(i)) + u".JPG", false);
     }
     const std::u16string wrapped = AddPlain(device, storage, random_.Pick(kFolderNames), true);
     for (const char16_t* name : kNames) AddPlain(device, wrapped, name, false);
@@ -287,7 +287,7 @@ class HouseholdGenerator {
   std::u16string AddPlain(SimDevice* device, const std::u16string& parent,
                           const std::u16string& name, bool folder) {
     SimObject object;
-    object.id = u"o" + Utf8ToWide(std::to_string(next_id_++));
+    object.id = u"o" + text::Utf8ToWide(std::to_string(next_id_++));
     object.parent_id = parent;
     object.type = folder ? ContentType::kFolder : ContentType::kImage;
     object.name = object.file_name = name;
@@ -300,7 +300,7 @@ class HouseholdGenerator {
   std::u16string Add(SimDevice* device, const std::u16string& parent, const std::u16string& name,
                      bool folder) {
     SimObject object;
-    object.id = u"o" + Utf8ToWide(std::to_string(next_id_++));
+    object.id = u"o" + text::Utf8ToWide(std::to_string(next_id_++));
     object.parent_id = parent;
     object.type =
         folder ? (parent == phone::kRootId ? ContentType::kFunctionalObject : ContentType::kFolder)
@@ -633,7 +633,7 @@ std::string CheckPass(const Phone& before, const Phone& after,
                       const LayerUnderTest& layer, const Memory& memory) {
   const std::vector<Entry> entries = EntriesOf(wanted);
   for (const auto& [where, count] : layer.enumerations()) {
-    if (count > 1) return "object " + WideToUtf8(where.second) + " enumerated twice";
+    if (count > 1) return "object " + text::WideToUtf8(where.second) + " enumerated twice";
   }
   // The calls that reached a device that went away: those it answered, the one that
   // failed, and Close. (Counted by the simulated layer; a phone read back from the WPD
@@ -644,8 +644,9 @@ std::string CheckPass(const Phone& before, const Phone& after,
     const std::uint32_t gone_from = std::max(
         *device.faults.gone_after, d < before.devices.size() ? before.devices[d].calls : 0);
     if (device.calls > gone_from + 2) {
-      return "device " + WideToUtf8(device.id) + " was asked " + std::to_string(device.calls) +
-             " calls, though gone after " + std::to_string(*device.faults.gone_after);
+      return "device " + text::WideToUtf8(device.id) + " was asked " +
+             std::to_string(device.calls) + " calls, though gone after " +
+             std::to_string(*device.faults.gone_after);
     }
   }
   // A photo an earlier request reported deleted, the one entry of its name then and now.
@@ -694,7 +695,7 @@ std::string CheckPass(const Phone& before, const Phone& after,
       if (candidate.id == deleted.device_id) device = &candidate;
     }
     const SimObject* object = device->Find(deleted.object_id);
-    const std::string label = "object " + WideToUtf8(deleted.object_id) + ": ";
+    const std::string label = "object " + text::WideToUtf8(deleted.object_id) + ": ";
     if (!household.Contains(device->id)) {
       return label + "deleted from a device that is no Apple device";
     }
@@ -812,7 +813,7 @@ TEST_P(DeletionPassInvariantTest, HoldsOverGeneratedHouseholds) {
       if (!broken.empty() || ::testing::Test::HasFailure()) {
         std::string text;
         for (const WantedFile& file : wanted) {
-          text += " {" + WideToUtf8(file.name) + ", " + WideToUtf8(file.month) +
+          text += " {" + text::WideToUtf8(file.name) + ", " + text::WideToUtf8(file.month) +
                   (file.size.has_value() ? ", " + std::to_string(*file.size) : "") +
                   (file.size_unusable ? ", unusable size" : "") + "}";
         }

@@ -194,7 +194,7 @@ TEST_P(DeletionPassTest, OwnMonthComesBeforeItsNeighbours) {
                   "delete: looking in 202312__", "delete: looking in 202401__",
                   "delete: looking in 202401_a", "delete: looking in 202402__"));
   for (const auto& [where, count] : layer_->enumerations()) {
-    EXPECT_EQ(count, 1) << WideToUtf8(where.second);
+    EXPECT_EQ(count, 1) << text::WideToUtf8(where.second);
   }
 }
 
@@ -236,10 +236,10 @@ TEST_P(DeletionPassTest, AMonthThatIsNoMonthIsSoughtOnlyByItsUniqueName) {
   for (const char16_t* month : {u"1", u"D", u"20", u"2024", u"2024 1", u"202413"}) {
     phone::Phone phone = PhoneFromJson(json);
     const PassOutcome outcome = RunPass(&phone, {{u"A.JPG", month}, {u"B.JPG", u""}});
-    EXPECT_THAT(outcome.deleted, ElementsAre("B.JPG")) << WideToUtf8(month);
+    EXPECT_THAT(outcome.deleted, ElementsAre("B.JPG")) << text::WideToUtf8(month);
     EXPECT_THAT(outcome.trace, Contains("delete: A.JPG is on the phone 2 times, left alone"))
-        << WideToUtf8(month);
-    EXPECT_THAT(outcome.trace, Not(Contains(HasSubstr("looking in")))) << WideToUtf8(month);
+        << text::WideToUtf8(month);
+    EXPECT_THAT(outcome.trace, Not(Contains(HasSubstr("looking in")))) << text::WideToUtf8(month);
   }
 }
 
@@ -740,7 +740,7 @@ TEST_P(DeletionPassTest, FoldsOnlyAToZ) {
   phone::Phone phone =
       PhoneFromJson(Phone(Folder("f1", "202401__", {"img_1.jpg", "\xC3\x89T\xC3\x89.JPG"})));
   const PassOutcome outcome = RunPass(
-      &phone, {{u"IMG_1.JPG", u"202401"}, {UpperCaseWide(u"\u00E9t\u00E9.jpg"), u"202401"}});
+      &phone, {{u"IMG_1.JPG", u"202401"}, {text::UpperCaseWide(u"\u00E9t\u00E9.jpg"), u"202401"}});
   EXPECT_THAT(outcome.deleted, ElementsAre("img_1.jpg"));
   EXPECT_TRUE(OnPhone(phone, u"f1/\u00C9T\u00C9.JPG"));
 }

@@ -38,7 +38,7 @@ TEST(DiscoveryTest, RecognisesAppleDevicesByNameOrMaker) {
   };
   for (const Case& test : cases) {
     EXPECT_EQ(IsAppleDevice(test.friendly_name, test.manufacturer), test.apple)
-        << WideToUtf8(test.friendly_name) << " / " << WideToUtf8(test.manufacturer);
+        << text::WideToUtf8(test.friendly_name) << " / " << text::WideToUtf8(test.manufacturer);
   }
 }
 

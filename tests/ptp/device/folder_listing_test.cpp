@@ -18,7 +18,7 @@ bool operator==(const PhoneObject& lhs, const PhoneObject& rhs) {
 }
 
 void PrintTo(const PhoneObject& object, std::ostream* out) {
-  *out << "{" << WideToUtf8(object.id) << ", " << WideToUtf8(object.name)
+  *out << "{" << text::WideToUtf8(object.id) << ", " << text::WideToUtf8(object.name)
        << (object.name_is_file_name ? " (file name), " : ", ")
        << (!object.kind_known ? "unknown"
            : object.is_folder ? "folder"
@@ -144,7 +144,7 @@ TEST_P(ListingTest, TellsAListingThatEndedEarlyFromACompleteOne) {
     Open(std::string(R"({"devices": [{"id": "d", "faults": [)") + test.device_faults +
          R"(], "storages": [{"id": "s1", "children": [)" + children + "]}]}]}");
     const Listing listing = List(test.parent, test.limit);
-    SCOPED_TRACE(std::string(test.device_faults) + " " + WideToUtf8(test.parent) + " limit " +
+    SCOPED_TRACE(std::string(test.device_faults) + " " + text::WideToUtf8(test.parent) + " limit " +
                  std::to_string(test.limit));
     EXPECT_EQ(listing.objects.size(), test.objects);
     EXPECT_EQ(listing.complete, test.complete);

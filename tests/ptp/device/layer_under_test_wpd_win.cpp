@@ -11,10 +11,10 @@
 #include <sstream>
 
 #include "ptp/device/wpd_device_layer_win.h"
-#include "ptp/wide_text.h"
 #include "standins/phone/phone_json.h"
-#include "standins/phone/wpd_server/wpd_sim_control.h"
+#include "standins/wpd_server/wpd_sim_control.h"
 #include "tests/ptp/device/layer_under_test.h"
+#include "text/wide_text.h"
 
 namespace camvey::ptp {
 namespace {
@@ -82,9 +82,9 @@ class WpdLayerUnderTest : public LayerUnderTest {
     ASSERT_TRUE(phone::ReadPhoneJson(ReadText(after), phone_, &problem)) << problem;
     for (const json& object : records.value("deleted", json::array())) {
       phone::DeletedObject record;
-      record.device_id = Utf8ToWide(object["device"].get<std::string>());
-      record.object_id = Utf8ToWide(object["object"].get<std::string>());
-      record.name = Utf8ToWide(object["name"].get<std::string>());
+      record.device_id = text::Utf8ToWide(object["device"].get<std::string>());
+      record.object_id = text::Utf8ToWide(object["object"].get<std::string>());
+      record.name = text::Utf8ToWide(object["name"].get<std::string>());
       const phone::SimDevice* device = served_.FindDevice(record.device_id);
       if (device != nullptr && device->Find(record.object_id) != nullptr) {
         record.parent_id = device->Find(record.object_id)->parent_id;
@@ -124,7 +124,7 @@ class WpdLayerUnderTest : public LayerUnderTest {
     const json by_device = records.value("enumerations", json::object());
     for (const auto& [device, parents] : by_device.items()) {
       for (const auto& [parent, count] : parents.items()) {
-        all[{Utf8ToWide(device), Utf8ToWide(parent)}] = count.get<int>();
+        all[{text::Utf8ToWide(device), text::Utf8ToWide(parent)}] = count.get<int>();
       }
     }
     return all;

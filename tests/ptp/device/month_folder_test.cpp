@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "ptp/wide_text.h"
+#include "text/wide_text.h"
 
 namespace camvey::ptp {
 namespace {
@@ -38,7 +38,7 @@ TEST(MonthFolderTest, ShiftsMonthsAcrossYears) {
   };
   for (const Case& test : cases) {
     EXPECT_EQ(ShiftMonth(test.month, test.offset), test.shifted)
-        << WideToUtf8(test.month) << " by " << test.offset;
+        << text::WideToUtf8(test.month) << " by " << test.offset;
   }
 }
 
@@ -46,12 +46,12 @@ TEST(MonthFolderTest, ShiftsMonthsAcrossYears) {
 // or "20" would otherwise make 100APPLE, DCIM or every 20xx folder the photo's month.
 TEST(MonthFolderTest, OnlyARealMonthHasFolders) {
   for (const char16_t* month : {u"202401", u"000112", u"999901"}) {
-    EXPECT_TRUE(IsRealMonth(month)) << WideToUtf8(month);
+    EXPECT_TRUE(IsRealMonth(month)) << text::WideToUtf8(month);
   }
   for (const char16_t* month :
        {u"", u"1", u"D", u"20", u"2024", u"2024 1", u"2024+1", u" 12401", u"202413", u"202400",
         u"000001", u"2024011", u"abcdef", u"\uFF12\uFF10\uFF12\uFF14\uFF10\uFF11"}) {
-    EXPECT_FALSE(IsRealMonth(month)) << WideToUtf8(month);
+    EXPECT_FALSE(IsRealMonth(month)) << text::WideToUtf8(month);
   }
 }
 
@@ -72,9 +72,9 @@ TEST(MonthFolderTest, MatchesTheMonthAndItsNeighbours) {
   };
   for (const Case& test : cases) {
     EXPECT_EQ(IsOwnMonthFolder(test.folder, test.month), test.own_month)
-        << WideToUtf8(test.folder) << " for " << WideToUtf8(test.month);
+        << text::WideToUtf8(test.folder) << " for " << text::WideToUtf8(test.month);
     EXPECT_EQ(IsNeighbourMonthFolder(test.folder, test.month), test.neighbour)
-        << WideToUtf8(test.folder) << " for " << WideToUtf8(test.month);
+        << text::WideToUtf8(test.folder) << " for " << text::WideToUtf8(test.month);
   }
 }
 

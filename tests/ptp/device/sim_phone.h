@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "ptp/device/delete_trace.h"
-#include "ptp/wide_text.h"
 #include "standins/phone/phone_json.h"
 #include "standins/phone/phone_model.h"
+#include "text/wide_text.h"
 
 namespace camvey::ptp {
 
@@ -47,7 +47,7 @@ class TraceCapture {
 inline std::vector<std::string> Utf8(const std::vector<std::u16string>& texts) {
   std::vector<std::string> narrow;
   narrow.reserve(texts.size());
-  for (const std::u16string& text : texts) narrow.push_back(WideToUtf8(text));
+  for (const std::u16string& text : texts) narrow.push_back(text::WideToUtf8(text));
   return narrow;
 }
 

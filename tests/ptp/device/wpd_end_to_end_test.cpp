@@ -17,7 +17,7 @@
 
 #include "ptp/device/wpd_device_layer_win.h"
 #include "standins/phone/phone_json.h"
-#include "standins/phone/wpd_server/wpd_sim_control.h"
+#include "standins/wpd_server/wpd_sim_control.h"
 #include "tests/tools/sim_run.h"
 #include "tools/phone_scan.h"
 #include "tools/ptp_sim.h"

@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "engine/flutter_desktop_api.h"
+#include "engine_api/flutter_desktop_api.h"
 #include "tests/standins/engine/standin_fixture.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "engine/flutter_desktop_api.h"
+#include "engine_api/flutter_desktop_api.h"
 #include "standins/engine/engine_standin.h"
 
 // Base of every test that runs against the engine stand-in: starts from a reset

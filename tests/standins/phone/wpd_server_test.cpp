@@ -19,7 +19,7 @@
 #include "ptp/device/wpd_api_win.h"
 #include "standins/phone/phone_json.h"
 #include "standins/phone/phone_model.h"
-#include "standins/phone/wpd_server/wpd_sim_control.h"
+#include "standins/wpd_server/wpd_sim_control.h"
 
 namespace camvey::phone::wpd {
 namespace {

@@ -1,0 +1,10 @@
+#include "text/wide_text.h"
+
+namespace camvey::text {
+
+std::u16string UpperCaseWide(std::u16string text) {
+  for (char16_t& unit : text) unit = UpperCaseUnit(unit);
+  return text;
+}
+
+}  // namespace camvey::text
