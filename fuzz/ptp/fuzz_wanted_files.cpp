@@ -24,7 +24,7 @@ void Require(bool holds) {
 bool SurvivesRoundTrip(const std::u16string& text) {
   using camvey::text::Utf8ToWide;
   using camvey::text::WideToUtf8;
-  return text::Utf8ToWide(text::WideToUtf8(text)) == text;
+  return Utf8ToWide(WideToUtf8(text)) == text;
 }
 
 }  // namespace

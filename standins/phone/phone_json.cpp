@@ -16,8 +16,6 @@ namespace {
 using nlohmann::json;
 // Written documents keep the key order of the format: id first, children last.
 using OrderedJson = nlohmann::ordered_json;
-using text::Utf8ToWide;
-using text::WideToUtf8;
 
 // A problem in the document, already phrased as its one-line message.
 class FormatError : public std::runtime_error {
