@@ -112,7 +112,7 @@ TEST_F(ReplyWindowTest, ALostWakeUpLeavesTheReplyQueued) {
   ASSERT_TRUE(window_.Ready());
   StderrCapture stderr_capture;
   EXPECT_TRUE(PostMessageW(window_.window(), kPtpReplyMessage, 0, 0));
-  PumpUntil([] { return true; });
+  EXPECT_TRUE(PumpUntil([&] { return !stderr_capture.Flushes().empty(); }));
   EXPECT_EQ(record.answers, 0);
   EXPECT_FALSE(record.destroyed);
   EXPECT_EQ(stderr_capture.Flushes(),
