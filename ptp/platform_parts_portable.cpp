@@ -5,6 +5,10 @@
 
 namespace camvey::ptp {
 
-PtpServiceParts PlatformParts() { return {}; }
+PtpServiceParts PlatformParts() {
+  PtpServiceParts parts;
+  parts.trace_writer = &WriteTraceLine;
+  return parts;
+}
 
 }  // namespace camvey::ptp

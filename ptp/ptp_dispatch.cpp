@@ -12,7 +12,6 @@
 #include "ptp/device/discovery.h"
 #include "ptp/ptp_job.h"
 #include "ptp/ptp_reply.h"
-#include "ptp/ptp_service.h"
 #include "ptp/reply_queue.h"
 #include "ptp/request/wanted_file.h"
 
@@ -24,21 +23,21 @@ constexpr std::string_view kDeleteFiles = "deleteFiles";
 
 // Takes `*result` over only where nothing can throw any more; until then an exception
 // leaves it with the caller, which answers it.
-void HandleDeleteFiles(const flutter::MethodCall& call,
+void HandleDeleteFiles(PtpService& service, const flutter::MethodCall& call,
                        std::unique_ptr<flutter::MethodResult>* result) {
   std::vector<WantedFile> wanted = ParseWantedFiles(call);
   if (wanted.empty()) {
     (*result)->Success(flutter::EncodableValue(flutter::EncodableList()));
     return;
   }
-  ReplyWakeUp* const wake_up = PtpService::Process().parts().wake_up;
+  ReplyWakeUp* const wake_up = service.wake_up();
   if (wake_up == nullptr || wake_up->Ready()) {
-    StartPtpJob(std::move(wanted), result);
+    StartPtpJob(service, std::move(wanted), result);
     return;
   }
   PtpReply reply;
   reply.result = std::move(*result);
-  RunPtpRequestSynchronously(wanted, std::move(reply));
+  RunPtpRequestSynchronously(service, wanted, std::move(reply));
 }
 
 // Answers a call whose handling threw, if its result is still here. Nothing has been
@@ -62,14 +61,15 @@ void AnswerAfterException(std::string_view name, std::unique_ptr<flutter::Method
 
 }  // namespace
 
-void HandlePtpCall(const flutter::MethodCall& call, std::unique_ptr<flutter::MethodResult> result) {
+void HandlePtpCall(PtpService& service, const flutter::MethodCall& call,
+                   std::unique_ptr<flutter::MethodResult> result) {
   const std::string_view name = call.method_name();
   try {
-    PtpService::Process().replies().DeliverQueued(std::chrono::milliseconds(0));
+    service.replies()->DeliverQueued(std::chrono::milliseconds(0));
     if (name == kAvailable) {
-      result->Success(flutter::EncodableValue(IsPtpAvailable()));
+      result->Success(flutter::EncodableValue(IsPtpAvailable(service.parts())));
     } else if (name == kDeleteFiles) {
-      HandleDeleteFiles(call, &result);
+      HandleDeleteFiles(service, call, &result);
     } else {
       result->NotImplemented();
     }
@@ -78,8 +78,8 @@ void HandlePtpCall(const flutter::MethodCall& call, std::unique_ptr<flutter::Met
   }
 }
 
-bool IsPtpAvailable() {
-  std::unique_ptr<DeviceLayer> layer = PtpService::Process().parts().MakeDeviceLayer();
+bool IsPtpAvailable(const PtpServiceParts& parts) {
+  std::unique_ptr<DeviceLayer> layer = parts.MakeDeviceLayer();
   std::unique_ptr<DeviceManager> manager;
   if (DeviceFailed(layer->CreateManager(&manager)) || manager == nullptr) return false;
   return !ListAppleDevices(*manager).empty();

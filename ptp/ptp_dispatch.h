@@ -20,16 +20,18 @@
 
 #include "messaging/method_call.h"
 #include "messaging/method_result.h"
+#include "ptp/ptp_service.h"
 
 namespace camvey::ptp {
 
-// The channel's method-call handler; keeps no state between calls. Answers the queued
+// The handler of `service`'s channel; keeps no state between calls. Answers the queued
 // replies of earlier calls first (reply_queue.h). Platform thread.
-void HandlePtpCall(const flutter::MethodCall& call, std::unique_ptr<flutter::MethodResult> result);
+void HandlePtpCall(PtpService& service, const flutter::MethodCall& call,
+                   std::unique_ptr<flutter::MethodResult> result);
 
-// True when the device layer makes a manager and that manager lists at least one
-// Apple device. Every failure gives false. Platform thread.
-bool IsPtpAvailable();
+// True when the parts' device layer makes a manager and that manager lists at least
+// one Apple device. Every failure gives false. Platform thread.
+bool IsPtpAvailable(const PtpServiceParts& parts);
 
 }  // namespace camvey::ptp
 

@@ -22,28 +22,36 @@
 
 namespace camvey::ptp {
 
-// What a worker thread gets; owned by the worker, which destroys it when done.
+// What a worker thread gets; owned by the worker, which destroys it when done. It holds
+// what it shares with the platform thread by shared ownership and the rest as copies,
+// so that it may end after its service: its reply then dies unanswered with the queue.
 struct PtpJob {
-  std::vector<WantedFile> wanted;  // the job's own copy of the request
-  ReplyList reply;                 // the job's one reply, alone until it is queued
-  PtpServiceParts parts;           // the service's parts when the job started
+  std::vector<WantedFile> wanted;        // the job's own copy of the request
+  ReplyList reply;                       // the job's one reply, alone until it is queued
+  PtpServiceParts parts;                 // the service's parts when the job started
+  std::shared_ptr<DeletionTurns> turns;  // the service's turns and their memory
+  std::shared_ptr<ReplyQueue> replies;   // where the reply goes when done
 };
 
-// Starts a worker with a job for `wanted` whose reply carries `*result`; the service's
-// wake-up, if any, has said Ready(). Returns before the call is answered. When no
-// worker can be started, runs the request synchronously instead: the call is then
-// answered before this returns. Takes `*result` only once the job is made: when this
-// throws (no memory for the job), `*result` is still the caller's. Platform thread.
-void StartPtpJob(std::vector<WantedFile> wanted, std::unique_ptr<flutter::MethodResult>* result);
+// Starts a worker with a job of `service` for `wanted` whose reply carries `*result`;
+// the service's wake-up, if any, has said Ready(). Returns before the call is answered.
+// When no worker can be started, runs the request synchronously instead: the call is
+// then answered before this returns. Takes `*result` only once the job is made: when
+// this throws (no memory for the job), `*result` is still the caller's. Platform
+// thread.
+void StartPtpJob(const PtpService& service, std::vector<WantedFile> wanted,
+                 std::unique_ptr<flutter::MethodResult>* result);
 
 // The worker's body: waits for its turn, runs the deletion pass inside the worker's own
-// apartment, leaves the apartment, then queues the reply and wakes the platform thread.
+// apartment, leaves the apartment, then queues the reply, which wakes the platform
+// thread.
 void RunPtpJob(std::unique_ptr<PtpJob> job);
 
-// The synchronous fallback: runs the deletion pass on the platform thread, in its
-// apartment as it is, and answers `reply` at once; "device_busy" while another pass
-// runs, for the platform thread never waits. Platform thread.
-void RunPtpRequestSynchronously(const std::vector<WantedFile>& wanted, PtpReply reply);
+// The synchronous fallback: runs the deletion pass of `service` on the platform thread,
+// in its apartment as it is, and answers `reply` at once; "device_busy" while another
+// pass runs, for the platform thread never waits. Platform thread.
+void RunPtpRequestSynchronously(const PtpService& service, const std::vector<WantedFile>& wanted,
+                                PtpReply reply);
 
 }  // namespace camvey::ptp
 

@@ -1,13 +1,11 @@
 #include "ptp/ptp_service.h"
 
-#include <cstdlib>
+#include <chrono>
 #include <iostream>
 #include <new>
 #include <system_error>
 #include <thread>
 #include <utility>
-
-#include "ptp/device/delete_trace.h"
 
 namespace camvey::ptp {
 namespace {
@@ -34,10 +32,10 @@ class NoDeviceSupport : public DeviceLayer {
   }
 };
 
-// One trace line, written whole and flushed: passes run on workers.
-void WriteTraceLine(const std::string& line) { std::cerr << (line + "\n") << std::flush; }
-
 }  // namespace
+
+// Written whole: passes run on workers, several at once.
+void WriteTraceLine(const std::string& line) { std::cerr << (line + "\n") << std::flush; }
 
 bool StartDetachedThread(std::function<void()> body) {
   std::thread thread;
@@ -61,38 +59,24 @@ std::unique_ptr<DeviceLayer> PtpServiceParts::MakeDeviceLayer() const {
   return layer;
 }
 
-PtpService& PtpService::Process() {
-  static PtpService* const service = [] {
-    auto* const made = new PtpService;
-    std::atexit([] { Process().channel_.reset(); });
-    return made;
-  }();
-  return *service;
+PtpService::PtpService(PtpServiceParts parts)
+    : parts_(std::move(parts)),
+      turns_(std::make_shared<DeletionTurns>()),
+      replies_(std::make_shared<ReplyQueue>()) {
+  if (parts_.make_wake_up) wake_up_ = parts_.make_wake_up(*replies_);
+  replies_->SetWakeUp(wake_up_.get());
 }
 
-PtpService::PtpService() : own_parts_(PlatformParts()) {
-  own_parts_.turns = &turns_;
-  // The passes say why each photo was or was not deleted on the standard error stream,
-  // beside the host's other diagnostic lines.
-  SetDeleteTraceWriter(&WriteTraceLine);
-}
-
-const PtpServiceParts& PtpService::parts() const {
-  return replaced_parts_ != nullptr ? *replaced_parts_ : own_parts_;
+PtpService::~PtpService() {
+  // From here on a worker that finishes only queues its reply: nothing wakes a window
+  // that is about to go.
+  replies_->SetWakeUp(nullptr);
+  replies_->DeliverQueued(std::chrono::milliseconds(0));
 }
 
 flutter::MethodChannel& PtpService::KeepChannel(std::unique_ptr<flutter::MethodChannel> channel) {
   channel_ = std::move(channel);
   return *channel_;
-}
-
-ScopedPtpServiceParts::ScopedPtpServiceParts()
-    : parts_(PtpService::Process().parts()), previous_(PtpService::Process().replaced_parts_) {
-  PtpService::Process().replaced_parts_ = &parts_;
-}
-
-ScopedPtpServiceParts::~ScopedPtpServiceParts() {
-  PtpService::Process().replaced_parts_ = previous_;
 }
 
 }  // namespace camvey::ptp

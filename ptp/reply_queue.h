@@ -2,7 +2,7 @@
 #define CAMVEY_PTP_REPLY_QUEUE_H_
 
 // How a finished reply reaches the platform thread, the only thread that answers: its
-// worker adds it to the service's one queue and wakes the platform thread, which drains
+// worker adds it to its service's queue, which wakes the platform thread, which drains
 // the queue in order, answering and destroying each reply. The queue is drained at
 // every wake-up and at every call on "camvey/ptp", so a reply whose wake-up is lost
 // (the window's message queue is full) waits for the next wake-up or the next call,
@@ -26,29 +26,6 @@ namespace camvey::ptp {
 // nothing: a worker never loses its reply for want of memory.
 using ReplyList = std::list<PtpReply>;
 
-class ReplyQueue {
- public:
-  ReplyQueue() = default;
-  // Queued replies die unanswered with the queue; their results report it.
-  ~ReplyQueue() = default;
-
-  ReplyQueue(const ReplyQueue&) = delete;
-  ReplyQueue& operator=(const ReplyQueue&) = delete;
-
-  // Moves every reply of `replies` to the end of the queue and leaves `replies` empty.
-  // Allocates nothing. Any thread.
-  void Add(ReplyList& replies);
-
-  // Waits up to `wait` for a reply when none is queued, then answers and destroys every
-  // queued reply, oldest first. Returns how many it answered. Platform thread.
-  std::size_t DeliverQueued(std::chrono::milliseconds wait);
-
- private:
-  std::mutex mutex_;
-  std::condition_variable added_;
-  ReplyList replies_;  // guarded by mutex_
-};
-
 // How a worker wakes the platform thread once its reply is queued.
 class ReplyWakeUp {
  public:
@@ -64,8 +41,41 @@ class ReplyWakeUp {
   virtual bool Ready() = 0;
 
   // Asks the platform thread to drain the queue. A wake-up may be lost; the reply then
-  // waits in the queue. Any thread, once Ready() has said yes.
+  // waits in the queue. Any thread, once Ready() has said yes; called by the queue with
+  // its lock held, so it must not use the queue itself.
   virtual void Wake() noexcept = 0;
+};
+
+// Shared by the service and its workers, so that a worker that finishes after the
+// service is gone still has a queue to put its reply in.
+class ReplyQueue {
+ public:
+  ReplyQueue() = default;
+  // Queued replies die unanswered with the queue; their results report it.
+  ~ReplyQueue() = default;
+
+  ReplyQueue(const ReplyQueue&) = delete;
+  ReplyQueue& operator=(const ReplyQueue&) = delete;
+
+  // Moves every reply of `replies` to the end of the queue, leaves `replies` empty and
+  // wakes the platform thread through the queue's wake-up, if it has one. Allocates
+  // nothing. Any thread.
+  void Add(ReplyList& replies);
+
+  // Makes `wake_up` (borrowed; null: none) the one that Add uses from now on. When this
+  // returns no Add uses the one before any more, so that it may be destroyed. Platform
+  // thread.
+  void SetWakeUp(ReplyWakeUp* wake_up);
+
+  // Waits up to `wait` for a reply when none is queued, then answers and destroys every
+  // queued reply, oldest first. Returns how many it answered. Platform thread.
+  std::size_t DeliverQueued(std::chrono::milliseconds wait);
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable added_;
+  ReplyList replies_;               // guarded by mutex_
+  ReplyWakeUp* wake_up_ = nullptr;  // guarded by mutex_
 };
 
 }  // namespace camvey::ptp

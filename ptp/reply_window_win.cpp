@@ -1,61 +1,61 @@
 #include "ptp/reply_window_win.h"
 
-#include <atomic>
 #include <chrono>
 #include <iostream>
 
-#include "ptp/ptp_service.h"
-
 namespace camvey::ptp {
-namespace {
 
-// Written by the platform thread only, and never again once a window exists; workers
-// read it to post.
-std::atomic<HWND> reply_window{nullptr};
+ReplyWindow::ReplyWindow(ReplyQueue& replies) : replies_(replies) {}
 
-// Wake-ups this process posted that no window procedure has handled yet. A bare message
-// beyond them can only be a stranger's.
-std::atomic<int> wake_ups_in_flight{0};
-
-bool TakeOwnWakeUp() {
-  int in_flight = wake_ups_in_flight.load();
-  while (in_flight > 0 && !wake_ups_in_flight.compare_exchange_weak(in_flight, in_flight - 1)) {
-  }
-  return in_flight > 0;
+ReplyWindow::~ReplyWindow() {
+  const HWND window = window_.exchange(nullptr);
+  if (window == nullptr) return;
+  DestroyWindow(window);
+  // Fails harmlessly while another reply window of the process still lives.
+  UnregisterClassW(kReplyWindowClass, GetModuleHandleW(nullptr));
 }
 
-class WindowWakeUp : public ReplyWakeUp {
- public:
-  bool Ready() override { return EnsureReplyWindow() != nullptr; }
-  // A lost wake-up leaves the reply queued for the next one or the next call.
-  void Wake() noexcept override { static_cast<void>(WakeReplyWindow(reply_window.load())); }
-};
-
-}  // namespace
-
-HWND EnsureReplyWindow() {
-  HWND window = reply_window.load();
-  if (window != nullptr) return window;
+bool ReplyWindow::Ready() {
+  if (window_.load() != nullptr) return true;
   const HINSTANCE instance = GetModuleHandleW(nullptr);
   WNDCLASSW window_class = {};
-  window_class.lpfnWndProc = &ReplyWindowProc;
+  window_class.lpfnWndProc = &ReplyWindow::Procedure;
   window_class.hInstance = instance;
   window_class.lpszClassName = kReplyWindowClass;
-  // Fails harmlessly when an earlier call registered the class but made no window.
+  // Fails harmlessly when the class is registered already (by another reply window, or
+  // by an earlier call that made no window).
   RegisterClassW(&window_class);
-  window = CreateWindowExW(0, kReplyWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                           instance, nullptr);
-  reply_window.store(window);
-  return window;
+  window_.store(CreateWindowExW(0, kReplyWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                instance, this));
+  return window_.load() != nullptr;
 }
 
-LRESULT CALLBACK ReplyWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+void ReplyWindow::Wake() noexcept {
+  const HWND window = window_.load();
+  // Without a window the message would go to the posting thread's own queue and be lost.
+  if (window == nullptr) return;
+  // Counted before the post: the platform thread may handle the message before
+  // PostMessageW returns here.
+  ++wake_ups_in_flight_;
+  if (PostMessageW(window, kPtpReplyMessage, 0, 0) == 0) --wake_ups_in_flight_;
+}
+
+LRESULT CALLBACK ReplyWindow::Procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_NCCREATE) {
+    // The owner, from CreateWindowExW in Ready(); a window of the class made by anyone
+    // else has none.
+    const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lparam);
+    SetWindowLongPtrW(
+        window, GWLP_USERDATA,
+        reinterpret_cast<LONG_PTR>(create != nullptr ? create->lpCreateParams : nullptr));
+  }
   if (message != kPtpReplyMessage) return DefWindowProcW(window, message, wparam, lparam);
   try {
-    if (wparam != 0 || lparam != 0 || !TakeOwnWakeUp()) {
+    auto* owner = reinterpret_cast<ReplyWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (owner == nullptr || wparam != 0 || lparam != 0 || !owner->TakeOwnWakeUp()) {
       std::cerr << "Ignoring a reply message that carries no reply in flight.\n" << std::flush;
     } else {
-      PtpService::Process().replies().DeliverQueued(std::chrono::milliseconds(0));
+      owner->replies_.DeliverQueued(std::chrono::milliseconds(0));
     }
   } catch (...) {
     // Nothing may unwind into the message loop.
@@ -64,20 +64,11 @@ LRESULT CALLBACK ReplyWindowProc(HWND window, UINT message, WPARAM wparam, LPARA
   return 0;
 }
 
-bool WakeReplyWindow(HWND window) {
-  // Without a window the message would go to the posting thread's own queue and be lost.
-  if (window == nullptr) return false;
-  // Counted before the post: the platform thread may handle the message before
-  // PostMessageW returns here.
-  ++wake_ups_in_flight;
-  if (PostMessageW(window, kPtpReplyMessage, 0, 0) != 0) return true;
-  --wake_ups_in_flight;
-  return false;
-}
-
-ReplyWakeUp& ReplyWindowWakeUp() {
-  static WindowWakeUp* const wake_up = new WindowWakeUp;
-  return *wake_up;
+bool ReplyWindow::TakeOwnWakeUp() {
+  int in_flight = wake_ups_in_flight_.load();
+  while (in_flight > 0 && !wake_ups_in_flight_.compare_exchange_weak(in_flight, in_flight - 1)) {
+  }
+  return in_flight > 0;
 }
 
 }  // namespace camvey::ptp

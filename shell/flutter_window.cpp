@@ -7,7 +7,9 @@
 
 namespace camvey {
 
-FlutterWindow::FlutterWindow(const flutter::EngineProject& project) : project_(project) {}
+FlutterWindow::FlutterWindow(std::shared_ptr<WindowClass> window_class,
+                             const flutter::EngineProject& project)
+    : Win32Window(std::move(window_class)), project_(project), ptp_service_(ptp::PlatformParts()) {}
 
 FlutterWindow::~FlutterWindow() { view_controller_.reset(); }
 
@@ -26,7 +28,7 @@ bool FlutterWindow::OnCreated() {
   }
   // Plug-ins and the clean-up channel are in place before the first frame can be drawn.
   flutter::RegisterExternalPlugins(view_controller_->Engine());
-  ptp::RegisterPtpChannel(*view_controller_->Engine());
+  ptp::RegisterPtpChannel(view_controller_->Engine()->Messenger(), ptp_service_);
   AttachContent(view_controller_->View()->WindowHandle());
   view_controller_->Engine()->SetNextFrameCallback([this]() { Show(); });
   view_controller_->ForceRedraw();

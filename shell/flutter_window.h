@@ -7,6 +7,7 @@
 
 #include "engine/engine_project.h"
 #include "engine/flutter_view_controller.h"
+#include "ptp/ptp_service.h"
 #include "shell/win32_window.h"
 
 namespace camvey {
@@ -15,10 +16,12 @@ namespace camvey {
 // the engine with a view the size of its client area, registers the plug-ins and the
 // "camvey/ptp" channel, takes the view as its content and shows itself at the engine's
 // first frame, so that nobody sees an empty window. The engine sees every top-level
-// message first. Destroying the window ends the engine.
+// message first. Destroying the window ends the engine. The window owns the clean-up
+// service, with the platform's parts, and outlives its engine by it.
 class FlutterWindow : public Win32Window {
  public:
-  explicit FlutterWindow(const flutter::EngineProject& project);
+  // `window_class`: as for Win32Window.
+  FlutterWindow(std::shared_ptr<WindowClass> window_class, const flutter::EngineProject& project);
   ~FlutterWindow() override;
 
  protected:
@@ -29,6 +32,9 @@ class FlutterWindow : public Win32Window {
 
  private:
   flutter::EngineProject project_;
+  // Before the view controller, so that it goes after the engine, whose messenger
+  // delivers its calls.
+  ptp::PtpService ptp_service_;
   std::unique_ptr<flutter::FlutterViewController> view_controller_;
 };
 

@@ -6,6 +6,7 @@
 
 #include <cwchar>
 #include <iostream>
+#include <memory>
 
 #include "engine/engine_project.h"
 #include "engine_api/flutter_desktop_api.h"
@@ -91,7 +92,7 @@ int RunCamvey(const ConsoleCalls& calls) {
   flutter::EngineProject project(u"data");
   project.set_entrypoint_arguments(CommandLineArguments());
 
-  FlutterWindow window(project);
+  FlutterWindow window(std::make_shared<WindowClass>(), project);
   if (!window.Create(kWindowTitle, kWindowOrigin, kWindowSize)) {
     return 1;
   }

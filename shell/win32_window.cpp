@@ -2,6 +2,8 @@
 
 #include <dwmapi.h>
 
+#include <utility>
+
 #include "engine_api/flutter_desktop_api.h"
 #include "shell/win32_holders.h"
 
@@ -19,42 +21,6 @@ constexpr wchar_t kThemeKey[] =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize";
 constexpr wchar_t kLightThemeValue[] = L"AppsUseLightTheme";
 
-// Live Win32Window objects; the class is unregistered when none is left.
-int g_live_windows = 0;
-
-// Whether the window class is registered. Created on first use, never freed.
-class WindowClassRegistration {
- public:
-  static WindowClassRegistration& Get() {
-    static auto* const registration = new WindowClassRegistration();
-    return *registration;
-  }
-
-  const wchar_t* EnsureRegistered() {
-    if (!registered_) {
-      WNDCLASSW window_class = {};
-      window_class.style = CS_HREDRAW | CS_VREDRAW;
-      window_class.lpfnWndProc = &Win32Window::WindowProcedure;
-      window_class.hInstance = GetModuleHandleW(nullptr);
-      window_class.hIcon = LoadIconW(window_class.hInstance, MAKEINTRESOURCEW(kIconResourceId));
-      window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-      window_class.lpszClassName = kWindowClassName;
-      // A failure shows when the window cannot be created with the class.
-      RegisterClassW(&window_class);
-      registered_ = true;
-    }
-    return kWindowClassName;
-  }
-
-  void Unregister() {
-    UnregisterClassW(kWindowClassName, nullptr);
-    registered_ = false;
-  }
-
- private:
-  bool registered_ = false;
-};
-
 int32_t Scale(int32_t value, double factor) { return static_cast<int32_t>(value * factor); }
 
 }  // namespace
@@ -63,17 +29,32 @@ WindowSystemCalls WindowSystemCalls::System() {
   return {&DwmSetWindowAttribute, &MonitorFromPoint};
 }
 
-Win32Window::Win32Window(const WindowSystemCalls& calls) : calls_(calls) { ++g_live_windows; }
+WindowClass::~WindowClass() { UnregisterClassW(kWindowClassName, nullptr); }
 
-Win32Window::~Win32Window() {
-  --g_live_windows;
-  Destroy();
+const wchar_t* WindowClass::EnsureRegistered() {
+  if (!registered_) {
+    WNDCLASSW window_class = {};
+    window_class.style = CS_HREDRAW | CS_VREDRAW;
+    window_class.lpfnWndProc = &Win32Window::WindowProcedure;
+    window_class.hInstance = GetModuleHandleW(nullptr);
+    window_class.hIcon = LoadIconW(window_class.hInstance, MAKEINTRESOURCEW(kIconResourceId));
+    window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    window_class.lpszClassName = kWindowClassName;
+    RegisterClassW(&window_class);
+    registered_ = true;
+  }
+  return kWindowClassName;
 }
+
+Win32Window::Win32Window(std::shared_ptr<WindowClass> window_class, const WindowSystemCalls& calls)
+    : calls_(calls), window_class_(std::move(window_class)) {}
+
+Win32Window::~Win32Window() { Destroy(); }
 
 bool Win32Window::Create(const std::wstring& title, const LogicalPoint& origin,
                          const LogicalSize& size) {
   Destroy();
-  const wchar_t* class_name = WindowClassRegistration::Get().EnsureRegistered();
+  const wchar_t* class_name = window_class_->EnsureRegistered();
 
   const POINT target = {origin.x, origin.y};
   HMONITOR monitor = calls_.monitor_from_point(target, MONITOR_DEFAULTTONEAREST);
@@ -97,9 +78,6 @@ void Win32Window::Destroy() {
   if (window_handle_ != nullptr) {
     DestroyWindow(window_handle_);
     window_handle_ = nullptr;
-  }
-  if (g_live_windows == 0) {
-    WindowClassRegistration::Get().Unregister();
   }
 }
 

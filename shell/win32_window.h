@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace camvey {
@@ -31,15 +32,35 @@ struct WindowSystemCalls {
   static WindowSystemCalls System();
 };
 
+// The registration of the window class "FLUTTER_RUNNER_WIN32_WINDOW", shared by the
+// windows made with it: registered at the first Create of one of them, unregistered
+// when the last of them goes. Used only on the thread that made the windows.
+class WindowClass {
+ public:
+  WindowClass() = default;
+  // Unregisters the class; harmless when it was never registered.
+  ~WindowClass();
+
+  WindowClass(const WindowClass&) = delete;
+  WindowClass& operator=(const WindowClass&) = delete;
+
+  // Registers the class unless this did so before, and returns its name. A failed
+  // registration shows when no window can be created with the class.
+  const wchar_t* EnsureRegistered();
+
+ private:
+  bool registered_ = false;
+};
+
 // The host's top-level window: DPI-aware and resizable, with one child window as its
 // content, kept at the size of the client area and focused. It follows the user's
 // light or dark title-bar preference and can end the thread's message loop when it is
-// destroyed. Owns the registration of the window class "FLUTTER_RUNNER_WIN32_WINDOW",
-// which is unregistered when the last Win32Window object goes. Used only on the thread
-// that created it.
+// destroyed. Holds the registration of its window class with the other windows made
+// with it (WindowClass). Used only on the thread that created it.
 class Win32Window {
  public:
-  explicit Win32Window(const WindowSystemCalls& calls = WindowSystemCalls::System());
+  explicit Win32Window(std::shared_ptr<WindowClass> window_class,
+                       const WindowSystemCalls& calls = WindowSystemCalls::System());
   virtual ~Win32Window();
 
   Win32Window(const Win32Window&) = delete;
@@ -80,6 +101,8 @@ class Win32Window {
   void FitContent();
 
   const WindowSystemCalls calls_;
+  // Goes after the destructor has destroyed the native window.
+  const std::shared_ptr<WindowClass> window_class_;
   bool quit_when_closed_ = false;
   HWND window_handle_ = nullptr;
   HWND content_handle_ = nullptr;

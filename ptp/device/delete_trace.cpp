@@ -1,20 +1,25 @@
 #include "ptp/device/delete_trace.h"
 
-#include <atomic>
 #include <cstdarg>
 #include <cstdio>
 
 namespace camvey::ptp {
 namespace {
 
-std::atomic<DeleteTraceWriter> g_writer{nullptr};
+// Each thread's own: passes on different threads, of different services or tools, write
+// to their own writers.
+thread_local DeleteTraceWriter t_writer = nullptr;
 
 }  // namespace
 
-void SetDeleteTraceWriter(DeleteTraceWriter writer) { g_writer.store(writer); }
+DeleteTraceWriter SetDeleteTraceWriter(DeleteTraceWriter writer) {
+  const DeleteTraceWriter before = t_writer;
+  t_writer = writer;
+  return before;
+}
 
 void DeleteTrace(const char* format, ...) {
-  const DeleteTraceWriter writer = g_writer.load();
+  const DeleteTraceWriter writer = t_writer;
   if (writer == nullptr) return;
   va_list arguments;
   va_start(arguments, format);

@@ -1,8 +1,10 @@
 #ifndef CAMVEY_PTP_DEVICE_DELETE_TRACE_H_
 #define CAMVEY_PTP_DEVICE_DELETE_TRACE_H_
 
-// The deletion pass's trace points. The service installs no writer, so they write
-// nothing; a support tool may install one to see why a photo was or was not deleted.
+// The deletion pass's trace points. They write to the writer installed on the thread
+// that runs the pass, and nothing where none is: the service installs its own for each
+// pass it runs, and a support tool may install one to see why a photo was or was not
+// deleted.
 
 #include <string>
 
@@ -19,11 +21,12 @@ namespace camvey::ptp {
 // runs the pass.
 using DeleteTraceWriter = void (*)(const std::string& line);
 
-// Installs `writer` for every later trace point, on any thread; null removes it.
-void SetDeleteTraceWriter(DeleteTraceWriter writer);
+// Installs `writer` for the later trace points of the calling thread; null removes
+// it. Returns the writer installed on the thread before, so that it can be put back.
+DeleteTraceWriter SetDeleteTraceWriter(DeleteTraceWriter writer);
 
-// Formats like printf and hands the line to the installed writer, if any. Formats
-// nothing when no writer is installed.
+// Formats like printf and hands the line to the calling thread's writer, if any.
+// Formats nothing when the thread has no writer.
 void DeleteTrace(const char* format, ...) CAMVEY_PRINTF_FORMAT(1, 2);
 
 }  // namespace camvey::ptp

@@ -16,9 +16,10 @@ using PtpChannelTest = PtpServiceTest;
 
 TEST_F(PtpChannelTest, RegisteringAgainLeavesOneHandlerThatAnswers) {
   UsePhone(kApplePhone);
-  RegisterPtpChannel(engine_);
+  const int registrations = engine_standin::SetCallbackCalls(messenger_, kPtpChannelName);
+  RegisterPtpChannel(engine_.Messenger(), *service_);
 
-  EXPECT_EQ(engine_standin::SetCallbackCalls(messenger_, kPtpChannelName), 2);
+  EXPECT_EQ(engine_standin::SetCallbackCalls(messenger_, kPtpChannelName), registrations + 1);
   EXPECT_TRUE(engine_standin::CallbackOn(messenger_, kPtpChannelName).has_value());
   EXPECT_EQ(AnswerTo(Call("available")), SuccessBytes(EncodableValue(true)));
 }
@@ -28,7 +29,7 @@ TEST_F(PtpChannelTest, RegisteringAgainLeavesOneHandlerThatAnswers) {
 TEST_F(PtpChannelTest, AHandlerOutlivesTheChannelThatInstalledIt) {
   UsePhone(kApplePhone);
   flutter::FlutterEngine other(flutter::EngineProject(u"data"));
-  RegisterPtpChannel(other);
+  RegisterPtpChannel(other.Messenger(), *service_);
   const FlutterDesktopMessengerRef other_messenger =
       FlutterDesktopEngineGetMessenger(engine_standin::Engines().at(1));
 

@@ -25,6 +25,9 @@ using PtpDispatchTest = PtpServiceTest;
 // A wake-up that is never ready, as when no reply window can be made.
 class NoWakeUp : public ReplyWakeUp {
  public:
+  static std::unique_ptr<ReplyWakeUp> Make(ReplyQueue& /*replies*/) {
+    return std::make_unique<NoWakeUp>();
+  }
   bool Ready() override { return false; }
   void Wake() noexcept override { ADD_FAILURE() << "woken although not ready"; }
 };
@@ -79,10 +82,11 @@ TEST_F(PtpDispatchTest, NearMissNamesAreNotImplemented) {
 TEST_F(PtpDispatchTest, DeleteFilesWithoutUsableEntriesAnswersAnEmptyListAtOnce) {
   UsePhone(kApplePhone);
   int layers_made = 0;
-  parts().make_device_layer = [&] {
+  parts_.make_device_layer = [&] {
     ++layers_made;
     return std::make_unique<phone::SimulatedDeviceLayer>(&phone_);
   };
+  StartService();
   const std::optional<EncodableValue> arguments[] = {
       std::nullopt,
       EncodableValue(),
@@ -130,9 +134,8 @@ TEST_F(PtpDispatchTest, DeleteFilesAnswersWhatThePhoneDeleted) {
       {"partly refused", Files({{"IMG_0003.JPG", "202401"}, {kFeteUtf8, "202401"}}),
        NamesBytes({kFeteUtf8})},
   };
-  NoWakeUp no_wake_up;
   for (bool synchronous : {false, true}) {
-    parts().wake_up = synchronous ? &no_wake_up : nullptr;
+    parts_.make_wake_up = synchronous ? &NoWakeUp::Make : nullptr;
     for (const Case& test : cases) {
       SCOPED_TRACE(std::string(test.label) + (synchronous ? ", synchronous" : ", on a worker"));
       UsePhone(kApplePhone);
@@ -149,9 +152,8 @@ TEST_F(PtpDispatchTest, DeleteFilesAnswersWhatThePhoneDeleted) {
 }
 
 TEST_F(PtpDispatchTest, WithoutAWakeUpTheRequestRunsOnThePlatformThread) {
+  parts_.make_wake_up = &NoWakeUp::Make;
   UsePhone(kApplePhone);
-  NoWakeUp no_wake_up;
-  parts().wake_up = &no_wake_up;
   StderrCapture stderr_capture;
 
   const engine_standin::MessageId id = Call("deleteFiles", Files({{"IMG_0001.HEIC", "202401"}}));
@@ -165,7 +167,6 @@ TEST_F(PtpDispatchTest, WithoutAWakeUpTheRequestRunsOnThePlatformThread) {
                           "delete: looking in 202401__\n"));
   ASSERT_EQ(phone_.deleted.size(), 1u);
   EXPECT_EQ(phone_.deleted[0].object_id, u"f/1");
-  parts().wake_up = nullptr;
 }
 
 // The simulated phone behind a layer that throws std::bad_alloc when it makes its
@@ -201,7 +202,8 @@ TEST_F(PtpDispatchTest, AnExceptionEndsInTheServiceAndTheCallIsStillAnswered) {
   const std::string pass_line =
       "Exception in the deletion pass; answering with what was deleted.\n";
   UsePhone(kTwoPhones);
-  parts().make_device_layer = [this] { return std::make_unique<ThrowingLayer>(&phone_, -1); };
+  parts_.make_device_layer = [this] { return std::make_unique<ThrowingLayer>(&phone_, -1); };
+  StartService();
   {
     StderrCapture stderr_capture;
     EXPECT_EQ(AnswerTo(Call("available")), SuccessBytes(EncodableValue(false)));
@@ -228,16 +230,16 @@ TEST_F(PtpDispatchTest, AnExceptionEndsInTheServiceAndTheCallIsStillAnswered) {
        NamesBytes({"IMG_0001.HEIC", "IMG_0002.HEIC"}),
        {}},
   };
-  NoWakeUp no_wake_up;
   for (bool synchronous : {false, true}) {
-    parts().wake_up = synchronous ? &no_wake_up : nullptr;
+    parts_.make_wake_up = synchronous ? &NoWakeUp::Make : nullptr;
     for (const Case& test : cases) {
       SCOPED_TRACE(std::string(test.label) + (synchronous ? ", synchronous" : ", on a worker"));
       UsePhone(test.phone);
       if (test.requests_before_throw >= 0) {
-        parts().make_device_layer = [this, requests = test.requests_before_throw] {
+        parts_.make_device_layer = [this, requests = test.requests_before_throw] {
           return std::make_unique<ThrowingLayer>(&phone_, requests);
         };
+        StartService();
       }
       StderrCapture stderr_capture;
       const engine_standin::MessageId id =
@@ -247,7 +249,6 @@ TEST_F(PtpDispatchTest, AnExceptionEndsInTheServiceAndTheCallIsStillAnswered) {
       EXPECT_EQ(WithoutTrace(stderr_capture.Flushes()), test.lines);
     }
   }
-  parts().wake_up = nullptr;
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "ptp/device/device_layer.h"
@@ -29,13 +30,16 @@ using PtpJobTest = PtpServiceTest;
 // queue is full.
 class LostWakeUp : public ReplyWakeUp {
  public:
+  static std::unique_ptr<ReplyWakeUp> Make(ReplyQueue& /*replies*/) {
+    return std::make_unique<LostWakeUp>();
+  }
   bool Ready() override { return true; }
   void Wake() noexcept override {}
 };
 
 TEST_F(PtpJobTest, AWorkerThatCannotStartLeavesTheRequestToThePlatformThread) {
+  parts_.start_worker = &Workers::Refuse;
   UsePhone(kApplePhone);
-  parts().start_worker = &Workers::Refuse;
   StderrCapture stderr_capture;
 
   const engine_standin::MessageId id = Call("deleteFiles", Files({{"IMG_0001.HEIC", "202401"}}));
@@ -50,11 +54,10 @@ TEST_F(PtpJobTest, AWorkerThatCannotStartLeavesTheRequestToThePlatformThread) {
 // platform thread at the next drain or at the next call, whichever comes first.
 TEST_F(PtpJobTest, AReplyWhoseWakeUpIsLostIsAnsweredOnceAtTheNextChance) {
   enum class Next { kCall, kDrain };
-  LostWakeUp lost;
+  parts_.make_wake_up = &LostWakeUp::Make;
   for (Next next : {Next::kCall, Next::kDrain}) {
     SCOPED_TRACE(next == Next::kCall ? "next call" : "next drain");
     UsePhone(kApplePhone);
-    parts().wake_up = &lost;
     StderrCapture stderr_capture;
 
     const engine_standin::MessageId id = Call("deleteFiles", Files({{"IMG_0001.HEIC", "202401"}}));
@@ -122,9 +125,13 @@ TEST_F(PtpJobTest, RequestsTakeTurnsAndRememberWhatWasDeleted) {
   std::mutex mutex;
   std::vector<std::vector<std::u16string>> deleted_by;  // by layer, in the order made
   int layers_made = 0;
+  bool refuse_workers = false;
+  parts_.start_worker = [&refuse_workers](std::function<void()> body) {
+    return !refuse_workers && Workers::CountedStart(std::move(body));
+  };
   // Each layer serves its own fresh copy of the phone: one that did not remember would
   // delete IMG_0001.HEIC from every copy. Only the first layer waits for the gate.
-  parts().make_device_layer = [&]() -> std::unique_ptr<DeviceLayer> {
+  parts_.make_device_layer = [&]() -> std::unique_ptr<DeviceLayer> {
     std::lock_guard<std::mutex> lock(mutex);
     const std::size_t index = static_cast<std::size_t>(layers_made++);
     deleted_by.emplace_back();
@@ -137,6 +144,7 @@ TEST_F(PtpJobTest, RequestsTakeTurnsAndRememberWhatWasDeleted) {
                                           deleted_by[index] = std::move(deleted);
                                         });
   };
+  StartService();
   bool gate_open = false;
   struct Guard {
     std::function<void()> release;
@@ -158,10 +166,10 @@ TEST_F(PtpJobTest, RequestsTakeTurnsAndRememberWhatWasDeleted) {
   }
   ASSERT_EQ(layers(), 1);
   const engine_standin::MessageId second = Call("deleteFiles", Files({{kFeteUtf8, "202401"}}));
-  parts().start_worker = &Workers::Refuse;
+  refuse_workers = true;
   EXPECT_EQ(AnswerTo(Call("deleteFiles", Files({{kFeteUtf8, "202401"}}))),
             FailedBytes("device_busy"));
-  parts().start_worker = &Workers::CountedStart;
+  refuse_workers = false;
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
   EXPECT_EQ(layers(), 1) << "the second pass did not wait for the first";
   EXPECT_EQ(AnswerTo(first), std::nullopt);
@@ -178,6 +186,34 @@ TEST_F(PtpJobTest, RequestsTakeTurnsAndRememberWhatWasDeleted) {
   EXPECT_EQ(deleted_by[0], std::vector<std::u16string>{u"IMG_0001.HEIC"});
   EXPECT_EQ(deleted_by[1], std::vector<std::u16string>{u"F\u00eate.JPG"});
   EXPECT_THAT(deleted_by[2], IsEmpty());
+}
+
+// A job still running when its service goes (the window closed) keeps what it shares
+// with the platform thread: it finishes its pass, and its reply dies unanswered with
+// the queue when the worker ends, touching nothing of the service.
+TEST_F(PtpJobTest, AJobThatOutlivesItsServiceFinishesAndDropsItsReply) {
+  std::promise<void> gate;
+  const std::shared_future<void> opened = gate.get_future().share();
+  std::vector<std::u16string> deleted;  // written by the worker before it ends
+  parts_.make_device_layer = [&]() -> std::unique_ptr<DeviceLayer> {
+    return std::make_unique<GatedLayer>(
+        PhoneFrom(kApplePhone), opened,
+        [&deleted](std::vector<std::u16string> names) { deleted = std::move(names); });
+  };
+  StartService();
+  StderrCapture stderr_capture;
+
+  const engine_standin::MessageId id = Call("deleteFiles", Files({{"IMG_0001.HEIC", "202401"}}));
+  service_.reset();
+  gate.set_value();
+  ASSERT_TRUE(Workers::WaitUntilAllEnded());
+
+  EXPECT_EQ(deleted, std::vector<std::u16string>{u"IMG_0001.HEIC"});
+  EXPECT_EQ(AnswerTo(id), std::nullopt);
+  EXPECT_EQ(WithoutTrace(stderr_capture.Flushes()),
+            std::vector<std::string>{
+                "Warning: Failed to respond to a message. This is a memory leak.\n"});
+  StartService();
 }
 
 }  // namespace

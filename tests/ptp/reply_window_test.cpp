@@ -18,7 +18,6 @@
 #include <utility>
 #include <vector>
 
-#include "ptp/ptp_service.h"
 #include "ptp/reply_queue.h"
 #include "ptp/reply_window_win.h"
 #include "ptp/worker_apartment.h"
@@ -55,49 +54,49 @@ ReplyList RecordedReply(RecordingResult::Record* record, bool throws = false) {
   return reply;
 }
 
-// Queues `reply` in the service's queue, as a worker does before its wake-up.
-void Queue(ReplyList reply) { PtpService::Process().replies().Add(reply); }
+// A reply window with the queue it drains, joined as a service joins them: adding a
+// reply to the queue wakes the window.
+class ReplyWindowTest : public ::testing::Test {
+ protected:
+  ReplyWindowTest() { replies_.SetWakeUp(&window_); }
+  ~ReplyWindowTest() override { replies_.SetWakeUp(nullptr); }
 
-// A window of the reply window's class that is gone again.
-HWND GoneWindow() {
-  EnsureReplyWindow();
-  HWND window = CreateWindowExW(0, kReplyWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                GetModuleHandleW(nullptr), nullptr);
-  EXPECT_NE(window, nullptr);
-  DestroyWindow(window);
-  return window;
-}
+  // Queues `reply` as a worker does, which wakes the window.
+  void Queue(ReplyList reply) { replies_.Add(reply); }
 
-// Wakes a window that no longer exists, so that every wake-up is lost for real.
-class GoneWindowWakeUp : public ReplyWakeUp {
- public:
-  static GoneWindowWakeUp& Instance() {
-    static GoneWindowWakeUp* const wake_up = new GoneWindowWakeUp(GoneWindow());
-    return *wake_up;
-  }
-  bool Ready() override { return true; }
-  void Wake() noexcept override { static_cast<void>(WakeReplyWindow(window_)); }
-
- private:
-  explicit GoneWindowWakeUp(HWND window) : window_(window) {}
-  HWND window_;
+  ReplyQueue replies_;
+  ReplyWindow window_{replies_};
 };
 
-TEST(ReplyWindowTest, IsOneMessageOnlyWindowOfItsClass) {
-  const HWND window = EnsureReplyWindow();
+TEST_F(ReplyWindowTest, IsOneMessageOnlyWindowOfItsClassUntilItsObjectGoes) {
+  EXPECT_EQ(window_.window(), nullptr) << "made before it was needed";
+  ASSERT_TRUE(window_.Ready());
+  const HWND window = window_.window();
   ASSERT_NE(window, nullptr);
-  EXPECT_EQ(EnsureReplyWindow(), window);
+  EXPECT_TRUE(window_.Ready());
+  EXPECT_EQ(window_.window(), window);
   EXPECT_EQ(FindWindowExW(HWND_MESSAGE, nullptr, kReplyWindowClass, nullptr), window);
   wchar_t class_name[64] = {};
   GetClassNameW(window, class_name, 64);
   EXPECT_EQ(std::wstring(class_name), L"CamveyPtpReply");
   EXPECT_EQ(kPtpReplyMessage, 32849u);
+
+  HWND gone = nullptr;
+  {
+    ReplyQueue other_replies;
+    ReplyWindow other(other_replies);
+    ASSERT_TRUE(other.Ready());
+    gone = other.window();
+    EXPECT_NE(gone, window);
+  }
+  EXPECT_FALSE(IsWindow(gone));
+  EXPECT_TRUE(IsWindow(window)) << "one window's end took another's";
 }
 
-TEST(ReplyWindowTest, AQueuedReplyIsAnsweredAndDestroyedByTheLoopAtTheWakeUp) {
+TEST_F(ReplyWindowTest, AQueuedReplyIsAnsweredAndDestroyedByTheLoopAtTheWakeUp) {
+  ASSERT_TRUE(window_.Ready());
   RecordingResult::Record record;
   Queue(RecordedReply(&record));
-  ASSERT_TRUE(WakeReplyWindow(EnsureReplyWindow()));
   EXPECT_EQ(record.answers, 0) << "answered before the loop ran";
 
   EXPECT_TRUE(PumpUntil([&] { return record.destroyed; }));
@@ -105,28 +104,31 @@ TEST(ReplyWindowTest, AQueuedReplyIsAnsweredAndDestroyedByTheLoopAtTheWakeUp) {
   EXPECT_EQ(record.answer, NamesBytes({"IMG_0001.HEIC"}));
 }
 
-// A wake-up that cannot be posted says so, and the reply waits in the queue for the
-// next one.
-TEST(ReplyWindowTest, ALostWakeUpLeavesTheReplyQueued) {
+// A wake-up that cannot be posted (here: no window yet) is lost and not counted as one
+// of the window's own, and the reply waits in the queue for the next wake-up.
+TEST_F(ReplyWindowTest, ALostWakeUpLeavesTheReplyQueued) {
   RecordingResult::Record record;
   Queue(RecordedReply(&record));
-  for (HWND window : {GoneWindow(), static_cast<HWND>(nullptr)}) {
-    EXPECT_FALSE(WakeReplyWindow(window));
-  }
-  PumpUntil([] { return true; });
+  ASSERT_TRUE(window_.Ready());
+  StderrCapture stderr_capture;
+  EXPECT_TRUE(PostMessageW(window_.window(), kPtpReplyMessage, 0, 0));
+  EXPECT_TRUE(PumpUntil([&] { return !stderr_capture.Flushes().empty(); }));
   EXPECT_EQ(record.answers, 0);
   EXPECT_FALSE(record.destroyed);
+  EXPECT_EQ(stderr_capture.Flushes(),
+            std::vector<std::string>{"Ignoring a reply message that carries no reply in "
+                                     "flight.\n"});
 
-  ASSERT_TRUE(WakeReplyWindow(EnsureReplyWindow()));
+  window_.Wake();
   EXPECT_TRUE(PumpUntil([&] { return record.destroyed; }));
   EXPECT_EQ(record.answers, 1);
 }
 
-TEST(ReplyWindowTest, TheProcedureDestroysTheReplyEvenWhenAnsweringThrows) {
+TEST_F(ReplyWindowTest, TheProcedureDestroysTheReplyEvenWhenAnsweringThrows) {
+  ASSERT_TRUE(window_.Ready());
   RecordingResult::Record record;
-  Queue(RecordedReply(&record, /*throws=*/true));
   StderrCapture stderr_capture;
-  ASSERT_TRUE(WakeReplyWindow(EnsureReplyWindow()));
+  Queue(RecordedReply(&record, /*throws=*/true));
   EXPECT_TRUE(PumpUntil([&] { return record.destroyed; }));
   EXPECT_EQ(record.answers, 1);
   EXPECT_EQ(stderr_capture.Flushes(),
@@ -165,9 +167,10 @@ bool PostFromAnotherProcess(HWND window, const std::vector<LPARAM>& lparams) {
 // was never queued, the address of one that was, and a bare wake-up beyond the
 // service's own. None is dereferenced, each leaves one line, and the queued reply is
 // answered once.
-TEST(ReplyWindowTest, StrangersPostsAreIgnoredAndRealRepliesStillAnsweredOnce) {
+TEST_F(ReplyWindowTest, StrangersPostsAreIgnoredAndRealRepliesStillAnsweredOnce) {
   const std::string ignored = "Ignoring a reply message that carries no reply in flight.\n";
-  const HWND window = EnsureReplyWindow();
+  ASSERT_TRUE(window_.Ready());
+  const HWND window = window_.window();
   RecordingResult::Record unqueued_record;
   ReplyList unqueued = RecordedReply(&unqueued_record);
   RecordingResult::Record real_record;
@@ -182,7 +185,6 @@ TEST(ReplyWindowTest, StrangersPostsAreIgnoredAndRealRepliesStillAnsweredOnce) {
   }).join();
   EXPECT_TRUE(PostFromAnotherProcess(window, strangers));
   Queue(std::move(real));
-  ASSERT_TRUE(WakeReplyWindow(window));
   EXPECT_TRUE(PostFromAnotherProcess(window, {real_address, real_address}));
 
   // Every stranger's post from both senders, and then the two posts of the queued
@@ -199,11 +201,12 @@ TEST(ReplyWindowTest, StrangersPostsAreIgnoredAndRealRepliesStillAnsweredOnce) {
   unqueued.front().result->Success();
 }
 
-TEST(ReplyWindowTest, OtherMessagesLeaveTheirParametersAlone) {
+TEST_F(ReplyWindowTest, OtherMessagesLeaveTheirParametersAlone) {
+  ASSERT_TRUE(window_.Ready());
   RecordingResult::Record record;
   ReplyList reply = RecordedReply(&record);
   for (UINT message : {kPtpReplyMessage - 1, kPtpReplyMessage + 1, static_cast<UINT>(WM_USER)}) {
-    ReplyWindowProc(EnsureReplyWindow(), message, 0, reinterpret_cast<LPARAM>(&reply.front()));
+    SendMessageW(window_.window(), message, 0, reinterpret_cast<LPARAM>(&reply.front()));
   }
   EXPECT_EQ(record.answers, 0);
   EXPECT_FALSE(record.destroyed);
@@ -228,10 +231,10 @@ TEST(WorkerApartmentTest, IsSingleThreadedAndLeftAtTheEnd) {
 class ReplyWindowServiceTest : public PtpServiceTest {
  protected:
   ReplyWindowServiceTest() {
-    parts().wake_up = PlatformParts().wake_up;
-    UsePhone(kApplePhone);
+    parts_.make_wake_up = PlatformParts().make_wake_up;
+    phone_ = PhoneFrom(kApplePhone);
     // Record where and in which apartment each layer is made, then hand out the phone.
-    parts().make_device_layer = [this] {
+    parts_.make_device_layer = [this] {
       APTTYPE type = APTTYPE_CURRENT;
       APTTYPEQUALIFIER qualifier;
       const bool known = CoGetApartmentType(&type, &qualifier) == S_OK;
@@ -240,6 +243,7 @@ class ReplyWindowServiceTest : public PtpServiceTest {
       layer_in_sta_.push_back(known && IsSingleThreaded(type));
       return std::make_unique<phone::SimulatedDeviceLayer>(&phone_);
     };
+    StartService();
   }
 
   std::optional<Bytes> PumpForAnswer(engine_standin::MessageId id) {
@@ -262,19 +266,6 @@ TEST_F(ReplyWindowServiceTest, AnswersThroughTheWindowFromAWorkerInItsOwnApartme
   ASSERT_EQ(layer_threads_.size(), 1u);
   EXPECT_NE(layer_threads_[0], GetCurrentThreadId());
   EXPECT_TRUE(layer_in_sta_[0]);
-}
-
-TEST_F(ReplyWindowServiceTest, AReplyWhoseWakeUpIsLostComesWithTheWindowsNextWakeUp) {
-  parts().wake_up = &GoneWindowWakeUp::Instance();
-  const engine_standin::MessageId stranded =
-      Call("deleteFiles", Files({{"IMG_0001.HEIC", "202401"}}));
-  ASSERT_TRUE(Workers::WaitUntilAllEnded());
-  EXPECT_EQ(AnswerTo(stranded), std::nullopt);
-  PumpUntil([] { return true; });
-  EXPECT_EQ(AnswerTo(stranded), std::nullopt) << "answered without a wake-up";
-
-  ASSERT_TRUE(WakeReplyWindow(EnsureReplyWindow()));
-  EXPECT_EQ(PumpForAnswer(stranded), NamesBytes({"IMG_0001.HEIC"}));
 }
 
 }  // namespace

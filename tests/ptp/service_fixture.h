@@ -28,10 +28,8 @@
 #include "messaging/method_call.h"
 #include "messaging/method_result.h"
 #include "messaging/standard_method_codec.h"
-#include "ptp/deletion_turns.h"
 #include "ptp/ptp_channel.h"
 #include "ptp/ptp_service.h"
-#include "ptp/reply_queue.h"
 #include "standins/engine/engine_standin.h"
 #include "standins/phone/phone_json.h"
 #include "standins/phone/phone_model.h"
@@ -197,18 +195,17 @@ class Workers {
   }
 };
 
-// The service registered on a FlutterEngine over the engine stand-in, with counted
-// workers, no wake-up (the test drains the reply queue as the platform thread's loop
-// would) and the platform's device layer until the test picks a phone. The service's
-// parts are the test's own until it ends.
+// A service registered on a FlutterEngine over the engine stand-in, made with the
+// test's parts: counted workers, no wake-up (the test drains the reply queue as the
+// platform thread's loop would) and the platform's device layer and trace until the
+// test picks others.
 class PtpServiceTest : public EngineStandinTest {
  protected:
   PtpServiceTest() {
     Workers::ResetCount();
-    parts().start_worker = &Workers::CountedStart;
-    parts().wake_up = nullptr;
-    parts().turns = turns_.get();
-    RegisterPtpChannel(engine_);
+    parts_.start_worker = &Workers::CountedStart;
+    parts_.make_wake_up = nullptr;
+    StartService();
   }
 
   ~PtpServiceTest() override {
@@ -216,24 +213,28 @@ class PtpServiceTest : public EngineStandinTest {
     EXPECT_EQ(DeliverQueued(), 0u) << "a reply was never drained";
   }
 
-  // The parts that requests use from now on; a running job keeps those it started with.
-  PtpServiceParts& parts() { return service_parts_.parts(); }
+  // Makes a service with `parts_`, which has sent nothing for deletion yet, and
+  // registers it on the engine in place of the one before. Only while no worker runs.
+  void StartService() {
+    auto service = std::make_unique<PtpService>(parts_);
+    RegisterPtpChannel(engine_.Messenger(), *service);
+    service_ = std::move(service);
+  }
 
   // Drains the service's reply queue as the platform thread would; how many replies it
   // answered.
-  static std::size_t DeliverQueued(std::chrono::milliseconds wait = std::chrono::milliseconds(0)) {
-    return PtpService::Process().replies().DeliverQueued(wait);
+  std::size_t DeliverQueued(std::chrono::milliseconds wait = std::chrono::milliseconds(0)) {
+    return service_->replies()->DeliverQueued(wait);
   }
 
-  // Puts the phone read from `json` behind a service that has sent nothing for deletion
-  // yet. Only while no worker runs.
+  // Starts a service with the phone read from `json` behind it. Only while no worker
+  // runs.
   void UsePhone(const std::string& json) {
-    turns_ = std::make_unique<DeletionTurns>();
-    parts().turns = turns_.get();
     phone_ = PhoneFrom(json);
-    parts().make_device_layer = [this] {
+    parts_.make_device_layer = [this] {
       return std::make_unique<phone::SimulatedDeviceLayer>(&phone_);
     };
+    StartService();
   }
 
   // Sends a call on "camvey/ptp" as the engine does; the handler has returned when this
@@ -260,7 +261,7 @@ class PtpServiceTest : public EngineStandinTest {
 
   // Drains the reply queue, as the platform thread would, until `id` is answered or
   // a generous time has passed.
-  static std::optional<Bytes> AwaitAnswer(engine_standin::MessageId id) {
+  std::optional<Bytes> AwaitAnswer(engine_standin::MessageId id) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (!engine_standin::ResponseTo(id) && std::chrono::steady_clock::now() < deadline) {
       DeliverQueued(std::chrono::milliseconds(20));
@@ -268,13 +269,14 @@ class PtpServiceTest : public EngineStandinTest {
     return AnswerTo(id);
   }
 
-  ScopedPtpServiceParts service_parts_;
-  // The passes' turns and their memory of what was sent for deletion.
-  std::unique_ptr<DeletionTurns> turns_ = std::make_unique<DeletionTurns>();
+  // The parts of the next StartService.
+  PtpServiceParts parts_ = PlatformParts();
   flutter::FlutterEngine engine_{flutter::EngineProject(u"data")};
   FlutterDesktopMessengerRef messenger_ =
       FlutterDesktopEngineGetMessenger(engine_standin::Engines().at(0));
   phone::Phone phone_;
+  // Goes before the engine whose messenger holds its handler.
+  std::unique_ptr<PtpService> service_;
 };
 
 }  // namespace camvey::ptp

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -20,7 +21,8 @@ using ::testing::SizeIs;
 
 class TestFlutterWindow : public FlutterWindow {
  public:
-  TestFlutterWindow() : FlutterWindow(flutter::EngineProject(u"data")) {}
+  TestFlutterWindow()
+      : FlutterWindow(std::make_shared<WindowClass>(), flutter::EngineProject(u"data")) {}
   using FlutterWindow::HandleMessage;
 };
 

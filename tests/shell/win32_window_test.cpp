@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "standins/engine/engine_standin.h"
@@ -106,7 +107,9 @@ WindowSystemCalls RecordingCalls() {
 
 class TestWindow : public Win32Window {
  public:
-  explicit TestWindow(const WindowSystemCalls& calls = RecordingCalls()) : Win32Window(calls) {}
+  explicit TestWindow(std::shared_ptr<WindowClass> window_class = std::make_shared<WindowClass>(),
+                      const WindowSystemCalls& calls = RecordingCalls())
+      : Win32Window(std::move(window_class), calls) {}
   using Win32Window::HandleMessage;
   int destroying_calls = 0;
 
@@ -203,7 +206,7 @@ TEST_F(Win32WindowTest, ScalesByTheMonitorNearestTheUnscaledOrigin) {
   MonitorQueries().clear();
   WindowSystemCalls calls = RecordingCalls();
   calls.monitor_from_point = &SplitMonitors;
-  TestWindow window(calls);
+  TestWindow window(std::make_shared<WindowClass>(), calls);
   ASSERT_TRUE(window.Create(L"Camvey", {40, 10}, {400, 300}));
   ASSERT_EQ(MonitorQueries().size(), 1u);
   EXPECT_EQ(MonitorQueries()[0].x, 40);
@@ -291,7 +294,8 @@ TEST_F(Win32WindowTest, ClosingPostsOneQuitWithCodeZeroOnlyWhenAsked) {
 }
 
 TEST_F(Win32WindowTest, ClassIsRegisteredOnceAndGoesWithTheLastWindowObject) {
-  auto first = std::make_unique<TestWindow>();
+  auto window_class = std::make_shared<WindowClass>();
+  auto first = std::make_unique<TestWindow>(window_class);
   ASSERT_TRUE(first->Create(L"Camvey", {10, 10}, {400, 300}));
   HWND earlier = first->WindowHandle();
   first->SetQuitWhenClosed(true);
@@ -300,7 +304,7 @@ TEST_F(Win32WindowTest, ClassIsRegisteredOnceAndGoesWithTheLastWindowObject) {
   EXPECT_TRUE(IsWindow(first->WindowHandle()));
   EXPECT_THAT(TakeQuitMessages(), ElementsAre(WPARAM{0}));  // the earlier window was closed
 
-  auto second = std::make_unique<TestWindow>();
+  auto second = std::make_unique<TestWindow>(std::move(window_class));
   ASSERT_TRUE(second->Create(L"Camvey", {10, 10}, {400, 300}));
   first.reset();
   EXPECT_TRUE(ClassRegistered());
