@@ -17,10 +17,10 @@
 // on its own thread.
 
 #include <cstdint>
-#include <map>
 #include <optional>
-#include <set>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace camvey::ptp {
@@ -66,10 +66,11 @@ class DeletionMemory {
   std::vector<SentPhoto> Unresolved(const std::u16string& name) const;
 
  private:
-  // Upper-cased name to what was sent for it, oldest first.
-  std::map<std::u16string, std::vector<SentPhoto>> by_name_;
+  // Upper-cased name to what was sent for it, oldest first. Only looked up, never walked
+  // in order: hashed.
+  std::unordered_map<std::u16string, std::vector<SentPhoto>> by_name_;
   // Stem to the names sent under it.
-  std::map<std::u16string, std::set<std::u16string>> names_of_stem_;
+  std::unordered_map<std::u16string, std::unordered_set<std::u16string>> names_of_stem_;
 };
 
 }  // namespace camvey::ptp

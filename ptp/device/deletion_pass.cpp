@@ -7,6 +7,7 @@
 #include <set>
 #include <tuple>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 
 #include "ptp/device/delete_trace.h"
@@ -102,11 +103,14 @@ void DeletionPass::Run(const std::vector<WantedFile>& wanted) {
     }
     Household household(layer_, *keys, device_ids);
     for (const Round round : kRounds) {
+      // Gathering changes no verdict: the photos judged again are those that sought.
+      const std::vector<std::size_t> sought = Seeking(round);
+      if (sought.empty()) continue;
       std::vector<PhotoEvidence*> seekers;
-      for (const std::size_t i : Seeking(round)) seekers.push_back(&photos_[i]);
-      if (seekers.empty()) continue;
+      seekers.reserve(sought.size());
+      for (const std::size_t i : sought) seekers.push_back(&photos_[i]);
       household.Gather(round, seekers);
-      for (const std::size_t i : Seeking(round)) JudgeAgain(i);
+      for (const std::size_t i : sought) JudgeAgain(i);
     }
     Finish(household);
   }
@@ -121,7 +125,7 @@ void DeletionPass::Run(const std::vector<WantedFile>& wanted) {
 // and the rest of the request say of it.
 void DeletionPass::CollectPhotos(const std::vector<WantedFile>& wanted) {
   std::set<WantedFile, WantedOrder> seen;
-  std::map<std::u16string, std::size_t> photos_of_name;
+  std::unordered_map<std::u16string, std::size_t> photos_of_name;
   photos_.reserve(wanted.size());
   for (const WantedFile& file : wanted) {
     if (file.name.empty() || !seen.insert(file).second) continue;
@@ -242,7 +246,7 @@ void DeletionPass::TraceWhatThePhoneKeeps(HouseholdDevice& device,
   // Folder (storage, index) to the stems deleted there, in the order first deleted.
   std::map<std::pair<std::size_t, std::size_t>, std::vector<std::u16string>> stems_by_folder;
   std::set<std::tuple<std::size_t, std::size_t, std::u16string>> stems_met;
-  std::set<const PhoneObject*> gone;
+  std::unordered_set<const PhoneObject*> gone;
   for (const ChosenObject* object : deleted) {
     gone.insert(object->object);
     std::u16string stem = StemOf(object->object->name);

@@ -144,18 +144,19 @@ Verdict Judge(const PhotoEvidence& evidence) {
 
 void TraceVerdict(const PhotoEvidence& evidence, const Verdict& verdict, GapsSaid* gaps_said) {
   if (verdict.kind == Verdict::Kind::kSeek) return;
-  const std::string name = Utf8(evidence.wanted.name);
   for (const RoundEvidence& round : evidence.rounds) {
     for (const Sighting& other : round.of_other_size) {
-      DeleteTrace("delete: %s in %s is %llu bytes, the copy %llu, passed over", name.c_str(),
-                  Utf8(other.folder).c_str(), static_cast<unsigned long long>(*other.object->size),
+      DeleteTrace("delete: %s in %s is %llu bytes, the copy %llu, passed over",
+                  Utf8(evidence.wanted.name).c_str(), Utf8(*other.folder).c_str(),
+                  static_cast<unsigned long long>(*other.object->size),
                   static_cast<unsigned long long>(*evidence.wanted.size));
     }
   }
   const RoundEvidence& decided = evidence.round(verdict.round);
   switch (verdict.kind) {
     case Verdict::Kind::kDeletedEarlier:
-      DeleteTrace("delete: %s was deleted by an earlier request", name.c_str());
+      DeleteTrace("delete: %s was deleted by an earlier request",
+                  Utf8(evidence.wanted.name).c_str());
       return;
     case Verdict::Kind::kSeek:  // not final: nothing to say yet
     case Verdict::Kind::kTake:
@@ -165,6 +166,8 @@ void TraceVerdict(const PhotoEvidence& evidence, const Verdict& verdict, GapsSai
     case Verdict::Kind::kKeptBack:
       break;
   }
+  // Most verdicts of a pass are takes, which say nothing: the name is spelled only here.
+  const std::string name = Utf8(evidence.wanted.name);
   switch (verdict.reason) {
     case Reason::kSizeUnusable:
       DeleteTrace("delete: %s has a size that is no byte count, left alone", name.c_str());
@@ -199,7 +202,7 @@ void TraceVerdict(const PhotoEvidence& evidence, const Verdict& verdict, GapsSai
       break;
     case Reason::kSizeUnknown:
       DeleteTrace("delete: the size of %s in %s could not be read, left alone", name.c_str(),
-                  Utf8(decided.of_unknown_size.front().folder).c_str());
+                  Utf8(*decided.of_unknown_size.front().folder).c_str());
       break;
     case Reason::kNone:
       break;

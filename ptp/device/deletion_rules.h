@@ -83,7 +83,8 @@ struct Sighting {
   const PhoneObject* object = nullptr;
   std::size_t device = 0;                     // index among the household's devices
   const std::u16string* device_id = nullptr;  // that device's id
-  std::u16string folder;                      // the name of the folder holding it
+  // The name of the folder holding it; borrowed, like `object`, from the listing.
+  const std::u16string* folder = nullptr;
   // Storage, folder and position on its device: the order in which choices are sent.
   std::array<std::size_t, 3> place = {};
 };

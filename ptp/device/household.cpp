@@ -1,8 +1,7 @@
 #include "ptp/device/household.h"
 
 #include <map>
-#include <set>
-#include <unordered_set>
+#include <unordered_map>
 #include <utility>
 
 #include "ptp/device/delete_trace.h"
@@ -14,6 +13,29 @@
 namespace camvey::ptp {
 namespace {
 
+// Upper-cased wanted name to the objects of that name met. Every wanted name is a key
+// before anything is listed, so that an object listed is only looked up, never added:
+// a listing's objects are thousands.
+using Namesakes = std::unordered_map<std::u16string, std::vector<Sighting>>;
+
+// What the upper-cased names met under one wanted stem tell of a photo of that stem.
+struct NamesOfStem {
+  std::u16string first;  // the first name met; empty while none was
+  bool several = false;  // a name other than `first` was met too
+
+  void Meet(const std::u16string& name) {
+    if (first.empty()) {
+      first = name;
+    } else if (name != first) {
+      several = true;
+    }
+  }
+  // True when a name met under the stem is not `name`.
+  bool OtherThan(const std::u16string& name) const {
+    return several || (!first.empty() && first != name);
+  }
+};
+
 // The photos of one month that seek a month round, and what the round's folders of that
 // month showed over the household.
 struct MonthGroup {
@@ -21,14 +43,10 @@ struct MonthGroup {
 
   MonthFolderMatch folders;  // the round's folders of this month
   std::vector<PhotoEvidence*> photos;
-  // Asked of every object listed: hashed, not ordered.
-  std::unordered_set<std::u16string> names;  // upper-cased wanted names
-  std::unordered_set<std::u16string> stems;  // their stems (own month only)
   Gap gap;
-  // Upper-cased name to the objects of that name met in the group's folders.
-  std::map<std::u16string, std::vector<Sighting>> namesakes;
-  // Wanted stem to the upper-cased names met under it (own month only).
-  std::map<std::u16string, std::set<std::u16string>> names_of_stem;
+  Namesakes namesakes;
+  // Wanted stem to the names met under it (own month only); every wanted stem a key.
+  std::unordered_map<std::u16string, NamesOfStem> stems;
 };
 
 // The object's name upper-cased into *name, whose storage is reused: a listing's objects
@@ -60,9 +78,7 @@ void Sort(const Sighting& sighting, const WantedFile& wanted, RoundEvidence* evi
 }
 
 // Completes one photo's evidence of a round from the namesakes met.
-void Conclude(Round round, const Gap& gap,
-              const std::map<std::u16string, std::vector<Sighting>>& namesakes,
-              PhotoEvidence* photo) {
+void Conclude(Round round, const Gap& gap, const Namesakes& namesakes, PhotoEvidence* photo) {
   RoundEvidence& evidence = photo->round(round);
   evidence.gathered = true;
   evidence.gap = gap;
@@ -164,11 +180,12 @@ void Household::GatherMonthRound(Round round, const std::vector<PhotoEvidence*>&
     }
     MonthGroup& group = found->second;
     group.photos.push_back(photo);
-    group.names.insert(photo->wanted.name);
-    if (round == Round::kOwnMonth) group.stems.insert(StemOf(photo->wanted.name));
+    group.namesakes.try_emplace(photo->wanted.name);
+    if (round == Round::kOwnMonth) group.stems.try_emplace(StemOf(photo->wanted.name));
   }
   std::u16string upper_name;
   std::u16string stem;
+  std::vector<MonthGroup*> here;
   // No round decides while a device may hold a carrier unseen: nothing is listed then.
   Gap household_gap = DeviceGap();
   for (std::size_t d = 0; d < devices_.size() && !household_gap; ++d) {
@@ -191,7 +208,7 @@ void Household::GatherMonthRound(Round round, const std::vector<PhotoEvidence*>&
       for (std::size_t f = 0; f < folders.size() && !device.connection->gone(); ++f) {
         const PhoneObject& folder = *folders[f];
         const std::u16string& folder_name = UpperCasedName(folder, &upper_name);
-        std::vector<MonthGroup*> here;
+        here.clear();
         for (auto& [month, group] : groups) {
           if (group.folders.Matches(folder_name)) here.push_back(&group);
         }
@@ -212,12 +229,13 @@ void Household::GatherMonthRound(Round round, const std::vector<PhotoEvidence*>&
           const std::u16string& name = UpperCasedName(object, &upper_name);
           if (round == Round::kOwnMonth) StemInto(name, &stem);
           for (MonthGroup* group : here) {
-            if (group->names.count(name) != 0) {
-              group->namesakes[name].push_back({&object, d, &device.id, folder.name, {s, f, p}});
+            const auto namesakes = group->namesakes.find(name);
+            if (namesakes != group->namesakes.end()) {
+              namesakes->second.push_back({&object, d, &device.id, &folder.name, {s, f, p}});
             }
-            if (round == Round::kOwnMonth && group->stems.count(stem) != 0) {
-              group->names_of_stem[stem].insert(name);
-            }
+            if (round != Round::kOwnMonth) continue;
+            const auto names = group->stems.find(stem);
+            if (names != group->stems.end()) names->second.Meet(name);
           }
         }
       }
@@ -228,18 +246,15 @@ void Household::GatherMonthRound(Round round, const std::vector<PhotoEvidence*>&
     for (PhotoEvidence* photo : group.photos) {
       Conclude(round, household_gap ? household_gap : group.gap, group.namesakes, photo);
       if (round != Round::kOwnMonth) continue;
-      const auto met = group.names_of_stem.find(StemOf(photo->wanted.name));
-      photo->round(round).stem_elsewhere =
-          met != group.names_of_stem.end() &&
-          (met->second.size() > 1 || met->second.count(photo->wanted.name) == 0);
+      StemInto(photo->wanted.name, &stem);
+      photo->round(round).stem_elsewhere = group.stems.at(stem).OtherThan(photo->wanted.name);
     }
   }
 }
 
 void Household::GatherUniqueRound(const std::vector<PhotoEvidence*>& photos) {
-  std::unordered_set<std::u16string> names;
-  for (const PhotoEvidence* photo : photos) names.insert(photo->wanted.name);
-  std::map<std::u16string, std::vector<Sighting>> namesakes;
+  Namesakes namesakes;
+  for (const PhotoEvidence* photo : photos) namesakes.try_emplace(photo->wanted.name);
   std::u16string name;
   // The first gap anywhere keeps every name of the round back: nothing more is listed.
   Gap gap = DeviceGap();
@@ -272,8 +287,9 @@ void Household::GatherUniqueRound(const std::vector<PhotoEvidence*>& photos) {
             if (!holds_roll) NoteGap(&gap, GapCause::kDeeperFolder, storage);
             continue;
           }
-          if (names.count(UpperCasedName(object, &name)) != 0) {
-            namesakes[name].push_back({&object, d, &device.id, folders[f]->name, {s, f, p}});
+          const auto met = namesakes.find(UpperCasedName(object, &name));
+          if (met != namesakes.end()) {
+            met->second.push_back({&object, d, &device.id, &folders[f]->name, {s, f, p}});
           }
         }
       }

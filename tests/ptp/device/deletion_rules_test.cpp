@@ -12,11 +12,12 @@ namespace {
 using Kind = Verdict::Kind;
 
 const std::u16string kPhone = u"usb#iphone";
+const std::u16string kFolder = u"202401__";
 const PhoneObject kCopy = {u"o1", u"IMG_0001.HEIC", false, true, true, 2048};
 const PhoneObject kNamesake = {u"o2", u"IMG_0001.HEIC", false, true, true, 4096};
 const PhoneObject kSizeless = {u"o3", u"IMG_0001.HEIC", false, true, true};
 
-Sighting At(const PhoneObject& object) { return {&object, 0, &kPhone, u"202401__", {0, 0, 0}}; }
+Sighting At(const PhoneObject& object) { return {&object, 0, &kPhone, &kFolder, {0, 0, 0}}; }
 
 // Evidence for IMG_0001.HEIC of 202401 whose rounds up to `gathered` were gathered and
 // found nothing; each row then adds what its rule reads.
