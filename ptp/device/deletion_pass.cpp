@@ -5,6 +5,7 @@
 #include <map>
 #include <memory>
 #include <set>
+#include <string_view>
 #include <tuple>
 #include <unordered_map>
 #include <unordered_set>
@@ -25,10 +26,11 @@ namespace {
 
 constexpr Round kRounds[] = {Round::kOwnMonth, Round::kNeighbours, Round::kUnique};
 
+// Orders the request's entries, which outlive the pass's collection of its photos.
 struct WantedOrder {
-  bool operator()(const WantedFile& lhs, const WantedFile& rhs) const {
-    return std::tie(lhs.name, lhs.month, lhs.size, lhs.size_unusable) <
-           std::tie(rhs.name, rhs.month, rhs.size, rhs.size_unusable);
+  bool operator()(const WantedFile* lhs, const WantedFile* rhs) const {
+    return std::tie(lhs->name, lhs->month, lhs->size, lhs->size_unusable) <
+           std::tie(rhs->name, rhs->month, rhs->size, rhs->size_unusable);
   }
 };
 
@@ -124,11 +126,11 @@ void DeletionPass::Run(const std::vector<WantedFile>& wanted) {
 // One photo per distinct (name, month, size) in request order, with what the memory
 // and the rest of the request say of it.
 void DeletionPass::CollectPhotos(const std::vector<WantedFile>& wanted) {
-  std::set<WantedFile, WantedOrder> seen;
-  std::unordered_map<std::u16string, std::size_t> photos_of_name;
+  std::set<const WantedFile*, WantedOrder> seen;
+  std::unordered_map<std::u16string_view, std::size_t> photos_of_name;
   photos_.reserve(wanted.size());
   for (const WantedFile& file : wanted) {
-    if (file.name.empty() || !seen.insert(file).second) continue;
+    if (file.name.empty() || !seen.insert(&file).second) continue;
     ++photos_of_name[file.name];
     PhotoEvidence& photo = photos_.emplace_back();
     photo.wanted = file;
