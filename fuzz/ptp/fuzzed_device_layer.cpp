@@ -159,8 +159,7 @@ class FuzzedManager : public ptp::DeviceManager, public Tracked {
   // Adds to `*reads` what the reader's buffer holds after a read that succeeded: its
   // text up to the first NUL within the room it gave. A length query adds nothing.
   static DeviceResult Recorded(DeviceResult result, const char16_t* buffer,
-                               const std::uint32_t* length,
-                               std::vector<std::u16string>* reads) {
+                               const std::uint32_t* length, std::vector<std::u16string>* reads) {
     if (buffer == nullptr || Failed(result)) return result;
     const std::u16string room(buffer, *length);
     reads->push_back(room.substr(0, room.find(u'\0')));
