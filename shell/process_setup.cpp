@@ -10,9 +10,9 @@
 
 #include "engine/engine_project.h"
 #include "engine_api/flutter_desktop_api.h"
-#include "text/wide_text.h"
 #include "shell/flutter_window.h"
 #include "shell/win32_holders.h"
+#include "text/wide_text.h"
 
 namespace camvey {
 

@@ -14,7 +14,6 @@
 #include "ptp/device/deletion_memory.h"
 #include "ptp/device/deletion_pass.h"
 #include "ptp/request/wanted_file.h"
-#include "text/wide_text.h"
 #include "standins/json_values/json_values.h"
 #include "standins/phone/json_document.h"
 #include "standins/phone/phone_json.h"
