@@ -12,6 +12,7 @@
 #include "engine_api/flutter_desktop_api.h"
 #include "shell/flutter_window.h"
 #include "shell/win32_holders.h"
+#include "text/wide_text.h"
 
 namespace camvey {
 
@@ -68,18 +69,9 @@ std::string ToUtf8(const wchar_t* text) {
   if (text == nullptr) {
     return std::string();
   }
-  const int length = static_cast<int>(wcsnlen(text, kMaxConvertedUnits));
-  const int size = WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text, length, nullptr, 0,
-                                       nullptr, nullptr);
-  if (size <= 0) {
-    return std::string();
-  }
-  std::string converted(static_cast<size_t>(size), '\0');
-  if (WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text, length, converted.data(), size,
-                          nullptr, nullptr) == 0) {
-    return std::string();
-  }
-  return converted;
+  const std::u16string units(reinterpret_cast<const char16_t*>(text),
+                             wcsnlen(text, kMaxConvertedUnits));
+  return text::WideToUtf8(units, text::IllFormedUtf16::kReject).value_or(std::string());
 }
 
 int RunCamvey(const ConsoleCalls& calls) {

@@ -5,6 +5,7 @@
 // UTF-16 in std::u16string on every platform, so ordering and case folding behave the
 // same everywhere.
 
+#include <optional>
 #include <string>
 
 namespace camvey::text {
@@ -13,6 +14,18 @@ namespace camvey::text {
 // On Windows the system converter decides how many U+FFFD an ill-formed run yields;
 // elsewhere each maximal ill-formed subpart yields one.
 std::u16string Utf8ToWide(const std::string& text);
+
+// What a conversion from UTF-16 makes of an unpaired surrogate.
+enum class IllFormedUtf16 {
+  kReplace,  // it becomes U+FFFD, so that every text converts: device and channel text
+  kReject,   // the whole text is refused: an argument of the command line, which start-up
+             // then passes on empty
+};
+
+// UTF-16 to UTF-8 under `policy`: nothing when `policy` is kReject and the text holds an
+// unpaired surrogate. On Windows the system converter converts; it takes no text longer
+// than 2^31 - 1 units, which converts to empty text.
+std::optional<std::string> WideToUtf8(const std::u16string& text, IllFormedUtf16 policy);
 
 // UTF-16 to UTF-8. Never fails: an unpaired surrogate becomes U+FFFD.
 std::string WideToUtf8(const std::u16string& text);

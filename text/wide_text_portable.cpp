@@ -103,7 +103,7 @@ std::u16string Utf8ToWide(const std::string& text) {
   return out;
 }
 
-std::string WideToUtf8(const std::u16string& text) {
+std::optional<std::string> WideToUtf8(const std::u16string& text, IllFormedUtf16 policy) {
   std::string out;
   out.reserve(text.size());
   const std::size_t size = text.size();
@@ -114,6 +114,7 @@ std::string WideToUtf8(const std::u16string& text) {
                  &out);
       ++i;
     } else if (IsHighSurrogate(unit) || IsLowSurrogate(unit)) {
+      if (policy == IllFormedUtf16::kReject) return std::nullopt;
       AppendUtf8(kReplacement, &out);
     } else {
       AppendUtf8(unit, &out);

@@ -9,7 +9,7 @@
 #include "ptp/device/folder_listing.h"
 #include "text/wide_text.h"
 
-namespace camvey::phone {
+namespace camvey::tools {
 namespace {
 
 constexpr char16_t kDeviceId[] = u"usb#iphone";
@@ -40,34 +40,34 @@ std::u16string OlderFolderName(int folder) {
 
 }  // namespace
 
-Phone MakeBenchmarkPhone() {
-  Phone phone;
-  SimDevice device;
+phone::Phone MakeBenchmarkPhone() {
+  phone::Phone phone;
+  phone::SimDevice device;
   device.id = kDeviceId;
   device.friendly_name = u"iPhone";
   device.manufacturer = u"Apple Inc.";
-  SimObject storage;
+  phone::SimObject storage;
   storage.id = u"s";
-  storage.parent_id = kRootId;
+  storage.parent_id = phone::kRootId;
   storage.name = storage.file_name = u"Internal Storage";
-  storage.type = ContentType::kFunctionalObject;
+  storage.type = phone::ContentType::kFunctionalObject;
   device.Add(storage);
-  SimObject dcim;
+  phone::SimObject dcim;
   dcim.id = u"d";
   dcim.parent_id = u"s";
   dcim.name = dcim.file_name = u"DCIM";
-  dcim.type = ContentType::kFolder;
+  dcim.type = phone::ContentType::kFolder;
   device.Add(dcim);
   for (int folder = 0; folder < kBenchmarkFolders; ++folder) {
-    SimObject roll;
+    phone::SimObject roll;
     roll.id = u"f" + Text(std::to_string(folder));
     roll.parent_id = u"d";
     roll.name = roll.file_name =
         IsMonth(folder) ? MonthOf(folder) + u"__" : OlderFolderName(folder);
-    roll.type = ContentType::kFolder;
+    roll.type = phone::ContentType::kFolder;
     device.Add(roll);
     for (int i = 0; i < kBenchmarkObjectsPerFolder; ++i) {
-      SimObject file;
+      phone::SimObject file;
       file.id = roll.id + u"/" + Text(std::to_string(i));
       file.parent_id = roll.id;
       file.name = file.file_name = FileName(folder, i);
@@ -100,7 +100,7 @@ std::vector<ptp::WantedFile> MakeBenchmarkRequest() {
   return wanted;
 }
 
-PassListings ListingsOfThePass(const SimulatedDeviceLayer& layer) {
+PassListings ListingsOfThePass(const phone::SimulatedDeviceLayer& layer) {
   PassListings listings;
   for (const auto& [where, count] : layer.all_enumerations()) {
     if (where.second == ptp::kDeviceObjectId || where.second == u"s") continue;
@@ -144,4 +144,4 @@ std::size_t EnumerateLikeThePass(ptp::DeviceLayer& layer, const PassListings& li
   return listed;
 }
 
-}  // namespace camvey::phone
+}  // namespace camvey::tools

@@ -15,12 +15,12 @@
 #include "standins/phone/phone_model.h"
 #include "standins/phone/simulated_device_layer.h"
 
-namespace camvey::phone {
+namespace camvey::tools {
 
 inline constexpr int kBenchmarkFolders = 60;
 inline constexpr int kBenchmarkObjectsPerFolder = 500;
 
-Phone MakeBenchmarkPhone();
+phone::Phone MakeBenchmarkPhone();
 
 // 600 names from six month folders, asked under their month, whose neighbours make 18
 // folders (9,000 objects) month folders of the request; 300 from the first four other
@@ -41,13 +41,13 @@ struct PassListings {
 };
 
 // What the pass that ran through `layer` listed on the benchmark phone.
-PassListings ListingsOfThePass(const SimulatedDeviceLayer& layer);
+PassListings ListingsOfThePass(const phone::SimulatedDeviceLayer& layer);
 
 // Opens the benchmark phone through `layer` and lists the root, the storage and the
 // folders of `listings` as a pass does (ids, then the objects of the folders it read),
 // without deciding anything. Returns the objects listed.
 std::size_t EnumerateLikeThePass(ptp::DeviceLayer& layer, const PassListings& listings);
 
-}  // namespace camvey::phone
+}  // namespace camvey::tools
 
 #endif  // CAMVEY_TOOLS_BENCHMARK_PHONE_H_

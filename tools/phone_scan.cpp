@@ -9,14 +9,15 @@
 #include <utility>
 #include <vector>
 
+#include "ptp/device/camera_roll.h"
 #include "ptp/device/discovery.h"
 #include "ptp/device/folder_listing.h"
+#include "ptp/device/month_folder.h"
 #include "text/wide_text.h"
 
-namespace camvey::phone {
+namespace camvey::tools {
 namespace {
 
-constexpr std::uint32_t kGenericRead = 0x80000000;
 // Deeper than any phone's folders; a driver that nests without end is cut here.
 constexpr int kMaxDepth = 32;
 // The highest storage access capability WPD defines: read-only with object deletion.
@@ -29,15 +30,15 @@ std::string Hex(ptp::DeviceResult result) {
   return text;
 }
 
-ContentType ContentTypeOf(const ptp::Guid& guid) {
-  if (guid == ptp::kContentTypeFolder) return ContentType::kFolder;
-  if (guid == ptp::kContentTypeFunctionalObject) return ContentType::kFunctionalObject;
-  if (guid == ptp::kContentTypeImage) return ContentType::kImage;
-  if (guid == ptp::kContentTypeVideo) return ContentType::kVideo;
+phone::ContentType ContentTypeOf(const ptp::Guid& guid) {
+  if (guid == ptp::kContentTypeFolder) return phone::ContentType::kFolder;
+  if (guid == ptp::kContentTypeFunctionalObject) return phone::ContentType::kFunctionalObject;
+  if (guid == ptp::kContentTypeImage) return phone::ContentType::kImage;
+  if (guid == ptp::kContentTypeVideo) return phone::ContentType::kVideo;
   // Other kinds (.AAE sidecars, audio, documents, ...) are no folders to the deletion
   // pass, which is all a replay needs of them. They are not kNone: that is an object
   // whose kind could not be read, which the pass treats as one that may be a folder.
-  return ContentType::kOther;
+  return phone::ContentType::kOther;
 }
 
 std::optional<std::u16string> ReadString(ptp::PropertyValues& values, ptp::ObjectKey key) {
@@ -46,12 +47,12 @@ std::optional<std::u16string> ReadString(ptp::PropertyValues& values, ptp::Objec
   return text;
 }
 
-SimObject ReadObject(ptp::DeviceProperties& properties, ptp::KeyCollection& keys,
-                     const std::u16string& id, const std::u16string& parent_id) {
-  SimObject object;
+phone::SimObject ReadObject(ptp::DeviceProperties& properties, ptp::KeyCollection& keys,
+                            const std::u16string& id, const std::u16string& parent_id) {
+  phone::SimObject object;
   object.id = id;
   object.parent_id = parent_id;
-  object.type = ContentType::kNone;
+  object.type = phone::ContentType::kNone;
   std::unique_ptr<ptp::PropertyValues> values;
   if (ptp::DeviceFailed(properties.GetValues(id, keys, &values)) || values == nullptr) {
     return object;
@@ -81,7 +82,7 @@ SimObject ReadObject(ptp::DeviceProperties& properties, ptp::KeyCollection& keys
 class DeviceWalk {
  public:
   DeviceWalk(ptp::DeviceContent& content, ptp::DeviceProperties& properties,
-             ptp::KeyCollection& keys, SimDevice* device, const ScanProblem& problem)
+             ptp::KeyCollection& keys, phone::SimDevice* device, const ScanProblem& problem)
       : content_(content),
         properties_(properties),
         keys_(keys),
@@ -89,40 +90,30 @@ class DeviceWalk {
         problem_(problem) {}
 
   void Walk(const std::u16string& parent_id, int depth) {
-    std::unique_ptr<ptp::ObjectIdEnumerator> enumerator;
-    const ptp::DeviceResult listed = content_.EnumObjects(parent_id, &enumerator);
-    if (ptp::DeviceFailed(listed) || enumerator == nullptr) {
-      Problem(parent_id, "cannot be listed (" + Hex(listed) + ")");
+    const ptp::IdListing listing = ptp::ListChildIds(content_, parent_id, 0);
+    if (!listing.enumerated) {
+      Problem(parent_id, "cannot be listed (" + Hex(listing.end) + ")");
       return;
     }
     std::vector<std::u16string> folders;
-    std::vector<std::u16string> ids;
-    ptp::DeviceResult next = ptp::kDeviceOk;
-    // "No more objects" may come with the last children, which are kept like the others.
-    while (next == ptp::kDeviceOk) {
-      next = enumerator->Next(ptp::kIdsPerNext, &ids);
-      if (next != ptp::kDeviceOk && next != ptp::kDeviceFalse) break;
-      for (const std::u16string& id : ids) {
-        SimObject object = ReadObject(properties_, keys_, id, parent_id);
-        if (object.access.has_value() && *object.access > kMaxAccess) {
-          // The phone format takes only the capabilities WPD defines.
-          Problem(id, "gives the access capability " + std::to_string(*object.access) +
-                          ", which is none of 0, 1 and 2; left out");
-          object.access.reset();
-        }
-        const bool is_folder = object.is_folder();
-        if (id.empty() || id == kRootId || !device_->Add(std::move(object))) {
-          // The model needs unique ids; a repeated one would also walk in circles.
-          Problem(id, "is listed again or has an unusable id; left out");
-        } else if (is_folder) {
-          folders.push_back(id);
-        }
+    for (const std::u16string& id : listing.ids) {
+      phone::SimObject object = ReadObject(properties_, keys_, id, parent_id);
+      if (object.access.has_value() && *object.access > kMaxAccess) {
+        // The phone format takes only the capabilities WPD defines.
+        Problem(id, "gives the access capability " + std::to_string(*object.access) +
+                        ", which is none of 0, 1 and 2; left out");
+        object.access.reset();
+      }
+      const bool is_folder = object.is_folder();
+      if (id.empty() || id == phone::kRootId || !device_->Add(std::move(object))) {
+        // The model needs unique ids; a repeated one would also walk in circles.
+        Problem(id, "is listed again or has an unusable id; left out");
+      } else if (is_folder) {
+        folders.push_back(id);
       }
     }
-    // Anything but "no more objects" may hide children: a failure, or an answer that
-    // breaks the enumeration's contract.
-    if (next != ptp::kDeviceFalse) Problem(parent_id, "listing ended early (" + Hex(next) + ")");
-    enumerator.reset();
+    // A listing that ended early may hide children.
+    if (!listing.complete) Problem(parent_id, "listing ended early (" + Hex(listing.end) + ")");
     for (const std::u16string& folder : folders) {
       if (depth + 1 >= kMaxDepth) {
         Problem(folder, "lies too deep; its children are left out");
@@ -140,35 +131,17 @@ class DeviceWalk {
   ptp::DeviceContent& content_;
   ptp::DeviceProperties& properties_;
   ptp::KeyCollection& keys_;
-  SimDevice* device_;
+  phone::SimDevice* device_;
   const ScanProblem& problem_;
 };
 
-// The device opened for reading only: a scan must not be able to change the phone.
-std::unique_ptr<ptp::PortableDevice> OpenForReading(ptp::DeviceLayer& layer,
-                                                    const std::u16string& device_id,
-                                                    ptp::DeviceResult* result) {
-  std::unique_ptr<ptp::ClientInformation> client_information;
-  *result = layer.CreateClientInformation(&client_information);
-  if (ptp::DeviceFailed(*result) || client_information == nullptr) return nullptr;
-  client_information->SetStringValue(ptp::ClientKey::kName, u"Camvey");
-  client_information->SetUnsignedIntegerValue(ptp::ClientKey::kMajorVersion, 1);
-  client_information->SetUnsignedIntegerValue(ptp::ClientKey::kMinorVersion, 0);
-  client_information->SetUnsignedIntegerValue(ptp::ClientKey::kRevision, 0);
-  client_information->SetUnsignedIntegerValue(ptp::ClientKey::kDesiredAccess, kGenericRead);
-  std::unique_ptr<ptp::PortableDevice> device;
-  *result = layer.CreateDevice(&device);
-  if (ptp::DeviceFailed(*result) || device == nullptr) return nullptr;
-  *result = device->Open(device_id, *client_information);
-  if (ptp::DeviceFailed(*result)) return nullptr;
-  return device;
-}
-
-void ScanDevice(ptp::DeviceLayer& layer, ptp::KeyCollection& keys, SimDevice* device,
+void ScanDevice(ptp::DeviceLayer& layer, ptp::KeyCollection& keys, phone::SimDevice* device,
                 const ScanProblem& problem) {
   const std::string where = text::WideToUtf8(device->id) + ": ";
   ptp::DeviceResult result = ptp::kDeviceOk;
-  std::unique_ptr<ptp::PortableDevice> opened = OpenForReading(layer, device->id, &result);
+  // Opened for reading only: a scan must not be able to change the phone.
+  std::unique_ptr<ptp::PortableDevice> opened =
+      ptp::OpenPhone(layer, device->id, ptp::DeviceAccess::kReadOnly, &result);
   if (opened == nullptr) {
     problem(where + "cannot be opened (" + Hex(result) + ")");
     return;
@@ -178,17 +151,19 @@ void ScanDevice(ptp::DeviceLayer& layer, ptp::KeyCollection& keys, SimDevice* de
     problem(where + "gives no content or properties");
     return;
   }
-  DeviceWalk(connection.content(), connection.properties(), keys, device, problem).Walk(kRootId, 0);
+  DeviceWalk(connection.content(), connection.properties(), keys, device, problem)
+      .Walk(phone::kRootId, 0);
 }
 
 bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
 
-// "202401__", "202401_a": a year and a month 01 to 12, then '_'. "100APPLE": a folder
-// number 100 to 999 and five more letters or digits, as cameras name theirs.
+// A folder the service takes for a month's ("202401__", "202401_a": its name begins with
+// a real month), or one named as cameras name theirs ("100APPLE": a folder number 100 to
+// 999 and five more letters, digits or '_'). A name that begins with six digits is a
+// month's or none.
 bool IsCameraRollName(const std::u16string& name) {
-  if (name.size() >= 7 && std::all_of(name.begin(), name.begin() + 6, IsDigit) && name[6] == u'_') {
-    const int month = (name[4] - u'0') * 10 + (name[5] - u'0');
-    return month >= 1 && month <= 12;
+  if (name.size() >= 6 && std::all_of(name.begin(), name.begin() + 6, IsDigit)) {
+    return ptp::IsRealMonth(name.substr(0, 6));
   }
   const auto letter_or_digit = [](char16_t c) {
     return IsDigit(c) || (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || c == u'_';
@@ -197,7 +172,16 @@ bool IsCameraRollName(const std::u16string& name) {
          name[0] != u'0' && std::all_of(name.begin() + 3, name.end(), letter_or_digit);
 }
 
-std::u16string Label(const SimObject& object) {
+// The object as the service lists it: named by its file name, else its object name.
+ptp::PhoneObject AsPhoneObject(const phone::SimObject& object) {
+  ptp::PhoneObject listed;
+  listed.id = object.id;
+  listed.name = object.ReadName();
+  listed.is_folder = object.is_folder();
+  return listed;
+}
+
+std::u16string Label(const phone::SimObject& object) {
   const std::u16string name = object.ReadName();
   return name.empty() ? object.id : name;
 }
@@ -205,11 +189,12 @@ std::u16string Label(const SimObject& object) {
 // Appends "<path> (N folders)" for `folder` and every folder below it that holds
 // camera-roll folders, in walk order. `reachable`: the deletion pass looks in the
 // folders `folder` holds.
-void FindCameraRolls(const SimDevice& device, const SimObject& folder, const std::u16string& path,
-                     bool reachable, std::vector<std::u16string>* found) {
+void FindCameraRolls(const phone::SimDevice& device, const phone::SimObject& folder,
+                     const std::u16string& path, bool reachable,
+                     std::vector<std::u16string>* found) {
   int held = 0;
   for (const std::u16string& id : folder.children) {
-    const SimObject* child = device.Find(id);
+    const phone::SimObject* child = device.Find(id);
     if (child != nullptr && child->is_folder() && IsCameraRollName(child->ReadName())) ++held;
   }
   if (held > 0) {
@@ -217,23 +202,23 @@ void FindCameraRolls(const SimDevice& device, const SimObject& folder, const std
                      (held == 1 ? u" folder" : u" folders") +
                      (reachable ? u")" : u", too deep for the service)"));
   }
-  const bool is_storage = folder.parent_id == kRootId;
+  const bool is_storage = folder.parent_id == phone::kRootId;
   for (const std::u16string& id : folder.children) {
-    const SimObject* child = device.Find(id);
+    const phone::SimObject* child = device.Find(id);
     if (child == nullptr || !child->is_folder()) continue;
-    const bool dcim = is_storage && text::UpperCaseWide(child->ReadName()) == u"DCIM";
-    FindCameraRolls(device, *child, path + u"\\" + Label(*child), dcim, found);
+    FindCameraRolls(device, *child, path + u"\\" + Label(*child),
+                    is_storage && ptp::IsCameraRollParent(AsPhoneObject(*child)), found);
   }
 }
 
 }  // namespace
 
-std::vector<std::string> CameraRollLines(const Phone& phone) {
+std::vector<std::string> CameraRollLines(const phone::Phone& phone) {
   std::vector<std::string> lines;
-  for (const SimDevice& device : phone.devices) {
+  for (const phone::SimDevice& device : phone.devices) {
     const std::u16string label = device.friendly_name.empty() ? device.id : device.friendly_name;
-    for (const std::u16string& storage_id : device.Find(kRootId)->children) {
-      const SimObject* storage = device.Find(storage_id);
+    for (const std::u16string& storage_id : device.Find(phone::kRootId)->children) {
+      const phone::SimObject* storage = device.Find(storage_id);
       if (storage == nullptr) continue;
       std::vector<std::u16string> found;
       FindCameraRolls(device, *storage, Label(*storage), true, &found);
@@ -248,7 +233,7 @@ std::vector<std::string> CameraRollLines(const Phone& phone) {
   return lines;
 }
 
-bool ScanApplePhones(ptp::DeviceLayer& layer, Phone* phone, const ScanProblem& problem) {
+bool ScanApplePhones(ptp::DeviceLayer& layer, phone::Phone* phone, const ScanProblem& problem) {
   std::unique_ptr<ptp::DeviceManager> manager;
   const ptp::DeviceResult created = layer.CreateManager(&manager);
   if (ptp::DeviceFailed(created) || manager == nullptr) {
@@ -256,7 +241,7 @@ bool ScanApplePhones(ptp::DeviceLayer& layer, Phone* phone, const ScanProblem& p
     return false;
   }
   for (const std::u16string& id : ptp::ListAppleDevices(*manager)) {
-    SimDevice device;
+    phone::SimDevice device;
     device.id = id;
     device.friendly_name = ptp::ReadDeviceString(*manager, id, ptp::DeviceText::kFriendlyName);
     device.manufacturer = ptp::ReadDeviceString(*manager, id, ptp::DeviceText::kManufacturer);
@@ -272,8 +257,8 @@ bool ScanApplePhones(ptp::DeviceLayer& layer, Phone* phone, const ScanProblem& p
     problem("no key collection");
     return false;
   }
-  for (SimDevice& device : phone->devices) ScanDevice(layer, *keys, &device, problem);
+  for (phone::SimDevice& device : phone->devices) ScanDevice(layer, *keys, &device, problem);
   return true;
 }
 
-}  // namespace camvey::phone
+}  // namespace camvey::tools

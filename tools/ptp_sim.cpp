@@ -1,10 +1,8 @@
 #include "tools/ptp_sim.h"
 
 #include <algorithm>
-#include <cstdint>
 #include <fstream>
 #include <iostream>
-#include <limits>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -16,6 +14,7 @@
 #include "ptp/device/deletion_memory.h"
 #include "ptp/device/deletion_pass.h"
 #include "ptp/request/wanted_file.h"
+#include "standins/json_values/json_values.h"
 #include "standins/phone/json_document.h"
 #include "standins/phone/phone_json.h"
 #include "standins/phone/phone_model.h"
@@ -24,7 +23,7 @@
 #include "tools/phone_scan.h"
 #include "tools/ptp_sim_wpd.h"
 
-namespace camvey::phone {
+namespace camvey::tools {
 namespace {
 
 using nlohmann::json;
@@ -56,59 +55,6 @@ bool ReadFile(const std::string& path, std::string* text) {
   return true;
 }
 
-flutter::EncodableValue ToEncodable(const json& value) {
-  switch (value.type()) {
-    case json::value_t::boolean:
-      return flutter::EncodableValue(value.get<bool>());
-    case json::value_t::number_integer: {
-      const auto number = value.get<std::int64_t>();
-      if (number >= std::numeric_limits<std::int32_t>::min() &&
-          number <= std::numeric_limits<std::int32_t>::max()) {
-        return flutter::EncodableValue(static_cast<std::int32_t>(number));
-      }
-      return flutter::EncodableValue(number);
-    }
-    case json::value_t::number_unsigned: {
-      const auto number = value.get<std::uint64_t>();
-      if (number <= static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max())) {
-        return flutter::EncodableValue(static_cast<std::int32_t>(number));
-      }
-      if (number <= static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
-        return flutter::EncodableValue(static_cast<std::int64_t>(number));
-      }
-      return flutter::EncodableValue(value.get<double>());
-    }
-    case json::value_t::number_float:
-      return flutter::EncodableValue(value.get<double>());
-    case json::value_t::string:
-      return flutter::EncodableValue(value.get<std::string>());
-    case json::value_t::array: {
-      flutter::EncodableList list;
-      for (const json& element : value) list.push_back(ToEncodable(element));
-      return flutter::EncodableValue(std::move(list));
-    }
-    case json::value_t::object: {
-      flutter::EncodableMap map;
-      for (const auto& item : value.items()) {
-        map.emplace(flutter::EncodableValue(item.key()), ToEncodable(item.value()));
-      }
-      return flutter::EncodableValue(std::move(map));
-    }
-    default:
-      return flutter::EncodableValue();
-  }
-}
-
-// Whether `value` travels as an integer of the codec, which has 32- and 64-bit signed
-// ones: larger numbers become floating point (see ToEncodable).
-bool IsCodecInteger(const json& value) {
-  if (value.is_number_unsigned()) {
-    return value.get<std::uint64_t>() <=
-           static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
-  }
-  return value.is_number_integer();
-}
-
 // What is wrong with the shape of a request, or empty. The service itself skips what
 // it cannot use; this tool says so instead, since a typo would otherwise pass unseen.
 std::string RequestShapeProblem(const json& request) {
@@ -127,7 +73,7 @@ std::string RequestShapeProblem(const json& request) {
     }
     // The pass itself judges an integer's value, a negative one included.
     const auto size = file.find("size");
-    if (size != file.end() && !size->is_null() && !IsCodecInteger(*size)) {
+    if (size != file.end() && !size->is_null() && !json_values::IsCodecInteger(*size)) {
       return where + ": \"size\" must be a 64-bit integer or null";
     }
   }
@@ -148,7 +94,7 @@ int RunScan(const std::vector<std::string>& arguments) {
     WriteErrorLine(kUsage);
     return kInputError;
   }
-  Phone phone;
+  phone::Phone phone;
   bool scanned = false;
   const auto problem = [](const std::string& line) { WriteErrorLine("scan: " + line); };
   if (!WithWpdLayer(
@@ -158,7 +104,7 @@ int RunScan(const std::vector<std::string>& arguments) {
   }
   if (!scanned) return kScanFailed;
   for (const std::string& line : CameraRollLines(phone)) WriteErrorLine(line);
-  const std::string text = WritePhoneJson(phone);
+  const std::string text = phone::WritePhoneJson(phone);
   if (arguments.size() == 1) {
     std::cout << text << std::flush;
     return 0;
@@ -168,18 +114,24 @@ int RunScan(const std::vector<std::string>& arguments) {
   return 0;
 }
 
-}  // namespace
-
-int RunPtpSim(const std::vector<std::string>& arguments) {
-  if (!arguments.empty() && arguments[0] == "scan") return RunScan(arguments);
-  std::vector<std::string> files;
+// The program's own arguments: the phone file, then the request files, and the options.
+struct SimArguments {
+  std::string phone_path;
+  std::vector<std::string> request_paths;
   std::string write_phone_path;
   bool through_wpd = false;
+};
+
+// The arguments of a run of requests; false, after the usage lines, when they are
+// unusable.
+bool ParseSimArguments(const std::vector<std::string>& arguments, SimArguments* parsed) {
+  std::vector<std::string> files;
   for (std::size_t i = 0; i < arguments.size(); ++i) {
-    if (arguments[i] == "--write-phone" && i + 1 < arguments.size() && write_phone_path.empty()) {
-      write_phone_path = arguments[++i];
-    } else if (arguments[i] == "--through-wpd" && !through_wpd) {
-      through_wpd = true;
+    if (arguments[i] == "--write-phone" && i + 1 < arguments.size() &&
+        parsed->write_phone_path.empty()) {
+      parsed->write_phone_path = arguments[++i];
+    } else if (arguments[i] == "--through-wpd" && !parsed->through_wpd) {
+      parsed->through_wpd = true;
     } else {
       files.push_back(arguments[i]);
     }
@@ -189,68 +141,123 @@ int RunPtpSim(const std::vector<std::string>& arguments) {
   });
   if (files.size() < 2 || unusable) {
     WriteErrorLine(kUsage);
-    return kInputError;
+    return false;
   }
-  const std::string& phone_path = files[0];
+  parsed->phone_path = files[0];
+  parsed->request_paths.assign(files.begin() + 1, files.end());
+  return true;
+}
 
+// The phone file; false, after its problem line, when it cannot be read.
+bool ReadPhoneFile(const std::string& path, phone::Phone* phone) {
   std::string text;
-  if (!ReadFile(phone_path, &text)) return InputProblem(phone_path, "cannot read the file");
-  Phone phone;
   std::string problem;
-  if (!ReadPhoneJson(text, &phone, &problem)) return InputProblem(phone_path, problem);
-
-  // Every request is read before the first pass, so that a typo in the last one does
-  // not leave the phone half cleaned.
-  std::vector<std::vector<ptp::WantedFile>> requests;
-  for (std::size_t i = 1; i < files.size(); ++i) {
-    const std::string& request_path = files[i];
-    if (!ReadFile(request_path, &text)) return InputProblem(request_path, "cannot read the file");
-    json request;
-    if (!ParseJsonDocument(text, &request, &problem)) return InputProblem(request_path, problem);
-    problem = RequestShapeProblem(request);
-    if (!problem.empty()) return InputProblem(request_path, problem);
-    const flutter::MethodCall call("deleteFiles",
-                                   std::make_unique<flutter::EncodableValue>(ToEncodable(request)));
-    requests.push_back(ptp::ParseWantedFiles(call));
+  if (!ReadFile(path, &text)) {
+    InputProblem(path, "cannot read the file");
+    return false;
   }
+  if (!phone::ReadPhoneJson(text, phone, &problem)) {
+    InputProblem(path, problem);
+    return false;
+  }
+  return true;
+}
 
-  // The requests meet the phone one after another, as the service meets them, with one
-  // memory of what was sent for deletion. Each one's output ends with its error line.
+// One request file as the service would parse the call's arguments; false, after its
+// problem line, when it cannot be read or has the wrong shape.
+bool ReadRequestFile(const std::string& path, std::vector<ptp::WantedFile>* wanted) {
+  std::string text;
+  if (!ReadFile(path, &text)) {
+    InputProblem(path, "cannot read the file");
+    return false;
+  }
+  json request;
+  std::string problem;
+  const bool parsed = phone::ParseJsonDocument(text, &request, &problem);
+  if (parsed) problem = RequestShapeProblem(request);
+  if (!parsed || !problem.empty()) {
+    InputProblem(path, problem);
+    return false;
+  }
+  const flutter::MethodCall call("deleteFiles", std::make_unique<flutter::EncodableValue>(
+                                                    json_values::ToEncodableValue(request)));
+  *wanted = ptp::ParseWantedFiles(call);
+  return true;
+}
+
+// Runs the requests one after another, as the service meets them, with one memory of
+// what was sent for deletion. Each one's output ends with its error line.
+void RunPasses(ptp::DeviceLayer& layer, const std::vector<std::vector<ptp::WantedFile>>& requests,
+               ptp::DeletionMemory* memory) {
+  ptp::SetDeleteTraceWriter(&WriteErrorLine);
+  for (const std::vector<ptp::WantedFile>& wanted : requests) {
+    std::string error;
+    std::vector<std::u16string> deleted;
+    ptp::DeleteWantedFiles(layer, wanted, memory, &deleted, &error);
+    for (const std::u16string& name : deleted) {
+      std::cout << "deleted: " << text::WideToUtf8(name) << "\n";
+    }
+    std::cout << "error: " << (error.empty() ? "none" : error) << std::endl;
+  }
+  ptp::SetDeleteTraceWriter(nullptr);
+}
+
+// The passes through the WPD layer against the simulated server serving the phone file.
+int RunThroughWpd(const SimArguments& arguments, const phone::Phone& phone,
+                  const std::vector<std::vector<ptp::WantedFile>>& requests) {
+  // The simulated server reads the phone file itself and writes it back after each
+  // deletion request, so that the phone left behind is the server's own. It is written
+  // here first, as read, for passes that never reach the server.
+  if (!arguments.write_phone_path.empty() &&
+      !WriteTextFile(arguments.write_phone_path, phone::WritePhoneJson(phone))) {
+    return InputProblem(arguments.write_phone_path, "cannot write the file");
+  }
   ptp::DeletionMemory memory;
-  const auto run_passes = [&](ptp::DeviceLayer& layer) {
-    ptp::SetDeleteTraceWriter(&WriteErrorLine);
-    for (const std::vector<ptp::WantedFile>& wanted : requests) {
-      std::string error;
-      std::vector<std::u16string> deleted;
-      ptp::DeleteWantedFiles(layer, wanted, &memory, &deleted, &error);
-      for (const std::u16string& name : deleted) {
-        std::cout << "deleted: " << text::WideToUtf8(name) << "\n";
-      }
-      std::cout << "error: " << (error.empty() ? "none" : error) << std::endl;
-    }
-    ptp::SetDeleteTraceWriter(nullptr);
-  };
-  if (through_wpd) {
-    // The simulated server reads the phone file itself and writes it back after each
-    // deletion request, so that the phone left behind is the server's own. It is
-    // written here first, as read, for passes that never reach the server.
-    if (!write_phone_path.empty() && !WriteTextFile(write_phone_path, WritePhoneJson(phone))) {
-      return InputProblem(write_phone_path, "cannot write the file");
-    }
-    if (!ServeSimulatedPhone(phone_path, write_phone_path) || !WithWpdLayer(run_passes)) {
-      WriteErrorLine(kNoWpd);
-      return kInputError;
-    }
-  } else {
-    SimulatedDeviceLayer layer(&phone);
-    run_passes(layer);
-  }
-
-  if (!write_phone_path.empty() && !through_wpd &&
-      !WriteTextFile(write_phone_path, WritePhoneJson(phone))) {
-    return InputProblem(write_phone_path, "cannot write the file");
+  if (!ServeSimulatedPhone(arguments.phone_path, arguments.write_phone_path) ||
+      !WithWpdLayer([&](ptp::DeviceLayer& layer) { RunPasses(layer, requests, &memory); })) {
+    WriteErrorLine(kNoWpd);
+    return kInputError;
   }
   return 0;
 }
 
-}  // namespace camvey::phone
+// The passes through the simulated device layer over the phone as read.
+int RunOnSimulatedLayer(const SimArguments& arguments, phone::Phone* phone,
+                        const std::vector<std::vector<ptp::WantedFile>>& requests) {
+  {
+    phone::SimulatedDeviceLayer layer(phone);
+    ptp::DeletionMemory memory;
+    RunPasses(layer, requests, &memory);
+  }
+  if (!arguments.write_phone_path.empty() &&
+      !WriteTextFile(arguments.write_phone_path, phone::WritePhoneJson(*phone))) {
+    return InputProblem(arguments.write_phone_path, "cannot write the file");
+  }
+  return 0;
+}
+
+// camvey-ptp-sim PHONE.json REQUEST.json [REQUEST.json ...] [--write-phone OUT.json]
+// [--through-wpd].
+int RunRequests(const std::vector<std::string>& argument_list) {
+  SimArguments arguments;
+  if (!ParseSimArguments(argument_list, &arguments)) return kInputError;
+  phone::Phone phone;
+  if (!ReadPhoneFile(arguments.phone_path, &phone)) return kInputError;
+  // Every request is read before the first pass, so that a typo in the last one does
+  // not leave the phone half cleaned.
+  std::vector<std::vector<ptp::WantedFile>> requests(arguments.request_paths.size());
+  for (std::size_t i = 0; i < requests.size(); ++i) {
+    if (!ReadRequestFile(arguments.request_paths[i], &requests[i])) return kInputError;
+  }
+  return arguments.through_wpd ? RunThroughWpd(arguments, phone, requests)
+                               : RunOnSimulatedLayer(arguments, &phone, requests);
+}
+
+}  // namespace
+
+int RunPtpSim(const std::vector<std::string>& arguments) {
+  if (!arguments.empty() && arguments[0] == "scan") return RunScan(arguments);
+  return RunRequests(arguments);
+}
+
+}  // namespace camvey::tools

@@ -26,12 +26,12 @@
 #include <string>
 #include <vector>
 
-namespace camvey::phone {
+namespace camvey::tools {
 
 // The program, given its arguments without the program name. Writes to std::cout and
 // std::cerr, and installs its trace writer only while it runs.
 int RunPtpSim(const std::vector<std::string>& arguments);
 
-}  // namespace camvey::phone
+}  // namespace camvey::tools
 
 #endif  // CAMVEY_TOOLS_PTP_SIM_H_

@@ -17,5 +17,5 @@ int main(int argc, char** argv) {
   _setmode(_fileno(stdout), _O_BINARY);
   _setmode(_fileno(stderr), _O_BINARY);
 #endif
-  return camvey::phone::RunPtpSim(std::vector<std::string>(argv + 1, argv + argc));
+  return camvey::tools::RunPtpSim(std::vector<std::string>(argv + 1, argv + argc));
 }

@@ -10,7 +10,7 @@
 
 #include "ptp/device/device_layer.h"
 
-namespace camvey::phone {
+namespace camvey::tools {
 
 // Runs `work` with the WPD device layer inside a single-threaded COM apartment of the
 // calling thread, as the service's worker does. False, without running it, where the
@@ -23,6 +23,6 @@ bool WithWpdLayer(const std::function<void(ptp::DeviceLayer&)>& work);
 // where the build has no WPD.
 bool ServeSimulatedPhone(const std::string& phone_path, const std::string& out_path);
 
-}  // namespace camvey::phone
+}  // namespace camvey::tools
 
 #endif  // CAMVEY_TOOLS_PTP_SIM_WPD_H_

@@ -1,9 +1,9 @@
 #include "tools/ptp_sim_wpd.h"
 
-namespace camvey::phone {
+namespace camvey::tools {
 
 bool WithWpdLayer(const std::function<void(ptp::DeviceLayer&)>&) { return false; }
 
 bool ServeSimulatedPhone(const std::string&, const std::string&) { return false; }
 
-}  // namespace camvey::phone
+}  // namespace camvey::tools

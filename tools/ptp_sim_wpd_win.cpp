@@ -7,7 +7,7 @@
 #include "text/wide_text.h"
 #include "tools/ptp_sim_wpd.h"
 
-namespace camvey::phone {
+namespace camvey::tools {
 namespace {
 
 // The simulated server's own settings: the phone it serves and where it writes the
@@ -65,4 +65,4 @@ bool ServeSimulatedPhone(const std::string& phone_path, const std::string& out_p
   return SetEnvironmentVariableW(kPhoneOutSetting, FullPath(out_path).c_str()) != 0;
 }
 
-}  // namespace camvey::phone
+}  // namespace camvey::tools

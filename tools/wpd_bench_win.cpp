@@ -10,18 +10,14 @@
 #include <objbase.h>
 #include <windows.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <map>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
 #include "ptp/device/deletion_pass.h"
-#include "ptp/device/discovery.h"
-#include "ptp/device/folder_listing.h"
 #include "ptp/device/wpd_device_layer_win.h"
 #include "standins/phone/phone_json.h"
 #include "standins/phone/phone_model.h"
@@ -30,7 +26,7 @@
 #include "text/wide_text.h"
 #include "tools/benchmark_phone.h"
 
-namespace camvey::ptp {
+namespace camvey::tools {
 namespace {
 
 constexpr int kRuns = 5;
@@ -39,80 +35,97 @@ double Milliseconds(std::chrono::steady_clock::duration elapsed) {
   return std::chrono::duration<double, std::milli>(elapsed).count();
 }
 
-int Run() {
-  const phone::Phone original = phone::MakeBenchmarkPhone();
-  const std::vector<WantedFile> wanted = phone::MakeBenchmarkRequest();
+// The pass over the simulated layer: its outcome, its device calls and the folders it
+// listed, which the bare enumeration lists again.
+struct SimulatedPass {
+  std::size_t deleted = 0;
+  std::string error;
+  phone::OperationCounts counts;
+  PassListings listings;
+};
 
-  // The pass over the simulated layer: its counts and the folders it listed.
+SimulatedPass RunOnSimulatedLayer(const phone::Phone& original,
+                                  const std::vector<ptp::WantedFile>& wanted) {
   phone::Phone copy = original;
   phone::SimulatedDeviceLayer simulated(&copy);
-  std::string simulated_error;
-  const std::size_t simulated_deleted =
-      DeleteWantedFiles(simulated, wanted, &simulated_error).size();
-  const phone::PassListings listings = phone::ListingsOfThePass(simulated);
+  SimulatedPass pass;
+  pass.deleted = ptp::DeleteWantedFiles(simulated, wanted, &pass.error).size();
+  pass.counts = simulated.counts();
+  pass.listings = ListingsOfThePass(simulated);
+  return pass;
+}
 
+// Writes the phone to a file in the temporary folder and points the simulated WPD
+// server at it, with no write-back. False when the file cannot be made.
+bool ServePhone(const phone::Phone& phone, std::wstring* phone_path) {
   wchar_t temp[MAX_PATH] = {};
   GetTempPathW(MAX_PATH, temp);
-  const std::wstring phone_path = std::wstring(temp) + L"camvey_wpd_bench_phone.json";
-  {
-    const std::string text = phone::WritePhoneJson(original);
-    FILE* file = _wfopen(phone_path.c_str(), L"wb");
-    if (file == nullptr) return 1;
-    std::fwrite(text.data(), 1, text.size(), file);
-    std::fclose(file);
-  }
-  SetEnvironmentVariableW(L"CAMVEY_SIM_PHONE", phone_path.c_str());
+  *phone_path = std::wstring(temp) + L"camvey_wpd_bench_phone.json";
+  const std::string text = phone::WritePhoneJson(phone);
+  FILE* file = _wfopen(phone_path->c_str(), L"wb");
+  if (file == nullptr) return false;
+  std::fwrite(text.data(), 1, text.size(), file);
+  std::fclose(file);
+  SetEnvironmentVariableW(L"CAMVEY_SIM_PHONE", phone_path->c_str());
   SetEnvironmentVariableW(L"CAMVEY_SIM_PHONE_OUT", nullptr);
+  return true;
+}
 
-  const std::unique_ptr<DeviceLayer> wpd = MakeWpdDeviceLayer();
-  std::unique_ptr<KeyCollection> loader;
-  if (FAILED(wpd->CreateKeyCollection(&loader))) {
+// The control functions of the simulated server behind `wpd`, loaded by making one WPD
+// object; false, after one line, when the WPD classes are not the server's.
+bool FindSimulatedServer(ptp::DeviceLayer& wpd, phone::wpd::WpdSimControl* control) {
+  std::unique_ptr<ptp::KeyCollection> loader;
+  if (FAILED(wpd.CreateKeyCollection(&loader))) {
     std::fprintf(stderr, "camvey-wpd-bench: the simulated WPD server is not registered\n");
-    return 1;
+    return false;
   }
   loader.reset();
-  const phone::wpd::WpdSimControl control = phone::wpd::WpdSimControl::Find();
-  if (!control.found()) {
+  *control = phone::wpd::WpdSimControl::Find();
+  if (!control->found()) {
     std::fprintf(stderr, "camvey-wpd-bench: the WPD classes are not the simulated server's\n");
-    return 1;
+    return false;
   }
+  return true;
+}
 
+// The pass through WPD and the bare enumeration, each on the phone as it was before the
+// pass: the fastest of kRuns runs of each, and what the last pass did.
+struct TimedRuns {
   double fastest_pass = 0;
   double fastest_bare = 0;
-  nlohmann::json pass_calls;
-  std::size_t wpd_deleted = 0;
-  std::string wpd_error;
-  std::size_t listed = 0;
+  nlohmann::json pass_calls;  // the server's count of each WPD method the pass called
+  std::size_t deleted = 0;
+  std::string error;
+  std::size_t listed = 0;  // objects listed by the bare enumeration
+};
+
+TimedRuns TimeRuns(ptp::DeviceLayer& wpd, const phone::wpd::WpdSimControl& control,
+                   const std::vector<ptp::WantedFile>& wanted, const PassListings& listings) {
+  TimedRuns timed;
   for (int run = 0; run < kRuns; ++run) {
     control.reload();  // the phone as it was before the previous pass
     auto start = std::chrono::steady_clock::now();
-    wpd_error.clear();
-    wpd_deleted = DeleteWantedFiles(*wpd, wanted, &wpd_error).size();
+    timed.error.clear();
+    timed.deleted = ptp::DeleteWantedFiles(wpd, wanted, &timed.error).size();
     const double pass = Milliseconds(std::chrono::steady_clock::now() - start);
-    pass_calls = nlohmann::json::parse(control.Records())["calls"];
+    timed.pass_calls = nlohmann::json::parse(control.Records())["calls"];
 
     control.reload();
     start = std::chrono::steady_clock::now();
-    listed = phone::EnumerateLikeThePass(*wpd, listings);
+    timed.listed = EnumerateLikeThePass(wpd, listings);
     const double bare = Milliseconds(std::chrono::steady_clock::now() - start);
-    if (run == 0 || pass < fastest_pass) fastest_pass = pass;
-    if (run == 0 || bare < fastest_bare) fastest_bare = bare;
+    if (run == 0 || pass < timed.fastest_pass) timed.fastest_pass = pass;
+    if (run == 0 || bare < timed.fastest_bare) timed.fastest_bare = bare;
     std::printf("run %d: pass %.1f ms, bare enumeration %.1f ms\n", run + 1, pass, bare);
   }
+  return timed;
+}
 
-  const phone::OperationCounts& counts = simulated.counts();
+// The device calls of one pass through each layer, side by side.
+void PrintCallTable(const phone::OperationCounts& counts, const nlohmann::json& pass_calls) {
   const auto wpd_count = [&](const char* method) {
     return pass_calls.contains(method) ? pass_calls[method].get<int>() : 0;
   };
-  std::printf(
-      "\nstorage: %d objects in %d folders; request: %zu names; %zu folders listed, "
-      "%zu objects listed by the bare enumeration\n",
-      phone::kBenchmarkFolders * phone::kBenchmarkObjectsPerFolder, phone::kBenchmarkFolders,
-      wanted.size(), listings.read.size() + listings.counted.size(), listed);
-  std::printf(
-      "pass over the simulated layer: %zu deleted, error \"%s\"; through WPD: %zu "
-      "deleted, error \"%s\"\n",
-      simulated_deleted, simulated_error.c_str(), wpd_deleted, wpd_error.c_str());
   std::printf("%-52s %8s %10s\n", "device call per pass", "simulated", "WPD");
   const struct {
     const char* method;
@@ -137,20 +150,48 @@ int Run() {
   for (const auto& row : rows) {
     std::printf("%-52s %8d %10d\n", row.method, row.simulated, wpd_count(row.method));
   }
+}
+
+void PrintReport(const std::vector<ptp::WantedFile>& wanted, const SimulatedPass& simulated,
+                 const TimedRuns& timed) {
+  std::printf(
+      "\nstorage: %d objects in %d folders; request: %zu names; %zu folders listed, "
+      "%zu objects listed by the bare enumeration\n",
+      kBenchmarkFolders * kBenchmarkObjectsPerFolder, kBenchmarkFolders, wanted.size(),
+      simulated.listings.read.size() + simulated.listings.counted.size(), timed.listed);
+  std::printf(
+      "pass over the simulated layer: %zu deleted, error \"%s\"; through WPD: %zu "
+      "deleted, error \"%s\"\n",
+      simulated.deleted, simulated.error.c_str(), timed.deleted, timed.error.c_str());
+  PrintCallTable(simulated.counts, timed.pass_calls);
   std::printf(
       "fastest of %d: pass %.1f ms, bare enumeration %.1f ms; ratio pass / bare "
       "enumeration %.2f (goal: at most 2)\n",
-      kRuns, fastest_pass, fastest_bare, fastest_pass / fastest_bare);
+      kRuns, timed.fastest_pass, timed.fastest_bare, timed.fastest_pass / timed.fastest_bare);
+}
+
+int Run() {
+  const phone::Phone original = MakeBenchmarkPhone();
+  const std::vector<ptp::WantedFile> wanted = MakeBenchmarkRequest();
+  const SimulatedPass simulated = RunOnSimulatedLayer(original, wanted);
+
+  std::wstring phone_path;
+  if (!ServePhone(original, &phone_path)) return 1;
+  const std::unique_ptr<ptp::DeviceLayer> wpd = ptp::MakeWpdDeviceLayer();
+  phone::wpd::WpdSimControl control;
+  if (!FindSimulatedServer(*wpd, &control)) return 1;
+  const TimedRuns timed = TimeRuns(*wpd, control, wanted, simulated.listings);
+  PrintReport(wanted, simulated, timed);
   DeleteFileW(phone_path.c_str());
   return 0;
 }
 
 }  // namespace
-}  // namespace camvey::ptp
+}  // namespace camvey::tools
 
 int main() {
   if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 1;
-  const int result = camvey::ptp::Run();
+  const int result = camvey::tools::Run();
   CoUninitialize();
   return result;
 }

@@ -24,9 +24,9 @@ namespace camvey::ptp {
 namespace {
 
 struct Fixture {
-  phone::Phone phone = phone::MakeBenchmarkPhone();
-  std::vector<WantedFile> wanted = phone::MakeBenchmarkRequest();
-  phone::PassListings listings;  // what one pass lists
+  phone::Phone phone = tools::MakeBenchmarkPhone();
+  std::vector<WantedFile> wanted = tools::MakeBenchmarkRequest();
+  tools::PassListings listings;  // what one pass lists
   phone::OperationCounts pass_counts;
   std::size_t deleted = 0;
   std::string error;
@@ -39,7 +39,7 @@ const Fixture& GetFixture() {
     phone::SimulatedDeviceLayer layer(&copy);
     made->deleted = DeleteWantedFiles(layer, made->wanted, &made->error).size();
     made->pass_counts = layer.counts();
-    made->listings = phone::ListingsOfThePass(layer);
+    made->listings = tools::ListingsOfThePass(layer);
     return made;
   }();
   return *fixture;
@@ -48,7 +48,7 @@ const Fixture& GetFixture() {
 // Lists what the pass listed, through a simulated layer of its own.
 std::size_t EnumerateLikeThePass(phone::Phone* phone, phone::OperationCounts* counts) {
   phone::SimulatedDeviceLayer layer(phone);
-  const std::size_t listed = phone::EnumerateLikeThePass(layer, GetFixture().listings);
+  const std::size_t listed = tools::EnumerateLikeThePass(layer, GetFixture().listings);
   if (counts != nullptr) *counts = layer.counts();
   return listed;
 }
@@ -144,8 +144,8 @@ int main(int argc, char** argv) {
   camvey::phone::OperationCounts bare_counts;
   const std::size_t listed = camvey::ptp::EnumerateLikeThePass(&phone, &bare_counts);
   std::printf("\nstorage: %d objects in %d folders; request: %zu names\n",
-              camvey::phone::kBenchmarkFolders * camvey::phone::kBenchmarkObjectsPerFolder,
-              camvey::phone::kBenchmarkFolders, fixture.wanted.size());
+              camvey::tools::kBenchmarkFolders * camvey::tools::kBenchmarkObjectsPerFolder,
+              camvey::tools::kBenchmarkFolders, fixture.wanted.size());
   std::printf("pass: %zu deleted, error \"%s\"; %zu folders listed, %zu objects listed\n",
               fixture.deleted, fixture.error.c_str(),
               fixture.listings.read.size() + fixture.listings.counted.size(), listed);
@@ -158,7 +158,7 @@ int main(int argc, char** argv) {
     camvey::phone::SimulatedDeviceLayer layer(&import_phone);
     std::string error;
     const std::size_t deleted =
-        camvey::ptp::DeleteWantedFiles(layer, camvey::phone::MakeImportRequest(), &error).size();
+        camvey::ptp::DeleteWantedFiles(layer, camvey::tools::MakeImportRequest(), &error).size();
     std::printf("import of 301 names: %zu deleted, error \"%s\"\n", deleted, error.c_str());
     camvey::ptp::PrintCounts("import", layer.counts());
   }

@@ -87,6 +87,7 @@ enum class ClientKey {
 };
 
 inline constexpr std::uint32_t kGenericReadWrite = 0xC0000000;
+inline constexpr std::uint32_t kGenericRead = 0x80000000;
 
 // A set of object properties to read together.
 class KeyCollection {

@@ -63,22 +63,30 @@ bool IsAppleDevice(const std::u16string& friendly_name, const std::u16string& ma
   return false;
 }
 
-std::unique_ptr<PortableDevice> OpenPhone(DeviceLayer& layer, const std::u16string& device_id) {
-  std::unique_ptr<ClientInformation> client_information;
-  if (DeviceFailed(layer.CreateClientInformation(&client_information)) ||
-      client_information == nullptr) {
+std::unique_ptr<PortableDevice> OpenPhone(DeviceLayer& layer, const std::u16string& device_id,
+                                          DeviceAccess access, DeviceResult* failure) {
+  DeviceResult result = kDeviceOk;
+  const auto ended = [&result, failure] {
+    if (failure != nullptr) *failure = result;
     return nullptr;
-  }
+  };
+  std::unique_ptr<ClientInformation> client_information;
+  result = layer.CreateClientInformation(&client_information);
+  if (DeviceFailed(result) || client_information == nullptr) return ended();
   // The driver is told who asks and for what; the setters' results change nothing.
   client_information->SetStringValue(ClientKey::kName, u"Camvey");
   client_information->SetUnsignedIntegerValue(ClientKey::kMajorVersion, 1);
   client_information->SetUnsignedIntegerValue(ClientKey::kMinorVersion, 0);
   client_information->SetUnsignedIntegerValue(ClientKey::kRevision, 0);
-  client_information->SetUnsignedIntegerValue(ClientKey::kDesiredAccess, kGenericReadWrite);
+  client_information->SetUnsignedIntegerValue(
+      ClientKey::kDesiredAccess,
+      access == DeviceAccess::kReadAndWrite ? kGenericReadWrite : kGenericRead);
 
   std::unique_ptr<PortableDevice> device;
-  if (DeviceFailed(layer.CreateDevice(&device)) || device == nullptr) return nullptr;
-  if (DeviceFailed(device->Open(device_id, *client_information))) return nullptr;
+  result = layer.CreateDevice(&device);
+  if (DeviceFailed(result) || device == nullptr) return ended();
+  result = device->Open(device_id, *client_information);
+  if (DeviceFailed(result)) return ended();
   return device;
 }
 

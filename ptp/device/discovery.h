@@ -32,10 +32,19 @@ std::u16string ReadDeviceString(DeviceManager& manager, const std::u16string& de
 // "APPLE", "IPHONE" or "IPAD".
 bool IsAppleDevice(const std::u16string& friendly_name, const std::u16string& manufacturer);
 
+// What a client asks the driver to let it do with a device it opens.
+enum class DeviceAccess {
+  kReadAndWrite,  // the service, which deletes
+  kReadOnly,      // a reader that must not be able to change the phone
+};
+
 // A device object opened on `device_id` with the client information "Camvey" 1.0.0
-// asking for read and write access; null when the client information or the device
-// object cannot be made or the device does not open.
-std::unique_ptr<PortableDevice> OpenPhone(DeviceLayer& layer, const std::u16string& device_id);
+// asking for `access`; null when the client information or the device object cannot be
+// made or the device does not open. `*failure`, when given, then receives the answer of
+// the step that ended the opening (a success when it gave no object).
+std::unique_ptr<PortableDevice> OpenPhone(DeviceLayer& layer, const std::u16string& device_id,
+                                          DeviceAccess access = DeviceAccess::kReadAndWrite,
+                                          DeviceResult* failure = nullptr);
 
 // An open device with its content and properties. Destruction releases the properties,
 // then the content, then closes and releases the device.

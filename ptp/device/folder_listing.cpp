@@ -64,14 +64,15 @@ PhoneObject ReadPhoneObject(DeviceProperties& properties, KeyCollection& keys,
 IdListing ListChildIds(DeviceContent& content, const std::u16string& parent_id, std::size_t limit) {
   IdListing listing;
   std::unique_ptr<ObjectIdEnumerator> enumerator;
-  if (DeviceFailed(content.EnumObjects(parent_id, &enumerator)) || enumerator == nullptr) {
-    return listing;
-  }
+  listing.end = content.EnumObjects(parent_id, &enumerator);
+  if (DeviceFailed(listing.end) || enumerator == nullptr) return listing;
+  listing.enumerated = true;
   std::vector<std::u16string> batch;
   for (;;) {
     std::size_t wanted = kIdsPerNext;
     if (limit > 0) wanted = std::min(wanted, limit - listing.ids.size());
     const DeviceResult result = enumerator->Next(static_cast<std::uint32_t>(wanted), &batch);
+    listing.end = result;
     // Only the normal end says that no child is left; anything else may hide some, and
     // so may full success with fewer ids than asked for, or more ids than asked for.
     if ((result != kDeviceOk && result != kDeviceFalse) || batch.size() > wanted ||

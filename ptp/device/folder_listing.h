@@ -62,6 +62,12 @@ struct IdListing {
   std::vector<std::u16string> ids;
   // As Listing::complete.
   bool complete = false;
+  // False when EnumObjects failed or gave no enumerator: the children could not be
+  // listed at all, which is not the same as having none.
+  bool enumerated = false;
+  // What ended an incomplete listing: the answer of EnumObjects when nothing was
+  // enumerated, else that of the Next that failed or broke its contract.
+  DeviceResult end = kDeviceOk;
 };
 
 // How many ids one Next asks for.

@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <exception>
-#include <limits>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -10,52 +9,13 @@
 
 #include "messaging/method_result.h"
 #include "messaging/standard_method_codec.h"
+#include "standins/json_values/json_values.h"
 
 namespace engine_standin {
 
 namespace {
 
 using Json = nlohmann::json;
-
-flutter::EncodableValue ToValue(const Json& json) {
-  switch (json.type()) {
-    case Json::value_t::boolean:
-      return flutter::EncodableValue(json.get<bool>());
-    case Json::value_t::number_integer:
-    case Json::value_t::number_unsigned: {
-      if (json.is_number_unsigned() &&
-          json.get<uint64_t>() > static_cast<uint64_t>(std::numeric_limits<int64_t>::max())) {
-        return flutter::EncodableValue(json.get<double>());
-      }
-      const auto number = json.get<int64_t>();
-      if (number >= std::numeric_limits<int32_t>::min() &&
-          number <= std::numeric_limits<int32_t>::max()) {
-        return flutter::EncodableValue(static_cast<int32_t>(number));
-      }
-      return flutter::EncodableValue(number);
-    }
-    case Json::value_t::number_float:
-      return flutter::EncodableValue(json.get<double>());
-    case Json::value_t::string:
-      return flutter::EncodableValue(json.get<std::string>());
-    case Json::value_t::array: {
-      flutter::EncodableList list;
-      for (const Json& element : json) {
-        list.push_back(ToValue(element));
-      }
-      return flutter::EncodableValue(std::move(list));
-    }
-    case Json::value_t::object: {
-      flutter::EncodableMap map;
-      for (const auto& [key, element] : json.items()) {
-        map[flutter::EncodableValue(key)] = ToValue(element);
-      }
-      return flutter::EncodableValue(std::move(map));
-    }
-    default:
-      return flutter::EncodableValue();
-  }
-}
 
 bool ParseStep(const Json& json, ScriptStep* step, std::string* error) {
   if (!json.is_object()) {
@@ -81,7 +41,7 @@ bool ParseStep(const Json& json, ScriptStep* step, std::string* error) {
   step->method = json["method"].get<std::string>();
   step->has_arguments = json.contains("arguments");
   if (step->has_arguments) {
-    step->arguments = ToValue(json["arguments"]);
+    step->arguments = camvey::json_values::ToEncodableValue(json["arguments"]);
   }
   return true;
 }

@@ -2,9 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
-namespace camvey::ptp {
+namespace camvey::text {
 namespace {
 
 struct TextCase {
@@ -30,8 +31,8 @@ const TextCase kWellFormed[] = {
 
 TEST(WideTextTest, ConvertsWellFormedTextBothWays) {
   for (const TextCase& test : kWellFormed) {
-    EXPECT_EQ(text::Utf8ToWide(test.utf8), test.utf16) << test.label;
-    EXPECT_EQ(text::WideToUtf8(test.utf16), test.utf8) << test.label;
+    EXPECT_EQ(Utf8ToWide(test.utf8), test.utf16) << test.label;
+    EXPECT_EQ(WideToUtf8(test.utf16), test.utf8) << test.label;
   }
 }
 
@@ -41,7 +42,7 @@ TEST(WideTextTest, RoundTripsEveryNonSurrogateUnit) {
     if (unit < 0xD800 || unit > 0xDFFF) all.push_back(static_cast<char16_t>(unit));
   }
   all += u"\U00010000\U0001F4F7\U0010FFFF";
-  EXPECT_EQ(text::Utf8ToWide(text::WideToUtf8(all)), all);
+  EXPECT_EQ(Utf8ToWide(WideToUtf8(all)), all);
 }
 
 // Ill-formed input on which every converter agrees: one U+FFFD per bad part, and the
@@ -65,8 +66,7 @@ TEST(WideTextTest, ReplacesIllFormedUtf8) {
        u"A"},
       {"lead at end", "IMG\xC3", u"IMG\uFFFD"},
   };
-  for (const TextCase& test : cases)
-    EXPECT_EQ(text::Utf8ToWide(test.utf8), test.utf16) << test.label;
+  for (const TextCase& test : cases) EXPECT_EQ(Utf8ToWide(test.utf8), test.utf16) << test.label;
 }
 
 #if !defined(_WIN32)
@@ -85,12 +85,12 @@ TEST(WideTextTest, ReplacesEachMaximalSubpartOnce) {
       {"above U+10FFFF", "\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD"},
       {"five byte lead", "\xF8\x88\x80\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD"},
   };
-  for (const TextCase& test : cases)
-    EXPECT_EQ(text::Utf8ToWide(test.utf8), test.utf16) << test.label;
+  for (const TextCase& test : cases) EXPECT_EQ(Utf8ToWide(test.utf8), test.utf16) << test.label;
 }
 #endif
 
-TEST(WideTextTest, ReplacesUnpairedSurrogates) {
+// The service replaces an unpaired surrogate; the shell's command line refuses it.
+TEST(WideTextTest, ReplacesOrRefusesUnpairedSurrogates) {
   const TextCase cases[] = {
       {"lone high at end", "a\xEF\xBF\xBD", u"a\xD800"},
       {"lone low",
@@ -105,19 +105,24 @@ TEST(WideTextTest, ReplacesUnpairedSurrogates) {
        u"A"},
       {"reversed pair", "\xEF\xBF\xBD\xEF\xBF\xBD", u"\xDE00\xD83D"},
   };
-  for (const TextCase& test : cases)
-    EXPECT_EQ(text::WideToUtf8(test.utf16), test.utf8) << test.label;
+  for (const TextCase& test : cases) {
+    EXPECT_EQ(WideToUtf8(test.utf16), test.utf8) << test.label;
+    EXPECT_EQ(WideToUtf8(test.utf16, IllFormedUtf16::kReject), std::nullopt) << test.label;
+  }
+  for (const TextCase& test : kWellFormed) {
+    EXPECT_EQ(WideToUtf8(test.utf16, IllFormedUtf16::kReject), test.utf8) << test.label;
+  }
 }
 
 TEST(WideTextTest, UpperCasesOnlyAToZ) {
-  EXPECT_EQ(text::UpperCaseWide(u"img_0001.jpg"), u"IMG_0001.JPG");
-  EXPECT_EQ(text::UpperCaseWide(u"azAZ`{@["), u"AZAZ`{@[");
+  EXPECT_EQ(UpperCaseWide(u"img_0001.jpg"), u"IMG_0001.JPG");
+  EXPECT_EQ(UpperCaseWide(u"azAZ`{@["), u"AZAZ`{@[");
   // Accented, sharp s, y with diaeresis, fullwidth and Greek letters keep their case.
   const std::u16string kept = u"\u00E9\u00DF\u00FF\uFF41\u03B1\u0131";
-  EXPECT_EQ(text::UpperCaseWide(kept), kept);
-  EXPECT_EQ(text::UpperCaseWide(u"x\xD83D"), u"X\xD83D");
-  EXPECT_EQ(text::UpperCaseWide(u""), u"");
+  EXPECT_EQ(UpperCaseWide(kept), kept);
+  EXPECT_EQ(UpperCaseWide(u"x\xD83D"), u"X\xD83D");
+  EXPECT_EQ(UpperCaseWide(u""), u"");
 }
 
 }  // namespace
-}  // namespace camvey::ptp
+}  // namespace camvey::text

@@ -12,9 +12,18 @@
 #include "standins/phone/phone_json.h"
 #include "standins/phone/simulated_device_layer.h"
 
-namespace camvey::phone {
+namespace camvey::tools {
 namespace {
 
+using phone::ContentType;
+using phone::DeviceFaults;
+using phone::kAccessDenied;
+using phone::ObjectFaults;
+using phone::Phone;
+using phone::ReadPhoneJson;
+using phone::SimDevice;
+using phone::SimulatedDeviceLayer;
+using phone::WritePhoneJson;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
@@ -169,4 +178,4 @@ TEST(PhoneScanTest, WithoutADeviceManagerThereIsNoScan) {
 }
 
 }  // namespace
-}  // namespace camvey::phone
+}  // namespace camvey::tools

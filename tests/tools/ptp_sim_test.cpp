@@ -15,9 +15,12 @@
 #include "standins/phone/phone_json.h"
 #include "tests/tools/sim_run.h"
 
-namespace camvey::phone {
+namespace camvey::tools {
 namespace {
 
+using phone::Phone;
+using phone::ReadPhoneJson;
+using phone::SimDevice;
 using ::testing::AllOf;
 using ::testing::ElementsAre;
 using ::testing::EndsWith;
@@ -218,4 +221,4 @@ TEST(PtpSimTest, PassFailuresAreOutcomesNotInputErrors) {
 }
 
 }  // namespace
-}  // namespace camvey::phone
+}  // namespace camvey::tools

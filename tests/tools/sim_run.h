@@ -12,7 +12,7 @@
 #include "tests/messaging/stderr_capture.h"
 #include "tools/ptp_sim.h"
 
-namespace camvey::phone {
+namespace camvey::tools {
 
 struct SimRun {
   int exit_code = 0;
@@ -36,6 +36,6 @@ inline std::string Example(const char* name) {
   return std::string(CAMVEY_PHONE_EXAMPLES) + "/" + name;
 }
 
-}  // namespace camvey::phone
+}  // namespace camvey::tools
 
 #endif  // CAMVEY_TESTS_TOOLS_SIM_RUN_H_

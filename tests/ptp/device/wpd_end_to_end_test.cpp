@@ -27,6 +27,10 @@ namespace {
 
 using nlohmann::json;
 using ::testing::IsEmpty;
+using tools::Example;
+using tools::RunSim;
+using tools::ScanApplePhones;
+using tools::SimRun;
 
 // What the tool wrote to standard error, the milliseconds of the listing trace blanked.
 std::string Stderr(const SimRun& run) {
