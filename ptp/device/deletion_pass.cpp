@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string_view>
 #include <tuple>
@@ -207,19 +208,21 @@ void DeletionPass::Finish(Household& household) {
 }
 
 // What is taken on a device and may be sent: an object taken for several wanted photos
-// (one with the copy's size, one without) once, and nothing the phone declares it will
-// not delete. With iCloud Photos on an iPhone reports its storage as allowing no
-// deletion: a deletion over the cable would remove the photo from the whole library.
+// once, by its id: one photo asked with the copy's size and without it, or a driver
+// that shows one object in two folders, each the own month of a wanted photo. Nothing
+// the phone declares it will not delete. With iCloud Photos on an iPhone reports its storage as
+// allowing no deletion: a deletion over the cable would remove the photo from the whole library.
 std::vector<ChosenObject> DeletionPass::Allowed(
     HouseholdDevice& device,
     const std::vector<std::pair<const Verdict*, const PhotoEvidence*>>& taken) {
   std::vector<ChosenObject> chosen;
-  std::map<const PhoneObject*, std::size_t> index_of;
+  // The ids met so far, with where each went in `chosen`; none when it was refused.
+  std::map<std::u16string, std::optional<std::size_t>> met;
   for (const auto& [verdict, photo] : taken) {
     const PhoneObject* object = verdict->taken->object;
-    const auto same = index_of.find(object);
-    if (same != index_of.end()) {
-      chosen[same->second].photos.push_back(&photo->wanted);
+    const auto [at, first] = met.emplace(object->id, std::nullopt);
+    if (!first) {
+      if (at->second.has_value()) chosen[*at->second].photos.push_back(&photo->wanted);
       continue;
     }
     const PhoneObject& storage = device.storages[verdict->taken->place[0]]->storage();
@@ -234,7 +237,7 @@ std::vector<ChosenObject> DeletionPass::Allowed(
                   text::WideToUtf8(object->name).c_str());
       RecordError(error_, kErrorDeleteRefused);
     } else {
-      index_of[object] = chosen.size();
+      at->second = chosen.size();
       chosen.push_back({object, {&photo->wanted}, verdict->taken->place});
     }
   }

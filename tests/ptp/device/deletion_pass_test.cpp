@@ -670,6 +670,15 @@ TEST_P(DeletionPassTest, ANameWantedUnderTwoMonthsIsTwoPhotos) {
   EXPECT_THAT(outcome.trace,
               Contains("delete: B.JPG is wanted as 2 photos, the one of \"202401\" is sought "
                        "only in its own month"));
+
+  // A driver that shows one object in the folders of both months: it is sent once.
+  phone = PhoneFromJson(
+      Phone(Folder("f1", "202401__", {"C.JPG"}) + ", " + Folder("f2", "202406__", {"D.JPG"})));
+  phone.devices[0].Find(u"f2")->children.push_back(u"f1/C.JPG");
+  outcome = RunPass(&phone, {{u"C.JPG", u"202401"}, {u"C.JPG", u"202406"}});
+  EXPECT_THAT(outcome.deleted, ElementsAre("C.JPG"));
+  EXPECT_EQ(outcome.error, "");
+  EXPECT_EQ(layer_->counts().delete_request, 1);
 }
 
 constexpr char kTwoPhones[] = R"({"devices": [
