@@ -49,9 +49,11 @@ endfunction()
 
 # camvey_library_headers(<name> <PUBLIC|PRIVATE|INTERFACE>): shows the library's own
 # headers, and no others of the project, under their paths from the root
-# ("messaging/encodable_value.h"), through a folder of links in the build tree. The
-# library must be listed in dependencies.json with the folder of the CMakeLists.txt
-# that makes it.
+# ("messaging/encodable_value.h"), through a folder of forwarding headers in the build
+# tree: unlike links they need no rights on Windows, and unlike copies they always show
+# the header as it is. They are rewritten only when they change, so a new configuration
+# rebuilds nothing. The library must be listed in dependencies.json with the folder of
+# the CMakeLists.txt that makes it.
 function(camvey_library_headers name visibility)
   string(JSON folder ERROR_VARIABLE missing GET "${camvey_dependencies}" libraries ${name} folder)
   if(missing)
@@ -82,11 +84,18 @@ function(camvey_library_headers name visibility)
     endforeach()
   endif()
   set(shown ${CMAKE_BINARY_DIR}/include/${name})
-  file(REMOVE_RECURSE ${shown})
-  file(MAKE_DIRECTORY ${shown}/${folder})
+  file(GLOB_RECURSE stale RELATIVE ${shown} ${shown}/*)
   foreach(header IN LISTS own)
-    file(CREATE_LINK ${CMAKE_CURRENT_SOURCE_DIR}/${header} ${shown}/${folder}/${header}
-         SYMBOLIC COPY_ON_ERROR)
+    list(REMOVE_ITEM stale ${folder}/${header})
+    # A link left by an older tree would be written through, onto the header itself.
+    if(IS_SYMLINK ${shown}/${folder}/${header})
+      file(REMOVE ${shown}/${folder}/${header})
+    endif()
+    file(CONFIGURE OUTPUT ${shown}/${folder}/${header}
+         CONTENT "#include \"${CMAKE_CURRENT_SOURCE_DIR}/${header}\"\n" @ONLY)
+  endforeach()
+  foreach(gone IN LISTS stale)
+    file(REMOVE ${shown}/${gone})
   endforeach()
   target_include_directories(${name} ${visibility} ${shown})
 endfunction()
