@@ -220,9 +220,10 @@ std::vector<ChosenObject> DeletionPass::Allowed(
   std::map<std::u16string, std::optional<std::size_t>> met;
   for (const auto& [verdict, photo] : taken) {
     const PhoneObject* object = verdict->taken->object;
-    const auto [at, first] = met.emplace(object->id, std::nullopt);
-    if (!first) {
-      if (at->second.has_value()) chosen[*at->second].photos.push_back(&photo->wanted);
+    const auto emplaced = met.emplace(object->id, std::nullopt);
+    std::optional<std::size_t>& at = emplaced.first->second;
+    if (!emplaced.second) {
+      if (at.has_value()) chosen[*at].photos.push_back(&photo->wanted);
       continue;
     }
     const PhoneObject& storage = device.storages[verdict->taken->place[0]]->storage();
@@ -237,7 +238,7 @@ std::vector<ChosenObject> DeletionPass::Allowed(
                   text::WideToUtf8(object->name).c_str());
       RecordError(error_, kErrorDeleteRefused);
     } else {
-      at->second = chosen.size();
+      at = chosen.size();
       chosen.push_back({object, {&photo->wanted}, verdict->taken->place});
     }
   }
