@@ -6,6 +6,7 @@
 // (IMG_0001.MOV) and its edit sidecar (IMG_0001.AAE) share the stem IMG_0001.
 
 #include <string>
+#include <string_view>
 
 namespace camvey::ptp {
 
@@ -14,6 +15,14 @@ std::u16string StemOf(const std::u16string& name);
 
 // The same into *stem, whose storage is reused: a listing's objects are thousands.
 void StemInto(const std::u16string& name, std::u16string* stem);
+
+// The stem of a name already upper-cased, as a view of it.
+std::u16string_view StemOfUpperCased(std::u16string_view name);
+
+// `name` upper-cased: the name itself when it holds no a to z, as an iPhone spells its
+// photos, else a copy upper-cased into *buffer, whose storage is reused. The view lasts
+// while both do and neither changes.
+std::u16string_view UpperCasedName(const std::u16string& name, std::u16string* buffer);
 
 }  // namespace camvey::ptp
 
