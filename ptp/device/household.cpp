@@ -223,13 +223,16 @@ void Household::GatherMonthRound(Round round, const std::vector<PhotoEvidence*>&
           const std::u16string_view name = UpperCasedName(object.name, &upper_name);
           const std::u16string_view stem = StemOfUpperCased(name);
           for (MonthGroup* group : here) {
+            if (round == Round::kOwnMonth) {
+              // A name wanted here has a stem wanted here: most objects go no further.
+              const auto names = group->stems.find(stem);
+              if (names == group->stems.end()) continue;
+              names->second.Meet(name);
+            }
             const auto namesakes = group->namesakes.find(name);
             if (namesakes != group->namesakes.end()) {
               namesakes->second.push_back({&object, d, &device.id, &folder.name, {s, f, p}});
             }
-            if (round != Round::kOwnMonth) continue;
-            const auto names = group->stems.find(stem);
-            if (names != group->stems.end()) names->second.Meet(name);
           }
         }
       }
