@@ -8,9 +8,9 @@
 namespace camvey::ptp {
 
 void DeletionMemory::Remember(SentPhoto photo) {
-  const auto [entry, first] = by_name_.try_emplace(photo.name);
-  std::vector<SentPhoto>& sent = entry->second;
-  if (first) sent_of_stem_[StemOfUpperCased(entry->first)].push_back(&sent);
+  const auto emplaced = by_name_.try_emplace(photo.name);
+  std::vector<SentPhoto>& sent = emplaced.first->second;
+  if (emplaced.second) sent_of_stem_[StemOfUpperCased(emplaced.first->first)].push_back(&sent);
   const auto same = std::find_if(sent.begin(), sent.end(), [&photo](const SentPhoto& earlier) {
     return earlier.month == photo.month && earlier.device_id == photo.device_id &&
            earlier.object_id == photo.object_id;
