@@ -253,27 +253,28 @@ void DeletionPass::TraceWhatThePhoneKeeps(HouseholdDevice& device,
     return std::make_pair(object->place[0], object->place[1]);
   };
   // Folder by folder, in the order of their places; in a folder, in the order deleted.
-  std::vector<const ChosenObject*> by_folder = deleted;
-  std::stable_sort(by_folder.begin(), by_folder.end(),
-                   [&](const ChosenObject* lhs, const ChosenObject* rhs) {
-                     return folder_of(lhs) < folder_of(rhs);
-                   });
+  std::vector<std::pair<std::size_t, const ChosenObject*>> by_folder;
+  for (const ChosenObject* object : deleted) by_folder.emplace_back(by_folder.size(), object);
+  std::sort(by_folder.begin(), by_folder.end(), [&](const auto& lhs, const auto& rhs) {
+    return std::make_pair(folder_of(lhs.second), lhs.first) <
+           std::make_pair(folder_of(rhs.second), rhs.first);
+  });
   std::unordered_set<const PhoneObject*> gone;
   for (const ChosenObject* object : deleted) gone.insert(object->object);
   std::u16string upper_name;
   for (auto run = by_folder.begin(); run != by_folder.end();) {
-    const auto run_end = std::find_if(run, by_folder.end(), [&](const ChosenObject* object) {
-      return folder_of(object) != folder_of(*run);
+    const auto run_end = std::find_if(run, by_folder.end(), [&](const auto& deleted_here) {
+      return folder_of(deleted_here.second) != folder_of(run->second);
     });
-    CameraRoll& roll = *device.storages[(*run)->place[0]];
-    const PhoneObject& folder = *roll.folders()[(*run)->place[1]];
+    CameraRoll& roll = *device.storages[run->second->place[0]];
+    const PhoneObject& folder = *roll.folders()[run->second->place[1]];
     // The stems deleted here in the order first deleted, found by view; reserved, so
     // that the views stay put.
     std::vector<std::u16string> stems;
     stems.reserve(static_cast<std::size_t>(run_end - run));
     std::unordered_map<std::u16string_view, std::size_t> stem_at;
     for (; run != run_end; ++run) {
-      std::u16string stem = StemOf((*run)->object->name);
+      std::u16string stem = StemOf(run->second->object->name);
       if (stem_at.count(stem) != 0) continue;
       stems.push_back(std::move(stem));
       stem_at.emplace(stems.back(), stems.size() - 1);
