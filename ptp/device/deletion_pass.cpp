@@ -254,6 +254,7 @@ void DeletionPass::TraceWhatThePhoneKeeps(HouseholdDevice& device,
   };
   // Folder by folder, in the order of their places; in a folder, in the order deleted.
   std::vector<std::pair<std::size_t, const ChosenObject*>> by_folder;
+  by_folder.reserve(deleted.size());
   for (const ChosenObject* object : deleted) by_folder.emplace_back(by_folder.size(), object);
   std::sort(by_folder.begin(), by_folder.end(), [&](const auto& lhs, const auto& rhs) {
     return std::make_pair(folder_of(lhs.second), lhs.first) <
