@@ -8,8 +8,9 @@
 namespace camvey::ptp {
 
 void DeletionMemory::Remember(SentPhoto photo) {
-  names_of_stem_[StemOf(photo.name)].insert(photo.name);
-  std::vector<SentPhoto>& sent = by_name_[photo.name];
+  const auto emplaced = by_name_.try_emplace(photo.name);
+  std::vector<SentPhoto>& sent = emplaced.first->second;
+  if (emplaced.second) sent_of_stem_[StemOfUpperCased(emplaced.first->first)].push_back(&sent);
   const auto same = std::find_if(sent.begin(), sent.end(), [&photo](const SentPhoto& earlier) {
     return earlier.month == photo.month && earlier.device_id == photo.device_id &&
            earlier.object_id == photo.object_id;
@@ -36,11 +37,10 @@ std::optional<SentPhoto> DeletionMemory::DeletedEarlier(
 }
 
 bool DeletionMemory::StemSent(const std::u16string& stem) const {
-  const auto names = names_of_stem_.find(stem);
-  if (names == names_of_stem_.end()) return false;
-  for (const std::u16string& name : names->second) {
-    const std::vector<SentPhoto>& sent = by_name_.at(name);
-    if (std::any_of(sent.begin(), sent.end(), [](const SentPhoto& photo) {
+  const auto names = sent_of_stem_.find(stem);
+  if (names == sent_of_stem_.end()) return false;
+  for (const std::vector<SentPhoto>* sent : names->second) {
+    if (std::any_of(sent->begin(), sent->end(), [](const SentPhoto& photo) {
           return photo.outcome != SentOutcome::kRefused;
         })) {
       return true;

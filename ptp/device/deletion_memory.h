@@ -19,8 +19,8 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 namespace camvey::ptp {
@@ -69,8 +69,9 @@ class DeletionMemory {
   // Upper-cased name to what was sent for it, oldest first. Only looked up, never walked
   // in order: hashed.
   std::unordered_map<std::u16string, std::vector<SentPhoto>> by_name_;
-  // Stem to the names sent under it.
-  std::unordered_map<std::u16string, std::unordered_set<std::u16string>> names_of_stem_;
+  // Stem to what was sent under each of its names, each name once. Keys and values are
+  // borrowed from `by_name_`, whose entries stay where they are and are never removed.
+  std::unordered_map<std::u16string_view, std::vector<const std::vector<SentPhoto>*>> sent_of_stem_;
 };
 
 }  // namespace camvey::ptp

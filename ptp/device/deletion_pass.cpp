@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -216,8 +215,9 @@ std::vector<ChosenObject> DeletionPass::Allowed(
     HouseholdDevice& device,
     const std::vector<std::pair<const Verdict*, const PhotoEvidence*>>& taken) {
   std::vector<ChosenObject> chosen;
-  // The ids met so far, with where each went in `chosen`; none when it was refused.
-  std::map<std::u16string, std::optional<std::size_t>> met;
+  // The ids met so far, borrowed from the listings, with where each went in `chosen`;
+  // none when it was refused.
+  std::unordered_map<std::u16string_view, std::optional<std::size_t>> met;
   for (const auto& [verdict, photo] : taken) {
     const PhoneObject* object = verdict->taken->object;
     const auto emplaced = met.emplace(object->id, std::nullopt);
@@ -249,38 +249,55 @@ std::vector<ChosenObject> DeletionPass::Allowed(
 // for each stem of a folder that still holds objects this request did not delete.
 void DeletionPass::TraceWhatThePhoneKeeps(HouseholdDevice& device,
                                           const std::vector<const ChosenObject*>& deleted) {
-  // Folder (storage, index) to the stems deleted there, in the order first deleted.
-  std::map<std::pair<std::size_t, std::size_t>, std::vector<std::u16string>> stems_by_folder;
-  std::set<std::tuple<std::size_t, std::size_t, std::u16string>> stems_met;
+  const auto folder_of = [](const ChosenObject* object) {
+    return std::make_pair(object->place[0], object->place[1]);
+  };
+  // Folder by folder, in the order of their places; in a folder, in the order deleted.
+  std::vector<std::pair<std::size_t, const ChosenObject*>> by_folder;
+  by_folder.reserve(deleted.size());
+  for (const ChosenObject* object : deleted) by_folder.emplace_back(by_folder.size(), object);
+  std::sort(by_folder.begin(), by_folder.end(), [&](const auto& lhs, const auto& rhs) {
+    return std::make_pair(folder_of(lhs.second), lhs.first) <
+           std::make_pair(folder_of(rhs.second), rhs.first);
+  });
   std::unordered_set<const PhoneObject*> gone;
-  for (const ChosenObject* object : deleted) {
-    gone.insert(object->object);
-    std::u16string stem = StemOf(object->object->name);
-    if (stems_met.insert({object->place[0], object->place[1], stem}).second) {
-      stems_by_folder[{object->place[0], object->place[1]}].push_back(std::move(stem));
+  for (const ChosenObject* object : deleted) gone.insert(object->object);
+  std::u16string upper_name;
+  for (auto run = by_folder.begin(); run != by_folder.end();) {
+    const auto run_end = std::find_if(run, by_folder.end(), [&](const auto& deleted_here) {
+      return folder_of(deleted_here.second) != folder_of(run->second);
+    });
+    CameraRoll& roll = *device.storages[run->second->place[0]];
+    const PhoneObject& folder = *roll.folders()[run->second->place[1]];
+    // The stems deleted here in the order first deleted, found by view; reserved, so
+    // that the views stay put.
+    std::vector<std::u16string> stems;
+    stems.reserve(static_cast<std::size_t>(run_end - run));
+    std::unordered_map<std::u16string_view, std::size_t> stem_at;
+    for (; run != run_end; ++run) {
+      std::u16string stem = StemOf(run->second->object->name);
+      if (stem_at.count(stem) != 0) continue;
+      stems.push_back(std::move(stem));
+      stem_at.emplace(stems.back(), stems.size() - 1);
     }
-  }
-  for (const auto& [where, stems] : stems_by_folder) {
-    CameraRoll& roll = *device.storages[where.first];
-    const PhoneObject& folder = *roll.folders()[where.second];
-    std::unordered_map<std::u16string, std::vector<std::u16string>> kept;
-    for (const std::u16string& stem : stems) kept[stem];
-    std::u16string other_stem;
+    // The names the folder keeps under each stem, in listing order.
+    std::vector<std::vector<std::u16string>> kept(stems.size());
     for (const PhoneObject& other : roll.cache().Lookup(folder.id).objects) {
       if (other.is_folder) continue;
-      StemInto(other.name, &other_stem);
-      const auto stem = kept.find(other_stem);
-      if (stem != kept.end() && gone.count(&other) == 0) stem->second.push_back(other.name);
+      const auto stem = stem_at.find(StemOfUpperCased(UpperCasedName(other.name, &upper_name)));
+      if (stem != stem_at.end() && gone.count(&other) == 0) {
+        kept[stem->second].push_back(other.name);
+      }
     }
-    for (const std::u16string& stem : stems) {
-      const std::vector<std::u16string>& names = kept[stem];
+    for (std::size_t i = 0; i < stems.size(); ++i) {
+      const std::vector<std::u16string>& names = kept[i];
       if (names.empty()) continue;
       std::string list;
       for (const std::u16string& name : names) {
         list += (list.empty() ? "" : ", ") + text::WideToUtf8(name);
       }
       DeleteTrace("delete: the phone keeps photo %s in %s until %s %s deleted too",
-                  text::WideToUtf8(stem).c_str(), text::WideToUtf8(folder.name).c_str(),
+                  text::WideToUtf8(stems[i]).c_str(), text::WideToUtf8(folder.name).c_str(),
                   list.c_str(), names.size() > 1 ? "are" : "is");
     }
   }

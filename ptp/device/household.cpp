@@ -1,6 +1,7 @@
 #include "ptp/device/household.h"
 
 #include <map>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
 
@@ -15,15 +16,16 @@ namespace {
 
 // Upper-cased wanted name to the objects of that name met. Every wanted name is a key
 // before anything is listed, so that an object listed is only looked up, never added:
-// a listing's objects are thousands.
-using Namesakes = std::unordered_map<std::u16string, std::vector<Sighting>>;
+// a listing's objects are thousands. Keys are views of the wanted photos' names, which
+// outlive the round.
+using Namesakes = std::unordered_map<std::u16string_view, std::vector<Sighting>>;
 
 // What the upper-cased names met under one wanted stem tell of a photo of that stem.
 struct NamesOfStem {
   std::u16string first;  // the first name met; empty while none was
   bool several = false;  // a name other than `first` was met too
 
-  void Meet(const std::u16string& name) {
+  void Meet(std::u16string_view name) {
     if (first.empty()) {
       first = name;
     } else if (name != first) {
@@ -45,17 +47,10 @@ struct MonthGroup {
   std::vector<PhotoEvidence*> photos;
   Gap gap;
   Namesakes namesakes;
-  // Wanted stem to the names met under it (own month only); every wanted stem a key.
-  std::unordered_map<std::u16string, NamesOfStem> stems;
+  // Wanted stem to the names met under it (own month only); every wanted stem a key,
+  // a view of its photo's name.
+  std::unordered_map<std::u16string_view, NamesOfStem> stems;
 };
-
-// The object's name upper-cased into *name, whose storage is reused: a listing's objects
-// are thousands.
-const std::u16string& UpperCasedName(const PhoneObject& object, std::u16string* name) {
-  name->assign(object.name);
-  for (char16_t& unit : *name) unit = text::UpperCaseUnit(unit);
-  return *name;
-}
 
 // Keeps the first cause: it is the one the trace names.
 void NoteGap(Gap* gap, GapCause cause, const std::u16string& subject = {}) {
@@ -181,10 +176,9 @@ void Household::GatherMonthRound(Round round, const std::vector<PhotoEvidence*>&
     MonthGroup& group = found->second;
     group.photos.push_back(photo);
     group.namesakes.try_emplace(photo->wanted.name);
-    if (round == Round::kOwnMonth) group.stems.try_emplace(StemOf(photo->wanted.name));
+    if (round == Round::kOwnMonth) group.stems.try_emplace(StemOfUpperCased(photo->wanted.name));
   }
   std::u16string upper_name;
-  std::u16string stem;
   std::vector<MonthGroup*> here;
   // No round decides while a device may hold a carrier unseen: nothing is listed then.
   Gap household_gap = DeviceGap();
@@ -207,7 +201,7 @@ void Household::GatherMonthRound(Round round, const std::vector<PhotoEvidence*>&
       const std::vector<const PhoneObject*>& folders = roll.folders();
       for (std::size_t f = 0; f < folders.size() && !device.connection->gone(); ++f) {
         const PhoneObject& folder = *folders[f];
-        const std::u16string& folder_name = UpperCasedName(folder, &upper_name);
+        const std::u16string folder_name = text::UpperCaseWide(folder.name);
         here.clear();
         for (auto& [month, group] : groups) {
           if (group.folders.Matches(folder_name)) here.push_back(&group);
@@ -226,16 +220,19 @@ void Household::GatherMonthRound(Round round, const std::vector<PhotoEvidence*>&
             for (MonthGroup* group : here) NoteGap(&group->gap, GapCause::kGroupUnseen);
             continue;
           }
-          const std::u16string& name = UpperCasedName(object, &upper_name);
-          if (round == Round::kOwnMonth) StemInto(name, &stem);
+          const std::u16string_view name = UpperCasedName(object.name, &upper_name);
+          const std::u16string_view stem = StemOfUpperCased(name);
           for (MonthGroup* group : here) {
+            if (round == Round::kOwnMonth) {
+              // A name wanted here has a stem wanted here: most objects go no further.
+              const auto names = group->stems.find(stem);
+              if (names == group->stems.end()) continue;
+              names->second.Meet(name);
+            }
             const auto namesakes = group->namesakes.find(name);
             if (namesakes != group->namesakes.end()) {
               namesakes->second.push_back({&object, d, &device.id, &folder.name, {s, f, p}});
             }
-            if (round != Round::kOwnMonth) continue;
-            const auto names = group->stems.find(stem);
-            if (names != group->stems.end()) names->second.Meet(name);
           }
         }
       }
@@ -246,8 +243,8 @@ void Household::GatherMonthRound(Round round, const std::vector<PhotoEvidence*>&
     for (PhotoEvidence* photo : group.photos) {
       Conclude(round, household_gap ? household_gap : group.gap, group.namesakes, photo);
       if (round != Round::kOwnMonth) continue;
-      StemInto(photo->wanted.name, &stem);
-      photo->round(round).stem_elsewhere = group.stems.at(stem).OtherThan(photo->wanted.name);
+      photo->round(round).stem_elsewhere =
+          group.stems.at(StemOfUpperCased(photo->wanted.name)).OtherThan(photo->wanted.name);
     }
   }
 }
@@ -287,7 +284,7 @@ void Household::GatherUniqueRound(const std::vector<PhotoEvidence*>& photos) {
             if (!holds_roll) NoteGap(&gap, GapCause::kDeeperFolder, storage);
             continue;
           }
-          const auto met = namesakes.find(UpperCasedName(object, &name));
+          const auto met = namesakes.find(UpperCasedName(object.name, &name));
           if (met != namesakes.end()) {
             met->second.push_back({&object, d, &device.id, &folders[f]->name, {s, f, p}});
           }

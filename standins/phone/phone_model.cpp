@@ -103,7 +103,8 @@ std::vector<std::int32_t> SimDevice::Delete(const std::vector<std::u16string>& o
   std::map<std::u16string, Gone> gone_by_parent;
   std::vector<std::int32_t> statuses;
   for (const std::u16string& object_id : object_ids) {
-    const SimObject* object = object_id == kRootId ? nullptr : Find(object_id);
+    const auto found = object_id == kRootId ? objects.end() : objects.find(object_id);
+    const SimObject* object = found == objects.end() ? nullptr : &found->second;
     const auto gone = gone_by_parent.find(object_id);
     const std::size_t children_gone = gone == gone_by_parent.end() ? 0 : gone->second.ids.size();
     if (object == nullptr) {
@@ -118,7 +119,7 @@ std::vector<std::int32_t> SimDevice::Delete(const std::vector<std::u16string>& o
       siblings->second.ids.insert(object_id);
       deleted->push_back(
           {id, object_id, object->ReadName(), object->parent_id, siblings->second.depth});
-      objects.erase(object_id);
+      objects.erase(found);
       statuses.push_back(0);
     }
   }
