@@ -7,14 +7,9 @@
 namespace camvey::ptp {
 
 std::u16string StemOf(const std::u16string& name) {
-  std::u16string stem;
-  StemInto(name, &stem);
+  std::u16string stem = name.substr(0, std::min(name.rfind(u'.'), name.size()));
+  for (char16_t& unit : stem) unit = text::UpperCaseUnit(unit);
   return stem;
-}
-
-void StemInto(const std::u16string& name, std::u16string* stem) {
-  stem->assign(name, 0, std::min(name.rfind(u'.'), name.size()));
-  for (char16_t& unit : *stem) unit = text::UpperCaseUnit(unit);
 }
 
 }  // namespace camvey::ptp

@@ -16,9 +16,6 @@ namespace camvey::ptp {
 // The name up to its last '.' (the whole name without one), upper-cased a to z.
 std::u16string StemOf(const std::u16string& name);
 
-// The same into *stem, whose storage is reused: a listing's objects are thousands.
-void StemInto(const std::u16string& name, std::u16string* stem);
-
 // The stem of a name already upper-cased, as a view of it. Inline, like the next: the
 // rounds call both for every object listed.
 inline std::u16string_view StemOfUpperCased(std::u16string_view name) {
