@@ -8,7 +8,6 @@
 #include <string_view>
 #include <tuple>
 #include <unordered_map>
-#include <unordered_set>
 #include <utility>
 
 #include "ptp/device/delete_trace.h"
@@ -260,45 +259,45 @@ void DeletionPass::TraceWhatThePhoneKeeps(HouseholdDevice& device,
     return std::make_pair(folder_of(lhs.second), lhs.first) <
            std::make_pair(folder_of(rhs.second), rhs.first);
   });
-  std::unordered_set<const PhoneObject*> gone;
-  for (const ChosenObject* object : deleted) gone.insert(object->object);
   std::u16string upper_name;
+  std::vector<bool> gone;  // by place in the folder's listing
   for (auto run = by_folder.begin(); run != by_folder.end();) {
     const auto run_end = std::find_if(run, by_folder.end(), [&](const auto& deleted_here) {
       return folder_of(deleted_here.second) != folder_of(run->second);
     });
     CameraRoll& roll = *device.storages[run->second->place[0]];
     const PhoneObject& folder = *roll.folders()[run->second->place[1]];
-    // The stems deleted here in the order first deleted, found by view; reserved, so
-    // that the views stay put.
-    std::vector<std::u16string> stems;
-    stems.reserve(static_cast<std::size_t>(run_end - run));
+    const std::vector<PhoneObject>& listed = roll.cache().Lookup(folder.id).objects;
+    gone.assign(listed.size(), false);
+    // The stems deleted here in the order first deleted. An object taken carries its
+    // wanted name, upper-cased in the request: the stem is a view of that name.
+    std::vector<std::u16string_view> stems;
     std::unordered_map<std::u16string_view, std::size_t> stem_at;
     for (; run != run_end; ++run) {
-      std::u16string stem = StemOf(run->second->object->name);
-      if (stem_at.count(stem) != 0) continue;
-      stems.push_back(std::move(stem));
-      stem_at.emplace(stems.back(), stems.size() - 1);
+      const ChosenObject& object = *run->second;
+      gone[object.place[2]] = true;
+      const std::u16string_view stem = StemOfUpperCased(object.photos.front()->name);
+      if (stem_at.emplace(stem, stems.size()).second) stems.push_back(stem);
     }
-    // The names the folder keeps under each stem, in listing order.
-    std::vector<std::vector<std::u16string>> kept(stems.size());
-    for (const PhoneObject& other : roll.cache().Lookup(folder.id).objects) {
-      if (other.is_folder) continue;
+    // The objects the folder keeps under each stem, in listing order.
+    std::vector<std::vector<const PhoneObject*>> kept(stems.size());
+    for (std::size_t p = 0; p < listed.size(); ++p) {
+      const PhoneObject& other = listed[p];
+      if (other.is_folder || gone[p]) continue;
       const auto stem = stem_at.find(StemOfUpperCased(UpperCasedName(other.name, &upper_name)));
-      if (stem != stem_at.end() && gone.count(&other) == 0) {
-        kept[stem->second].push_back(other.name);
-      }
+      if (stem != stem_at.end()) kept[stem->second].push_back(&other);
     }
     for (std::size_t i = 0; i < stems.size(); ++i) {
-      const std::vector<std::u16string>& names = kept[i];
-      if (names.empty()) continue;
+      const std::vector<const PhoneObject*>& objects = kept[i];
+      if (objects.empty()) continue;
       std::string list;
-      for (const std::u16string& name : names) {
-        list += (list.empty() ? "" : ", ") + text::WideToUtf8(name);
+      for (const PhoneObject* object : objects) {
+        list += (list.empty() ? "" : ", ") + text::WideToUtf8(object->name);
       }
       DeleteTrace("delete: the phone keeps photo %s in %s until %s %s deleted too",
-                  text::WideToUtf8(stems[i]).c_str(), text::WideToUtf8(folder.name).c_str(),
-                  list.c_str(), names.size() > 1 ? "are" : "is");
+                  text::WideToUtf8(std::u16string(stems[i])).c_str(),
+                  text::WideToUtf8(folder.name).c_str(), list.c_str(),
+                  objects.size() > 1 ? "are" : "is");
     }
   }
 }
