@@ -70,6 +70,10 @@
 //    object whose can-delete flag was read as false, and none but one listed directly
 //    in a camera-roll folder of a storage whose access capability was not read as 1
 //    (read-only without object deletion).
+// 17. Nothing is sent for deletion while the device list discovery was handed may lack
+//    an Apple device: the list said it had no room for every device, claimed more ids
+//    than it had room for, or held a null entry, or a device that its reads do not name
+//    an Apple device failed a read of one of its texts.
 // Where a device lists an object in several places, or several entries or rounds may
 // have taken it, the object passes when any one of them lets the pass take it.
 
@@ -150,6 +154,7 @@ class PassChecks {
                       Faults* faults) const;
   void CheckReported();
   void CheckCode();
+  void CheckDeviceList();
 
   const std::vector<PassRecord>& run_;
   const PassRecord& pass_;

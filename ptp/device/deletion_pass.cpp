@@ -84,16 +84,16 @@ void DeletionPass::Run(const std::vector<WantedFile>& wanted) {
     return verdict.kind == Verdict::Kind::kSeek;
   });
   if (seeking) {
-    std::vector<std::u16string> device_ids;
+    AppleDevices devices;
     {
       std::unique_ptr<DeviceManager> manager;
       if (DeviceFailed(layer_.CreateManager(&manager)) || manager == nullptr) {
         RecordError(error_, kErrorWpdUnavailable);
         return;
       }
-      device_ids = ListAppleDevices(*manager);
+      devices = FindAppleDevices(*manager);
     }
-    if (device_ids.empty()) {
+    if (devices.ids.empty()) {
       RecordError(error_, kErrorNoCamera);
       return;
     }
@@ -102,7 +102,7 @@ void DeletionPass::Run(const std::vector<WantedFile>& wanted) {
       RecordError(error_, kErrorWpdUnavailable);
       return;
     }
-    Household household(layer_, *keys, device_ids);
+    Household household(layer_, *keys, devices);
     for (const Round round : kRounds) {
       // Gathering changes no verdict: the photos judged again are those that sought.
       const std::vector<std::size_t> sought = Seeking(round);

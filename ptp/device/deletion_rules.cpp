@@ -62,6 +62,11 @@ void TraceGap(const PhotoEvidence& evidence, Round round, const Gap& gap, GapsSa
   if (!gaps_said->insert({gap.cause, gap.subject}).second) return;
   const std::string subject = Utf8(gap.subject);
   switch (gap.cause) {
+    case GapCause::kDeviceUnlisted:
+      DeleteTrace(
+          "delete: an attached device could not be identified, names not yet found are left "
+          "alone");
+      break;
     case GapCause::kDeviceUnseen:
       DeleteTrace("delete: %s could not be searched whole, names not yet found are left alone",
                   subject.c_str());
