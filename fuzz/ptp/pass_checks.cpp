@@ -21,9 +21,17 @@ PhotoKey KeyOf(const Entry& entry) {
 }
 
 std::vector<Entry> EntriesOf(const PassRecord& pass) {
+  std::set<std::pair<std::u16string, std::u16string>> sized;
+  for (const ptp::WantedFile& file : pass.wanted) {
+    if (file.size.has_value()) sized.emplace(Folded(file.name), file.month);
+  }
   std::vector<Entry> entries;
   for (const ptp::WantedFile& file : pass.wanted) {
     if (file.name.empty()) continue;
+    if (!file.size.has_value() && !file.size_unusable &&
+        sized.count({Folded(file.name), file.month}) != 0) {
+      continue;
+    }
     entries.push_back(
         {Folded(file.name), file.month, file.size, file.size_unusable, GroupsOf(file.month)});
   }

@@ -10,7 +10,8 @@
 //
 // Terms, besides those of household.h:
 // - an entry: a wanted (name, month, size or none); its size is unusable when the
-//   request's was no byte count;
+//   request's was no byte count; one without a size is none of its own where the
+//   request holds its name and month with a size: it is that photo asked once more;
 // - a group is unreadable (it may hide a carrier of any name) when an object of its
 //   folders that is no folder has a file name that cannot be read, when a folder among
 //   the objects of a storage or of a DCIM has one, and, for the unique group, when a

@@ -123,13 +123,23 @@ void DeletionPass::Run(const std::vector<WantedFile>& wanted) {
 }
 
 // One photo per distinct (name, month, size) in request order, with what the memory
-// and the rest of the request say of it.
+// and the rest of the request say of it. An entry without a size is no photo of its own
+// where the request asks its name and month with a size too: it is that photo asked once
+// more, and on its own it could take the namesake the size showed to be another photo.
 void DeletionPass::CollectPhotos(const std::vector<WantedFile>& wanted) {
+  std::set<std::pair<std::u16string_view, std::u16string_view>> sized;
+  for (const WantedFile& file : wanted) {
+    if (file.size.has_value()) sized.emplace(file.name, file.month);
+  }
   std::set<const WantedFile*, WantedOrder> seen;
   std::unordered_map<std::u16string_view, std::size_t> photos_of_name;
   photos_.reserve(wanted.size());
   for (const WantedFile& file : wanted) {
     if (file.name.empty() || !seen.insert(&file).second) continue;
+    if (!file.size.has_value() && !file.size_unusable &&
+        sized.count({file.name, file.month}) != 0) {
+      continue;
+    }
     ++photos_of_name[file.name];
     PhotoEvidence& photo = photos_.emplace_back();
     photo.wanted = file;

@@ -666,7 +666,9 @@ TEST_P(DeletionPassTest, TheSamePhotoUnderAnotherExtensionKeepsNamesakesSafe) {
 }
 
 // A name wanted under two months is two photos (the counter wrapped): each is taken
-// from its own month's folders, and neither is sought beside them or by uniqueness.
+// from its own month's folders, and neither is sought beside them or by uniqueness. One
+// month asked with the copy's size and without it is one photo: the namesake of another
+// size is no copy for either.
 TEST_P(DeletionPassTest, ANameWantedUnderTwoMonthsIsTwoPhotos) {
   phone::Phone phone = PhoneFromJson(Phone(Folder("f1", "202401__", {"A.JPG"}) + ", " +
                                            Folder("f2", "202406__", {"A.JPG"}) + ", " +
@@ -681,6 +683,14 @@ TEST_P(DeletionPassTest, ANameWantedUnderTwoMonthsIsTwoPhotos) {
   EXPECT_THAT(outcome.trace,
               Contains("delete: B.JPG is wanted as 2 photos, the one of \"202401\" is sought "
                        "only in its own month"));
+
+  phone = PhoneFromJson(Phone(Folder("f1", "202401__", {"C.JPG=1000"})));
+  outcome = RunPass(&phone, {{u"C.JPG", u"202401", 2000}, {u"C.JPG", u"202401"}});
+  EXPECT_THAT(outcome.deleted, IsEmpty());
+  EXPECT_EQ(outcome.error, "not_found");
+  EXPECT_THAT(outcome.trace, Contains("delete: C.JPG in 202401__ is 1000 bytes, the copy 2000, "
+                                      "passed over")
+                                 .Times(1));
 }
 
 constexpr char kTwoPhones[] = R"({"devices": [
