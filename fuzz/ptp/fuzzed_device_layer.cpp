@@ -120,15 +120,24 @@ class FuzzedManager : public ptp::DeviceManager, public Tracked {
     const std::size_t written = std::min({std::size_t{*count}, ids->size(), ids_.size()});
     std::copy(ids_.begin(), ids_.begin() + static_cast<std::ptrdiff_t>(written), ids->begin());
     *count = static_cast<std::uint32_t>(written);
-    std::vector<std::u16string>& record = layer().discovery().device_ids;
-    record.clear();
+    DiscoveryRecord& record = layer().discovery();
+    record.device_ids.clear();
+    record.cut = false;
     for (std::size_t i = 0; i < written; ++i) {
-      if (ids_[i].has_value()) record.push_back(*ids_[i]);
+      if (ids_[i].has_value()) {
+        record.device_ids.push_back(*ids_[i]);
+      } else {
+        record.cut = true;
+      }
     }
-    if (!reader().Hostile(224)) return written < listed ? kDeviceFalse : kDeviceOk;
+    if (!reader().Hostile(224)) {
+      record.cut = record.cut || written < listed;
+      return written < listed ? kDeviceFalse : kDeviceOk;
+    }
+    record.cut = true;
     switch (reader().Below(4)) {
       case 0:
-        record.clear();
+        record.device_ids.clear();
         return kFailed;
       case 1:
         return kDeviceFalse;
@@ -144,22 +153,25 @@ class FuzzedManager : public ptp::DeviceManager, public Tracked {
   DeviceResult GetDeviceFriendlyName(const std::u16string& device_id, char16_t* buffer,
                                      std::uint32_t* length) override {
     const std::u16string& text = layer().phone().Device(device_id).friendly_name;
-    return Recorded(ReadText(text, buffer, length), buffer, length,
+    return Recorded(device_id, ReadText(text, buffer, length), buffer, length,
                     &layer().discovery().friendly_names[device_id]);
   }
 
   DeviceResult GetDeviceManufacturer(const std::u16string& device_id, char16_t* buffer,
                                      std::uint32_t* length) override {
     const std::u16string& text = layer().phone().Device(device_id).manufacturer;
-    return Recorded(ReadText(text, buffer, length), buffer, length,
+    return Recorded(device_id, ReadText(text, buffer, length), buffer, length,
                     &layer().discovery().manufacturers[device_id]);
   }
 
  private:
   // Adds to `*reads` what the reader's buffer holds after a read that succeeded: its
-  // text up to the first NUL within the room it gave. A length query adds nothing.
-  static DeviceResult Recorded(DeviceResult result, const char16_t* buffer,
-                               const std::uint32_t* length, std::vector<std::u16string>* reads) {
+  // text up to the first NUL within the room it gave. A length query adds nothing. A
+  // call that failed marks the device unread.
+  DeviceResult Recorded(const std::u16string& device_id, DeviceResult result,
+                        const char16_t* buffer, const std::uint32_t* length,
+                        std::vector<std::u16string>* reads) {
+    if (Failed(result)) layer().discovery().unread.insert(device_id);
     if (buffer == nullptr || Failed(result)) return result;
     const std::u16string room(buffer, *length);
     reads->push_back(room.substr(0, room.find(u'\0')));

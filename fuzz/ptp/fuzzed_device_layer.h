@@ -88,6 +88,11 @@ struct DiscoveryRecord {
   std::vector<std::u16string> device_ids;
   std::map<std::u16string, std::vector<std::u16string>> friendly_names;
   std::map<std::u16string, std::vector<std::u16string>> manufacturers;
+  // That list said it had no room for every device, claimed more ids than it had room
+  // for, or held a null entry: an attached device may be missing from it.
+  bool cut = false;
+  // Devices for which a call reading one of their texts failed.
+  std::set<std::u16string> unread;
 };
 
 class FuzzedDeviceLayer : public ptp::DeviceLayer {

@@ -21,9 +21,17 @@ PhotoKey KeyOf(const Entry& entry) {
 }
 
 std::vector<Entry> EntriesOf(const PassRecord& pass) {
+  std::set<std::pair<std::u16string, std::u16string>> sized;
+  for (const ptp::WantedFile& file : pass.wanted) {
+    if (file.size.has_value()) sized.emplace(Folded(file.name), file.month);
+  }
   std::vector<Entry> entries;
   for (const ptp::WantedFile& file : pass.wanted) {
     if (file.name.empty()) continue;
+    if (!file.size.has_value() && !file.size_unusable &&
+        sized.count({Folded(file.name), file.month}) != 0) {
+      continue;
+    }
     entries.push_back(
         {Folded(file.name), file.month, file.size, file.size_unusable, GroupsOf(file.month)});
   }
@@ -112,6 +120,21 @@ void PassChecks::Run() {
                          std::size_t i) { CheckSent(connection, deletion.ids[i]); });
   CheckReported();
   CheckCode();
+  CheckDeviceList();
+}
+
+void PassChecks::CheckDeviceList() {
+  const DiscoveryRecord& discovery = pass_.layer->discovery();
+  bool may_lack = discovery.cut;
+  for (const std::u16string& device_id : discovery.device_ids) {
+    may_lack =
+        may_lack || (discovery.unread.count(device_id) != 0 && !household_.Contains(device_id));
+  }
+  if (!may_lack) return;
+  bool sent = false;
+  ForEachSent(pass_,
+              [&sent](const Connection&, const ServedDeletion&, std::size_t) { sent = true; });
+  Check(!sent, 17, "nothing is sent for deletion while the device list may lack an Apple device");
 }
 
 PassChecks::Outcome PassChecks::OutcomeOf(const ServedDeletion& deletion, std::size_t index) {

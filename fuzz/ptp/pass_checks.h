@@ -10,7 +10,8 @@
 //
 // Terms, besides those of household.h:
 // - an entry: a wanted (name, month, size or none); its size is unusable when the
-//   request's was no byte count;
+//   request's was no byte count; one without a size is none of its own where the
+//   request holds its name and month with a size: it is that photo asked once more;
 // - a group is unreadable (it may hide a carrier of any name) when an object of its
 //   folders that is no folder has a file name that cannot be read, when a folder among
 //   the objects of a storage or of a DCIM has one, and, for the unique group, when a
@@ -70,6 +71,10 @@
 //    object whose can-delete flag was read as false, and none but one listed directly
 //    in a camera-roll folder of a storage whose access capability was not read as 1
 //    (read-only without object deletion).
+// 17. Nothing is sent for deletion while the device list discovery was handed may lack
+//    an Apple device: the list said it had no room for every device, claimed more ids
+//    than it had room for, or held a null entry, or a device that its reads do not name
+//    an Apple device failed a read of one of its texts.
 // Where a device lists an object in several places, or several entries or rounds may
 // have taken it, the object passes when any one of them lets the pass take it.
 
@@ -150,6 +155,7 @@ class PassChecks {
                       Faults* faults) const;
   void CheckReported();
   void CheckCode();
+  void CheckDeviceList();
 
   const std::vector<PassRecord>& run_;
   const PassRecord& pass_;

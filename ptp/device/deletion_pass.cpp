@@ -8,7 +8,6 @@
 #include <string_view>
 #include <tuple>
 #include <unordered_map>
-#include <unordered_set>
 #include <utility>
 
 #include "ptp/device/delete_trace.h"
@@ -85,16 +84,16 @@ void DeletionPass::Run(const std::vector<WantedFile>& wanted) {
     return verdict.kind == Verdict::Kind::kSeek;
   });
   if (seeking) {
-    std::vector<std::u16string> device_ids;
+    AppleDevices devices;
     {
       std::unique_ptr<DeviceManager> manager;
       if (DeviceFailed(layer_.CreateManager(&manager)) || manager == nullptr) {
         RecordError(error_, kErrorWpdUnavailable);
         return;
       }
-      device_ids = ListAppleDevices(*manager);
+      devices = FindAppleDevices(*manager);
     }
-    if (device_ids.empty()) {
+    if (devices.ids.empty()) {
       RecordError(error_, kErrorNoCamera);
       return;
     }
@@ -103,7 +102,7 @@ void DeletionPass::Run(const std::vector<WantedFile>& wanted) {
       RecordError(error_, kErrorWpdUnavailable);
       return;
     }
-    Household household(layer_, *keys, device_ids);
+    Household household(layer_, *keys, devices);
     for (const Round round : kRounds) {
       // Gathering changes no verdict: the photos judged again are those that sought.
       const std::vector<std::size_t> sought = Seeking(round);
@@ -124,13 +123,23 @@ void DeletionPass::Run(const std::vector<WantedFile>& wanted) {
 }
 
 // One photo per distinct (name, month, size) in request order, with what the memory
-// and the rest of the request say of it.
+// and the rest of the request say of it. An entry without a size is no photo of its own
+// where the request asks its name and month with a size too: it is that photo asked once
+// more, and on its own it could take the namesake the size showed to be another photo.
 void DeletionPass::CollectPhotos(const std::vector<WantedFile>& wanted) {
+  std::set<std::pair<std::u16string_view, std::u16string_view>> sized;
+  for (const WantedFile& file : wanted) {
+    if (file.size.has_value()) sized.emplace(file.name, file.month);
+  }
   std::set<const WantedFile*, WantedOrder> seen;
   std::unordered_map<std::u16string_view, std::size_t> photos_of_name;
   photos_.reserve(wanted.size());
   for (const WantedFile& file : wanted) {
     if (file.name.empty() || !seen.insert(&file).second) continue;
+    if (!file.size.has_value() && !file.size_unusable &&
+        sized.count({file.name, file.month}) != 0) {
+      continue;
+    }
     ++photos_of_name[file.name];
     PhotoEvidence& photo = photos_.emplace_back();
     photo.wanted = file;
@@ -260,45 +269,45 @@ void DeletionPass::TraceWhatThePhoneKeeps(HouseholdDevice& device,
     return std::make_pair(folder_of(lhs.second), lhs.first) <
            std::make_pair(folder_of(rhs.second), rhs.first);
   });
-  std::unordered_set<const PhoneObject*> gone;
-  for (const ChosenObject* object : deleted) gone.insert(object->object);
   std::u16string upper_name;
+  std::vector<bool> gone;  // by place in the folder's listing
   for (auto run = by_folder.begin(); run != by_folder.end();) {
     const auto run_end = std::find_if(run, by_folder.end(), [&](const auto& deleted_here) {
       return folder_of(deleted_here.second) != folder_of(run->second);
     });
     CameraRoll& roll = *device.storages[run->second->place[0]];
     const PhoneObject& folder = *roll.folders()[run->second->place[1]];
-    // The stems deleted here in the order first deleted, found by view; reserved, so
-    // that the views stay put.
-    std::vector<std::u16string> stems;
-    stems.reserve(static_cast<std::size_t>(run_end - run));
+    const std::vector<PhoneObject>& listed = roll.cache().Lookup(folder.id).objects;
+    gone.assign(listed.size(), false);
+    // The stems deleted here in the order first deleted. An object taken carries its
+    // wanted name, upper-cased in the request: the stem is a view of that name.
+    std::vector<std::u16string_view> stems;
     std::unordered_map<std::u16string_view, std::size_t> stem_at;
     for (; run != run_end; ++run) {
-      std::u16string stem = StemOf(run->second->object->name);
-      if (stem_at.count(stem) != 0) continue;
-      stems.push_back(std::move(stem));
-      stem_at.emplace(stems.back(), stems.size() - 1);
+      const ChosenObject& object = *run->second;
+      gone[object.place[2]] = true;
+      const std::u16string_view stem = StemOfUpperCased(object.photos.front()->name);
+      if (stem_at.emplace(stem, stems.size()).second) stems.push_back(stem);
     }
-    // The names the folder keeps under each stem, in listing order.
-    std::vector<std::vector<std::u16string>> kept(stems.size());
-    for (const PhoneObject& other : roll.cache().Lookup(folder.id).objects) {
-      if (other.is_folder) continue;
+    // The objects the folder keeps under each stem, in listing order.
+    std::vector<std::vector<const PhoneObject*>> kept(stems.size());
+    for (std::size_t p = 0; p < listed.size(); ++p) {
+      const PhoneObject& other = listed[p];
+      if (other.is_folder || gone[p]) continue;
       const auto stem = stem_at.find(StemOfUpperCased(UpperCasedName(other.name, &upper_name)));
-      if (stem != stem_at.end() && gone.count(&other) == 0) {
-        kept[stem->second].push_back(other.name);
-      }
+      if (stem != stem_at.end()) kept[stem->second].push_back(&other);
     }
     for (std::size_t i = 0; i < stems.size(); ++i) {
-      const std::vector<std::u16string>& names = kept[i];
-      if (names.empty()) continue;
+      const std::vector<const PhoneObject*>& objects = kept[i];
+      if (objects.empty()) continue;
       std::string list;
-      for (const std::u16string& name : names) {
-        list += (list.empty() ? "" : ", ") + text::WideToUtf8(name);
+      for (const PhoneObject* object : objects) {
+        list += (list.empty() ? "" : ", ") + text::WideToUtf8(object->name);
       }
       DeleteTrace("delete: the phone keeps photo %s in %s until %s %s deleted too",
-                  text::WideToUtf8(stems[i]).c_str(), text::WideToUtf8(folder.name).c_str(),
-                  list.c_str(), names.size() > 1 ? "are" : "is");
+                  text::WideToUtf8(std::u16string(stems[i])).c_str(),
+                  text::WideToUtf8(folder.name).c_str(), list.c_str(),
+                  objects.size() > 1 ? "are" : "is");
     }
   }
 }

@@ -62,6 +62,11 @@ void TraceGap(const PhotoEvidence& evidence, Round round, const Gap& gap, GapsSa
   if (!gaps_said->insert({gap.cause, gap.subject}).second) return;
   const std::string subject = Utf8(gap.subject);
   switch (gap.cause) {
+    case GapCause::kDeviceUnlisted:
+      DeleteTrace(
+          "delete: an attached device could not be identified, names not yet found are left "
+          "alone");
+      break;
     case GapCause::kDeviceUnseen:
       DeleteTrace("delete: %s could not be searched whole, names not yet found are left alone",
                   subject.c_str());
@@ -144,8 +149,12 @@ Verdict Judge(const PhotoEvidence& evidence) {
 
 void TraceVerdict(const PhotoEvidence& evidence, const Verdict& verdict, GapsSaid* gaps_said) {
   if (verdict.kind == Verdict::Kind::kSeek) return;
+  // The unique round meets again what a month round met: each namesake is said once.
+  std::vector<const PhoneObject*> said;
   for (const RoundEvidence& round : evidence.rounds) {
     for (const Sighting& other : round.of_other_size) {
+      if (std::find(said.begin(), said.end(), other.object) != said.end()) continue;
+      said.push_back(other.object);
       DeleteTrace("delete: %s in %s is %llu bytes, the copy %llu, passed over",
                   Utf8(evidence.wanted.name).c_str(), Utf8(*other.folder).c_str(),
                   static_cast<unsigned long long>(*other.object->size),

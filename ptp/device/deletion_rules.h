@@ -54,6 +54,9 @@ inline constexpr std::size_t kRoundCount = 3;
 // Why a round's group could not be seen whole.
 enum class GapCause {
   kNone,
+  // The list of attached devices may lack an Apple device: it was cut, or a device's id
+  // or texts could not be read (no subject).
+  kDeviceUnlisted,
   // A device could not be opened, went away, shows nothing or did not list all its
   // storages (subject: the device id).
   kDeviceUnseen,

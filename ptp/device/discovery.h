@@ -19,9 +19,20 @@ enum class DeviceText { kFriendlyName, kManufacturer };
 // No more devices than this are read from a manager, whatever count it reports.
 inline constexpr std::uint32_t kMaxDeviceCount = 4096;
 
-// The ids of the attached Apple devices, in the manager's order, among the first
-// kMaxDeviceCount devices. Never fails as such: every failure inside gives a shorter
-// or an empty list.
+// The attached Apple devices, and whether the list may lack one: when the devices could
+// not be listed, when the manager had more devices than it gave room for, or when a
+// device's id, or a text of a device that the other does not show to be an Apple device,
+// could not be read. Such a device may be the iPad that holds the copy.
+struct AppleDevices {
+  std::vector<std::u16string> ids;  // in the manager's order
+  bool may_lack_one = false;
+};
+
+// The attached Apple devices among the first kMaxDeviceCount devices. Never fails as
+// such: every failure inside gives a shorter or an empty list, and says it may lack one.
+AppleDevices FindAppleDevices(DeviceManager& manager);
+
+// The ids of FindAppleDevices alone, for callers that only ask whether one is attached.
 std::vector<std::u16string> ListAppleDevices(DeviceManager& manager);
 
 // The friendly name or the manufacturer of a device; empty on any failure.

@@ -121,10 +121,9 @@ Gap CountGap(CameraRoll& roll) {
 
 }  // namespace
 
-Household::Household(DeviceLayer& layer, KeyCollection& keys,
-                     const std::vector<std::u16string>& device_ids)
-    : keys_(keys) {
-  for (const std::u16string& device_id : device_ids) {
+Household::Household(DeviceLayer& layer, KeyCollection& keys, const AppleDevices& devices)
+    : keys_(keys), may_lack_device_(devices.may_lack_one) {
+  for (const std::u16string& device_id : devices.ids) {
     HouseholdDevice& device = devices_.emplace_back();
     device.id = device_id;
     std::unique_ptr<PortableDevice> opened = OpenPhone(layer, device_id);
@@ -148,6 +147,7 @@ Household::Household(DeviceLayer& layer, KeyCollection& keys,
 }
 
 Gap Household::DeviceGap() const {
+  if (may_lack_device_) return {GapCause::kDeviceUnlisted, {}};
   for (const HouseholdDevice& device : devices_) {
     if (!device.seen_whole()) return {GapCause::kDeviceUnseen, device.id};
   }

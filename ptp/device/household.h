@@ -41,9 +41,10 @@ struct HouseholdDevice {
 
 class Household {
  public:
-  // Opens every device of `device_ids` in turn and lists its storages and their camera
-  // rolls. Borrows `layer` and `keys` for the household's lifetime.
-  Household(DeviceLayer& layer, KeyCollection& keys, const std::vector<std::u16string>& device_ids);
+  // Opens every device of `devices` in turn and lists its storages and their camera
+  // rolls. Borrows `layer` and `keys` for the household's lifetime. A household whose
+  // device list may lack one is never searched whole.
+  Household(DeviceLayer& layer, KeyCollection& keys, const AppleDevices& devices);
 
   Household(const Household&) = delete;
   Household& operator=(const Household&) = delete;
@@ -54,13 +55,15 @@ class Household {
   void Gather(Round round, const std::vector<PhotoEvidence*>& photos);
 
  private:
-  // The first device that could not be searched whole, as a gap.
+  // A device the list may lack, else the first device that could not be searched whole,
+  // as a gap.
   Gap DeviceGap() const;
   void GatherMonthRound(Round round, const std::vector<PhotoEvidence*>& photos);
   void GatherUniqueRound(const std::vector<PhotoEvidence*>& photos);
 
   KeyCollection& keys_;
   std::vector<HouseholdDevice> devices_;
+  bool may_lack_device_ = false;
 };
 
 }  // namespace camvey::ptp

@@ -3,8 +3,9 @@
 #include <algorithm>
 #include <chrono>
 #include <map>
+#include <string_view>
 #include <thread>
-#include <unordered_set>
+#include <unordered_map>
 #include <utility>
 
 namespace camvey::phone {
@@ -92,19 +93,33 @@ bool SimDevice::Add(SimObject object) {
 }
 
 std::vector<std::int32_t> SimDevice::Delete(const std::vector<std::u16string>& object_ids,
-                                            std::vector<DeletedObject>* deleted) {
+                                            std::vector<DeletedObject>* deleted,
+                                            std::vector<ObjectFaults>* faults_sent) {
   // Objects leave the id map at once and their parents' child lists once at the end, so
   // that a large request does not shift a long child list once per object; a parent's
-  // depth is reckoned once for all its children deleted.
+  // depth is reckoned once for all its children deleted. The ids gone are views of
+  // `object_ids`, with the faults their objects had: an id sent twice meets them again.
   struct Gone {
     int depth = 0;
-    std::unordered_set<std::u16string> ids;
+    std::unordered_map<std::u16string_view, ObjectFaults> ids;
   };
   std::map<std::u16string, Gone> gone_by_parent;
+  const auto faults_of_gone = [&](const std::u16string& object_id) {
+    for (const auto& [parent_id, gone] : gone_by_parent) {
+      const auto found = gone.ids.find(object_id);
+      if (found != gone.ids.end()) return found->second;
+    }
+    return ObjectFaults();
+  };
   std::vector<std::int32_t> statuses;
+  statuses.reserve(object_ids.size());
+  deleted->reserve(deleted->size() + object_ids.size());
   for (const std::u16string& object_id : object_ids) {
     const auto found = object_id == kRootId ? objects.end() : objects.find(object_id);
     const SimObject* object = found == objects.end() ? nullptr : &found->second;
+    if (faults_sent != nullptr) {
+      faults_sent->push_back(object == nullptr ? faults_of_gone(object_id) : object->faults);
+    }
     const auto gone = gone_by_parent.find(object_id);
     const std::size_t children_gone = gone == gone_by_parent.end() ? 0 : gone->second.ids.size();
     if (object == nullptr) {
@@ -116,7 +131,7 @@ std::vector<std::int32_t> SimDevice::Delete(const std::vector<std::u16string>& o
     } else {
       const auto [siblings, first] = gone_by_parent.try_emplace(object->parent_id);
       if (first) siblings->second.depth = Depth(object->parent_id) + 1;
-      siblings->second.ids.insert(object_id);
+      siblings->second.ids.emplace(object_id, object->faults);
       deleted->push_back(
           {id, object_id, object->ReadName(), object->parent_id, siblings->second.depth});
       objects.erase(found);

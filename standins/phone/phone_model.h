@@ -187,9 +187,11 @@ struct SimDevice {
   // Deletes the objects in order, as one deletion request: each status is 0 when the
   // object left the device, kNotFound when it is not (or no longer) there or is the
   // root, its refuse_code when it is to be refused, kFolderNotEmpty when it still holds
-  // objects. Objects that left are appended to `deleted`.
+  // objects. Objects that left are appended to `deleted`. With `faults_sent`, each id's
+  // object's faults as they were before the request (none for an id not there).
   std::vector<std::int32_t> Delete(const std::vector<std::u16string>& object_ids,
-                                   std::vector<DeletedObject>* deleted);
+                                   std::vector<DeletedObject>* deleted,
+                                   std::vector<ObjectFaults>* faults_sent = nullptr);
   // Storages are 1, their children 2, and so on; the root is 0.
   int Depth(const std::u16string& object_id) const;
 };

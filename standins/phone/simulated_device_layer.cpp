@@ -413,20 +413,24 @@ class SimContent : public ptp::DeviceContent, public Tracked {
     if (const DeviceResult refused = session_->Refusal(); refused != kDeviceOk) return refused;
     const DeviceFaults& faults = device().faults;
     if (faults.delete_request) return faults.CodeOf("delete", kFailed);
-    std::vector<std::u16string> object_ids = static_cast<SimIdCollection&>(ids).ids();
+    const std::vector<std::u16string>& object_ids = static_cast<SimIdCollection&>(ids).ids();
     if (faults.delete_fails_after.has_value() && object_ids.size() > *faults.delete_fails_after) {
-      object_ids.resize(*faults.delete_fails_after);
-      device().Delete(object_ids, &state().phone->deleted);
+      const std::vector<std::u16string> deleted_first(
+          object_ids.begin(),
+          object_ids.begin() + static_cast<std::ptrdiff_t>(*faults.delete_fails_after));
+      device().Delete(deleted_first, &state().phone->deleted);
       return kFailed;
     }
+    std::vector<ObjectFaults> object_faults;
+    object_faults.reserve(object_ids.size());
+    const std::vector<std::int32_t> deleted =
+        device().Delete(object_ids, &state().phone->deleted, &object_faults);
     std::vector<bool> element_faults;
     std::vector<bool> not_errors;
-    for (const std::u16string& id : object_ids) {
-      const SimObject* object = device().Find(id);
-      element_faults.push_back(object != nullptr && object->faults.result_element);
-      not_errors.push_back(object != nullptr && object->faults.status_not_error);
+    for (const ObjectFaults& object : object_faults) {
+      element_faults.push_back(object.result_element);
+      not_errors.push_back(object.status_not_error);
     }
-    const std::vector<std::int32_t> deleted = device().Delete(object_ids, &state().phone->deleted);
     const bool all_deleted = std::all_of(deleted.begin(), deleted.end(),
                                          [](std::int32_t status) { return status == 0; });
     if (!faults.no_results) {

@@ -367,7 +367,9 @@ bool IsFolder(const SimObject& object) {
   return object.is_folder() || (object.type == ContentType::kNone && !object.children.empty());
 }
 
-// A wanted file as the checks take it: name folded, month, size.
+// A wanted file as the checks take it: name folded, month, size. One without a size is
+// no entry of its own where the request holds its name and month with a size: it is
+// that photo asked once more.
 struct Entry {
   std::u16string name;
   std::u16string month;
@@ -384,9 +386,15 @@ struct Entry {
 };
 
 std::vector<Entry> EntriesOf(const std::vector<WantedFile>& wanted) {
+  std::set<std::pair<std::u16string, std::u16string>> sized;
+  for (const WantedFile& file : wanted) {
+    if (file.size.has_value()) sized.emplace(Folded(file.name), file.month);
+  }
   std::vector<Entry> entries;
   for (const WantedFile& file : wanted) {
-    if (!file.name.empty()) {
+    const bool asked_with_size = !file.size.has_value() && !file.size_unusable &&
+                                 sized.count({Folded(file.name), file.month}) != 0;
+    if (!file.name.empty() && !asked_with_size) {
       entries.push_back({Folded(file.name), file.month, file.size, file.size_unusable});
     }
   }

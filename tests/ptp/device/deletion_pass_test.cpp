@@ -532,7 +532,8 @@ TEST_P(DeletionPassTest, StrongerEvidenceOnALaterDeviceWins) {
 // A round decides only on evidence from every attached Apple phone and storage: a phone
 // that is locked (it shows no storage, empty storages or only an empty DCIM), could not
 // be opened or give its content, went away, or did not list all its storages, may hold a
-// namesake of any photo. Every name is then kept back, on every phone, even where the
+// namesake of any photo, and so may a device that could not be identified or that the
+// device list lacks. Every name is then kept back, on every phone, even where the
 // iPad's own month holds exactly one carrier.
 TEST_P(DeletionPassTest, APhoneNotSeenWholeKeepsEveryNameBack) {
   std::string twenty_one;
@@ -548,6 +549,8 @@ TEST_P(DeletionPassTest, APhoneNotSeenWholeKeepsEveryNameBack) {
     std::string storages;
     std::string faults;
     bool locked = false;
+    std::string layer_faults = {};
+    bool identified = true;
   } cases[] = {
       {"no storage", "", "", true},
       {"empty storages", R"({"id": "s1", "children": []}, {"id": "s2"})", "", true},
@@ -562,20 +565,28 @@ TEST_P(DeletionPassTest, APhoneNotSeenWholeKeepsEveryNameBack) {
       {"gone while listing", album, R"(, "gone_after": 6)"},
       {"its storages cut short", album + R"(, {"id": "s9", "faults": ["next"]})", ""},
       {"more storages than are listed", twenty_one, ""},
+      {"its name and maker unreadable", album, R"(, "faults": ["friendly_name", "manufacturer"])",
+       false, "", false},
+      {"a null id in the device list", album, R"(, "faults": ["null_id"])", false, "", false},
+      {"the iPad attached since the count", album, "", false, R"(, "faults": ["devices_added"])",
+       false},
   };
   for (const auto& test : cases) {
     phone::Phone phone = PhoneFromJson(
         R"({"devices": [{"id": "usb#iphone", "friendly_name": "iPhone")" + test.faults +
         R"(, "storages": [)" + test.storages +
         R"(]}, {"id": "usb#ipad", "friendly_name": "iPad", "storages": [{"id": "p", "children": [)" +
-        Dcim(Folder("q", "202402__", {"IMG_0002.MOV"})) + "]}]}]}");
+        Dcim(Folder("q", "202402__", {"IMG_0002.MOV"})) + "]}]}]" + test.layer_faults + "}");
     const PassOutcome outcome = RunPass(&phone, {{u"IMG_0002.MOV", u"202402"}});
     EXPECT_THAT(outcome.deleted, IsEmpty()) << test.label;
     EXPECT_TRUE(phone.deleted.empty()) << test.label;
     EXPECT_EQ(outcome.error, "device_busy") << test.label;
-    EXPECT_THAT(outcome.trace,
-                Contains("delete: usb#iphone could not be searched whole, names not yet found "
-                         "are left alone"))
+    EXPECT_THAT(
+        outcome.trace,
+        Contains(test.identified ? "delete: usb#iphone could not be searched whole, names not yet "
+                                   "found are left alone"
+                                 : "delete: an attached device could not be identified, names not "
+                                   "yet found are left alone"))
         << test.label;
     EXPECT_EQ(std::count(outcome.trace.begin(), outcome.trace.end(),
                          "delete: usb#iphone shows nothing, it may be locked"),
@@ -655,7 +666,9 @@ TEST_P(DeletionPassTest, TheSamePhotoUnderAnotherExtensionKeepsNamesakesSafe) {
 }
 
 // A name wanted under two months is two photos (the counter wrapped): each is taken
-// from its own month's folders, and neither is sought beside them or by uniqueness.
+// from its own month's folders, and neither is sought beside them or by uniqueness. One
+// month asked with the copy's size and without it is one photo: the namesake of another
+// size is no copy for either.
 TEST_P(DeletionPassTest, ANameWantedUnderTwoMonthsIsTwoPhotos) {
   phone::Phone phone = PhoneFromJson(Phone(Folder("f1", "202401__", {"A.JPG"}) + ", " +
                                            Folder("f2", "202406__", {"A.JPG"}) + ", " +
@@ -670,6 +683,14 @@ TEST_P(DeletionPassTest, ANameWantedUnderTwoMonthsIsTwoPhotos) {
   EXPECT_THAT(outcome.trace,
               Contains("delete: B.JPG is wanted as 2 photos, the one of \"202401\" is sought "
                        "only in its own month"));
+
+  phone = PhoneFromJson(Phone(Folder("f1", "202401__", {"C.JPG=1000"})));
+  outcome = RunPass(&phone, {{u"C.JPG", u"202401", 2000}, {u"C.JPG", u"202401"}});
+  EXPECT_THAT(outcome.deleted, IsEmpty());
+  EXPECT_EQ(outcome.error, "not_found");
+  EXPECT_THAT(outcome.trace, Contains("delete: C.JPG in 202401__ is 1000 bytes, the copy 2000, "
+                                      "passed over")
+                                 .Times(1));
 }
 
 constexpr char kTwoPhones[] = R"({"devices": [

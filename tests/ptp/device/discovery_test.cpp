@@ -52,12 +52,12 @@ constexpr char kThreeDevices[] = R"({"devices": [
 // The probes that any device layer must pass alike run over every layer of the build.
 class DiscoveryOverLayerTest : public ::testing::TestWithParam<LayerKind> {
  protected:
-  std::vector<std::u16string> ListWith(phone::Phone* phone) {
-    std::vector<std::u16string> listed;
+  AppleDevices ListWith(phone::Phone* phone) {
+    AppleDevices listed;
     {
       std::unique_ptr<DeviceManager> manager;
       EXPECT_EQ(layer_->Serve(phone).CreateManager(&manager), kDeviceOk);
-      if (manager != nullptr) listed = ListAppleDevices(*manager);
+      if (manager != nullptr) listed = FindAppleDevices(*manager);
     }
     layer_->Finish();
     return listed;
@@ -71,48 +71,65 @@ INSTANTIATE_TEST_SUITE_P(Layers, DiscoveryOverLayerTest, ::testing::ValuesIn(Lay
 
 TEST_P(DiscoveryOverLayerTest, ListsAppleDevicesInManagerOrder) {
   phone::Phone phone = PhoneFromJson(kThreeDevices);
-  EXPECT_EQ(ListWith(&phone), (std::vector<std::u16string>{u"usb#apple", u"usb#pad"}));
+  const AppleDevices listed = ListWith(&phone);
+  EXPECT_EQ(listed.ids, (std::vector<std::u16string>{u"usb#apple", u"usb#pad"}));
+  EXPECT_FALSE(listed.may_lack_one);
 }
 
+// Failures shorten the list, and say that it may lack an Apple device wherever the
+// device left out could be one.
 TEST_P(DiscoveryOverLayerTest, FailuresShortenTheList) {
   struct Case {
     const char* label;
     void (*fault)(phone::Phone*);
     std::vector<std::u16string> expected;
+    bool may_lack_one;
   };
   const Case cases[] = {
-      {"count unreadable", [](phone::Phone* p) { p->faults.device_count = true; }, {}},
-      {"ids unreadable", [](phone::Phone* p) { p->faults.device_ids = true; }, {}},
+      {"count unreadable", [](phone::Phone* p) { p->faults.device_count = true; }, {}, true},
+      {"ids unreadable", [](phone::Phone* p) { p->faults.device_ids = true; }, {}, true},
       {"a count of 4,294,967,295 is not believed",
        [](phone::Phone* p) { p->faults.huge_device_count = true; },
-       {u"usb#apple", u"usb#pad"}},
+       {u"usb#apple", u"usb#pad"},
+       false},
       {"refresh fails",
        [](phone::Phone* p) { p->faults.refresh = true; },
-       {u"usb#apple", u"usb#pad"}},
-      {"null id", [](phone::Phone* p) { p->devices[0].faults.null_id = true; }, {u"usb#pad"}},
+       {u"usb#apple", u"usb#pad"},
+       false},
+      {"null id", [](phone::Phone* p) { p->devices[0].faults.null_id = true; }, {u"usb#pad"}, true},
       {"friendly name unreadable, maker still Apple",
        [](phone::Phone* p) { p->devices[0].faults.friendly_name = true; },
-       {u"usb#apple", u"usb#pad"}},
+       {u"usb#apple", u"usb#pad"},
+       false},
+      {"the maker of a camera unreadable",
+       [](phone::Phone* p) { p->devices[1].faults.manufacturer = true; },
+       {u"usb#apple", u"usb#pad"},
+       true},
       {"a device attached since the count: more devices than room",
        [](phone::Phone* p) { p->faults.devices_added = true; },
-       {u"usb#apple"}},
+       {u"usb#apple"},
+       true},
       {"a driver that always wants a larger buffer",
        [](phone::Phone* p) {
          p->devices[3].faults.friendly_name = true;
          p->devices[3].faults.fault_codes["friendly_name"] = static_cast<std::int32_t>(0x8007007A);
        },
-       {u"usb#apple"}},
+       {u"usb#apple"},
+       true},
       {"both texts unreadable",
        [](phone::Phone* p) {
          p->devices[0].faults.friendly_name = true;
          p->devices[0].faults.manufacturer = true;
        },
-       {u"usb#pad"}},
+       {u"usb#pad"},
+       true},
   };
   for (const Case& test : cases) {
     phone::Phone phone = PhoneFromJson(kThreeDevices);
     test.fault(&phone);
-    EXPECT_EQ(ListWith(&phone), test.expected) << test.label;
+    const AppleDevices listed = ListWith(&phone);
+    EXPECT_EQ(listed.ids, test.expected) << test.label;
+    EXPECT_EQ(listed.may_lack_one, test.may_lack_one) << test.label;
   }
 }
 
