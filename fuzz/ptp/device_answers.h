@@ -31,6 +31,7 @@ inline constexpr DeviceResult kInsufficientBuffer = FromWin32(122);    // ERROR_
 inline constexpr DeviceResult kDirNotEmpty = FromWin32(145);           // ERROR_DIR_NOT_EMPTY
 inline constexpr DeviceResult kBusy = FromWin32(170);                  // ERROR_BUSY
 inline constexpr DeviceResult kElementNotFound = FromWin32(1168);      // ERROR_NOT_FOUND
+inline constexpr DeviceResult kNotSupported = FromWin32(50);           // ERROR_NOT_SUPPORTED
 // E_WPD_OBJECT_ALREADY_ATTACHED_TO_DEVICE, MAKE_HRESULT(SEVERITY_ERROR, FACILITY_WPD, 3):
 // a failure like any other, though it sits next to the not-open code.
 inline constexpr DeviceResult kObjectAlreadyAttached = Code(0x802A0003);

@@ -364,7 +364,38 @@ class FuzzedPropertyValues : public ptp::PropertyValues, public Tracked {
     return kDeviceOk;
   }
 
+  DeviceResult GetErrorValue(ObjectKey key, DeviceResult* reason) override {
+    if (const std::optional<DeviceResult> gone = connection().Call()) return *gone;
+    if (!Holds(key)) return kElementNotFound;
+    const Property& property = PropertyOf(key);
+    if (property.answer == PropertyAnswer::kErrorValue) {
+      *reason = property.failure != 0 ? property.failure : kNotSupported;
+      return kDeviceOk;
+    }
+    // A value is no error value; anything else fails as a getter of the value does.
+    const DeviceResult refused = Refuse(property);
+    return Failed(refused) ? refused : kTypeMismatch;
+  }
+
  private:
+  const Property& PropertyOf(ObjectKey key) const {
+    switch (key) {
+      case ObjectKey::kOriginalFileName:
+        return object_.file_name_answer;
+      case ObjectKey::kName:
+        return object_.object_name_answer;
+      case ObjectKey::kContentType:
+        return object_.content_type_answer;
+      case ObjectKey::kSize:
+        return object_.size_answer;
+      case ObjectKey::kCanDelete:
+        return object_.can_delete_answer;
+      case ObjectKey::kStorageAccessCapability:
+        break;
+    }
+    return object_.access_answer;
+  }
+
   bool Holds(ObjectKey key) const {
     switch (key) {
       case ObjectKey::kOriginalFileName:

@@ -65,7 +65,7 @@ Property DrawUnreadable(AnswerReader& reader, bool string_value) {
       {PropertyAnswer::kErrorValue, 0},        {PropertyAnswer::kNoEntry, 0},
       {PropertyAnswer::kFailure, kFailed},     {PropertyAnswer::kFailure, kTypeMismatch},
       {PropertyAnswer::kFailure, kDeviceHung}, {PropertyAnswer::kFailure, kNotConnected},
-      {PropertyAnswer::kEmptySuccess, 0},
+      {PropertyAnswer::kEmptySuccess, 0},      {PropertyAnswer::kErrorValue, kFailed},
   };
   const Property& property = reader.Pick(kHostile);
   // A GUID getter that succeeds writes its GUID.
@@ -113,7 +113,10 @@ bool IsFolderKind(Kind kind) { return kind == Kind::kFolder || kind == Kind::kFu
 
 SeenObject Seen(const FuzzedObject& object, const KeysAsked& keys) {
   SeenObject seen;
-  if (ptp::DeviceFailed(object.values_result) || object.values_missing) return seen;
+  if (ptp::DeviceFailed(object.values_result) || object.values_missing) {
+    seen.access_unread = true;
+    return seen;
+  }
   if (keys.file_name && object.file_name_answer.answer == PropertyAnswer::kValue) {
     seen.name = object.file_name;
     seen.name_is_file_name = true;
@@ -131,6 +134,12 @@ SeenObject Seen(const FuzzedObject& object, const KeysAsked& keys) {
   if (keys.can_delete && object.can_delete_answer.answer == PropertyAnswer::kValue) {
     seen.can_delete = object.can_delete;
   }
+  // An error value without a reason of its own says the device has no such value; any
+  // other answer but the value leaves it unread.
+  const Property& access = object.access_answer;
+  seen.access_unread =
+      !keys.access || (access.answer != PropertyAnswer::kValue &&
+                       !(access.answer == PropertyAnswer::kErrorValue && access.failure == 0));
   if (keys.access && object.access_answer.answer == PropertyAnswer::kValue) {
     seen.access = object.access;
   }

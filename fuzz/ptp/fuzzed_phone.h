@@ -84,7 +84,8 @@ bool IsFolderKind(Kind kind);
 
 enum class PropertyAnswer {
   kValue,         // the value
-  kErrorValue,    // an error entry: the getter answers DISP_E_TYPEMISMATCH
+  kErrorValue,    // an error entry: the getter answers DISP_E_TYPEMISMATCH; it holds
+                  // `failure`, or "not supported" (no such value) when that is 0
   kNoEntry,       // no entry for the key: ERROR_NOT_FOUND
   kFailure,       // the getter fails with `failure`
   kEmptySuccess,  // success without a value (strings only)
@@ -140,6 +141,9 @@ struct SeenObject {
   std::uint64_t size = 0;
   std::optional<bool> can_delete;
   std::optional<std::uint32_t> access;
+  // The access capability was not asked for, or the device has one that could not be
+  // read (not read, and no answer that it has none).
+  bool access_unread = false;
 };
 
 SeenObject Seen(const FuzzedObject& object, const KeysAsked& keys);

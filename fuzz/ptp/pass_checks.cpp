@@ -176,8 +176,10 @@ bool PassChecks::ListedInRoll(const std::u16string& device_id, const std::u16str
     if (connection->device_id != device_id) continue;
     const Listed& listed = ListedBy(*connection);
     for (const auto& place : listed.roll) {
-      if (deletable_storage &&
-          SeenIn(*connection, place.first).access == kReadOnlyWithoutObjectDeletion) {
+      const SeenObject& storage = SeenIn(*connection, place.first);
+      const bool may_be_storage = !storage.kind_known || storage.is_folder;
+      if (deletable_storage && (storage.access == kReadOnlyWithoutObjectDeletion ||
+                                (storage.access_unread && may_be_storage))) {
         continue;
       }
       const auto held = listed.children.find(place.second);
@@ -288,8 +290,8 @@ void PassChecks::CheckSent(const Connection& sender, const std::u16string& objec
   } else if (!ListedInRoll(sender.device_id, object_id, true)) {
     always.push_back({16,
                       "an object sent for deletion was listed in the camera roll of a storage "
-                      "whose access capability was not read as read-only without object "
-                      "deletion"});
+                      "whose access capability was read, or said to be none, and not as "
+                      "read-only without object deletion"});
   }
   if (seen.can_delete.has_value() && !*seen.can_delete) {
     always.push_back(

@@ -69,8 +69,8 @@
 //    DCIM from a file, yet it holds month folders of the camera roll.
 // 16. Nothing is sent for deletion that its device declared it may not delete: no
 //    object whose can-delete flag was read as false, and none but one listed directly
-//    in a camera-roll folder of a storage whose access capability was not read as 1
-//    (read-only without object deletion).
+//    in a camera-roll folder of a storage whose access capability was read, or that the
+//    device said it has none of, and not as 1 (read-only without object deletion).
 // 17. Nothing is sent for deletion while the device list discovery was handed may lack
 //    an Apple device: the list said it had no room for every device, claimed more ids
 //    than it had room for, or held a null entry, or a device that its reads do not name

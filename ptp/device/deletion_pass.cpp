@@ -216,10 +216,11 @@ void DeletionPass::Finish(Household& household) {
 }
 
 // What is taken on a device and may be sent: an object taken for several wanted photos
-// once, by its id: one photo asked with the copy's size and without it, or a driver
-// that shows one object in two folders, each the own month of a wanted photo. Nothing
-// the phone declares it will not delete. With iCloud Photos on an iPhone reports its storage as
-// allowing no deletion: a deletion over the cable would remove the photo from the whole library.
+// (a driver that shows one object in two folders, each the own month of a wanted photo)
+// once, by its id. Nothing the phone declares it will not delete, nor anything on a
+// storage that did not say whether it allows deletion. With iCloud Photos on an iPhone
+// reports its storage as allowing no deletion: a deletion over the cable would remove the
+// photo from the whole library.
 std::vector<ChosenObject> DeletionPass::Allowed(
     HouseholdDevice& device,
     const std::vector<std::pair<const Verdict*, const PhotoEvidence*>>& taken) {
@@ -242,6 +243,11 @@ std::vector<ChosenObject> DeletionPass::Allowed(
           "refused",
           text::WideToUtf8(object->name).c_str(), text::WideToUtf8(storage.name).c_str());
       RecordError(error_, kErrorDeleteRefused);
+    } else if (storage.access_unreadable) {
+      DeleteTrace(
+          "delete: %s lies on \"%s\", which did not say whether it allows deletion, left alone",
+          text::WideToUtf8(object->name).c_str(), text::WideToUtf8(storage.name).c_str());
+      RecordError(error_, kErrorDeviceBusy);
     } else if (object->can_delete.has_value() && !*object->can_delete) {
       DeleteTrace("delete: the phone allows no deletion of %s, refused",
                   text::WideToUtf8(object->name).c_str());

@@ -20,4 +20,11 @@ bool DeviceGone(DeviceResult result) {
   return std::find(std::begin(kGone), std::end(kGone), code) != std::end(kGone);
 }
 
+bool NoSuchValue(DeviceResult reason) {
+  // HRESULT_FROM_WIN32 of ERROR_NOT_SUPPORTED and ERROR_NOT_FOUND, and E_NOTIMPL.
+  static constexpr std::uint32_t kNoValue[] = {0x80070032, 0x80070490, 0x80004001};
+  const auto code = static_cast<std::uint32_t>(reason);
+  return std::find(std::begin(kNoValue), std::end(kNoValue), code) != std::end(kNoValue);
+}
+
 }  // namespace camvey::ptp

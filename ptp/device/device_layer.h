@@ -30,6 +30,11 @@ inline constexpr DeviceResult kDeviceFalse = 1;
 
 inline bool DeviceFailed(DeviceResult result) { return result < 0; }
 
+// True for the reasons a device gives, in an error value in the value's place, for a
+// value it does not have (ERROR_NOT_SUPPORTED, E_NOTIMPL, ERROR_NOT_FOUND), as opposed
+// to one it has and could not read.
+bool NoSuchValue(DeviceResult reason);
+
 // True for the answers of a device that went away, hangs or is no longer open: the
 // phone was unplugged, locked or fell asleep, or its driver stopped answering. Every
 // later call to that device fails too, each possibly only after the system's device
@@ -155,6 +160,9 @@ class PropertyValues {
   virtual DeviceResult GetUnsignedLargeIntegerValue(ObjectKey key, std::uint64_t* value) = 0;
   virtual DeviceResult GetUnsignedIntegerValue(ObjectKey key, std::uint32_t* value) = 0;
   virtual DeviceResult GetBoolValue(ObjectKey key, bool* value) = 0;
+  // `*reason` receives the code of a value the device gave as an error value; fails for
+  // a value of another type, or a key not answered.
+  virtual DeviceResult GetErrorValue(ObjectKey key, DeviceResult* reason) = 0;
 };
 
 class DeviceProperties {

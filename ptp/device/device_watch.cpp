@@ -28,6 +28,9 @@ class WatchedValues : public PropertyValues {
   DeviceResult GetBoolValue(ObjectKey key, bool* value) override {
     return watch_.Ask([&] { return values_->GetBoolValue(key, value); });
   }
+  DeviceResult GetErrorValue(ObjectKey key, DeviceResult* reason) override {
+    return watch_.Ask([&] { return values_->GetErrorValue(key, reason); });
+  }
 
  private:
   std::unique_ptr<PropertyValues> values_;

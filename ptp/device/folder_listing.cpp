@@ -27,6 +27,7 @@ PhoneObject ReadPhoneObject(DeviceProperties& properties, KeyCollection& keys,
   object.id = object_id;
   std::unique_ptr<PropertyValues> values;
   if (DeviceFailed(properties.GetValues(object_id, keys, &values)) || values == nullptr) {
+    object.access_unreadable = true;
     return object;
   }
   std::optional<std::u16string> name;
@@ -57,6 +58,12 @@ PhoneObject ReadPhoneObject(DeviceProperties& properties, KeyCollection& keys,
   if (!DeviceFailed(
           values->GetUnsignedIntegerValue(ObjectKey::kStorageAccessCapability, &access))) {
     object.access_capability = access;
+  } else if (object.is_folder || !object.kind_known) {
+    // Only an error value that says the device has no such value means none: one it has
+    // and could not give, or left out of its answer, may allow no deletion.
+    DeviceResult reason = kDeviceOk;
+    const DeviceResult told = values->GetErrorValue(ObjectKey::kStorageAccessCapability, &reason);
+    object.access_unreadable = DeviceFailed(told) || !NoSuchValue(reason);
   }
   return object;
 }

@@ -35,6 +35,10 @@ struct PhoneObject {
   // A storage's access capability (kReadOnlyWithoutObjectDeletion and the others);
   // empty when the device says nothing.
   std::optional<std::uint32_t> access_capability = std::nullopt;
+  // True when a folder or storage, or an object that could not be read at all, has an
+  // access capability that could not be read: it may allow no deletion. (A file's is
+  // never looked at.)
+  bool access_unreadable = false;
 };
 
 // The children of one object in the order the device enumerated them.

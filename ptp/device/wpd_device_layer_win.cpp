@@ -225,6 +225,14 @@ class WpdPropertyValues : public PropertyValues {
     return hr;
   }
 
+  DeviceResult GetErrorValue(ObjectKey key, DeviceResult* reason) override {
+    HRESULT stored = S_OK;
+    const HRESULT hr = values_->GetErrorValue(KeyOf(key), &stored);
+    if (FAILED(hr)) return hr;
+    *reason = stored;
+    return hr;
+  }
+
  private:
   ComPtr<IPortableDeviceValues> values_;
 };

@@ -22,6 +22,9 @@ inline constexpr std::int32_t kNotFound = static_cast<std::int32_t>(0x80070490);
 inline constexpr std::int32_t kFolderNotEmpty = static_cast<std::int32_t>(0x80070091);
 inline constexpr std::int32_t kBusy = static_cast<std::int32_t>(0x800700AA);
 inline constexpr std::int32_t kFailed = static_cast<std::int32_t>(0x80004005);
+// HRESULT_FROM_WIN32(ERROR_NOT_SUPPORTED): the error value a driver answers in place of
+// a property the object does not have.
+inline constexpr std::int32_t kNotSupported = static_cast<std::int32_t>(0x80070032);
 // E_UNEXPECTED: what the service's WPD layer makes of an id count that disagrees with
 // the ids handed over.
 inline constexpr std::int32_t kUnexpected = static_cast<std::int32_t>(0x8000FFFF);

@@ -290,6 +290,44 @@ class SimPropertyValues : public ptp::PropertyValues, public Tracked {
     return kDeviceOk;
   }
 
+  // A value the object does not have is an error value "not supported", one that could
+  // not be read an error value "failed", as a driver answers them.
+  DeviceResult GetErrorValue(ObjectKey key, DeviceResult* reason) override {
+    ++state().counts.get_error_value;
+    if (!Holds(key)) return kNotFound;
+    bool has = false;
+    bool fault = false;
+    switch (key) {
+      case ObjectKey::kOriginalFileName:
+        has = file_name_.has_value();
+        fault = faults_.file_name;
+        break;
+      case ObjectKey::kName:
+        has = name_.has_value();
+        fault = faults_.name;
+        break;
+      case ObjectKey::kContentType:
+        has = type_ != ContentType::kNone;
+        fault = faults_.content_type;
+        break;
+      case ObjectKey::kSize:
+        has = size_.has_value();
+        fault = faults_.size;
+        break;
+      case ObjectKey::kCanDelete:
+        has = can_delete_.has_value();
+        fault = faults_.can_delete;
+        break;
+      case ObjectKey::kStorageAccessCapability:
+        has = access_.has_value();
+        fault = faults_.access;
+        break;
+    }
+    if (has && !fault) return kTypeMismatch;
+    *reason = fault ? kFailed : kNotSupported;
+    return kDeviceOk;
+  }
+
  private:
   bool Holds(ObjectKey key) const {
     return std::find(keys_.begin(), keys_.end(), key) != keys_.end();

@@ -41,6 +41,7 @@ struct OperationCounts {
   int get_unsigned_large_integer_value = 0;
   int get_unsigned_integer_value = 0;
   int get_bool_value = 0;
+  int get_error_value = 0;
   int create_id_collection = 0;
   int add_id = 0;
   int delete_request = 0;

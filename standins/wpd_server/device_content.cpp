@@ -100,10 +100,14 @@ std::optional<GUID> ContentTypeGuid(ContentType type) {
   return std::nullopt;
 }
 
-// The value of one property of `object`, VT_ERROR when the device gives none.
+// The value of one property of `object`. One the object does not have is the error
+// value a driver answers for it, "not supported"; one that could not be read, "failed".
 ptp::PropVariantHolder ObjectValue(const SimObject& object, const PROPERTYKEY& key) {
-  const auto text = [](const std::optional<std::u16string>& value, bool fault) {
-    return value.has_value() && !fault ? StringValue(*value) : ErrorValue(E_FAIL);
+  const auto unread = [](bool fault) {
+    return ErrorValue(fault ? E_FAIL : HRESULT_FROM_WIN32(ERROR_NOT_SUPPORTED));
+  };
+  const auto text = [&unread](const std::optional<std::u16string>& value, bool fault) {
+    return value.has_value() && !fault ? StringValue(*value) : unread(fault);
   };
   if (SameKey(key, WPD_OBJECT_ID)) return StringValue(object.id);
   if (SameKey(key, WPD_OBJECT_PARENT_ID)) return StringValue(object.parent_id);
@@ -113,20 +117,21 @@ ptp::PropVariantHolder ObjectValue(const SimObject& object, const PROPERTYKEY& k
   if (SameKey(key, WPD_OBJECT_NAME)) return text(object.name, object.faults.name);
   if (SameKey(key, WPD_OBJECT_CONTENT_TYPE)) {
     const std::optional<GUID> type = ContentTypeGuid(object.type);
-    return type.has_value() && !object.faults.content_type ? GuidValue(*type) : ErrorValue(E_FAIL);
+    return type.has_value() && !object.faults.content_type ? GuidValue(*type)
+                                                           : unread(object.faults.content_type);
   }
   if (SameKey(key, WPD_OBJECT_SIZE)) {
     return object.size.has_value() && !object.faults.size ? UnsignedLargeIntegerValue(*object.size)
-                                                          : ErrorValue(E_FAIL);
+                                                          : unread(object.faults.size);
   }
   if (SameKey(key, WPD_OBJECT_CAN_DELETE)) {
     return object.can_delete.has_value() && !object.faults.can_delete
                ? BoolValue(*object.can_delete)
-               : ErrorValue(E_FAIL);
+               : unread(object.faults.can_delete);
   }
   if (SameKey(key, WPD_STORAGE_ACCESS_CAPABILITY)) {
     return object.access.has_value() && !object.faults.access ? UnsignedIntegerValue(*object.access)
-                                                              : ErrorValue(E_FAIL);
+                                                              : unread(object.faults.access);
   }
   return ErrorValue(HRESULT_FROM_WIN32(ERROR_NOT_SUPPORTED));
 }
