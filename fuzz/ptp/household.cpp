@@ -1,5 +1,7 @@
 #include "fuzz/ptp/household.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <map>
 
 namespace camvey::fuzz {
@@ -37,6 +39,7 @@ Household::Household(FuzzedPhone* phone, const FuzzedDeviceLayer& layer)
     FuzzedDevice& device = phone->Device(device_id);
     // References into the device's maps stay valid while more of it is drawn.
     for (const std::u16string& storage_id : phone->Listing(device, ptp::kDeviceObjectId).children) {
+      const std::size_t first = roll_.size();
       for (const std::u16string& top_id : phone->Listing(device, storage_id).children) {
         const FuzzedObject& top = phone->Object(device, top_id);
         if (!IsFolderKind(top.kind)) continue;
@@ -54,6 +57,13 @@ Household::Household(FuzzedPhone* phone, const FuzzedDeviceLayer& layer)
           }
           AddFolder(*phone, device, device_id, inner_id, unknown_dcim, false);
         }
+      }
+      const auto storage_folders = roll_.begin() + static_cast<std::ptrdiff_t>(first);
+      const bool without_months =
+          std::none_of(storage_folders, roll_.end(),
+                       [](const HeldFolder& folder) { return IsMonthFolderName(folder.name); });
+      for (auto folder = storage_folders; folder != roll_.end(); ++folder) {
+        folder->on_storage_without_months = without_months;
       }
     }
   }
@@ -100,8 +110,10 @@ GroupEvidence Household::Evidence(const Entry& entry, Round round, bool with_unk
   evidence.unreadable = unnamed_folder_ || (all_dcim && unnamed_folder_in_unknown_dcim_);
   const std::u16string stem = StemOf(entry.name);
   for (const HeldFolder& folder : roll_) {
-    if ((folder.in_unknown_dcim && !all_dcim) || !InGroup(folder, entry, round)) continue;
-    evidence.unreadable = evidence.unreadable || (unique && folder.holds_deeper);
+    if (folder.in_unknown_dcim && !all_dcim) continue;
+    const bool of_no_month = !unique && entry.groups.real && folder.on_storage_without_months;
+    if (!of_no_month && !InGroup(folder, entry, round)) continue;
+    evidence.unreadable = evidence.unreadable || ((unique || of_no_month) && folder.holds_deeper);
     for (const auto& [id, seen] : folder.photos) {
       if (!seen.name_is_file_name) {
         evidence.unreadable = true;
@@ -109,12 +121,12 @@ GroupEvidence Household::Evidence(const Entry& entry, Round round, bool with_unk
       }
       const std::u16string name = Folded(seen.name);
       if (name != entry.name) {
-        evidence.other_stem = evidence.other_stem || StemOf(name) == stem;
+        evidence.other_stem = evidence.other_stem || (!of_no_month && StemOf(name) == stem);
         continue;
       }
       const ObjectRef object = {folder.device_id, id};
       if (!entry.size.has_value() || (seen.size_known && seen.size == *entry.size)) {
-        evidence.carriers.insert(object);
+        (of_no_month ? evidence.of_no_month : evidence.carriers).insert(object);
       } else if (!seen.size_known) {
         evidence.size_unknown.insert(object);
       }

@@ -397,7 +397,10 @@ void PassChecks::AddGroupFaults(const ObjectRef& object, const Entry& entry, Rou
                    : "nothing is taken after a round whose group holds a namesake of unknown "
                      "size"});
   if (deciding) {
-    add(others(plain.carriers), others(whole.carriers),
+    const auto with_no_month = [&](const GroupEvidence& group) {
+      return others(group.carriers) || !group.of_no_month.empty();
+    };
+    add(with_no_month(plain), with_no_month(whole),
         {2,
          "an object taken in a round is the only carrier of its entry in the household's "
          "group"});

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "ptp/device/delete_trace.h"
+#include "ptp/device/month_folder.h"
 #include "text/wide_text.h"
 
 namespace camvey::ptp {
@@ -69,6 +70,9 @@ CameraRoll::CameraRoll(const PhoneConnection& connection, KeyCollection& keys, P
       if (object.is_folder) folders_.push_back(&object);
     }
   }
+  files_by_month_ = std::any_of(folders_.begin(), folders_.end(), [](const PhoneObject* folder) {
+    return IsMonthFolderName(text::UpperCaseWide(folder->name));
+  });
 }
 
 bool CameraRoll::MayHideAnyFolder() const {

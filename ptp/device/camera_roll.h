@@ -56,6 +56,11 @@ class CameraRoll {
   // that were listed to their normal end and hold nothing, as a locked phone may.
   bool shows_anything() const { return shows_anything_; }
 
+  // True when a camera-roll folder is named as a month folder ("202401__"). A phone that
+  // files its photos by month files every photo so; one that does not (an older iOS's
+  // 100APPLE, months filed a level deeper) may hold a photo of any month in any folder.
+  bool files_by_month() const { return files_by_month_; }
+
   // True when an object among the parents' children may be a camera-roll folder the
   // pass cannot name: a listing that ended early, or a folder, or an object of unknown
   // kind, whose file name could not be read.
@@ -75,6 +80,7 @@ class CameraRoll {
   std::vector<const Listing*> parents_;
   std::vector<const PhoneObject*> dcim_folders_;
   bool shows_anything_ = false;
+  bool files_by_month_ = false;
 };
 
 }  // namespace camvey::ptp

@@ -32,6 +32,9 @@ std::optional<Verdict> JudgeGroup(const PhotoEvidence& evidence, Round round) {
   const RoundEvidence& seen = evidence.round(round);
   if (!seen.gathered) return Seek(round);
   if (seen.carriers.size() > 1) return LeftAlone(round, Reason::kSeveralCarriers);
+  if (!seen.carriers.empty() && !seen.of_no_month.empty()) {
+    return LeftAlone(round, Reason::kAlsoOfNoMonth);
+  }
   if (seen.gap) return KeptBack(round, Reason::kNotSeenWhole);
   if (!seen.of_unknown_kind.empty()) return KeptBack(round, Reason::kKindUnknown);
   if (!seen.of_unknown_size.empty()) return KeptBack(round, Reason::kSizeUnknown);
@@ -77,6 +80,12 @@ void TraceGap(const PhotoEvidence& evidence, Round round, const Gap& gap, GapsSa
           "left alone",
           subject.c_str());
       break;
+    case GapCause::kNoMonthFolders:
+      DeleteTrace(
+          "delete: \"%s\" holds no month folder and could not be read whole, names sought in "
+          "month folders are left alone",
+          subject.c_str());
+      break;
     case GapCause::kListingEndedEarly:
       DeleteTrace("delete: a listing of \"%s\" ended early, unique names there are left alone",
                   subject.c_str());
@@ -119,6 +128,18 @@ void TraceSeveralCarriers(const PhotoEvidence& evidence, Round round) {
     case Round::kUnique:
       DeleteTrace("delete: %s is on the phone %d times, left alone", name.c_str(), count);
       break;
+  }
+}
+
+void TraceAlsoOfNoMonth(const PhotoEvidence& evidence, Round round) {
+  const std::string name = Utf8(evidence.wanted.name);
+  const std::string month = Utf8(evidence.wanted.month);
+  if (round == Round::kOwnMonth) {
+    DeleteTrace("delete: %s is in the folders of %s and in a folder of no month, left alone",
+                name.c_str(), month.c_str());
+  } else {
+    DeleteTrace("delete: %s is in the folders beside %s and in a folder of no month, left alone",
+                name.c_str(), month.c_str());
   }
 }
 
@@ -183,6 +204,9 @@ void TraceVerdict(const PhotoEvidence& evidence, const Verdict& verdict, GapsSai
       break;
     case Reason::kSeveralCarriers:
       TraceSeveralCarriers(evidence, verdict.round);
+      break;
+    case Reason::kAlsoOfNoMonth:
+      TraceAlsoOfNoMonth(evidence, verdict.round);
       break;
     case Reason::kMaybeDeletedEarlier:
       DeleteTrace("delete: %s may have been deleted by an earlier request, left alone",

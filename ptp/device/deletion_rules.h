@@ -11,13 +11,17 @@
 //
 // A carrier of a wanted photo is an object, not known to be a folder, lying directly in
 // a folder of the round's group, whose original file name is the wanted name (a to z
-// folded) and, when the request gave the copy's size, whose size is that size. The
-// verdict, by the first row that applies:
+// folded) and, when the request gave the copy's size, whose size is that size. A storage
+// with no month folder (an older iOS's 100APPLE, months filed a level deeper) may hold a
+// photo of any month anywhere: the month rounds read its camera roll whole, as the
+// unique round does, and an object there that would be a carrier is one "of no month".
+// The verdict, by the first row that applies:
 //  1. The request's size is no byte count: left alone.
 //  2. An earlier request of this process deleted this photo (same name and month, sizes
 //     agreeing where both are known): answered as deleted then; nothing is sent.
 //  Own month (a real month only; month_folder.h):
-//  3. Two carriers or more: left alone.
+//  3. Two carriers or more, or one and one of no month: left alone. (One of no month
+//     alone decides nothing here: the unique round counts it as a carrier.)
 //  4. A folder of the group, or a device or storage, was not seen whole: kept back.
 //  5. A carrier of unknown kind, or a namesake whose size is unknown: kept back.
 //  6. One carrier: taken; but left alone when an earlier request sent an object of this
@@ -63,6 +67,9 @@ enum class GapCause {
   // A listing that shows the storage's camera-roll folders ended early or holds a folder
   // the pass cannot name (subject: the storage name). Month rounds.
   kFoldersHidden,
+  // A storage with no month folder could not be read whole, for any reason the unique
+  // round has (subject: the storage name). Month rounds.
+  kNoMonthFolders,
   // A folder of the group ended early or holds an object whose file name could not be
   // read, or an object of unknown kind is named as one of its folders. Month rounds.
   kGroupUnseen,
@@ -100,6 +107,7 @@ struct RoundEvidence {
   std::vector<Sighting> of_unknown_kind;  // would be carriers, but may be folders
   std::vector<Sighting> of_unknown_size;  // namesakes that give no size or cannot tell it
   std::vector<Sighting> of_other_size;    // namesakes of another size: other photos
+  std::vector<Sighting> of_no_month;      // month rounds: carriers but for their folder
   // Own month: an object of the wanted stem under another name was there.
   bool stem_elsewhere = false;
 };
@@ -126,6 +134,7 @@ enum class Reason {
   // Left alone.
   kSizeUnusable,
   kSeveralCarriers,
+  kAlsoOfNoMonth,
   kMaybeDeletedEarlier,
   kStemInOwnMonth,
   kSeveralPhotos,

@@ -57,9 +57,11 @@ void NoteGap(Gap* gap, GapCause cause, const std::u16string& subject = {}) {
   if (!*gap) *gap = {cause, subject};
 }
 
-// Files a namesake of the wanted photo under what it may be: a carrier, another photo
-// (its size differs), or an object the pass cannot tell from a carrier.
-void Sort(const Sighting& sighting, const WantedFile& wanted, RoundEvidence* evidence) {
+// Files a namesake of the wanted photo under what it may be: a carrier (or, met in a
+// month round on a storage with no month folder, one of no month), another photo (its
+// size differs), or an object the pass cannot tell from a carrier.
+void Sort(const Sighting& sighting, const WantedFile& wanted, bool of_no_month,
+          RoundEvidence* evidence) {
   const PhoneObject& object = *sighting.object;
   if (wanted.size.has_value() && object.size.has_value() && *object.size != *wanted.size) {
     evidence->of_other_size.push_back(sighting);
@@ -67,19 +69,30 @@ void Sort(const Sighting& sighting, const WantedFile& wanted, RoundEvidence* evi
     evidence->of_unknown_kind.push_back(sighting);
   } else if (wanted.size.has_value() && !object.size.has_value()) {
     evidence->of_unknown_size.push_back(sighting);
+  } else if (of_no_month) {
+    evidence->of_no_month.push_back(sighting);
   } else {
     evidence->carriers.push_back(sighting);
   }
 }
 
-// Completes one photo's evidence of a round from the namesakes met.
-void Conclude(Round round, const Gap& gap, const Namesakes& namesakes, PhotoEvidence* photo) {
+// Completes one photo's evidence of a round from the namesakes met in the round's
+// folders and, for a month round, on the storages with no month folder.
+void Conclude(Round round, const Gap& gap, const Namesakes& namesakes, const Namesakes& of_no_month,
+              PhotoEvidence* photo) {
   RoundEvidence& evidence = photo->round(round);
   evidence.gathered = true;
   evidence.gap = gap;
   const auto met = namesakes.find(photo->wanted.name);
-  if (met == namesakes.end()) return;
-  for (const Sighting& sighting : met->second) Sort(sighting, photo->wanted, &evidence);
+  if (met != namesakes.end()) {
+    for (const Sighting& sighting : met->second) Sort(sighting, photo->wanted, false, &evidence);
+  }
+  const auto met_elsewhere = of_no_month.find(photo->wanted.name);
+  if (met_elsewhere != of_no_month.end()) {
+    for (const Sighting& sighting : met_elsewhere->second) {
+      Sort(sighting, photo->wanted, true, &evidence);
+    }
+  }
 }
 
 // Why the unique round cannot rely on what the storage's camera-roll parents showed: a
@@ -117,6 +130,46 @@ Gap CountGap(CameraRoll& roll) {
     if (!read) listed += ids.ids.size();
   }
   return {};
+}
+
+// Reads the camera roll of storage `s` of device `d` whole, filing the objects of the
+// wanted names met (`namesakes` holds every wanted name as a key), and gives the first
+// reason it cannot be relied on, after which nothing more is read.
+Gap ReadWholeRoll(CameraRoll& roll, std::size_t d, const std::u16string& device_id, std::size_t s,
+                  Namesakes* namesakes) {
+  const std::u16string& storage = roll.storage().name;
+  Gap gap = ParentsGap(roll);
+  if (!gap) gap = CountGap(roll);
+  std::u16string name;
+  const std::vector<const PhoneObject*>& folders = roll.folders();
+  for (std::size_t f = 0; f < folders.size() && !gap; ++f) {
+    const Listing& listing = roll.cache().Lookup(folders[f]->id);
+    const bool holds_roll = roll.HoldsCameraRollFolders(*folders[f]);
+    for (std::size_t p = 0; p < listing.objects.size() && !gap; ++p) {
+      const PhoneObject& object = listing.objects[p];
+      // A folder inside a camera-roll folder may hold the copy where no photo is taken
+      // from, and so may an object that may be a folder. DCIM's own folders are the
+      // camera roll; its objects of unknown kind make a parent's gap.
+      if (object.is_folder) {
+        if (!holds_roll) NoteGap(&gap, GapCause::kDeeperFolder, storage);
+        continue;
+      }
+      // An object whose file name could not be read may carry any wanted name.
+      if (!NamedByFile(object)) {
+        NoteGap(&gap, GapCause::kUnreadableObject, storage);
+        continue;
+      }
+      if (!object.kind_known) {
+        if (!holds_roll) NoteGap(&gap, GapCause::kDeeperFolder, storage);
+        continue;
+      }
+      const auto met = namesakes->find(UpperCasedName(object.name, &name));
+      if (met != namesakes->end()) {
+        met->second.push_back({&object, d, &device_id, &folders[f]->name, {s, f, p}});
+      }
+    }
+  }
+  return gap;
 }
 
 }  // namespace
@@ -178,6 +231,8 @@ void Household::GatherMonthRound(Round round, const std::vector<PhotoEvidence*>&
     group.namesakes.try_emplace(photo->wanted.name);
     if (round == Round::kOwnMonth) group.stems.try_emplace(StemOfUpperCased(photo->wanted.name));
   }
+  Namesakes of_no_month;
+  for (const PhotoEvidence* photo : photos) of_no_month.try_emplace(photo->wanted.name);
   std::u16string upper_name;
   std::vector<MonthGroup*> here;
   // No round decides while a device may hold a carrier unseen: nothing is listed then.
@@ -197,6 +252,15 @@ void Household::GatherMonthRound(Round round, const std::vector<PhotoEvidence*>&
         for (const std::u16string& name : unknown_kinds) {
           if (group.folders.Matches(name)) NoteGap(&group.gap, GapCause::kGroupUnseen);
         }
+      }
+      // No folder of such a storage is a month's: any of them may hold the copy.
+      if (!roll.files_by_month()) {
+        if (const Gap unread = ReadWholeRoll(roll, d, device.id, s, &of_no_month)) {
+          for (auto& [month, group] : groups) {
+            NoteGap(&group.gap, GapCause::kNoMonthFolders, unread.subject);
+          }
+        }
+        continue;
       }
       const std::vector<const PhoneObject*>& folders = roll.folders();
       for (std::size_t f = 0; f < folders.size() && !device.connection->gone(); ++f) {
@@ -241,7 +305,8 @@ void Household::GatherMonthRound(Round round, const std::vector<PhotoEvidence*>&
   }
   for (auto& [month, group] : groups) {
     for (PhotoEvidence* photo : group.photos) {
-      Conclude(round, household_gap ? household_gap : group.gap, group.namesakes, photo);
+      Conclude(round, household_gap ? household_gap : group.gap, group.namesakes, of_no_month,
+               photo);
       if (round != Round::kOwnMonth) continue;
       photo->round(round).stem_elsewhere =
           group.stems.at(StemOfUpperCased(photo->wanted.name)).OtherThan(photo->wanted.name);
@@ -252,49 +317,18 @@ void Household::GatherMonthRound(Round round, const std::vector<PhotoEvidence*>&
 void Household::GatherUniqueRound(const std::vector<PhotoEvidence*>& photos) {
   Namesakes namesakes;
   for (const PhotoEvidence* photo : photos) namesakes.try_emplace(photo->wanted.name);
-  std::u16string name;
   // The first gap anywhere keeps every name of the round back: nothing more is listed.
   Gap gap = DeviceGap();
   for (std::size_t d = 0; d < devices_.size() && !gap; ++d) {
     HouseholdDevice& device = devices_[d];
     for (std::size_t s = 0; s < device.storages.size() && !gap; ++s) {
-      CameraRoll& roll = *device.storages[s];
-      const std::u16string& storage = roll.storage().name;
-      gap = ParentsGap(roll);
-      if (!gap) gap = CountGap(roll);
-      const std::vector<const PhoneObject*>& folders = roll.folders();
-      for (std::size_t f = 0; f < folders.size() && !gap; ++f) {
-        const Listing& listing = roll.cache().Lookup(folders[f]->id);
-        const bool holds_roll = roll.HoldsCameraRollFolders(*folders[f]);
-        for (std::size_t p = 0; p < listing.objects.size() && !gap; ++p) {
-          const PhoneObject& object = listing.objects[p];
-          // A folder inside a camera-roll folder may hold the copy where no photo is
-          // taken from, and so may an object that may be a folder. DCIM's own folders
-          // are the camera roll; its objects of unknown kind make a parent's gap.
-          if (object.is_folder) {
-            if (!holds_roll) NoteGap(&gap, GapCause::kDeeperFolder, storage);
-            continue;
-          }
-          // An object whose file name could not be read may carry any wanted name.
-          if (!NamedByFile(object)) {
-            NoteGap(&gap, GapCause::kUnreadableObject, storage);
-            continue;
-          }
-          if (!object.kind_known) {
-            if (!holds_roll) NoteGap(&gap, GapCause::kDeeperFolder, storage);
-            continue;
-          }
-          const auto met = namesakes.find(UpperCasedName(object.name, &name));
-          if (met != namesakes.end()) {
-            met->second.push_back({&object, d, &device.id, &folders[f]->name, {s, f, p}});
-          }
-        }
-      }
+      gap = ReadWholeRoll(*device.storages[s], d, device.id, s, &namesakes);
     }
   }
   // A device that went away while listed is the gap that matters, not its listing's.
   if (Gap device_gap = DeviceGap()) gap = device_gap;
-  for (PhotoEvidence* photo : photos) Conclude(Round::kUnique, gap, namesakes, photo);
+  const Namesakes none;
+  for (PhotoEvidence* photo : photos) Conclude(Round::kUnique, gap, namesakes, none, photo);
 }
 
 }  // namespace camvey::ptp

@@ -346,6 +346,17 @@ class HouseholdGenerator {
   std::vector<std::u16string> first_months_;
 };
 
+// True when the name begins with six ASCII digits, a year above 0 and a month of 01 to
+// 12: a folder a phone files that month's photos in.
+bool BeginsWithRealMonth(const std::u16string& name) {
+  if (name.size() < 6) return false;
+  for (std::size_t i = 0; i < 6; ++i) {
+    if (name[i] < u'0' || name[i] > u'9') return false;
+  }
+  const int month = (name[4] - u'0') * 10 + (name[5] - u'0');
+  return name.substr(0, 4) != u"0000" && month >= 1 && month <= 12;
+}
+
 // What a reader can read of an object, with every key the pass asks for.
 bool FileNameRead(const SimObject& object) {
   return !object.faults.get_values && !object.faults.file_name && object.file_name.has_value();
@@ -419,6 +430,9 @@ struct HeldFolder {
   bool in_unknown_dcim = false;
   std::vector<HeldPhoto> photos;
   bool holds_deeper = false;  // a folder inside it holds something
+  // No camera-roll folder of its storage begins with a real month: it may hold a photo
+  // of any month, and every month group counts its namesakes, though never takes one.
+  bool on_storage_without_months = false;
 
   bool InGroup(const Entry& entry, Round round) const {
     if (round == Round::kUnique) return true;
@@ -435,6 +449,7 @@ struct HeldFolder {
 struct GroupEvidence {
   bool unreadable = false;  // something there may carry any name
   std::set<const SimObject*> carriers;
+  std::set<const SimObject*> of_no_month;   // carriers on a storage without months
   std::set<const SimObject*> size_unknown;  // namesakes that may be the copy
   bool other_stem = false;                  // the stem under another extension
 };
@@ -454,6 +469,7 @@ class Household {
       }
       devices_.insert(device.id);
       for (const std::u16string& storage_id : device.Find(phone::kRootId)->children) {
+        const std::size_t first = roll_.size();
         for (const std::u16string& top_id : device.Find(storage_id)->children) {
           const SimObject& top = *device.Find(top_id);
           if (!IsFolder(top)) continue;
@@ -469,6 +485,13 @@ class Household {
             }
             Add(device, inner, !KindRead(top), false);
           }
+        }
+        const auto storage_folders = roll_.begin() + static_cast<std::ptrdiff_t>(first);
+        const bool without_months = std::none_of(
+            storage_folders, roll_.end(),
+            [](const HeldFolder& folder) { return BeginsWithRealMonth(TrueName(*folder.folder)); });
+        for (auto folder = storage_folders; folder != roll_.end(); ++folder) {
+          folder->on_storage_without_months = without_months;
         }
       }
     }
@@ -495,16 +518,20 @@ class Household {
     evidence.unreadable = unnamed_folder_ || (all_dcim && unnamed_folder_in_unknown_dcim_);
     const std::u16string stem = StemOf(entry.name);
     for (const HeldFolder& folder : roll_) {
-      if ((folder.in_unknown_dcim && !all_dcim) || !folder.InGroup(entry, round)) continue;
-      evidence.unreadable = evidence.unreadable || (round == Round::kUnique && folder.holds_deeper);
+      if (folder.in_unknown_dcim && !all_dcim) continue;
+      const bool of_no_month =
+          round != Round::kUnique && entry.real() && folder.on_storage_without_months;
+      if (!of_no_month && !folder.InGroup(entry, round)) continue;
+      evidence.unreadable =
+          evidence.unreadable || ((round == Round::kUnique || of_no_month) && folder.holds_deeper);
       for (const HeldPhoto& photo : folder.photos) {
         const SimObject& object = *photo.object;
         if (!photo.name_read) {
           evidence.unreadable = true;
         } else if (photo.name != entry.name) {
-          evidence.other_stem = evidence.other_stem || photo.stem == stem;
+          evidence.other_stem = evidence.other_stem || (!of_no_month && photo.stem == stem);
         } else if (!entry.size.has_value() || (SizeRead(object) && *object.size == *entry.size)) {
-          evidence.carriers.insert(&object);
+          (of_no_month ? evidence.of_no_month : evidence.carriers).insert(&object);
         } else if (!SizeRead(object)) {
           evidence.size_unknown.insert(&object);
         }
@@ -610,6 +637,7 @@ class Judge {
       if (others(evidence.size_unknown)) return "a namesake of unknown size" + where;
       if (others(evidence.carriers))
         return (deciding ? "not the only carrier" : "a carrier") + where;
+      if (deciding && !evidence.of_no_month.empty()) return "a carrier of no month" + where;
       if (!deciding && round == Round::kOwnMonth && evidence.other_stem) {
         return "the stem under another extension" + where;
       }

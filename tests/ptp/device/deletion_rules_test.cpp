@@ -65,6 +65,15 @@ TEST(DeletionRulesTest, OneVerdictPerEvidenceInTheTablesOrder) {
          own(e).gap = unseen;
        },
        Kind::kLeftAlone, Round::kOwnMonth, Reason::kSeveralCarriers},
+      {"3 a carrier and one of no month", 1,
+       [&](PhotoEvidence& e) {
+         own(e).carriers = {At(kCopy)};
+         own(e).of_no_month = {At(kNamesake)};
+       },
+       Kind::kLeftAlone, Round::kOwnMonth, Reason::kAlsoOfNoMonth},
+      {"3 one of no month alone: seek the neighbours", 1,
+       [&](PhotoEvidence& e) { own(e).of_no_month = {At(kNamesake)}; }, Kind::kSeek,
+       Round::kNeighbours, Reason::kNone},
       {"4 own month not seen whole", 1,
        [&](PhotoEvidence& e) {
          own(e).carriers = {At(kCopy)};
