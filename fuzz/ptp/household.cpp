@@ -40,13 +40,19 @@ Household::Household(FuzzedPhone* phone, const FuzzedDeviceLayer& layer)
     // References into the device's maps stay valid while more of it is drawn.
     for (const std::u16string& storage_id : phone->Listing(device, ptp::kDeviceObjectId).children) {
       const std::size_t first = roll_.size();
+      const ObjectRef storage = {device_id, storage_id};
+      const SeenObject storage_seen = Seen(phone->Object(device, storage_id), keys_);
+      if (storage_seen.access == kReadOnlyWithoutObjectDeletion ||
+          (storage_seen.access_unread && (!storage_seen.kind_known || storage_seen.is_folder))) {
+        storages_without_deletion_.insert(storage);
+      }
       for (const std::u16string& top_id : phone->Listing(device, storage_id).children) {
         const FuzzedObject& top = phone->Object(device, top_id);
         if (!IsFolderKind(top.kind)) continue;
         const SeenObject seen = Seen(top, keys_);
         unnamed_folder_ = unnamed_folder_ || !seen.name_is_file_name;
         const bool dcim = IsDcimName(top.file_name);
-        AddFolder(*phone, device, device_id, top_id, false, dcim);
+        AddFolder(*phone, device, storage, top_id, false, dcim);
         if (!dcim) continue;
         const bool unknown_dcim = !seen.kind_known;
         for (const std::u16string& inner_id : phone->Listing(device, top_id).children) {
@@ -55,7 +61,7 @@ Household::Household(FuzzedPhone* phone, const FuzzedDeviceLayer& layer)
           if (!Seen(inner, keys_).name_is_file_name) {
             (unknown_dcim ? unnamed_folder_in_unknown_dcim_ : unnamed_folder_) = true;
           }
-          AddFolder(*phone, device, device_id, inner_id, unknown_dcim, false);
+          AddFolder(*phone, device, storage, inner_id, unknown_dcim, false);
         }
       }
       const auto storage_folders = roll_.begin() + static_cast<std::ptrdiff_t>(first);
@@ -69,10 +75,11 @@ Household::Household(FuzzedPhone* phone, const FuzzedDeviceLayer& layer)
   }
 }
 
-void Household::AddFolder(FuzzedPhone& phone, FuzzedDevice& device, const std::u16string& device_id,
+void Household::AddFolder(FuzzedPhone& phone, FuzzedDevice& device, const ObjectRef& storage,
                           const std::u16string& folder_id, bool in_unknown_dcim, bool dcim) {
   HeldFolder folder;
-  folder.device_id = device_id;
+  folder.device_id = storage.first;
+  folder.storage_id = storage.second;
   folder.id = folder_id;
   folder.name = phone.Object(device, folder_id).file_name;
   folder.in_unknown_dcim = in_unknown_dcim;

@@ -69,6 +69,7 @@ struct GroupEvidence {
 // One camera-roll folder as its device holds it.
 struct HeldFolder {
   std::u16string device_id;
+  std::u16string storage_id;
   std::u16string id;
   std::u16string name;  // its file name, read or not
   // Inside a top-level DCIM whose kind cannot be read: a folder the pass cannot tell
@@ -92,6 +93,11 @@ class Household {
   bool Contains(const std::u16string& device_id) const { return device_ids_.count(device_id); }
   const std::set<std::u16string>& device_ids() const { return device_ids_; }
   const std::vector<HeldFolder>& roll() const { return roll_; }
+  // The storages (device id, storage id) whose access capability was read as allowing no
+  // deletion, or that may be storages whose capability could not be read.
+  const std::set<ObjectRef>& storages_without_deletion() const {
+    return storages_without_deletion_;
+  }
 
   // The group of `round` for `entry`; with `with_unknown_dcim` false, the folders inside
   // a DCIM of unknown kind are left out of the month groups (never out of the unique one).
@@ -102,12 +108,13 @@ class Household {
  private:
   // Adds a camera-roll folder; `dcim` for a top-level DCIM, whose folders are camera-roll
   // folders of their own.
-  void AddFolder(FuzzedPhone& phone, FuzzedDevice& device, const std::u16string& device_id,
+  void AddFolder(FuzzedPhone& phone, FuzzedDevice& device, const ObjectRef& storage,
                  const std::u16string& folder_id, bool in_unknown_dcim, bool dcim);
 
   KeysAsked keys_;
   std::set<std::u16string> device_ids_;
   std::vector<HeldFolder> roll_;
+  std::set<ObjectRef> storages_without_deletion_;
   // A folder among a storage's objects, or a DCIM's, whose file name cannot be read;
   // the second among those of a DCIM of unknown kind.
   bool unnamed_folder_ = false;

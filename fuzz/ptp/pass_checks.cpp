@@ -350,6 +350,22 @@ PassChecks::Faults PassChecks::RoundFaults(const ObjectRef& object, const SeenOb
     faults.push_back(
         {9, "an entry with a size takes only an object whose size was read and equals it"});
   }
+  if (!entry.size.has_value() && !entry.size_unusable) {
+    // Where a device shows the object in several storages, any of them may be the one
+    // the pass took it from.
+    const auto only_elsewhere = [&](const HeldFolder& folder) {
+      if (!Holds(folder, object)) return true;
+      const ObjectRef storage = {folder.device_id, folder.storage_id};
+      const std::set<ObjectRef>& without = household_.storages_without_deletion();
+      return without.size() > without.count(storage);
+    };
+    if (LiesInRoll(object) &&
+        std::all_of(household_.roll().begin(), household_.roll().end(), only_elsewhere)) {
+      faults.push_back({18,
+                        "nothing is taken for an entry without a size while another storage "
+                        "allows no deletion or did not say"});
+    }
+  }
   if (round != Round::kOwnMonth) {
     if (WantedAsSeveralPhotos(entry.name)) {
       faults.push_back({14, "a name wanted as several photos is taken only from its own month"});

@@ -77,6 +77,10 @@
 //    an Apple device: the list said it had no room for every device, claimed more ids
 //    than it had room for, or held a null entry, or a device that its reads do not name
 //    an Apple device failed a read of one of its texts.
+// 18. Nothing is taken for an entry without a size while another storage of the
+//    household than the object's allows no deletion or may be a storage whose access
+//    capability could not be read: with iCloud Photos on, a phone does not list a photo
+//    kept only in iCloud.
 // Where a device lists an object in several places, or several entries or rounds may
 // have taken it, the object passes when any one of them lets the pass take it.
 

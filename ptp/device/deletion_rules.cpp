@@ -27,6 +27,17 @@ bool SameObject(const SentPhoto& earlier, const Sighting& carrier) {
          earlier.spelled == object.name && sizes_agree;
 }
 
+// A storage other than the carrier's that may not list the copy of a photo asked
+// without a size; null when there is none.
+const StorageWithoutDeletion* UnlistedStorage(const PhotoEvidence& evidence,
+                                              const Sighting& carrier) {
+  if (evidence.wanted.size.has_value()) return nullptr;
+  for (const StorageWithoutDeletion& storage : evidence.storages_without_deletion) {
+    if (storage.device != carrier.device || storage.storage != carrier.place[0]) return &storage;
+  }
+  return nullptr;
+}
+
 // Rows 3 to 6 over one round's group; empty when the group holds no carrier.
 std::optional<Verdict> JudgeGroup(const PhotoEvidence& evidence, Round round) {
   const RoundEvidence& seen = evidence.round(round);
@@ -43,6 +54,9 @@ std::optional<Verdict> JudgeGroup(const PhotoEvidence& evidence, Round round) {
   if (std::any_of(evidence.unresolved.begin(), evidence.unresolved.end(),
                   [&carrier](const SentPhoto& earlier) { return !SameObject(earlier, carrier); })) {
     return LeftAlone(round, Reason::kMaybeDeletedEarlier);
+  }
+  if (UnlistedStorage(evidence, carrier) != nullptr) {
+    return LeftAlone(round, Reason::kMayLieUnlisted);
   }
   return Verdict{Verdict::Kind::kTake, round, Reason::kNone, &carrier};
 }
@@ -211,6 +225,12 @@ void TraceVerdict(const PhotoEvidence& evidence, const Verdict& verdict, GapsSai
     case Reason::kMaybeDeletedEarlier:
       DeleteTrace("delete: %s may have been deleted by an earlier request, left alone",
                   name.c_str());
+      break;
+    case Reason::kMayLieUnlisted:
+      DeleteTrace(
+          "delete: %s was asked without a size and \"%s\" may not list every photo (iCloud "
+          "Photos may be on), left alone",
+          name.c_str(), Utf8(*UnlistedStorage(evidence, decided.carriers.front())->name).c_str());
       break;
     case Reason::kStemInOwnMonth:
       DeleteTrace("delete: %s is in the folders of %s under another extension, left alone",

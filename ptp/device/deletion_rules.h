@@ -25,7 +25,10 @@
 //  4. A folder of the group, or a device or storage, was not seen whole: kept back.
 //  5. A carrier of unknown kind, or a namesake whose size is unknown: kept back.
 //  6. One carrier: taken; but left alone when an earlier request sent an object of this
-//     name with an unknown outcome and the carrier is not that same object.
+//     name with an unknown outcome and the carrier is not that same object, and left
+//     alone when the request gave no size and another storage of the household allows
+//     no deletion or did not say (with iCloud Photos on, a phone does not list a photo
+//     kept only in iCloud: the copy may lie there unseen).
 //  7. The own month holds the photo's stem under another extension: left alone.
 //  8. The request wants this name as more than one photo: left alone (each is taken only
 //     from its own month).
@@ -112,6 +115,13 @@ struct RoundEvidence {
   bool stem_elsewhere = false;
 };
 
+// A storage of the household that allows no deletion, or did not say whether it does.
+struct StorageWithoutDeletion {
+  std::size_t device = 0;   // index among the household's devices
+  std::size_t storage = 0;  // index among the device's storages
+  const std::u16string* name = nullptr;
+};
+
 // Everything the rules read of one wanted photo.
 struct PhotoEvidence {
   WantedFile wanted;
@@ -123,6 +133,8 @@ struct PhotoEvidence {
   std::optional<SentPhoto> deleted_earlier;
   bool stem_sent_earlier = false;
   std::vector<SentPhoto> unresolved;
+  // For a photo asked without a size: the storages that may not list every photo.
+  std::vector<StorageWithoutDeletion> storages_without_deletion;
   std::array<RoundEvidence, kRoundCount> rounds;
 
   RoundEvidence& round(Round which) { return rounds[static_cast<std::size_t>(which)]; }
@@ -136,6 +148,7 @@ enum class Reason {
   kSeveralCarriers,
   kAlsoOfNoMonth,
   kMaybeDeletedEarlier,
+  kMayLieUnlisted,
   kStemInOwnMonth,
   kSeveralPhotos,
   kStemSentEarlier,

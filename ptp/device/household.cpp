@@ -207,6 +207,20 @@ Gap Household::DeviceGap() const {
   return {};
 }
 
+std::vector<StorageWithoutDeletion> Household::StoragesWithoutDeletion() const {
+  std::vector<StorageWithoutDeletion> storages;
+  for (std::size_t d = 0; d < devices_.size(); ++d) {
+    for (std::size_t s = 0; s < devices_[d].storages.size(); ++s) {
+      const PhoneObject& storage = devices_[d].storages[s]->storage();
+      if (storage.access_capability == kReadOnlyWithoutObjectDeletion ||
+          storage.access_unreadable) {
+        storages.push_back({d, s, &storage.name});
+      }
+    }
+  }
+  return storages;
+}
+
 void Household::Gather(Round round, const std::vector<PhotoEvidence*>& photos) {
   if (round == Round::kUnique) {
     GatherUniqueRound(photos);

@@ -52,6 +52,10 @@ class Household {
 
   std::vector<HouseholdDevice>& devices() { return devices_; }
 
+  // The storages that allow no deletion or did not say whether they do: with iCloud
+  // Photos on, a phone does not list a photo kept only in iCloud.
+  std::vector<StorageWithoutDeletion> StoragesWithoutDeletion() const;
+
   // Gathers `round` for each of `photos`, which all seek it.
   void Gather(Round round, const std::vector<PhotoEvidence*>& photos);
 

@@ -800,7 +800,8 @@ TEST_P(DeletionPassTest, FoldsOnlyAToZ) {
 // answered as refused, and the read-only storage's photos still count for uniqueness.
 // A capability that cannot be read may be that of a storage with iCloud Photos on:
 // its photos are kept back. A flag that cannot be read changes nothing: the storage's
-// capability still rules.
+// capability still rules. Such a storage does not list a photo kept only in iCloud: a
+// photo asked without a size is then taken from no other storage.
 TEST_P(DeletionPassTest, WhatThePhoneDeclaresIsRespected) {
   const std::string read_only =
       R"(delete: B.JPG lies on "Internal Storage", which allows no deletion (iCloud Photos may )"
@@ -843,9 +844,9 @@ TEST_P(DeletionPassTest, WhatThePhoneDeclaresIsRespected) {
             {"id": "a1", "name": "A.JPG"}, {"id": "b", "name": "B.JPG")" +
         test.b_extra + R"(}]}]},
           {"id": "s2", "name": "Card", "access": 0, "children": [)" +
-        Folder("f2", "202401__", {"A.JPG", "C.JPG"}) + "]}]}]}");
-    const PassOutcome outcome =
-        RunPass(&phone, {{u"A.JPG", u"202401"}, {u"B.JPG", u"202401"}, {u"C.JPG", u"202401"}});
+        Folder("f2", "202401__", {"A.JPG", "C.JPG=1000"}) + "]}]}]}");
+    const PassOutcome outcome = RunPass(
+        &phone, {{u"A.JPG", u"202401"}, {u"B.JPG", u"202401"}, {u"C.JPG", u"202401", 1000}});
     EXPECT_EQ(outcome.deleted, test.deleted) << test.label;
     EXPECT_EQ(outcome.error, test.error) << test.label;
     EXPECT_TRUE(OnPhone(phone, u"a1")) << test.label;
@@ -854,6 +855,17 @@ TEST_P(DeletionPassTest, WhatThePhoneDeclaresIsRespected) {
       EXPECT_THAT(outcome.trace, Contains(test.trace)) << test.label;
     }
   }
+
+  std::string household =
+      Household(Dcim(Folder("p", "202312__", {"B.JPG"})), Dcim(Folder("q", "202401__", {"C.JPG"})));
+  household.insert(household.find(R"("name": "Internal Storage")"), R"("access": 1, )");
+  phone::Phone phone = PhoneFromJson(household);
+  const PassOutcome outcome = RunPass(&phone, {{u"C.JPG", u"202401"}});
+  EXPECT_TRUE(phone.deleted.empty());
+  EXPECT_EQ(outcome.error, "not_found");
+  EXPECT_THAT(outcome.trace, Contains("delete: C.JPG was asked without a size and \"Internal "
+                                      "Storage\" may not list every photo (iCloud Photos may be "
+                                      "on), left alone"));
 }
 
 // A request that fails as a whole is reported as deleting nothing, even by a driver that

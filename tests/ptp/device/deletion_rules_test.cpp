@@ -113,6 +113,18 @@ TEST(DeletionRulesTest, OneVerdictPerEvidenceInTheTablesOrder) {
          e.unresolved = {unknown_other};
        },
        Kind::kLeftAlone, Round::kOwnMonth, Reason::kMaybeDeletedEarlier},
+      {"6 one carrier without a size, another storage may not list the copy", 1,
+       [&](PhotoEvidence& e) {
+         own(e).carriers = {At(kCopy)};
+         e.storages_without_deletion = {{1, 0, &kFolder}};
+       },
+       Kind::kLeftAlone, Round::kOwnMonth, Reason::kMayLieUnlisted},
+      {"6 one carrier on the storage that may not list every photo", 1,
+       [&](PhotoEvidence& e) {
+         own(e).carriers = {At(kCopy)};
+         e.storages_without_deletion = {{0, 0, &kFolder}};
+       },
+       Kind::kTake, Round::kOwnMonth, Reason::kNone},
       {"7 the stem under another extension", 1,
        [&](PhotoEvidence& e) { own(e).stem_elsewhere = true; }, Kind::kLeftAlone, Round::kOwnMonth,
        Reason::kStemInOwnMonth},
