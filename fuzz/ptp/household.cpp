@@ -1,7 +1,5 @@
 #include "fuzz/ptp/household.h"
 
-#include <algorithm>
-#include <cstddef>
 #include <map>
 
 namespace camvey::fuzz {
@@ -39,7 +37,6 @@ Household::Household(FuzzedPhone* phone, const FuzzedDeviceLayer& layer)
     FuzzedDevice& device = phone->Device(device_id);
     // References into the device's maps stay valid while more of it is drawn.
     for (const std::u16string& storage_id : phone->Listing(device, ptp::kDeviceObjectId).children) {
-      const std::size_t first = roll_.size();
       const ObjectRef storage = {device_id, storage_id};
       const SeenObject storage_seen = Seen(phone->Object(device, storage_id), keys_);
       if (storage_seen.access == kReadOnlyWithoutObjectDeletion ||
@@ -64,13 +61,6 @@ Household::Household(FuzzedPhone* phone, const FuzzedDeviceLayer& layer)
           AddFolder(*phone, device, storage, inner_id, unknown_dcim, false);
         }
       }
-      const auto storage_folders = roll_.begin() + static_cast<std::ptrdiff_t>(first);
-      const bool without_months =
-          std::none_of(storage_folders, roll_.end(),
-                       [](const HeldFolder& folder) { return IsMonthFolderName(folder.name); });
-      for (auto folder = storage_folders; folder != roll_.end(); ++folder) {
-        folder->on_storage_without_months = without_months;
-      }
     }
   }
 }
@@ -83,6 +73,7 @@ void Household::AddFolder(FuzzedPhone& phone, FuzzedDevice& device, const Object
   folder.id = folder_id;
   folder.name = phone.Object(device, folder_id).file_name;
   folder.in_unknown_dcim = in_unknown_dcim;
+  folder.of_no_month = !dcim && !IsMonthFolderName(folder.name);
   std::set<std::u16string> met;
   for (const std::u16string& child_id : phone.Listing(device, folder_id).children) {
     if (!met.insert(child_id).second) continue;
@@ -116,9 +107,10 @@ GroupEvidence Household::Evidence(const Entry& entry, Round round, bool with_unk
   GroupEvidence evidence;
   evidence.unreadable = unnamed_folder_ || (all_dcim && unnamed_folder_in_unknown_dcim_);
   const std::u16string stem = StemOf(entry.name);
+  bool other_stem_of_no_month = false;
   for (const HeldFolder& folder : roll_) {
     if (folder.in_unknown_dcim && !all_dcim) continue;
-    const bool of_no_month = !unique && entry.groups.real && folder.on_storage_without_months;
+    const bool of_no_month = !unique && entry.groups.real && folder.of_no_month;
     if (!of_no_month && !InGroup(folder, entry, round)) continue;
     evidence.unreadable = evidence.unreadable || ((unique || of_no_month) && folder.holds_deeper);
     for (const auto& [id, seen] : folder.photos) {
@@ -128,7 +120,8 @@ GroupEvidence Household::Evidence(const Entry& entry, Round round, bool with_unk
       }
       const std::u16string name = Folded(seen.name);
       if (name != entry.name) {
-        evidence.other_stem = evidence.other_stem || (!of_no_month && StemOf(name) == stem);
+        bool& other_stem = of_no_month ? other_stem_of_no_month : evidence.other_stem;
+        other_stem = other_stem || StemOf(name) == stem;
         continue;
       }
       const ObjectRef object = {folder.device_id, id};
@@ -139,6 +132,8 @@ GroupEvidence Household::Evidence(const Entry& entry, Round round, bool with_unk
       }
     }
   }
+  evidence.other_stem =
+      evidence.other_stem || (other_stem_of_no_month && evidence.of_no_month.empty());
   return evidence;
 }
 

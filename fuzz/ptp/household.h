@@ -16,10 +16,11 @@
 //   top-level folders and the folders directly inside a top-level folder named DCIM;
 // - a group of an entry: its own month's camera-roll folders, its neighbours', or (the
 //   unique group) all of them;
-// - a storage with no month folder: none of its camera-roll folders has a name that
-//   begins with a real month; it may hold a photo of any month in any of them, so every
+// - a folder of no month: a camera-roll folder whose name does not begin with a real
+//   month, other than a top-level DCIM; a photo of any month may lie in it, so every
 //   month group counts its namesakes as ones "of no month", which only the unique group
-//   may take;
+//   may take, and its objects of the entry's stem under another extension unless it
+//   holds one of no month;
 // - a namesake in a group: an object directly inside a folder of the group that is no
 //   folder, whose file name can be read and folds to the entry's name; a carrier unless
 //   the entry has a size and the object's size was read and differs.
@@ -58,7 +59,7 @@ struct GroupEvidence {
   // inside a camera-roll folder holds something: the group may hide a carrier.
   bool unreadable = false;
   std::set<ObjectRef> carriers;
-  // Month groups: carriers but for lying on a storage with no month folder.
+  // Month groups: carriers but for lying in a folder of no month.
   std::set<ObjectRef> of_no_month;
   // Namesakes whose size cannot be read, for an entry with a size: each may be the copy.
   std::set<ObjectRef> size_unknown;
@@ -78,7 +79,7 @@ struct HeldFolder {
   // The distinct objects directly inside it that are no folders, as a reader sees them.
   std::vector<std::pair<std::u16string, SeenObject>> photos;
   bool holds_deeper = false;  // a folder inside it holds something
-  bool on_storage_without_months = false;
+  bool of_no_month = false;
 };
 
 // The devices of the household as discovery read them.

@@ -70,9 +70,6 @@ CameraRoll::CameraRoll(const PhoneConnection& connection, KeyCollection& keys, P
       if (object.is_folder) folders_.push_back(&object);
     }
   }
-  files_by_month_ = std::any_of(folders_.begin(), folders_.end(), [](const PhoneObject* folder) {
-    return IsMonthFolderName(text::UpperCaseWide(folder->name));
-  });
 }
 
 bool CameraRoll::MayHideAnyFolder() const {
@@ -99,6 +96,10 @@ std::vector<std::u16string> CameraRoll::NamesOfUnknownKind() const {
 
 bool CameraRoll::HoldsCameraRollFolders(const PhoneObject& folder) const {
   return std::find(dcim_folders_.begin(), dcim_folders_.end(), &folder) != dcim_folders_.end();
+}
+
+bool CameraRoll::IsOfNoMonth(const PhoneObject& folder) const {
+  return !IsMonthFolderName(text::UpperCaseWide(folder.name)) && !HoldsCameraRollFolders(folder);
 }
 
 }  // namespace camvey::ptp

@@ -56,11 +56,6 @@ class CameraRoll {
   // that were listed to their normal end and hold nothing, as a locked phone may.
   bool shows_anything() const { return shows_anything_; }
 
-  // True when a camera-roll folder is named as a month folder ("202401__"). A phone that
-  // files its photos by month files every photo so; one that does not (an older iOS's
-  // 100APPLE, months filed a level deeper) may hold a photo of any month in any folder.
-  bool files_by_month() const { return files_by_month_; }
-
   // True when an object among the parents' children may be a camera-roll folder the
   // pass cannot name: a listing that ended early, or a folder, or an object of unknown
   // kind, whose file name could not be read.
@@ -71,6 +66,10 @@ class CameraRoll {
   // True for a top-level DCIM among folders(): its folders are camera-roll folders, not
   // folders inside one.
   bool HoldsCameraRollFolders(const PhoneObject& folder) const;
+  // True for a camera-roll folder that is no month's folder ("202401__") and no top-level
+  // DCIM: an older iOS's 100APPLE, or a folder month folders lie inside. A photo of any
+  // month may lie in it.
+  bool IsOfNoMonth(const PhoneObject& folder) const;
 
  private:
   PhoneObject storage_;
@@ -80,7 +79,6 @@ class CameraRoll {
   std::vector<const Listing*> parents_;
   std::vector<const PhoneObject*> dcim_folders_;
   bool shows_anything_ = false;
-  bool files_by_month_ = false;
 };
 
 }  // namespace camvey::ptp

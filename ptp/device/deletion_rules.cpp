@@ -96,7 +96,7 @@ void TraceGap(const PhotoEvidence& evidence, Round round, const Gap& gap, GapsSa
       break;
     case GapCause::kNoMonthFolders:
       DeleteTrace(
-          "delete: \"%s\" holds no month folder and could not be read whole, names sought in "
+          "delete: a folder of no month on \"%s\" could not be read whole, names sought in "
           "month folders are left alone",
           subject.c_str());
       break;

@@ -11,10 +11,10 @@
 //
 // A carrier of a wanted photo is an object, not known to be a folder, lying directly in
 // a folder of the round's group, whose original file name is the wanted name (a to z
-// folded) and, when the request gave the copy's size, whose size is that size. A storage
-// with no month folder (an older iOS's 100APPLE, months filed a level deeper) may hold a
-// photo of any month anywhere: the month rounds read its camera roll whole, as the
-// unique round does, and an object there that would be a carrier is one "of no month".
+// folded) and, when the request gave the copy's size, whose size is that size. A
+// camera-roll folder of no month (an older iOS's 100APPLE, a folder month folders lie
+// inside) may hold a photo of any month: the month rounds read every one, and an object
+// there that would be a carrier is one "of no month".
 // The verdict, by the first row that applies:
 //  1. The request's size is no byte count: left alone.
 //  2. An earlier request of this process deleted this photo (same name and month, sizes
@@ -29,7 +29,9 @@
 //     alone when the request gave no size and another storage of the household allows
 //     no deletion or did not say (with iCloud Photos on, a phone does not list a photo
 //     kept only in iCloud: the copy may lie there unseen).
-//  7. The own month holds the photo's stem under another extension: left alone.
+//  7. The own month holds the photo's stem under another extension: left alone. A folder
+//     of no month counts as the own month's here, unless it holds one of no month too
+//     (then its other files may be the rest of that photo, a Live Photo's MOV).
 //  8. The request wants this name as more than one photo: left alone (each is taken only
 //     from its own month).
 //  9. An earlier request deleted, or may have deleted, an object of this stem: left alone.
@@ -70,8 +72,10 @@ enum class GapCause {
   // A listing that shows the storage's camera-roll folders ended early or holds a folder
   // the pass cannot name (subject: the storage name). Month rounds.
   kFoldersHidden,
-  // A storage with no month folder could not be read whole, for any reason the unique
-  // round has (subject: the storage name). Month rounds.
+  // A folder of no month could not be read whole: its listing ended early, it holds a
+  // folder or an object that could not be read, its folders hold more objects than the
+  // listing limit, or an object of unknown kind may be one (subject: the storage name).
+  // Month rounds.
   kNoMonthFolders,
   // A folder of the group ended early or holds an object whose file name could not be
   // read, or an object of unknown kind is named as one of its folders. Month rounds.

@@ -52,6 +52,14 @@ struct MonthGroup {
   std::unordered_map<std::u16string_view, NamesOfStem> stems;
 };
 
+// What the folders of no month showed in a month round, over the household: a photo of
+// any month may lie there. Keys: every wanted name of the round and, in the own month,
+// every wanted stem, as views of the wanted photos' names.
+struct NoMonthEvidence {
+  Namesakes namesakes;
+  std::unordered_map<std::u16string_view, NamesOfStem> stems;
+};
+
 // Keeps the first cause: it is the one the trace names.
 void NoteGap(Gap* gap, GapCause cause, const std::u16string& subject = {}) {
   if (!*gap) *gap = {cause, subject};
@@ -128,6 +136,45 @@ Gap CountGap(CameraRoll& roll) {
     const IdListing& ids = roll.cache().Ids(folder->id);
     if (!ids.complete) return {GapCause::kListingEndedEarly, storage};
     if (!read) listed += ids.ids.size();
+  }
+  return {};
+}
+
+// Why the month rounds cannot read the storage's folders of no month whole, from their
+// ids alone, before any of their objects is read: an id listing that ended early, or
+// more objects there than the listing limit.
+Gap NoMonthCountGap(CameraRoll& roll) {
+  const Gap gap = {GapCause::kNoMonthFolders, roll.storage().name};
+  std::size_t count = 0;
+  for (const PhoneObject* folder : roll.folders()) {
+    if (!roll.IsOfNoMonth(*folder)) continue;
+    const IdListing& ids = roll.cache().Ids(folder->id);
+    count += ids.ids.size();
+    if (!ids.complete || count > kUniqueSearchListingLimit) return gap;
+  }
+  return {};
+}
+
+// Reads folder `f` of storage `s` of device `d`, a folder of no month, into `evidence`.
+// Gives why it cannot be relied on: its listing ended early, or it holds a folder, an
+// object that may be one, or an object whose file name could not be read.
+Gap ReadFolderOfNoMonth(CameraRoll& roll, std::size_t d, const std::u16string& device_id,
+                        std::size_t s, std::size_t f, NoMonthEvidence* evidence) {
+  const PhoneObject& folder = *roll.folders()[f];
+  const Gap gap = {GapCause::kNoMonthFolders, roll.storage().name};
+  const Listing& listing = roll.cache().Lookup(folder.id);
+  if (!listing.complete) return gap;
+  std::u16string upper_name;
+  for (std::size_t p = 0; p < listing.objects.size(); ++p) {
+    const PhoneObject& object = listing.objects[p];
+    if (object.is_folder || !object.kind_known || !NamedByFile(object)) return gap;
+    const std::u16string_view name = UpperCasedName(object.name, &upper_name);
+    const auto names = evidence->stems.find(StemOfUpperCased(name));
+    if (names != evidence->stems.end()) names->second.Meet(name);
+    const auto met = evidence->namesakes.find(name);
+    if (met != evidence->namesakes.end()) {
+      met->second.push_back({&object, d, &device_id, &folder.name, {s, f, p}});
+    }
   }
   return {};
 }
@@ -245,8 +292,11 @@ void Household::GatherMonthRound(Round round, const std::vector<PhotoEvidence*>&
     group.namesakes.try_emplace(photo->wanted.name);
     if (round == Round::kOwnMonth) group.stems.try_emplace(StemOfUpperCased(photo->wanted.name));
   }
-  Namesakes of_no_month;
-  for (const PhotoEvidence* photo : photos) of_no_month.try_emplace(photo->wanted.name);
+  NoMonthEvidence no_month;
+  for (const PhotoEvidence* photo : photos) {
+    no_month.namesakes.try_emplace(photo->wanted.name);
+    if (round == Round::kOwnMonth) no_month.stems.try_emplace(StemOfUpperCased(photo->wanted.name));
+  }
   std::u16string upper_name;
   std::vector<MonthGroup*> here;
   // No round decides while a device may hold a carrier unseen: nothing is listed then.
@@ -255,30 +305,33 @@ void Household::GatherMonthRound(Round round, const std::vector<PhotoEvidence*>&
     HouseholdDevice& device = devices_[d];
     for (std::size_t s = 0; s < device.storages.size() && !device.connection->gone(); ++s) {
       CameraRoll& roll = *device.storages[s];
-      const bool may_hide_any_folder = roll.MayHideAnyFolder();
-      std::vector<std::u16string> unknown_kinds = roll.NamesOfUnknownKind();
-      for (std::u16string& name : unknown_kinds) name = text::UpperCaseWide(std::move(name));
-      for (auto& [month, group] : groups) {
-        if (may_hide_any_folder) {
-          NoteGap(&group.gap, GapCause::kFoldersHidden, roll.storage().name);
-        }
-        // An object of unknown kind named as a folder of the group may be that folder.
-        for (const std::u16string& name : unknown_kinds) {
-          if (group.folders.Matches(name)) NoteGap(&group.gap, GapCause::kGroupUnseen);
+      const std::u16string& storage = roll.storage().name;
+      const auto note_every_group = [&groups](GapCause cause, const std::u16string& subject) {
+        for (auto& [month, group] : groups) NoteGap(&group.gap, cause, subject);
+      };
+      if (roll.MayHideAnyFolder()) note_every_group(GapCause::kFoldersHidden, storage);
+      for (const std::u16string& name : roll.NamesOfUnknownKind()) {
+        const std::u16string upper = text::UpperCaseWide(name);
+        // An object of unknown kind may be a folder of its name: a folder of a group, or
+        // one of no month, where any group's photo may lie.
+        if (!IsMonthFolderName(upper)) note_every_group(GapCause::kNoMonthFolders, storage);
+        for (auto& [month, group] : groups) {
+          if (group.folders.Matches(upper)) NoteGap(&group.gap, GapCause::kGroupUnseen);
         }
       }
-      // No folder of such a storage is a month's: any of them may hold the copy.
-      if (!roll.files_by_month()) {
-        if (const Gap unread = ReadWholeRoll(roll, d, device.id, s, &of_no_month)) {
-          for (auto& [month, group] : groups) {
-            NoteGap(&group.gap, GapCause::kNoMonthFolders, unread.subject);
-          }
-        }
-        continue;
-      }
+      // Folders of no month too many to read are a gap already: none of them is read.
+      const Gap no_month_unread = NoMonthCountGap(roll);
+      if (no_month_unread) note_every_group(no_month_unread.cause, no_month_unread.subject);
       const std::vector<const PhoneObject*>& folders = roll.folders();
       for (std::size_t f = 0; f < folders.size() && !device.connection->gone(); ++f) {
         const PhoneObject& folder = *folders[f];
+        if (roll.IsOfNoMonth(folder)) {
+          if (no_month_unread) continue;
+          if (const Gap gap = ReadFolderOfNoMonth(roll, d, device.id, s, f, &no_month)) {
+            note_every_group(gap.cause, gap.subject);
+          }
+          continue;
+        }
         const std::u16string folder_name = text::UpperCaseWide(folder.name);
         here.clear();
         for (auto& [month, group] : groups) {
@@ -319,11 +372,16 @@ void Household::GatherMonthRound(Round round, const std::vector<PhotoEvidence*>&
   }
   for (auto& [month, group] : groups) {
     for (PhotoEvidence* photo : group.photos) {
-      Conclude(round, household_gap ? household_gap : group.gap, group.namesakes, of_no_month,
-               photo);
+      Conclude(round, household_gap ? household_gap : group.gap, group.namesakes,
+               no_month.namesakes, photo);
       if (round != Round::kOwnMonth) continue;
-      photo->round(round).stem_elsewhere =
-          group.stems.at(StemOfUpperCased(photo->wanted.name)).OtherThan(photo->wanted.name);
+      // A photo of no month under the exact name may be the copy, its other files the
+      // rest of that photo (a Live Photo's MOV): only the month's own stem rules then.
+      const std::u16string_view stem = StemOfUpperCased(photo->wanted.name);
+      RoundEvidence& evidence = photo->round(round);
+      evidence.stem_elsewhere =
+          group.stems.at(stem).OtherThan(photo->wanted.name) ||
+          (evidence.of_no_month.empty() && no_month.stems.at(stem).OtherThan(photo->wanted.name));
     }
   }
 }

@@ -5,8 +5,8 @@
 // gathers over all of them at once. A household's iPhone and iPad number their photos
 // with independent counters, so a name and a month may well be on both: a photo is
 // taken only when exactly one object of the whole household carries it, and only on
-// evidence from every device and storage. A storage with no month folder may hold a
-// photo of any month anywhere in its camera roll: the month rounds read it whole.
+// evidence from every device and storage. A camera-roll folder of no month (100APPLE)
+// may hold a photo of any month: the month rounds read every one.
 //
 // Evidence is gathered lazily, a round at a time and only for the photos that still
 // seek it; each folder is listed at most once per storage (its camera roll's cache). On

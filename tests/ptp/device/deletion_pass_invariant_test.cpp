@@ -430,9 +430,10 @@ struct HeldFolder {
   bool in_unknown_dcim = false;
   std::vector<HeldPhoto> photos;
   bool holds_deeper = false;  // a folder inside it holds something
-  // No camera-roll folder of its storage begins with a real month: it may hold a photo
-  // of any month, and every month group counts its namesakes, though never takes one.
-  bool on_storage_without_months = false;
+  // Its name does not begin with a real month and it is no top-level DCIM: it may hold a
+  // photo of any month, and every month group counts its namesakes, though never takes
+  // one, and its objects of the entry's stem.
+  bool of_no_month = false;
 
   bool InGroup(const Entry& entry, Round round) const {
     if (round == Round::kUnique) return true;
@@ -469,7 +470,6 @@ class Household {
       }
       devices_.insert(device.id);
       for (const std::u16string& storage_id : device.Find(phone::kRootId)->children) {
-        const std::size_t first = roll_.size();
         for (const std::u16string& top_id : device.Find(storage_id)->children) {
           const SimObject& top = *device.Find(top_id);
           if (!IsFolder(top)) continue;
@@ -485,13 +485,6 @@ class Household {
             }
             Add(device, inner, !KindRead(top), false);
           }
-        }
-        const auto storage_folders = roll_.begin() + static_cast<std::ptrdiff_t>(first);
-        const bool without_months = std::none_of(
-            storage_folders, roll_.end(),
-            [](const HeldFolder& folder) { return BeginsWithRealMonth(TrueName(*folder.folder)); });
-        for (auto folder = storage_folders; folder != roll_.end(); ++folder) {
-          folder->on_storage_without_months = without_months;
         }
       }
     }
@@ -517,10 +510,11 @@ class Household {
     GroupEvidence evidence;
     evidence.unreadable = unnamed_folder_ || (all_dcim && unnamed_folder_in_unknown_dcim_);
     const std::u16string stem = StemOf(entry.name);
+    // The stem in a folder of no month counts only while no namesake of no month does.
+    bool other_stem_of_no_month = false;
     for (const HeldFolder& folder : roll_) {
       if (folder.in_unknown_dcim && !all_dcim) continue;
-      const bool of_no_month =
-          round != Round::kUnique && entry.real() && folder.on_storage_without_months;
+      const bool of_no_month = round != Round::kUnique && entry.real() && folder.of_no_month;
       if (!of_no_month && !folder.InGroup(entry, round)) continue;
       evidence.unreadable =
           evidence.unreadable || ((round == Round::kUnique || of_no_month) && folder.holds_deeper);
@@ -529,7 +523,8 @@ class Household {
         if (!photo.name_read) {
           evidence.unreadable = true;
         } else if (photo.name != entry.name) {
-          evidence.other_stem = evidence.other_stem || (!of_no_month && photo.stem == stem);
+          bool& other_stem = of_no_month ? other_stem_of_no_month : evidence.other_stem;
+          other_stem = other_stem || photo.stem == stem;
         } else if (!entry.size.has_value() || (SizeRead(object) && *object.size == *entry.size)) {
           (of_no_month ? evidence.of_no_month : evidence.carriers).insert(&object);
         } else if (!SizeRead(object)) {
@@ -537,6 +532,8 @@ class Household {
         }
       }
     }
+    evidence.other_stem =
+        evidence.other_stem || (other_stem_of_no_month && evidence.of_no_month.empty());
     return evidence;
   }
 
@@ -546,6 +543,7 @@ class Household {
     held.device = &device;
     held.folder = &folder;
     held.in_unknown_dcim = in_unknown_dcim;
+    held.of_no_month = !dcim && !BeginsWithRealMonth(TrueName(folder));
     for (const std::u16string& child_id : folder.children) {
       const SimObject& child = *device.Find(child_id);
       if (!IsFolder(child)) {
