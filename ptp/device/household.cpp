@@ -66,8 +66,8 @@ void NoteGap(Gap* gap, GapCause cause, const std::u16string& subject = {}) {
 }
 
 // Files a namesake of the wanted photo under what it may be: a carrier (or, met in a
-// month round on a storage with no month folder, one of no month), another photo (its
-// size differs), or an object the pass cannot tell from a carrier.
+// month round in a folder of no month, one of no month), another photo (its size
+// differs), or an object the pass cannot tell from a carrier.
 void Sort(const Sighting& sighting, const WantedFile& wanted, bool of_no_month,
           RoundEvidence* evidence) {
   const PhoneObject& object = *sighting.object;
@@ -85,7 +85,7 @@ void Sort(const Sighting& sighting, const WantedFile& wanted, bool of_no_month,
 }
 
 // Completes one photo's evidence of a round from the namesakes met in the round's
-// folders and, for a month round, on the storages with no month folder.
+// folders and, for a month round, in the folders of no month.
 void Conclude(Round round, const Gap& gap, const Namesakes& namesakes, const Namesakes& of_no_month,
               PhotoEvidence* photo) {
   RoundEvidence& evidence = photo->round(round);
