@@ -73,7 +73,7 @@ void Household::AddFolder(FuzzedPhone& phone, FuzzedDevice& device, const Object
   folder.id = folder_id;
   folder.name = phone.Object(device, folder_id).file_name;
   folder.in_unknown_dcim = in_unknown_dcim;
-  folder.of_no_month = !dcim && !IsMonthFolderName(folder.name);
+  folder.of_no_month = dcim || !IsMonthFolderName(folder.name);
   std::set<std::u16string> met;
   for (const std::u16string& child_id : phone.Listing(device, folder_id).children) {
     if (!met.insert(child_id).second) continue;
@@ -107,12 +107,14 @@ GroupEvidence Household::Evidence(const Entry& entry, Round round, bool with_unk
   GroupEvidence evidence;
   evidence.unreadable = unnamed_folder_ || (all_dcim && unnamed_folder_in_unknown_dcim_);
   const std::u16string stem = StemOf(entry.name);
-  bool other_stem_of_no_month = false;
   for (const HeldFolder& folder : roll_) {
     if (folder.in_unknown_dcim && !all_dcim) continue;
     const bool of_no_month = !unique && entry.groups.real && folder.of_no_month;
     if (!of_no_month && !InGroup(folder, entry, round)) continue;
     evidence.unreadable = evidence.unreadable || ((unique || of_no_month) && folder.holds_deeper);
+    // A folder of no month holding the stem counts only without the name beside it.
+    bool stem_here = false;
+    bool name_here = false;
     for (const auto& [id, seen] : folder.photos) {
       if (!seen.name_is_file_name) {
         evidence.unreadable = true;
@@ -120,10 +122,10 @@ GroupEvidence Household::Evidence(const Entry& entry, Round round, bool with_unk
       }
       const std::u16string name = Folded(seen.name);
       if (name != entry.name) {
-        bool& other_stem = of_no_month ? other_stem_of_no_month : evidence.other_stem;
-        other_stem = other_stem || StemOf(name) == stem;
+        stem_here = stem_here || StemOf(name) == stem;
         continue;
       }
+      name_here = true;
       const ObjectRef object = {folder.device_id, id};
       if (!entry.size.has_value() || (seen.size_known && seen.size == *entry.size)) {
         (of_no_month ? evidence.of_no_month : evidence.carriers).insert(object);
@@ -131,9 +133,8 @@ GroupEvidence Household::Evidence(const Entry& entry, Round round, bool with_unk
         evidence.size_unknown.insert(object);
       }
     }
+    evidence.other_stem = evidence.other_stem || (stem_here && !(of_no_month && name_here));
   }
-  evidence.other_stem =
-      evidence.other_stem || (other_stem_of_no_month && evidence.of_no_month.empty());
   return evidence;
 }
 

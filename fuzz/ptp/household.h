@@ -17,10 +17,10 @@
 // - a group of an entry: its own month's camera-roll folders, its neighbours', or (the
 //   unique group) all of them;
 // - a folder of no month: a camera-roll folder whose name does not begin with a real
-//   month, other than a top-level DCIM; a photo of any month may lie in it, so every
-//   month group counts its namesakes as ones "of no month", which only the unique group
-//   may take, and its objects of the entry's stem under another extension unless it
-//   holds one of no month;
+//   month (a top-level DCIM too, for the files directly in it); a photo of any month may
+//   lie in it, so every month group counts its namesakes as ones "of no month", which
+//   only the unique group may take, and its objects of the entry's stem under another
+//   extension unless it holds a namesake too;
 // - a namesake in a group: an object directly inside a folder of the group that is no
 //   folder, whose file name can be read and folds to the entry's name; a carrier unless
 //   the entry has a size and the object's size was read and differs.

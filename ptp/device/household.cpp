@@ -1,9 +1,11 @@
 #include "ptp/device/household.h"
 
+#include <algorithm>
 #include <map>
 #include <string_view>
 #include <unordered_map>
 #include <utility>
+#include <vector>
 
 #include "ptp/device/delete_trace.h"
 #include "ptp/device/folder_listing.h"
@@ -54,11 +56,23 @@ struct MonthGroup {
 
 // What the folders of no month showed in a month round, over the household: a photo of
 // any month may lie there. Keys: every wanted name of the round and, in the own month,
-// every wanted stem, as views of the wanted photos' names.
+// every wanted stem, as views of the wanted photos' names; for each stem, the upper-cased
+// names met under it in each folder that held one.
 struct NoMonthEvidence {
   Namesakes namesakes;
-  std::unordered_map<std::u16string_view, NamesOfStem> stems;
+  std::unordered_map<std::u16string_view, std::vector<std::vector<std::u16string>>> stems;
 };
+
+// True when a folder of no month holds the photo's stem under another name but not the
+// photo's own name: with the own name beside it, the other files may be the rest of that
+// photo (a Live Photo's MOV).
+bool StemOfNoMonthElsewhere(const NoMonthEvidence& no_month, const std::u16string& name) {
+  const std::vector<std::vector<std::u16string>>& folders =
+      no_month.stems.at(StemOfUpperCased(name));
+  return std::any_of(folders.begin(), folders.end(), [&name](const auto& names) {
+    return std::find(names.begin(), names.end(), name) == names.end();
+  });
+}
 
 // Keeps the first cause: it is the one the trace names.
 void NoteGap(Gap* gap, GapCause cause, const std::u16string& subject = {}) {
@@ -155,27 +169,35 @@ Gap NoMonthCountGap(CameraRoll& roll) {
   return {};
 }
 
-// Reads folder `f` of storage `s` of device `d`, a folder of no month, into `evidence`.
-// Gives why it cannot be relied on: its listing ended early, or it holds a folder, an
-// object that may be one, or an object whose file name could not be read.
-Gap ReadFolderOfNoMonth(CameraRoll& roll, std::size_t d, const std::u16string& device_id,
-                        std::size_t s, std::size_t f, NoMonthEvidence* evidence) {
+// Reads the files of folder `f` of storage `s` of device `d`, a folder of no month or a
+// top-level DCIM (whose files are of no month too), into `evidence`. Gives why it cannot
+// be relied on: its listing ended early, or it holds a folder (DCIM's are the camera
+// roll), an object that may be one, or an object whose file name could not be read.
+Gap ReadFilesOfNoMonth(CameraRoll& roll, std::size_t d, const std::u16string& device_id,
+                       std::size_t s, std::size_t f, NoMonthEvidence* evidence) {
   const PhoneObject& folder = *roll.folders()[f];
+  const bool holds_roll = roll.HoldsCameraRollFolders(folder);
   const Gap gap = {GapCause::kNoMonthFolders, roll.storage().name};
   const Listing& listing = roll.cache().Lookup(folder.id);
   if (!listing.complete) return gap;
   std::u16string upper_name;
+  std::unordered_map<std::u16string_view, std::vector<std::u16string>> stems_here;
   for (std::size_t p = 0; p < listing.objects.size(); ++p) {
     const PhoneObject& object = listing.objects[p];
+    // DCIM's children of unknown kind are its parent's gap (CameraRoll::MayHideAnyFolder).
+    if ((object.is_folder || !object.kind_known) && holds_roll) continue;
     if (object.is_folder || !object.kind_known || !NamedByFile(object)) return gap;
     const std::u16string_view name = UpperCasedName(object.name, &upper_name);
-    const auto names = evidence->stems.find(StemOfUpperCased(name));
-    if (names != evidence->stems.end()) names->second.Meet(name);
+    const auto wanted_stem = evidence->stems.find(StemOfUpperCased(name));
+    if (wanted_stem != evidence->stems.end()) {
+      stems_here[wanted_stem->first].emplace_back(name);
+    }
     const auto met = evidence->namesakes.find(name);
     if (met != evidence->namesakes.end()) {
       met->second.push_back({&object, d, &device_id, &folder.name, {s, f, p}});
     }
   }
+  for (auto& [stem, names] : stems_here) evidence->stems[stem].push_back(std::move(names));
   return {};
 }
 
@@ -325,9 +347,9 @@ void Household::GatherMonthRound(Round round, const std::vector<PhotoEvidence*>&
       const std::vector<const PhoneObject*>& folders = roll.folders();
       for (std::size_t f = 0; f < folders.size() && !device.connection->gone(); ++f) {
         const PhoneObject& folder = *folders[f];
-        if (roll.IsOfNoMonth(folder)) {
+        if (roll.IsOfNoMonth(folder) || roll.HoldsCameraRollFolders(folder)) {
           if (no_month_unread) continue;
-          if (const Gap gap = ReadFolderOfNoMonth(roll, d, device.id, s, f, &no_month)) {
+          if (const Gap gap = ReadFilesOfNoMonth(roll, d, device.id, s, f, &no_month)) {
             note_every_group(gap.cause, gap.subject);
           }
           continue;
@@ -375,13 +397,10 @@ void Household::GatherMonthRound(Round round, const std::vector<PhotoEvidence*>&
       Conclude(round, household_gap ? household_gap : group.gap, group.namesakes,
                no_month.namesakes, photo);
       if (round != Round::kOwnMonth) continue;
-      // A photo of no month under the exact name may be the copy, its other files the
-      // rest of that photo (a Live Photo's MOV): only the month's own stem rules then.
-      const std::u16string_view stem = StemOfUpperCased(photo->wanted.name);
       RoundEvidence& evidence = photo->round(round);
       evidence.stem_elsewhere =
-          group.stems.at(stem).OtherThan(photo->wanted.name) ||
-          (evidence.of_no_month.empty() && no_month.stems.at(stem).OtherThan(photo->wanted.name));
+          group.stems.at(StemOfUpperCased(photo->wanted.name)).OtherThan(photo->wanted.name) ||
+          StemOfNoMonthElsewhere(no_month, photo->wanted.name);
     }
   }
 }

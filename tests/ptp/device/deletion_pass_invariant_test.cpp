@@ -430,9 +430,10 @@ struct HeldFolder {
   bool in_unknown_dcim = false;
   std::vector<HeldPhoto> photos;
   bool holds_deeper = false;  // a folder inside it holds something
-  // Its name does not begin with a real month and it is no top-level DCIM: it may hold a
-  // photo of any month, and every month group counts its namesakes, though never takes
-  // one, and its objects of the entry's stem.
+  // Its name does not begin with a real month, or it is a top-level DCIM (for the files
+  // directly in it): it may hold a photo of any month, and every month group counts its
+  // namesakes, though never takes one, and its objects of the entry's stem unless a
+  // namesake lies beside them.
   bool of_no_month = false;
 
   bool InGroup(const Entry& entry, Round round) const {
@@ -510,30 +511,32 @@ class Household {
     GroupEvidence evidence;
     evidence.unreadable = unnamed_folder_ || (all_dcim && unnamed_folder_in_unknown_dcim_);
     const std::u16string stem = StemOf(entry.name);
-    // The stem in a folder of no month counts only while no namesake of no month does.
-    bool other_stem_of_no_month = false;
     for (const HeldFolder& folder : roll_) {
       if (folder.in_unknown_dcim && !all_dcim) continue;
       const bool of_no_month = round != Round::kUnique && entry.real() && folder.of_no_month;
       if (!of_no_month && !folder.InGroup(entry, round)) continue;
       evidence.unreadable =
           evidence.unreadable || ((round == Round::kUnique || of_no_month) && folder.holds_deeper);
+      // A folder of no month holding the stem counts only without the name beside it.
+      bool stem_here = false;
+      bool name_here = false;
       for (const HeldPhoto& photo : folder.photos) {
         const SimObject& object = *photo.object;
         if (!photo.name_read) {
           evidence.unreadable = true;
         } else if (photo.name != entry.name) {
-          bool& other_stem = of_no_month ? other_stem_of_no_month : evidence.other_stem;
-          other_stem = other_stem || photo.stem == stem;
-        } else if (!entry.size.has_value() || (SizeRead(object) && *object.size == *entry.size)) {
-          (of_no_month ? evidence.of_no_month : evidence.carriers).insert(&object);
-        } else if (!SizeRead(object)) {
-          evidence.size_unknown.insert(&object);
+          stem_here = stem_here || photo.stem == stem;
+        } else {
+          name_here = true;
+          if (!entry.size.has_value() || (SizeRead(object) && *object.size == *entry.size)) {
+            (of_no_month ? evidence.of_no_month : evidence.carriers).insert(&object);
+          } else if (!SizeRead(object)) {
+            evidence.size_unknown.insert(&object);
+          }
         }
       }
+      evidence.other_stem = evidence.other_stem || (stem_here && !(of_no_month && name_here));
     }
-    evidence.other_stem =
-        evidence.other_stem || (other_stem_of_no_month && evidence.of_no_month.empty());
     return evidence;
   }
 
@@ -543,7 +546,7 @@ class Household {
     held.device = &device;
     held.folder = &folder;
     held.in_unknown_dcim = in_unknown_dcim;
-    held.of_no_month = !dcim && !BeginsWithRealMonth(TrueName(folder));
+    held.of_no_month = dcim || !BeginsWithRealMonth(TrueName(folder));
     for (const std::u16string& child_id : folder.children) {
       const SimObject& child = *device.Find(child_id);
       if (!IsFolder(child)) {

@@ -521,6 +521,17 @@ TEST_P(DeletionPassTest, AFolderOfNoMonthIsReadBeforeAMonthDecides) {
        u"IMG_0001.HEIC", "not_found",
        "delete: IMG_0001.HEIC is in the folders of 202401 and in a folder of no month, left "
        "alone"},
+      {"a namesake directly in DCIM",
+       Phone(Dcim(Folder("p", "202401__", {"IMG_0001.HEIC"}) +
+                  R"(, {"id": "x", "name": "IMG_0001.HEIC"})")),
+       u"IMG_0001.HEIC", "not_found",
+       "delete: IMG_0001.HEIC is in the folders of 202401 and in a folder of no month, left "
+       "alone"},
+      {"the stem beside its own name in one 100APPLE, the name in another",
+       Household(Dcim(Folder("o", "100APPLE", {"IMG_0001.HEIC", "IMG_0001.MOV"})),
+                 Dcim(Folder("o2", "100APPLE", {"IMG_0001.JPG"}))),
+       u"IMG_0001.JPG", "not_found",
+       "delete: IMG_0001.JPG is in the folders of 202401 under another extension, left alone"},
       {"the stem in the iPad's 100APPLE",
        Household(Dcim(Folder("p", "202312__", {"IMG_0001.JPG"})),
                  Dcim(Folder("o", "100APPLE", {"IMG_0001.HEIC", "IMG_0001.MOV"}))),
