@@ -158,7 +158,7 @@ Gap CountGap(CameraRoll& roll) {
 // ids alone, before any of their objects is read: an id listing that ended early, or
 // more objects there than the listing limit.
 Gap NoMonthCountGap(CameraRoll& roll) {
-  const Gap gap = {GapCause::kNoMonthFolders, roll.storage().name};
+  Gap gap = {GapCause::kNoMonthFolders, roll.storage().name};
   std::size_t count = 0;
   for (const PhoneObject* folder : roll.folders()) {
     if (!roll.IsOfNoMonth(*folder)) continue;
@@ -177,7 +177,7 @@ Gap ReadFilesOfNoMonth(CameraRoll& roll, std::size_t d, const std::u16string& de
                        std::size_t s, std::size_t f, NoMonthEvidence* evidence) {
   const PhoneObject& folder = *roll.folders()[f];
   const bool holds_roll = roll.HoldsCameraRollFolders(folder);
-  const Gap gap = {GapCause::kNoMonthFolders, roll.storage().name};
+  Gap gap = {GapCause::kNoMonthFolders, roll.storage().name};
   const Listing& listing = roll.cache().Lookup(folder.id);
   if (!listing.complete) return gap;
   std::u16string upper_name;
