@@ -22,20 +22,14 @@ std::u16string FileName(int folder, int index) {
   return Text(name);
 }
 
-// DCIM holds the older folders of a phone that was upgraded, 100APPLE onwards, then
-// one month folder a month from 202101__ on.
+// DCIM holds one month folder a month, as a current iPhone shows its photos, from
+// 201901__ on: two older years, then the three recent ones requests are made of.
 constexpr int kOlderFolders = 24;
-bool IsMonth(int folder) { return folder >= kOlderFolders; }
+bool IsRecent(int folder) { return folder >= kOlderFolders; }
 std::u16string MonthOf(int folder) {
-  const int month_index = folder - kOlderFolders;
   char month[32];
-  std::snprintf(month, sizeof(month), "%04d%02d", 2021 + month_index / 12, month_index % 12 + 1);
+  std::snprintf(month, sizeof(month), "%04d%02d", 2019 + folder / 12, folder % 12 + 1);
   return Text(month);
-}
-std::u16string OlderFolderName(int folder) {
-  char name[24];  // room for any int, as the compiler reckons
-  std::snprintf(name, sizeof(name), "%03dAPPLE", 100 + folder);
-  return Text(name);
 }
 
 }  // namespace
@@ -62,8 +56,7 @@ phone::Phone MakeBenchmarkPhone() {
     phone::SimObject roll;
     roll.id = u"f" + Text(std::to_string(folder));
     roll.parent_id = u"d";
-    roll.name = roll.file_name =
-        IsMonth(folder) ? MonthOf(folder) + u"__" : OlderFolderName(folder);
+    roll.name = roll.file_name = MonthOf(folder) + u"__";
     roll.type = phone::ContentType::kFolder;
     device.Add(roll);
     for (int i = 0; i < kBenchmarkObjectsPerFolder; ++i) {
@@ -82,7 +75,7 @@ std::vector<ptp::WantedFile> MakeBenchmarkRequest() {
   std::vector<int> month_folders;
   std::vector<int> other_folders;
   for (int folder = 0; folder < kBenchmarkFolders; ++folder) {
-    (IsMonth(folder) ? month_folders : other_folders).push_back(folder);
+    (IsRecent(folder) ? month_folders : other_folders).push_back(folder);
   }
   std::vector<ptp::WantedFile> wanted;
   for (const int month_index : {1, 7, 13, 19, 25, 31}) {
@@ -113,7 +106,7 @@ PassListings ListingsOfThePass(const phone::SimulatedDeviceLayer& layer) {
 std::vector<ptp::WantedFile> MakeImportRequest() {
   std::vector<int> month_folders;
   for (int folder = 0; folder < kBenchmarkFolders; ++folder) {
-    if (IsMonth(folder)) month_folders.push_back(folder);
+    if (IsRecent(folder)) month_folders.push_back(folder);
   }
   std::vector<ptp::WantedFile> wanted;
   for (const int month_index : {30, 31, 32}) {

@@ -2,9 +2,9 @@
 #define CAMVEY_TOOLS_BENCHMARK_PHONE_H_
 
 // The phone and request every deletion-pass benchmark measures, whatever the device layer:
-// one Apple device laid out as a real iPhone, its storage "s" holding the folder "DCIM"
-// ("d") with 30,000 objects in 60 folders (24 older ones, 100APPLE to 123APPLE, then 36
-// month folders, 202101__ to 202312__), and 1,000 wanted names.
+// one Apple device laid out as a current iPhone, its storage "s" holding the folder "DCIM"
+// ("d") with 30,000 objects in 60 month folders (24 older ones, 201901__ to 202012__,
+// then 36 recent ones, 202101__ to 202312__), and 1,000 wanted names.
 
 #include <cstddef>
 #include <string>
@@ -22,14 +22,15 @@ inline constexpr int kBenchmarkObjectsPerFolder = 500;
 
 phone::Phone MakeBenchmarkPhone();
 
-// 600 names from six month folders, asked under their month, whose neighbours make 18
-// folders (9,000 objects) month folders of the request; 300 from the first four other
+// 600 names from six recent folders, asked under their month, whose neighbours make 18
+// folders (9,000 objects) month folders of the request; 300 from the first four older
 // folders, asked under a month the phone does not have, which the unique-name search
 // looks for until the listed-object limit stops it (and then, having not seen the whole
-// storage, leaves them on the phone); 100 that are not on the phone. Upper-cased.
+// storage, leaves them on the phone); 100 that are not on the phone, asked under
+// 202101. Upper-cased.
 std::vector<ptp::WantedFile> MakeBenchmarkRequest();
 
-// A realistic import: 300 names from three month folders, asked under their month, and
+// A realistic import: 300 names from three recent folders, asked under their month, and
 // one photo of a month the phone has that the owner already deleted on the phone.
 std::vector<ptp::WantedFile> MakeImportRequest();
 

@@ -3,7 +3,9 @@
 //
 // A household is an iPhone and an iPad, each laid out as Windows shows one ("Internal
 // Storage" -> "DCIM" -> a folder per month, "202401__", and "202401_a" when a name
-// recurs in a month), each holding three years of photos numbered by its own four-digit
+// recurs in a month), and an older iPad whose iOS files its photos in "100APPLE",
+// "101APPLE", ... instead (a new folder every thousand files, a guess that only changes
+// how its listing splits). Each holds three years of photos numbered by its own four-digit
 // counter that wraps after 9999: Live Photos (HEIC and MOV of one stem), edits (IMG_E
 // and an .AAE sidecar), screenshots, bursts and videos, every file of its own size.
 // Two devices' counters are independent, so one name in one month on both is common.
@@ -94,8 +96,9 @@ class Random {
   std::mt19937_64 engine_;
 };
 
-enum Kind : std::size_t { kIPhone = 0, kIPad = 1 };
-constexpr std::size_t kKinds = 2;
+enum Kind : std::size_t { kIPhone = 0, kIPad = 1, kOlderIPad = 2 };
+constexpr std::size_t kKinds = 3;
+constexpr int kFilesPerOlderFolder = 1000;
 
 // How one device's owner takes photos: rates per month.
 struct Habits {
@@ -145,6 +148,7 @@ struct File {
 struct Device {
   phone::SimDevice sim;
   std::vector<File> files;  // in the order they were taken
+  bool by_month = true;     // its folders are months, not 100APPLE and onwards
 };
 
 using Household = std::array<Device, kKinds>;
@@ -163,9 +167,12 @@ class DeviceBuilder {
   DeviceBuilder(Random& random, Kind kind, const Habits& habits)
       : random_(random), habits_(habits), counter_(static_cast<int>(random.Integer(1, 9999))) {
     phone::SimDevice& sim = device_.sim;
+    device_.by_month = kind != kOlderIPad;
     sim.id = kind == kIPhone ? u"\\\\?\\usb#vid_05ac&pid_12a8&mi_00#6&1f2e3d4c&0&0000#"
                                u"{6ac27878-a6fa-4155-ba85-f98f491d4f33}"
-                             : u"\\\\?\\usb#vid_05ac&pid_12ab&mi_00#6&5a6b7c8d&0&0000#"
+             : kind == kIPad ? u"\\\\?\\usb#vid_05ac&pid_12ab&mi_00#6&5a6b7c8d&0&0000#"
+                               u"{6ac27878-a6fa-4155-ba85-f98f491d4f33}"
+                             : u"\\\\?\\usb#vid_05ac&pid_129a&mi_00#6&2b3c4d5e&0&0000#"
                                u"{6ac27878-a6fa-4155-ba85-f98f491d4f33}";
     sim.friendly_name = kind == kIPhone ? u"Apple iPhone" : u"Apple iPad";
     sim.manufacturer = u"Apple Inc.";
@@ -276,8 +283,24 @@ class DeviceBuilder {
   }
 
   // Puts every file of one shot into the month's first folder that holds none of their
-  // names, opening "YYYYMM_a", "YYYYMM_b", ... as Windows does when a name recurs.
+  // names, opening "YYYYMM_a", "YYYYMM_b", ... as Windows does when a name recurs; on an
+  // older iPad into the last "NNNAPPLE" folder, opening the next when it is full.
   void Store(int month, const std::vector<Shot>& shot) {
+    if (!device_.by_month) {
+      if (older_files_ % kFilesPerOlderFolder == 0) {
+        older_folder_ = NextId();
+        AddObject(older_folder_, kDcimId,
+                  std::to_string(100 + older_files_ / kFilesPerOlderFolder) + "APPLE",
+                  phone::ContentType::kFolder, std::nullopt);
+      }
+      for (const Shot& file : shot) {
+        const std::u16string id = NextId();
+        AddObject(id, older_folder_, file.name, file.type, file.size);
+        device_.files.push_back({id, file.name, month, file.size});
+        ++older_files_;
+      }
+      return;
+    }
     const auto free = [&](const MonthFolder& folder) {
       return std::none_of(shot.begin(), shot.end(),
                           [&](const Shot& file) { return folder.names.count(file.name) != 0; });
@@ -304,6 +327,8 @@ class DeviceBuilder {
   int counter_;  // the last number given, 1 to 9999
   int last_id_ = 1;
   std::vector<MonthFolder> folders_;  // of the month being taken
+  std::u16string older_folder_;       // an older iPad's last NNNAPPLE folder
+  int older_files_ = 0;               // the files an older iPad holds
   Device device_;
 };
 
@@ -327,6 +352,8 @@ bool SharesANameInTheIPadsRequest(const Household& household) {
 // devices use one name in a month of the iPad's request.
 std::vector<Household> MakeHouseholds(int count, double scale, bool sharing_only) {
   Random random(kSeed);
+  // Drawn apart, so that the iPhones and iPads stay the same with or without them.
+  Random older(kSeed + 1);
   std::vector<Household> households;
   while (static_cast<int>(households.size()) < count) {
     const Habits iphone = IPhoneHabits(random, scale);
@@ -335,6 +362,8 @@ std::vector<Household> MakeHouseholds(int count, double scale, bool sharing_only
     household[kIPhone] = DeviceBuilder(random, kIPhone, iphone).Build();
     household[kIPad] = DeviceBuilder(random, kIPad, ipad).Build();
     if (sharing_only && !SharesANameInTheIPadsRequest(household)) continue;
+    const Habits older_ipad = IPadHabits(older, scale);
+    household[kOlderIPad] = DeviceBuilder(older, kOlderIPad, older_ipad).Build();
     households.push_back(std::move(household));
   }
   return households;
@@ -360,6 +389,8 @@ const std::vector<Scenario>& Scenarios() {
       {"both attached, the iPhone's request", {{kIPhone, {kIPhone, kIPad}}}},
       {"iPhone attached, the iPad's request", {{kIPad, {kIPhone}}}},
       {"the iPad's request without, then with it", {{kIPad, {kIPhone}}, {kIPad, {kIPhone, kIPad}}}},
+      {"iPhone and older iPad, the older's request", {{kOlderIPad, {kIPhone, kOlderIPad}}}},
+      {"iPhone and older iPad, the iPhone's", {{kIPhone, {kIPhone, kOlderIPad}}}},
   };
   return scenarios;
 }
@@ -517,7 +548,9 @@ class ScenarioRun {
       const File& file = *entry.file;
       const bool present = requester != nullptr && requester->Find(file.id) != nullptr;
       survey.present.push_back(present);
-      survey.must.push_back(present && same_name_and_size[{file.month, file.name, file.size}] == 1);
+      // An older iPad's photos lie in no month's folders: only its unique names can go.
+      survey.must.push_back(present && world_[step.requester].by_month &&
+                            same_name_and_size[{file.month, file.name, file.size}] == 1);
       if (!sizes_ && !present && gone_.count({ids_[step.requester], file.id}) == 0) {
         survey.untellable.insert(file.name);
       }
@@ -602,7 +635,8 @@ class ScenarioRun {
 
   Household world_;
   // The devices' ids, which stay known while a device is lent to the simulated phone.
-  std::array<std::u16string, kKinds> ids_ = {world_[kIPhone].sim.id, world_[kIPad].sim.id};
+  std::array<std::u16string, kKinds> ids_ = {world_[kIPhone].sim.id, world_[kIPad].sim.id,
+                                             world_[kOlderIPad].sim.id};
   bool sizes_;
   Tally& tally_;
   DeletionMemory memory_;
@@ -611,7 +645,7 @@ class ScenarioRun {
 
 // What the generator made: sizes, and how often names meet.
 void PrintHouseholds(const std::vector<Household>& households) {
-  std::array<long, kKinds> objects = {0, 0};
+  std::array<long, kKinds> objects = {0, 0, 0};
   long second_folders = 0;
   long iphone_names_in_two_years = 0;
   int shared_ever = 0;
@@ -637,15 +671,16 @@ void PrintHouseholds(const std::vector<Household>& households) {
   const long count = static_cast<long>(households.size());
   std::printf(
       "%ld households (seed %llu), three years from January %d, each an iPhone (on average %ld "
-      "objects) and an iPad (%ld objects); \"YYYYMM_a\" folders: %ld in all\n",
+      "objects), an iPad (%ld objects) and an older iPad (%ld objects, in NNNAPPLE folders); "
+      "\"YYYYMM_a\" folders: %ld in all\n",
       count, static_cast<unsigned long long>(kSeed), kFirstYear, objects[kIPhone] / count,
-      objects[kIPad] / count, second_folders);
+      objects[kIPad] / count, objects[kOlderIPad] / count, second_folders);
   std::printf(
       "a name in one month on both devices: in %d of %ld households over the three years, in %d "
       "within the iPad's request months; iPhone names used in two years: %ld per household\n",
       shared_ever, count, shared_in_request, iphone_names_in_two_years / count);
   std::printf(
-      "requests: the iPad's photos of %s to %s, the iPhone's of %s; attached devices in the "
+      "requests: an iPad's photos of %s to %s, the iPhone's of %s; attached devices in the "
       "order listed\n\n",
       MonthText(kIPadFirstMonth).c_str(), MonthText(kIPadLastMonth).c_str(),
       MonthText(kIPhoneFirstMonth).c_str());

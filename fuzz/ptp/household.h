@@ -16,6 +16,11 @@
 //   top-level folders and the folders directly inside a top-level folder named DCIM;
 // - a group of an entry: its own month's camera-roll folders, its neighbours', or (the
 //   unique group) all of them;
+// - a folder of no month: a camera-roll folder whose name does not begin with a real
+//   month (a top-level DCIM too, for the files directly in it); a photo of any month may
+//   lie in it, so every month group counts its namesakes as ones "of no month", which
+//   only the unique group may take, and its objects of the entry's stem under another
+//   extension unless it holds a namesake too;
 // - a namesake in a group: an object directly inside a folder of the group that is no
 //   folder, whose file name can be read and folds to the entry's name; a carrier unless
 //   the entry has a size and the object's size was read and differs.
@@ -54,6 +59,8 @@ struct GroupEvidence {
   // inside a camera-roll folder holds something: the group may hide a carrier.
   bool unreadable = false;
   std::set<ObjectRef> carriers;
+  // Month groups: carriers but for lying in a folder of no month.
+  std::set<ObjectRef> of_no_month;
   // Namesakes whose size cannot be read, for an entry with a size: each may be the copy.
   std::set<ObjectRef> size_unknown;
   // An object of the entry's stem under another extension.
@@ -63,6 +70,7 @@ struct GroupEvidence {
 // One camera-roll folder as its device holds it.
 struct HeldFolder {
   std::u16string device_id;
+  std::u16string storage_id;
   std::u16string id;
   std::u16string name;  // its file name, read or not
   // Inside a top-level DCIM whose kind cannot be read: a folder the pass cannot tell
@@ -71,6 +79,7 @@ struct HeldFolder {
   // The distinct objects directly inside it that are no folders, as a reader sees them.
   std::vector<std::pair<std::u16string, SeenObject>> photos;
   bool holds_deeper = false;  // a folder inside it holds something
+  bool of_no_month = false;
 };
 
 // The devices of the household as discovery read them.
@@ -85,6 +94,11 @@ class Household {
   bool Contains(const std::u16string& device_id) const { return device_ids_.count(device_id); }
   const std::set<std::u16string>& device_ids() const { return device_ids_; }
   const std::vector<HeldFolder>& roll() const { return roll_; }
+  // The storages (device id, storage id) whose access capability was read as allowing no
+  // deletion, or that may be storages whose capability could not be read.
+  const std::set<ObjectRef>& storages_without_deletion() const {
+    return storages_without_deletion_;
+  }
 
   // The group of `round` for `entry`; with `with_unknown_dcim` false, the folders inside
   // a DCIM of unknown kind are left out of the month groups (never out of the unique one).
@@ -95,12 +109,13 @@ class Household {
  private:
   // Adds a camera-roll folder; `dcim` for a top-level DCIM, whose folders are camera-roll
   // folders of their own.
-  void AddFolder(FuzzedPhone& phone, FuzzedDevice& device, const std::u16string& device_id,
+  void AddFolder(FuzzedPhone& phone, FuzzedDevice& device, const ObjectRef& storage,
                  const std::u16string& folder_id, bool in_unknown_dcim, bool dcim);
 
   KeysAsked keys_;
   std::set<std::u16string> device_ids_;
   std::vector<HeldFolder> roll_;
+  std::set<ObjectRef> storages_without_deletion_;
   // A folder among a storage's objects, or a DCIM's, whose file name cannot be read;
   // the second among those of a DCIM of unknown kind.
   bool unnamed_folder_ = false;

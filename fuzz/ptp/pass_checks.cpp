@@ -350,6 +350,22 @@ PassChecks::Faults PassChecks::RoundFaults(const ObjectRef& object, const SeenOb
     faults.push_back(
         {9, "an entry with a size takes only an object whose size was read and equals it"});
   }
+  if (!entry.size.has_value() && !entry.size_unusable) {
+    // Where a device shows the object in several storages, any of them may be the one
+    // the pass took it from.
+    const auto only_elsewhere = [&](const HeldFolder& folder) {
+      if (!Holds(folder, object)) return true;
+      const ObjectRef storage = {folder.device_id, folder.storage_id};
+      const std::set<ObjectRef>& without = household_.storages_without_deletion();
+      return without.size() > without.count(storage);
+    };
+    if (LiesInRoll(object) &&
+        std::all_of(household_.roll().begin(), household_.roll().end(), only_elsewhere)) {
+      faults.push_back({18,
+                        "nothing is taken for an entry without a size while another storage "
+                        "allows no deletion or did not say"});
+    }
+  }
   if (round != Round::kOwnMonth) {
     if (WantedAsSeveralPhotos(entry.name)) {
       faults.push_back({14, "a name wanted as several photos is taken only from its own month"});
@@ -397,7 +413,10 @@ void PassChecks::AddGroupFaults(const ObjectRef& object, const Entry& entry, Rou
                    : "nothing is taken after a round whose group holds a namesake of unknown "
                      "size"});
   if (deciding) {
-    add(others(plain.carriers), others(whole.carriers),
+    const auto with_no_month = [&](const GroupEvidence& group) {
+      return others(group.carriers) || !group.of_no_month.empty();
+    };
+    add(with_no_month(plain), with_no_month(whole),
         {2,
          "an object taken in a round is the only carrier of its entry in the household's "
          "group"});

@@ -13,9 +13,10 @@
 //   request's was no byte count; one without a size is none of its own where the
 //   request holds its name and month with a size: it is that photo asked once more;
 // - a group is unreadable (it may hide a carrier of any name) when an object of its
-//   folders that is no folder has a file name that cannot be read, when a folder among
-//   the objects of a storage or of a DCIM has one, and, for the unique group, when a
-//   folder inside a camera-roll folder holds anything;
+//   folders (a month group's folders of no month included) that is no folder has a file
+//   name that cannot be read, when a folder among the objects of a storage or of a DCIM
+//   has one, and, for the unique group and the folders of no month, when a folder inside
+//   a camera-roll folder holds anything;
 // - a name is wanted as several photos when the request holds it under more than one
 //   distinct (month, size), unusable sizes counted as sizes of their own;
 // - the memory: what the earlier passes of the run sent, each object with the outcome
@@ -39,7 +40,8 @@
 //    directly in a camera-roll folder and lies in one as its device holds it, is known
 //    not to be a folder, and its file name was read and folds to a wanted name.
 // 2. An object taken in a round is the only carrier of its entry in that round's group,
-//    over every device of the household as it holds it, listed or not.
+//    over every device of the household as it holds it, listed or not; in a month
+//    round, no folder of no month holds a namesake that would carry it.
 // 3. Nothing is taken from the neighbours while the own month holds a carrier or an
 //    object of the entry's stem under another extension, nor by uniqueness while the
 //    own month or the neighbours hold a carrier (or the own month that stem).
@@ -75,6 +77,10 @@
 //    an Apple device: the list said it had no room for every device, claimed more ids
 //    than it had room for, or held a null entry, or a device that its reads do not name
 //    an Apple device failed a read of one of its texts.
+// 18. Nothing is taken for an entry without a size while another storage of the
+//    household than the object's allows no deletion or may be a storage whose access
+//    capability could not be read: with iCloud Photos on, a phone does not list a photo
+//    kept only in iCloud.
 // Where a device lists an object in several places, or several entries or rounds may
 // have taken it, the object passes when any one of them lets the pass take it.
 

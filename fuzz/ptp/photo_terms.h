@@ -68,6 +68,14 @@ struct MonthGroups {
   }
 };
 
+inline MonthGroups GroupsOf(const std::u16string& month);
+
+// True when the folder name begins with a real month: a folder a phone files that
+// month's photos in.
+inline bool IsMonthFolderName(const std::u16string& folder_name) {
+  return folder_name.size() >= 6 && GroupsOf(folder_name.substr(0, 6)).real;
+}
+
 inline MonthGroups GroupsOf(const std::u16string& month) {
   MonthGroups groups;
   if (month.size() != 6) return groups;

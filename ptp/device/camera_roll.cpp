@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "ptp/device/delete_trace.h"
+#include "ptp/device/month_folder.h"
 #include "text/wide_text.h"
 
 namespace camvey::ptp {
@@ -95,6 +96,10 @@ std::vector<std::u16string> CameraRoll::NamesOfUnknownKind() const {
 
 bool CameraRoll::HoldsCameraRollFolders(const PhoneObject& folder) const {
   return std::find(dcim_folders_.begin(), dcim_folders_.end(), &folder) != dcim_folders_.end();
+}
+
+bool CameraRoll::IsOfNoMonth(const PhoneObject& folder) const {
+  return !IsMonthFolderName(text::UpperCaseWide(folder.name)) && !HoldsCameraRollFolders(folder);
 }
 
 }  // namespace camvey::ptp

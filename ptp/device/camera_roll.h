@@ -66,6 +66,10 @@ class CameraRoll {
   // True for a top-level DCIM among folders(): its folders are camera-roll folders, not
   // folders inside one.
   bool HoldsCameraRollFolders(const PhoneObject& folder) const;
+  // True for a camera-roll folder that is no month's folder ("202401__") and no top-level
+  // DCIM: an older iOS's 100APPLE, or a folder month folders lie inside. A photo of any
+  // month may lie in it.
+  bool IsOfNoMonth(const PhoneObject& folder) const;
 
  private:
   PhoneObject storage_;

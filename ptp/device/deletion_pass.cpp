@@ -103,6 +103,11 @@ void DeletionPass::Run(const std::vector<WantedFile>& wanted) {
       return;
     }
     Household household(layer_, *keys, devices);
+    const std::vector<StorageWithoutDeletion> without_deletion =
+        household.StoragesWithoutDeletion();
+    for (PhotoEvidence& photo : photos_) {
+      if (!photo.wanted.size.has_value()) photo.storages_without_deletion = without_deletion;
+    }
     for (const Round round : kRounds) {
       // Gathering changes no verdict: the photos judged again are those that sought.
       const std::vector<std::size_t> sought = Seeking(round);

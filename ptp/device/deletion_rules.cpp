@@ -27,11 +27,25 @@ bool SameObject(const SentPhoto& earlier, const Sighting& carrier) {
          earlier.spelled == object.name && sizes_agree;
 }
 
+// A storage other than the carrier's that may not list the copy of a photo asked
+// without a size; null when there is none.
+const StorageWithoutDeletion* UnlistedStorage(const PhotoEvidence& evidence,
+                                              const Sighting& carrier) {
+  if (evidence.wanted.size.has_value()) return nullptr;
+  for (const StorageWithoutDeletion& storage : evidence.storages_without_deletion) {
+    if (storage.device != carrier.device || storage.storage != carrier.place[0]) return &storage;
+  }
+  return nullptr;
+}
+
 // Rows 3 to 6 over one round's group; empty when the group holds no carrier.
 std::optional<Verdict> JudgeGroup(const PhotoEvidence& evidence, Round round) {
   const RoundEvidence& seen = evidence.round(round);
   if (!seen.gathered) return Seek(round);
   if (seen.carriers.size() > 1) return LeftAlone(round, Reason::kSeveralCarriers);
+  if (!seen.carriers.empty() && !seen.of_no_month.empty()) {
+    return LeftAlone(round, Reason::kAlsoOfNoMonth);
+  }
   if (seen.gap) return KeptBack(round, Reason::kNotSeenWhole);
   if (!seen.of_unknown_kind.empty()) return KeptBack(round, Reason::kKindUnknown);
   if (!seen.of_unknown_size.empty()) return KeptBack(round, Reason::kSizeUnknown);
@@ -40,6 +54,9 @@ std::optional<Verdict> JudgeGroup(const PhotoEvidence& evidence, Round round) {
   if (std::any_of(evidence.unresolved.begin(), evidence.unresolved.end(),
                   [&carrier](const SentPhoto& earlier) { return !SameObject(earlier, carrier); })) {
     return LeftAlone(round, Reason::kMaybeDeletedEarlier);
+  }
+  if (UnlistedStorage(evidence, carrier) != nullptr) {
+    return LeftAlone(round, Reason::kMayLieUnlisted);
   }
   return Verdict{Verdict::Kind::kTake, round, Reason::kNone, &carrier};
 }
@@ -75,6 +92,12 @@ void TraceGap(const PhotoEvidence& evidence, Round round, const Gap& gap, GapsSa
       DeleteTrace(
           "delete: the folders of \"%s\" were not all seen, names sought in month folders are "
           "left alone",
+          subject.c_str());
+      break;
+    case GapCause::kNoMonthFolders:
+      DeleteTrace(
+          "delete: a folder of no month on \"%s\" could not be read whole, names sought in "
+          "month folders are left alone",
           subject.c_str());
       break;
     case GapCause::kListingEndedEarly:
@@ -119,6 +142,18 @@ void TraceSeveralCarriers(const PhotoEvidence& evidence, Round round) {
     case Round::kUnique:
       DeleteTrace("delete: %s is on the phone %d times, left alone", name.c_str(), count);
       break;
+  }
+}
+
+void TraceAlsoOfNoMonth(const PhotoEvidence& evidence, Round round) {
+  const std::string name = Utf8(evidence.wanted.name);
+  const std::string month = Utf8(evidence.wanted.month);
+  if (round == Round::kOwnMonth) {
+    DeleteTrace("delete: %s is in the folders of %s and in a folder of no month, left alone",
+                name.c_str(), month.c_str());
+  } else {
+    DeleteTrace("delete: %s is in the folders beside %s and in a folder of no month, left alone",
+                name.c_str(), month.c_str());
   }
 }
 
@@ -184,9 +219,18 @@ void TraceVerdict(const PhotoEvidence& evidence, const Verdict& verdict, GapsSai
     case Reason::kSeveralCarriers:
       TraceSeveralCarriers(evidence, verdict.round);
       break;
+    case Reason::kAlsoOfNoMonth:
+      TraceAlsoOfNoMonth(evidence, verdict.round);
+      break;
     case Reason::kMaybeDeletedEarlier:
       DeleteTrace("delete: %s may have been deleted by an earlier request, left alone",
                   name.c_str());
+      break;
+    case Reason::kMayLieUnlisted:
+      DeleteTrace(
+          "delete: %s was asked without a size and \"%s\" may not list every photo (iCloud "
+          "Photos may be on), left alone",
+          name.c_str(), Utf8(*UnlistedStorage(evidence, decided.carriers.front())->name).c_str());
       break;
     case Reason::kStemInOwnMonth:
       DeleteTrace("delete: %s is in the folders of %s under another extension, left alone",

@@ -11,18 +11,27 @@
 //
 // A carrier of a wanted photo is an object, not known to be a folder, lying directly in
 // a folder of the round's group, whose original file name is the wanted name (a to z
-// folded) and, when the request gave the copy's size, whose size is that size. The
-// verdict, by the first row that applies:
+// folded) and, when the request gave the copy's size, whose size is that size. A
+// camera-roll folder of no month (an older iOS's 100APPLE, a folder month folders lie
+// inside) may hold a photo of any month: the month rounds read every one, and an object
+// there that would be a carrier is one "of no month".
+// The verdict, by the first row that applies:
 //  1. The request's size is no byte count: left alone.
 //  2. An earlier request of this process deleted this photo (same name and month, sizes
 //     agreeing where both are known): answered as deleted then; nothing is sent.
 //  Own month (a real month only; month_folder.h):
-//  3. Two carriers or more: left alone.
+//  3. Two carriers or more, or one and one of no month: left alone. (One of no month
+//     alone decides nothing here: the unique round counts it as a carrier.)
 //  4. A folder of the group, or a device or storage, was not seen whole: kept back.
 //  5. A carrier of unknown kind, or a namesake whose size is unknown: kept back.
 //  6. One carrier: taken; but left alone when an earlier request sent an object of this
-//     name with an unknown outcome and the carrier is not that same object.
-//  7. The own month holds the photo's stem under another extension: left alone.
+//     name with an unknown outcome and the carrier is not that same object, and left
+//     alone when the request gave no size and another storage of the household allows
+//     no deletion or did not say (with iCloud Photos on, a phone does not list a photo
+//     kept only in iCloud: the copy may lie there unseen).
+//  7. The own month holds the photo's stem under another extension: left alone. A folder
+//     of no month counts as the own month's here, unless it holds one of no month too
+//     (then its other files may be the rest of that photo, a Live Photo's MOV).
 //  8. The request wants this name as more than one photo: left alone (each is taken only
 //     from its own month).
 //  9. An earlier request deleted, or may have deleted, an object of this stem: left alone.
@@ -63,6 +72,11 @@ enum class GapCause {
   // A listing that shows the storage's camera-roll folders ended early or holds a folder
   // the pass cannot name (subject: the storage name). Month rounds.
   kFoldersHidden,
+  // A folder of no month could not be read whole: its listing ended early, it holds a
+  // folder or an object that could not be read, its folders hold more objects than the
+  // listing limit, or an object of unknown kind may be one (subject: the storage name).
+  // Month rounds.
+  kNoMonthFolders,
   // A folder of the group ended early or holds an object whose file name could not be
   // read, or an object of unknown kind is named as one of its folders. Month rounds.
   kGroupUnseen,
@@ -100,8 +114,16 @@ struct RoundEvidence {
   std::vector<Sighting> of_unknown_kind;  // would be carriers, but may be folders
   std::vector<Sighting> of_unknown_size;  // namesakes that give no size or cannot tell it
   std::vector<Sighting> of_other_size;    // namesakes of another size: other photos
+  std::vector<Sighting> of_no_month;      // month rounds: carriers but for their folder
   // Own month: an object of the wanted stem under another name was there.
   bool stem_elsewhere = false;
+};
+
+// A storage of the household that allows no deletion, or did not say whether it does.
+struct StorageWithoutDeletion {
+  std::size_t device = 0;   // index among the household's devices
+  std::size_t storage = 0;  // index among the device's storages
+  const std::u16string* name = nullptr;
 };
 
 // Everything the rules read of one wanted photo.
@@ -115,6 +137,8 @@ struct PhotoEvidence {
   std::optional<SentPhoto> deleted_earlier;
   bool stem_sent_earlier = false;
   std::vector<SentPhoto> unresolved;
+  // For a photo asked without a size: the storages that may not list every photo.
+  std::vector<StorageWithoutDeletion> storages_without_deletion;
   std::array<RoundEvidence, kRoundCount> rounds;
 
   RoundEvidence& round(Round which) { return rounds[static_cast<std::size_t>(which)]; }
@@ -126,7 +150,9 @@ enum class Reason {
   // Left alone.
   kSizeUnusable,
   kSeveralCarriers,
+  kAlsoOfNoMonth,
   kMaybeDeletedEarlier,
+  kMayLieUnlisted,
   kStemInOwnMonth,
   kSeveralPhotos,
   kStemSentEarlier,

@@ -1,9 +1,11 @@
 #include "ptp/device/household.h"
 
+#include <algorithm>
 #include <map>
 #include <string_view>
 #include <unordered_map>
 #include <utility>
+#include <vector>
 
 #include "ptp/device/delete_trace.h"
 #include "ptp/device/folder_listing.h"
@@ -52,14 +54,36 @@ struct MonthGroup {
   std::unordered_map<std::u16string_view, NamesOfStem> stems;
 };
 
+// What the folders of no month showed in a month round, over the household: a photo of
+// any month may lie there. Keys: every wanted name of the round and, in the own month,
+// every wanted stem, as views of the wanted photos' names; for each stem, the upper-cased
+// names met under it in each folder that held one.
+struct NoMonthEvidence {
+  Namesakes namesakes;
+  std::unordered_map<std::u16string_view, std::vector<std::vector<std::u16string>>> stems;
+};
+
+// True when a folder of no month holds the photo's stem under another name but not the
+// photo's own name: with the own name beside it, the other files may be the rest of that
+// photo (a Live Photo's MOV).
+bool StemOfNoMonthElsewhere(const NoMonthEvidence& no_month, const std::u16string& name) {
+  const std::vector<std::vector<std::u16string>>& folders =
+      no_month.stems.at(StemOfUpperCased(name));
+  return std::any_of(folders.begin(), folders.end(), [&name](const auto& names) {
+    return std::find(names.begin(), names.end(), name) == names.end();
+  });
+}
+
 // Keeps the first cause: it is the one the trace names.
 void NoteGap(Gap* gap, GapCause cause, const std::u16string& subject = {}) {
   if (!*gap) *gap = {cause, subject};
 }
 
-// Files a namesake of the wanted photo under what it may be: a carrier, another photo
-// (its size differs), or an object the pass cannot tell from a carrier.
-void Sort(const Sighting& sighting, const WantedFile& wanted, RoundEvidence* evidence) {
+// Files a namesake of the wanted photo under what it may be: a carrier (or, met in a
+// month round in a folder of no month, one of no month), another photo (its size
+// differs), or an object the pass cannot tell from a carrier.
+void Sort(const Sighting& sighting, const WantedFile& wanted, bool of_no_month,
+          RoundEvidence* evidence) {
   const PhoneObject& object = *sighting.object;
   if (wanted.size.has_value() && object.size.has_value() && *object.size != *wanted.size) {
     evidence->of_other_size.push_back(sighting);
@@ -67,19 +91,30 @@ void Sort(const Sighting& sighting, const WantedFile& wanted, RoundEvidence* evi
     evidence->of_unknown_kind.push_back(sighting);
   } else if (wanted.size.has_value() && !object.size.has_value()) {
     evidence->of_unknown_size.push_back(sighting);
+  } else if (of_no_month) {
+    evidence->of_no_month.push_back(sighting);
   } else {
     evidence->carriers.push_back(sighting);
   }
 }
 
-// Completes one photo's evidence of a round from the namesakes met.
-void Conclude(Round round, const Gap& gap, const Namesakes& namesakes, PhotoEvidence* photo) {
+// Completes one photo's evidence of a round from the namesakes met in the round's
+// folders and, for a month round, in the folders of no month.
+void Conclude(Round round, const Gap& gap, const Namesakes& namesakes, const Namesakes& of_no_month,
+              PhotoEvidence* photo) {
   RoundEvidence& evidence = photo->round(round);
   evidence.gathered = true;
   evidence.gap = gap;
   const auto met = namesakes.find(photo->wanted.name);
-  if (met == namesakes.end()) return;
-  for (const Sighting& sighting : met->second) Sort(sighting, photo->wanted, &evidence);
+  if (met != namesakes.end()) {
+    for (const Sighting& sighting : met->second) Sort(sighting, photo->wanted, false, &evidence);
+  }
+  const auto met_elsewhere = of_no_month.find(photo->wanted.name);
+  if (met_elsewhere != of_no_month.end()) {
+    for (const Sighting& sighting : met_elsewhere->second) {
+      Sort(sighting, photo->wanted, true, &evidence);
+    }
+  }
 }
 
 // Why the unique round cannot rely on what the storage's camera-roll parents showed: a
@@ -119,6 +154,93 @@ Gap CountGap(CameraRoll& roll) {
   return {};
 }
 
+// Why the month rounds cannot read the storage's folders of no month whole, from their
+// ids alone, before any of their objects is read: an id listing that ended early, or
+// more objects there than the listing limit.
+Gap NoMonthCountGap(CameraRoll& roll) {
+  Gap gap = {GapCause::kNoMonthFolders, roll.storage().name};
+  std::size_t count = 0;
+  for (const PhoneObject* folder : roll.folders()) {
+    if (!roll.IsOfNoMonth(*folder)) continue;
+    const IdListing& ids = roll.cache().Ids(folder->id);
+    count += ids.ids.size();
+    if (!ids.complete || count > kUniqueSearchListingLimit) return gap;
+  }
+  return {};
+}
+
+// Reads the files of folder `f` of storage `s` of device `d`, a folder of no month or a
+// top-level DCIM (whose files are of no month too), into `evidence`. Gives why it cannot
+// be relied on: its listing ended early, or it holds a folder (DCIM's are the camera
+// roll), an object that may be one, or an object whose file name could not be read.
+Gap ReadFilesOfNoMonth(CameraRoll& roll, std::size_t d, const std::u16string& device_id,
+                       std::size_t s, std::size_t f, NoMonthEvidence* evidence) {
+  const PhoneObject& folder = *roll.folders()[f];
+  const bool holds_roll = roll.HoldsCameraRollFolders(folder);
+  Gap gap = {GapCause::kNoMonthFolders, roll.storage().name};
+  const Listing& listing = roll.cache().Lookup(folder.id);
+  if (!listing.complete) return gap;
+  std::u16string upper_name;
+  std::unordered_map<std::u16string_view, std::vector<std::u16string>> stems_here;
+  for (std::size_t p = 0; p < listing.objects.size(); ++p) {
+    const PhoneObject& object = listing.objects[p];
+    // DCIM's children of unknown kind are its parent's gap (CameraRoll::MayHideAnyFolder).
+    if ((object.is_folder || !object.kind_known) && holds_roll) continue;
+    if (object.is_folder || !object.kind_known || !NamedByFile(object)) return gap;
+    const std::u16string_view name = UpperCasedName(object.name, &upper_name);
+    const auto wanted_stem = evidence->stems.find(StemOfUpperCased(name));
+    if (wanted_stem != evidence->stems.end()) {
+      stems_here[wanted_stem->first].emplace_back(name);
+    }
+    const auto met = evidence->namesakes.find(name);
+    if (met != evidence->namesakes.end()) {
+      met->second.push_back({&object, d, &device_id, &folder.name, {s, f, p}});
+    }
+  }
+  for (auto& [stem, names] : stems_here) evidence->stems[stem].push_back(std::move(names));
+  return {};
+}
+
+// Reads the camera roll of storage `s` of device `d` whole, filing the objects of the
+// wanted names met (`namesakes` holds every wanted name as a key), and gives the first
+// reason it cannot be relied on, after which nothing more is read.
+Gap ReadWholeRoll(CameraRoll& roll, std::size_t d, const std::u16string& device_id, std::size_t s,
+                  Namesakes* namesakes) {
+  const std::u16string& storage = roll.storage().name;
+  Gap gap = ParentsGap(roll);
+  if (!gap) gap = CountGap(roll);
+  std::u16string name;
+  const std::vector<const PhoneObject*>& folders = roll.folders();
+  for (std::size_t f = 0; f < folders.size() && !gap; ++f) {
+    const Listing& listing = roll.cache().Lookup(folders[f]->id);
+    const bool holds_roll = roll.HoldsCameraRollFolders(*folders[f]);
+    for (std::size_t p = 0; p < listing.objects.size() && !gap; ++p) {
+      const PhoneObject& object = listing.objects[p];
+      // A folder inside a camera-roll folder may hold the copy where no photo is taken
+      // from, and so may an object that may be a folder. DCIM's own folders are the
+      // camera roll; its objects of unknown kind make a parent's gap.
+      if (object.is_folder) {
+        if (!holds_roll) NoteGap(&gap, GapCause::kDeeperFolder, storage);
+        continue;
+      }
+      // An object whose file name could not be read may carry any wanted name.
+      if (!NamedByFile(object)) {
+        NoteGap(&gap, GapCause::kUnreadableObject, storage);
+        continue;
+      }
+      if (!object.kind_known) {
+        if (!holds_roll) NoteGap(&gap, GapCause::kDeeperFolder, storage);
+        continue;
+      }
+      const auto met = namesakes->find(UpperCasedName(object.name, &name));
+      if (met != namesakes->end()) {
+        met->second.push_back({&object, d, &device_id, &folders[f]->name, {s, f, p}});
+      }
+    }
+  }
+  return gap;
+}
+
 }  // namespace
 
 Household::Household(DeviceLayer& layer, KeyCollection& keys, const AppleDevices& devices)
@@ -154,6 +276,20 @@ Gap Household::DeviceGap() const {
   return {};
 }
 
+std::vector<StorageWithoutDeletion> Household::StoragesWithoutDeletion() const {
+  std::vector<StorageWithoutDeletion> storages;
+  for (std::size_t d = 0; d < devices_.size(); ++d) {
+    for (std::size_t s = 0; s < devices_[d].storages.size(); ++s) {
+      const PhoneObject& storage = devices_[d].storages[s]->storage();
+      if (storage.access_capability == kReadOnlyWithoutObjectDeletion ||
+          storage.access_unreadable) {
+        storages.push_back({d, s, &storage.name});
+      }
+    }
+  }
+  return storages;
+}
+
 void Household::Gather(Round round, const std::vector<PhotoEvidence*>& photos) {
   if (round == Round::kUnique) {
     GatherUniqueRound(photos);
@@ -178,6 +314,11 @@ void Household::GatherMonthRound(Round round, const std::vector<PhotoEvidence*>&
     group.namesakes.try_emplace(photo->wanted.name);
     if (round == Round::kOwnMonth) group.stems.try_emplace(StemOfUpperCased(photo->wanted.name));
   }
+  NoMonthEvidence no_month;
+  for (const PhotoEvidence* photo : photos) {
+    no_month.namesakes.try_emplace(photo->wanted.name);
+    if (round == Round::kOwnMonth) no_month.stems.try_emplace(StemOfUpperCased(photo->wanted.name));
+  }
   std::u16string upper_name;
   std::vector<MonthGroup*> here;
   // No round decides while a device may hold a carrier unseen: nothing is listed then.
@@ -186,21 +327,33 @@ void Household::GatherMonthRound(Round round, const std::vector<PhotoEvidence*>&
     HouseholdDevice& device = devices_[d];
     for (std::size_t s = 0; s < device.storages.size() && !device.connection->gone(); ++s) {
       CameraRoll& roll = *device.storages[s];
-      const bool may_hide_any_folder = roll.MayHideAnyFolder();
-      std::vector<std::u16string> unknown_kinds = roll.NamesOfUnknownKind();
-      for (std::u16string& name : unknown_kinds) name = text::UpperCaseWide(std::move(name));
-      for (auto& [month, group] : groups) {
-        if (may_hide_any_folder) {
-          NoteGap(&group.gap, GapCause::kFoldersHidden, roll.storage().name);
-        }
-        // An object of unknown kind named as a folder of the group may be that folder.
-        for (const std::u16string& name : unknown_kinds) {
-          if (group.folders.Matches(name)) NoteGap(&group.gap, GapCause::kGroupUnseen);
+      const std::u16string& storage = roll.storage().name;
+      const auto note_every_group = [&groups](GapCause cause, const std::u16string& subject) {
+        for (auto& [month, group] : groups) NoteGap(&group.gap, cause, subject);
+      };
+      if (roll.MayHideAnyFolder()) note_every_group(GapCause::kFoldersHidden, storage);
+      for (const std::u16string& name : roll.NamesOfUnknownKind()) {
+        const std::u16string upper = text::UpperCaseWide(name);
+        // An object of unknown kind may be a folder of its name: a folder of a group, or
+        // one of no month, where any group's photo may lie.
+        if (!IsMonthFolderName(upper)) note_every_group(GapCause::kNoMonthFolders, storage);
+        for (auto& [month, group] : groups) {
+          if (group.folders.Matches(upper)) NoteGap(&group.gap, GapCause::kGroupUnseen);
         }
       }
+      // Folders of no month too many to read are a gap already: none of them is read.
+      const Gap no_month_unread = NoMonthCountGap(roll);
+      if (no_month_unread) note_every_group(no_month_unread.cause, no_month_unread.subject);
       const std::vector<const PhoneObject*>& folders = roll.folders();
       for (std::size_t f = 0; f < folders.size() && !device.connection->gone(); ++f) {
         const PhoneObject& folder = *folders[f];
+        if (roll.IsOfNoMonth(folder) || roll.HoldsCameraRollFolders(folder)) {
+          if (no_month_unread) continue;
+          if (const Gap gap = ReadFilesOfNoMonth(roll, d, device.id, s, f, &no_month)) {
+            note_every_group(gap.cause, gap.subject);
+          }
+          continue;
+        }
         const std::u16string folder_name = text::UpperCaseWide(folder.name);
         here.clear();
         for (auto& [month, group] : groups) {
@@ -241,10 +394,13 @@ void Household::GatherMonthRound(Round round, const std::vector<PhotoEvidence*>&
   }
   for (auto& [month, group] : groups) {
     for (PhotoEvidence* photo : group.photos) {
-      Conclude(round, household_gap ? household_gap : group.gap, group.namesakes, photo);
+      Conclude(round, household_gap ? household_gap : group.gap, group.namesakes,
+               no_month.namesakes, photo);
       if (round != Round::kOwnMonth) continue;
-      photo->round(round).stem_elsewhere =
-          group.stems.at(StemOfUpperCased(photo->wanted.name)).OtherThan(photo->wanted.name);
+      RoundEvidence& evidence = photo->round(round);
+      evidence.stem_elsewhere =
+          group.stems.at(StemOfUpperCased(photo->wanted.name)).OtherThan(photo->wanted.name) ||
+          StemOfNoMonthElsewhere(no_month, photo->wanted.name);
     }
   }
 }
@@ -252,49 +408,18 @@ void Household::GatherMonthRound(Round round, const std::vector<PhotoEvidence*>&
 void Household::GatherUniqueRound(const std::vector<PhotoEvidence*>& photos) {
   Namesakes namesakes;
   for (const PhotoEvidence* photo : photos) namesakes.try_emplace(photo->wanted.name);
-  std::u16string name;
   // The first gap anywhere keeps every name of the round back: nothing more is listed.
   Gap gap = DeviceGap();
   for (std::size_t d = 0; d < devices_.size() && !gap; ++d) {
     HouseholdDevice& device = devices_[d];
     for (std::size_t s = 0; s < device.storages.size() && !gap; ++s) {
-      CameraRoll& roll = *device.storages[s];
-      const std::u16string& storage = roll.storage().name;
-      gap = ParentsGap(roll);
-      if (!gap) gap = CountGap(roll);
-      const std::vector<const PhoneObject*>& folders = roll.folders();
-      for (std::size_t f = 0; f < folders.size() && !gap; ++f) {
-        const Listing& listing = roll.cache().Lookup(folders[f]->id);
-        const bool holds_roll = roll.HoldsCameraRollFolders(*folders[f]);
-        for (std::size_t p = 0; p < listing.objects.size() && !gap; ++p) {
-          const PhoneObject& object = listing.objects[p];
-          // A folder inside a camera-roll folder may hold the copy where no photo is
-          // taken from, and so may an object that may be a folder. DCIM's own folders
-          // are the camera roll; its objects of unknown kind make a parent's gap.
-          if (object.is_folder) {
-            if (!holds_roll) NoteGap(&gap, GapCause::kDeeperFolder, storage);
-            continue;
-          }
-          // An object whose file name could not be read may carry any wanted name.
-          if (!NamedByFile(object)) {
-            NoteGap(&gap, GapCause::kUnreadableObject, storage);
-            continue;
-          }
-          if (!object.kind_known) {
-            if (!holds_roll) NoteGap(&gap, GapCause::kDeeperFolder, storage);
-            continue;
-          }
-          const auto met = namesakes.find(UpperCasedName(object.name, &name));
-          if (met != namesakes.end()) {
-            met->second.push_back({&object, d, &device.id, &folders[f]->name, {s, f, p}});
-          }
-        }
-      }
+      gap = ReadWholeRoll(*device.storages[s], d, device.id, s, &namesakes);
     }
   }
   // A device that went away while listed is the gap that matters, not its listing's.
   if (Gap device_gap = DeviceGap()) gap = device_gap;
-  for (PhotoEvidence* photo : photos) Conclude(Round::kUnique, gap, namesakes, photo);
+  const Namesakes none;
+  for (PhotoEvidence* photo : photos) Conclude(Round::kUnique, gap, namesakes, none, photo);
 }
 
 }  // namespace camvey::ptp

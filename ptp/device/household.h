@@ -5,7 +5,8 @@
 // gathers over all of them at once. A household's iPhone and iPad number their photos
 // with independent counters, so a name and a month may well be on both: a photo is
 // taken only when exactly one object of the whole household carries it, and only on
-// evidence from every device and storage.
+// evidence from every device and storage. A camera-roll folder of no month (100APPLE)
+// may hold a photo of any month: the month rounds read every one.
 //
 // Evidence is gathered lazily, a round at a time and only for the photos that still
 // seek it; each folder is listed at most once per storage (its camera roll's cache). On
@@ -50,6 +51,10 @@ class Household {
   Household& operator=(const Household&) = delete;
 
   std::vector<HouseholdDevice>& devices() { return devices_; }
+
+  // The storages that allow no deletion or did not say whether they do: with iCloud
+  // Photos on, a phone does not list a photo kept only in iCloud.
+  std::vector<StorageWithoutDeletion> StoragesWithoutDeletion() const;
 
   // Gathers `round` for each of `photos`, which all seek it.
   void Gather(Round round, const std::vector<PhotoEvidence*>& photos);

@@ -68,6 +68,10 @@ bool IsRealMonth(const std::u16string& month) {
   return year >= 1 && number >= 1 && number <= 12;
 }
 
+bool IsMonthFolderName(const std::u16string& upper_folder_name) {
+  return upper_folder_name.size() >= 6 && IsRealMonth(upper_folder_name.substr(0, 6));
+}
+
 MonthFolderMatch::MonthFolderMatch(const std::u16string& month, Kind kind) {
   if (kind == Kind::kOwn) {
     prefixes_ = {month};

@@ -21,6 +21,10 @@ std::u16string ShiftMonth(const std::u16string& month, int offset);
 // neighbours; a request's other months ("", "2024", "D", "2024 1") name no folder.
 bool IsRealMonth(const std::u16string& month);
 
+// True when the folder name, upper-cased a to z, begins with a real month: a folder in
+// which the phone files the photos of that month ("202401__", "202401_a").
+bool IsMonthFolderName(const std::u16string& upper_folder_name);
+
 // The folders of a month's round: its own ("202401__", "202401_a" for 202401) or its
 // neighbours' (names that begin with 202312 or 202402). Made once per month, asked of
 // every folder of a camera roll. `month` must be a real month.

@@ -67,7 +67,9 @@ TEST(PtpSimTest, RunsTheExampleRequestOnBothLayouts) {
   const Case cases[] = {
       {"phone.json",
        {"delete: DCIM holds 7 object(s)\n", "delete: looking in 202401__\n",
-        "delete: looking in 202401_a\n", "delete: looking in 202312__\n"},
+        "delete: looking in 202401_a\n",
+        "delete: IMG_1002.MOV in 101APPLE is 3905117 bytes, the copy 5264388, passed over\n",
+        "delete: looking in 202312__\n"},
        {u"o3001", u"o3002", u"o2001", u"o1101"},
        true},
       {"phone-months-under-storage.json",

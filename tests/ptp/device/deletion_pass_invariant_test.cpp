@@ -346,6 +346,17 @@ class HouseholdGenerator {
   std::vector<std::u16string> first_months_;
 };
 
+// True when the name begins with six ASCII digits, a year above 0 and a month of 01 to
+// 12: a folder a phone files that month's photos in.
+bool BeginsWithRealMonth(const std::u16string& name) {
+  if (name.size() < 6) return false;
+  for (std::size_t i = 0; i < 6; ++i) {
+    if (name[i] < u'0' || name[i] > u'9') return false;
+  }
+  const int month = (name[4] - u'0') * 10 + (name[5] - u'0');
+  return name.substr(0, 4) != u"0000" && month >= 1 && month <= 12;
+}
+
 // What a reader can read of an object, with every key the pass asks for.
 bool FileNameRead(const SimObject& object) {
   return !object.faults.get_values && !object.faults.file_name && object.file_name.has_value();
@@ -419,6 +430,11 @@ struct HeldFolder {
   bool in_unknown_dcim = false;
   std::vector<HeldPhoto> photos;
   bool holds_deeper = false;  // a folder inside it holds something
+  // Its name does not begin with a real month, or it is a top-level DCIM (for the files
+  // directly in it): it may hold a photo of any month, and every month group counts its
+  // namesakes, though never takes one, and its objects of the entry's stem unless a
+  // namesake lies beside them.
+  bool of_no_month = false;
 
   bool InGroup(const Entry& entry, Round round) const {
     if (round == Round::kUnique) return true;
@@ -435,6 +451,7 @@ struct HeldFolder {
 struct GroupEvidence {
   bool unreadable = false;  // something there may carry any name
   std::set<const SimObject*> carriers;
+  std::set<const SimObject*> of_no_month;   // carriers on a storage without months
   std::set<const SimObject*> size_unknown;  // namesakes that may be the copy
   bool other_stem = false;                  // the stem under another extension
 };
@@ -495,20 +512,30 @@ class Household {
     evidence.unreadable = unnamed_folder_ || (all_dcim && unnamed_folder_in_unknown_dcim_);
     const std::u16string stem = StemOf(entry.name);
     for (const HeldFolder& folder : roll_) {
-      if ((folder.in_unknown_dcim && !all_dcim) || !folder.InGroup(entry, round)) continue;
-      evidence.unreadable = evidence.unreadable || (round == Round::kUnique && folder.holds_deeper);
+      if (folder.in_unknown_dcim && !all_dcim) continue;
+      const bool of_no_month = round != Round::kUnique && entry.real() && folder.of_no_month;
+      if (!of_no_month && !folder.InGroup(entry, round)) continue;
+      evidence.unreadable =
+          evidence.unreadable || ((round == Round::kUnique || of_no_month) && folder.holds_deeper);
+      // A folder of no month holding the stem counts only without the name beside it.
+      bool stem_here = false;
+      bool name_here = false;
       for (const HeldPhoto& photo : folder.photos) {
         const SimObject& object = *photo.object;
         if (!photo.name_read) {
           evidence.unreadable = true;
         } else if (photo.name != entry.name) {
-          evidence.other_stem = evidence.other_stem || photo.stem == stem;
-        } else if (!entry.size.has_value() || (SizeRead(object) && *object.size == *entry.size)) {
-          evidence.carriers.insert(&object);
-        } else if (!SizeRead(object)) {
-          evidence.size_unknown.insert(&object);
+          stem_here = stem_here || photo.stem == stem;
+        } else {
+          name_here = true;
+          if (!entry.size.has_value() || (SizeRead(object) && *object.size == *entry.size)) {
+            (of_no_month ? evidence.of_no_month : evidence.carriers).insert(&object);
+          } else if (!SizeRead(object)) {
+            evidence.size_unknown.insert(&object);
+          }
         }
       }
+      evidence.other_stem = evidence.other_stem || (stem_here && !(of_no_month && name_here));
     }
     return evidence;
   }
@@ -519,6 +546,7 @@ class Household {
     held.device = &device;
     held.folder = &folder;
     held.in_unknown_dcim = in_unknown_dcim;
+    held.of_no_month = dcim || !BeginsWithRealMonth(TrueName(folder));
     for (const std::u16string& child_id : folder.children) {
       const SimObject& child = *device.Find(child_id);
       if (!IsFolder(child)) {
@@ -610,6 +638,7 @@ class Judge {
       if (others(evidence.size_unknown)) return "a namesake of unknown size" + where;
       if (others(evidence.carriers))
         return (deciding ? "not the only carrier" : "a carrier") + where;
+      if (deciding && !evidence.of_no_month.empty()) return "a carrier of no month" + where;
       if (!deciding && round == Round::kOwnMonth && evidence.other_stem) {
         return "the stem under another extension" + where;
       }

@@ -273,6 +273,12 @@ TEST_P(DeletionPassTest, ANamesakeOnAnyAttachedPhoneMakesTheNameAmbiguous) {
          {"id": "s2", "name": "Card", "children": [)" +
            Folder("q", "202401__", {"IMG_0001.HEIC=3000"}) + "]}]}]}",
        u"202401", "delete: IMG_0001.HEIC is in the folders of 202401 2 times, left alone"},
+      {"own month on the iPhone, in an older iPad's 100APPLE",
+       Household(Dcim(Folder("p", "202401__", {"IMG_0001.HEIC=2000"})),
+                 Dcim(Folder("q", "100APPLE", {"IMG_0001.HEIC=3000"}))),
+       u"202401",
+       "delete: IMG_0001.HEIC is in the folders of 202401 and in a folder of no month, left "
+       "alone"},
       {"a month that is no month, on both phones",
        Household(Folder("p", "202401__", {"IMG_0001.HEIC=2000"}),
                  Folder("q", "202401__", {"IMG_0001.HEIC=3000"})),
@@ -444,24 +450,28 @@ TEST_P(DeletionPassTest, TheCameraRollInsideDcimIsSearched) {
 TEST_P(DeletionPassTest, NothingIsTakenByUniquenessBesideADeeperFolder) {
   const std::string deeper =
       R"(delete: "Internal Storage" holds a folder inside its camera roll, unique names there are left alone)";
+  // With no month folder, the month rounds read the camera roll whole and meet it first.
+  const std::string no_month =
+      R"(delete: a folder of no month on "Internal Storage" could not be read whole, names sought in month folders are left alone)";
   const struct {
     const char* label;
     std::string children;
     const char* error;
+    const std::string* line = nullptr;
   } cases[] = {
       {"a camera roll inside DCIM's DCIM",
        Dcim(R"({"id": "dd", "name": "DCIM", "children": [)" +
             Folder("deep", "202401__", {"X.JPG"}) + "]}, " + Folder("old", "201905__", {"X.JPG"})),
-       "device_busy"},
+       "device_busy", &no_month},
       {"a folder inside a month folder",
        R"({"id": "f1", "name": "202401__", "children": [{"id": "sub", "name": "Sub",
            "children": [{"id": "sub/X.JPG", "name": "X.JPG"}]}]}, )" +
            Folder("old", "201905__", {"X.JPG"}),
-       "device_busy"},
+       "device_busy", &deeper},
       {"only under the storage, and deeper",
        R"({"id": "top", "name": "X.JPG"}, {"id": "f1", "name": "Other", "children": [
            {"id": "sub", "name": "Sub", "children": [{"id": "sub/X.JPG", "name": "X.JPG"}]}]})",
-       "device_busy"},
+       "device_busy", &no_month},
       {"only under the storage",
        R"({"id": "top", "name": "X.JPG"}, )" + Folder("f1", "202401__", {}), "not_found"},
   };
@@ -471,10 +481,76 @@ TEST_P(DeletionPassTest, NothingIsTakenByUniquenessBesideADeeperFolder) {
     EXPECT_THAT(outcome.deleted, IsEmpty()) << test.label;
     EXPECT_TRUE(phone.deleted.empty()) << test.label;
     EXPECT_EQ(outcome.error, test.error) << test.label;
-    if (std::string(test.error) == "device_busy") {
-      EXPECT_THAT(outcome.trace, Contains(deeper)) << test.label;
+    if (test.line != nullptr) {
+      EXPECT_THAT(outcome.trace, Contains(*test.line)) << test.label;
     }
   }
+}
+
+// A camera-roll folder of no month (an older iOS's 100APPLE, a folder month folders lie
+// inside) may hold the copy of any month, beside month folders or not: every one is read
+// before a month decides. A namesake there leaves the name to the unique round, the stem
+// there counts as the own month's (but for a photo of no month under the exact name),
+// and what the pass cannot look into there keeps every month's names back.
+TEST_P(DeletionPassTest, AFolderOfNoMonthIsReadBeforeAMonthDecides) {
+  const std::string unread =
+      R"(delete: a folder of no month on "Internal Storage" could not be read whole, names sought in month folders are left alone)";
+  const std::string deeper = Dcim(R"({"id": "dd", "name": "DCIM", "children": [)" +
+                                  Folder("q", "202401__", {"IMG_0001.HEIC"}) + "]}");
+  const std::string iphone = Dcim(Folder("p", "202401__", {"IMG_0001.HEIC"}));
+  const struct {
+    const char* label;
+    std::string json;
+    const char16_t* name;
+    const char* error;
+    std::string line;
+  } cases[] = {
+      {"months a level deeper", Household(iphone, deeper), u"IMG_0001.HEIC", "device_busy", unread},
+      {"months a level deeper, beside a month folder",
+       Household(iphone, Dcim(R"({"id": "dd", "name": "DCIM", "children": [)" +
+                              Folder("q", "202401__", {"IMG_0001.HEIC"}) + "]}, " +
+                              Folder("r", "202312__", {"IMG_0002.HEIC"}))),
+       u"IMG_0001.HEIC", "device_busy", unread},
+      {"months under another folder",
+       Household(iphone, R"({"id": "ph", "name": "Photos", "children": [)" +
+                             Folder("q", "202401__", {"IMG_0001.HEIC"}) + "]}"),
+       u"IMG_0001.HEIC", "device_busy", unread},
+      {"100APPLE beside the month on one phone",
+       Phone(Dcim(Folder("o", "100APPLE", {"IMG_0001.HEIC"}) + ", " +
+                  Folder("p", "202401__", {"IMG_0001.HEIC"}))),
+       u"IMG_0001.HEIC", "not_found",
+       "delete: IMG_0001.HEIC is in the folders of 202401 and in a folder of no month, left "
+       "alone"},
+      {"a namesake directly in DCIM",
+       Phone(Dcim(Folder("p", "202401__", {"IMG_0001.HEIC"}) +
+                  R"(, {"id": "x", "name": "IMG_0001.HEIC"})")),
+       u"IMG_0001.HEIC", "not_found",
+       "delete: IMG_0001.HEIC is in the folders of 202401 and in a folder of no month, left "
+       "alone"},
+      {"the stem beside its own name in one 100APPLE, the name in another",
+       Household(Dcim(Folder("o", "100APPLE", {"IMG_0001.HEIC", "IMG_0001.MOV"})),
+                 Dcim(Folder("o2", "100APPLE", {"IMG_0001.JPG"}))),
+       u"IMG_0001.JPG", "not_found",
+       "delete: IMG_0001.JPG is in the folders of 202401 under another extension, left alone"},
+      {"the stem in the iPad's 100APPLE",
+       Household(Dcim(Folder("p", "202312__", {"IMG_0001.JPG"})),
+                 Dcim(Folder("o", "100APPLE", {"IMG_0001.HEIC", "IMG_0001.MOV"}))),
+       u"IMG_0001.JPG", "not_found",
+       "delete: IMG_0001.JPG is in the folders of 202401 under another extension, left alone"},
+  };
+  for (const auto& test : cases) {
+    phone::Phone phone = PhoneFromJson(test.json);
+    const PassOutcome outcome = RunPass(&phone, {{test.name, u"202401"}});
+    EXPECT_TRUE(phone.deleted.empty()) << test.label;
+    EXPECT_EQ(outcome.error, test.error) << test.label;
+    EXPECT_THAT(outcome.trace, Contains(test.line)) << test.label;
+  }
+  // A Live Photo of no month: each file's namesake there is the photo's own other file.
+  phone::Phone phone =
+      PhoneFromJson(Phone(Dcim(Folder("o", "100APPLE", {"IMG_0001.HEIC", "IMG_0001.MOV"}))));
+  EXPECT_THAT(
+      RunPass(&phone, {{u"IMG_0001.HEIC", u"202401"}, {u"IMG_0001.MOV", u"202401"}}).deleted,
+      ElementsAre("IMG_0001.HEIC", "IMG_0001.MOV"));
 }
 
 // DCIM's own listing shows where month folders are: when it ended early or holds a
@@ -771,7 +847,8 @@ TEST_P(DeletionPassTest, FoldsOnlyAToZ) {
 // answered as refused, and the read-only storage's photos still count for uniqueness.
 // A capability that cannot be read may be that of a storage with iCloud Photos on:
 // its photos are kept back. A flag that cannot be read changes nothing: the storage's
-// capability still rules.
+// capability still rules. Such a storage does not list a photo kept only in iCloud: a
+// photo asked without a size is then taken from no other storage.
 TEST_P(DeletionPassTest, WhatThePhoneDeclaresIsRespected) {
   const std::string read_only =
       R"(delete: B.JPG lies on "Internal Storage", which allows no deletion (iCloud Photos may )"
@@ -814,9 +891,9 @@ TEST_P(DeletionPassTest, WhatThePhoneDeclaresIsRespected) {
             {"id": "a1", "name": "A.JPG"}, {"id": "b", "name": "B.JPG")" +
         test.b_extra + R"(}]}]},
           {"id": "s2", "name": "Card", "access": 0, "children": [)" +
-        Folder("f2", "202401__", {"A.JPG", "C.JPG"}) + "]}]}]}");
-    const PassOutcome outcome =
-        RunPass(&phone, {{u"A.JPG", u"202401"}, {u"B.JPG", u"202401"}, {u"C.JPG", u"202401"}});
+        Folder("f2", "202401__", {"A.JPG", "C.JPG=1000"}) + "]}]}]}");
+    const PassOutcome outcome = RunPass(
+        &phone, {{u"A.JPG", u"202401"}, {u"B.JPG", u"202401"}, {u"C.JPG", u"202401", 1000}});
     EXPECT_EQ(outcome.deleted, test.deleted) << test.label;
     EXPECT_EQ(outcome.error, test.error) << test.label;
     EXPECT_TRUE(OnPhone(phone, u"a1")) << test.label;
@@ -825,6 +902,17 @@ TEST_P(DeletionPassTest, WhatThePhoneDeclaresIsRespected) {
       EXPECT_THAT(outcome.trace, Contains(test.trace)) << test.label;
     }
   }
+
+  std::string household =
+      Household(Dcim(Folder("p", "202312__", {"B.JPG"})), Dcim(Folder("q", "202401__", {"C.JPG"})));
+  household.insert(household.find(R"("name": "Internal Storage")"), R"("access": 1, )");
+  phone::Phone phone = PhoneFromJson(household);
+  const PassOutcome outcome = RunPass(&phone, {{u"C.JPG", u"202401"}});
+  EXPECT_TRUE(phone.deleted.empty());
+  EXPECT_EQ(outcome.error, "not_found");
+  EXPECT_THAT(outcome.trace, Contains("delete: C.JPG was asked without a size and \"Internal "
+                                      "Storage\" may not list every photo (iCloud Photos may be "
+                                      "on), left alone"));
 }
 
 // A request that fails as a whole is reported as deleting nothing, even by a driver that
@@ -970,8 +1058,9 @@ TEST_P(DeletionPassTest, APhoneThatGoesAwayIsAskedNothingMore) {
 
 // The unique-name search takes a name found once only when it saw everything every
 // storage's camera roll holds. Each case's first storage holds U.JPG once where the pass
-// can see it, and something the pass knows it did not see: U.JPG stays on both storages.
-// The own month still decides, unless the storage's own listing ended early.
+// can see it, and something the pass knows it did not see in another month's folder:
+// U.JPG stays on both storages. The own month still decides, unless the storage's own
+// listing ended early.
 TEST_P(DeletionPassTest, UniqueNameSearchDecidesOnlyOnCompleteListings) {
   struct Case {
     const char* label;
@@ -985,28 +1074,28 @@ TEST_P(DeletionPassTest, UniqueNameSearchDecidesOnlyOnCompleteListings) {
       R"(delete: an object of "Internal Storage" could not be read, unique names there are left alone)";
   const Case cases[] = {
       {"failed Next in the storage",
-       R"({"id": "x", "name": "X", "children": [], "faults": ["next"]})",
+       R"({"id": "x", "name": "201905__", "children": [], "faults": ["next"]})",
        ended_early.c_str(),
        {}},
       {"failed Next in a folder",
-       R"({"id": "x", "name": "X", "children": [{"id": "x1", "name": "A"},
+       R"({"id": "x", "name": "201905__", "children": [{"id": "x1", "name": "A"},
            {"id": "x2", "name": "B", "faults": ["next"]}]})",
        ended_early.c_str()},
       {"failed EnumObjects",
-       R"({"id": "x", "name": "X", "children": [], "faults": ["enum_objects"]})",
+       R"({"id": "x", "name": "201905__", "children": [], "faults": ["enum_objects"]})",
        ended_early.c_str()},
       {"top-level kind unknown",
-       R"({"id": "x", "name": "X", "children": [], "faults": ["content_type"]})",
+       R"({"id": "x", "name": "201905__", "children": [], "faults": ["content_type"]})",
        unreadable.c_str()},
       {"properties of a photo",
-       R"({"id": "x", "name": "X", "children": [{"id": "x1", "name": "U.JPG", "faults": ["get_values"]}]})",
+       R"({"id": "x", "name": "201905__", "children": [{"id": "x1", "name": "U.JPG", "faults": ["get_values"]}]})",
        unreadable.c_str()},
       {"name of a photo",
-       R"({"id": "x", "name": "X", "children": [{"id": "x1", "name": "U.JPG",
+       R"({"id": "x", "name": "201905__", "children": [{"id": "x1", "name": "U.JPG",
            "faults": ["file_name", "name"]}]})",
        unreadable.c_str()},
       {"file name of a photo, which has an object name",
-       R"({"id": "x", "name": "X", "children": [{"id": "x1", "name": "Holiday",
+       R"({"id": "x", "name": "201905__", "children": [{"id": "x1", "name": "Holiday",
            "file_name": null}]})",
        unreadable.c_str()},
       {"a folder in DCIM named only by its object name",
@@ -1015,7 +1104,7 @@ TEST_P(DeletionPassTest, UniqueNameSearchDecidesOnlyOnCompleteListings) {
        unreadable.c_str(),
        {}},
       {"listed-object limit",
-       R"({"id": "x", "name": "X", "filler": 15001}, {"id": "y", "name": "Y", "children": []})",
+       R"({"id": "x", "name": "201905__", "filler": 15001}, {"id": "y", "name": "201906__", "children": []})",
        R"(delete: more than 15000 objects listed on "Internal Storage", unique names there are left alone)"},
   };
   for (const Case& test : cases) {
@@ -1082,8 +1171,8 @@ TEST_P(DeletionPassTest, CountsOperations) {
   // A camera roll that holds more than the unique search may list decides nothing by
   // uniqueness: counted by its ids, none of its objects is read for it.
   phone = PhoneFromJson(Phone(Folder("m", "202401__", {"M.JPG"}) +
-                              R"(, {"id": "big", "name": "Bulk", "filler": 15001}, )" +
-                              Folder("a", "Album", {"U.JPG"})));
+                              R"(, {"id": "big", "name": "201905__", "filler": 15001}, )" +
+                              Folder("a", "201906__", {"U.JPG"})));
   EXPECT_THAT(RunPass(&phone, {{u"M.JPG", u"202401"}, {u"U.JPG", u""}}).deleted,
               ElementsAre("M.JPG"));
   EXPECT_EQ(layer_->counts().get_values, 1 + 3 + 1);

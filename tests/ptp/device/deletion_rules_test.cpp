@@ -65,6 +65,15 @@ TEST(DeletionRulesTest, OneVerdictPerEvidenceInTheTablesOrder) {
          own(e).gap = unseen;
        },
        Kind::kLeftAlone, Round::kOwnMonth, Reason::kSeveralCarriers},
+      {"3 a carrier and one of no month", 1,
+       [&](PhotoEvidence& e) {
+         own(e).carriers = {At(kCopy)};
+         own(e).of_no_month = {At(kNamesake)};
+       },
+       Kind::kLeftAlone, Round::kOwnMonth, Reason::kAlsoOfNoMonth},
+      {"3 one of no month alone: seek the neighbours", 1,
+       [&](PhotoEvidence& e) { own(e).of_no_month = {At(kNamesake)}; }, Kind::kSeek,
+       Round::kNeighbours, Reason::kNone},
       {"4 own month not seen whole", 1,
        [&](PhotoEvidence& e) {
          own(e).carriers = {At(kCopy)};
@@ -104,6 +113,18 @@ TEST(DeletionRulesTest, OneVerdictPerEvidenceInTheTablesOrder) {
          e.unresolved = {unknown_other};
        },
        Kind::kLeftAlone, Round::kOwnMonth, Reason::kMaybeDeletedEarlier},
+      {"6 one carrier without a size, another storage may not list the copy", 1,
+       [&](PhotoEvidence& e) {
+         own(e).carriers = {At(kCopy)};
+         e.storages_without_deletion = {{1, 0, &kFolder}};
+       },
+       Kind::kLeftAlone, Round::kOwnMonth, Reason::kMayLieUnlisted},
+      {"6 one carrier on the storage that may not list every photo", 1,
+       [&](PhotoEvidence& e) {
+         own(e).carriers = {At(kCopy)};
+         e.storages_without_deletion = {{0, 0, &kFolder}};
+       },
+       Kind::kTake, Round::kOwnMonth, Reason::kNone},
       {"7 the stem under another extension", 1,
        [&](PhotoEvidence& e) { own(e).stem_elsewhere = true; }, Kind::kLeftAlone, Round::kOwnMonth,
        Reason::kStemInOwnMonth},
