@@ -8,6 +8,7 @@
 #include <string_view>
 #include <tuple>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 
 #include "ptp/device/delete_trace.h"
@@ -25,10 +26,17 @@ namespace {
 
 constexpr Round kRounds[] = {Round::kOwnMonth, Round::kNeighbours, Round::kUnique};
 
-// Orders the request's entries, which outlive the pass's collection of its photos.
-struct WantedOrder {
+// Tells the request's entries apart by what makes a photo of them. Hashed: a request
+// holds thousands of entries, which outlive the pass's collection of its photos.
+struct WantedHash {
+  std::size_t operator()(const WantedFile* file) const {
+    const std::hash<std::u16string_view> hash;
+    return hash(file->name) ^ (hash(file->month) << 1);
+  }
+};
+struct WantedEqual {
   bool operator()(const WantedFile* lhs, const WantedFile* rhs) const {
-    return std::tie(lhs->name, lhs->month, lhs->size, lhs->size_unusable) <
+    return std::tie(lhs->name, lhs->month, lhs->size, lhs->size_unusable) ==
            std::tie(rhs->name, rhs->month, rhs->size, rhs->size_unusable);
   }
 };
@@ -136,8 +144,8 @@ void DeletionPass::CollectPhotos(const std::vector<WantedFile>& wanted) {
   for (const WantedFile& file : wanted) {
     if (file.size.has_value()) sized.emplace(file.name, file.month);
   }
-  std::set<const WantedFile*, WantedOrder> seen;
-  std::unordered_map<std::u16string_view, std::size_t> photos_of_name;
+  std::unordered_set<const WantedFile*, WantedHash, WantedEqual> seen(wanted.size());
+  std::unordered_map<std::u16string_view, std::size_t> photos_of_name(wanted.size());
   photos_.reserve(wanted.size());
   for (const WantedFile& file : wanted) {
     if (file.name.empty() || !seen.insert(&file).second) continue;
@@ -166,6 +174,7 @@ void DeletionPass::JudgeAgain(std::size_t photo) {
 
 std::vector<std::size_t> DeletionPass::Seeking(Round round) const {
   std::vector<std::size_t> seeking;
+  seeking.reserve(verdicts_.size());
   for (std::size_t i = 0; i < verdicts_.size(); ++i) {
     if (verdicts_[i].kind == Verdict::Kind::kSeek && verdicts_[i].round == round) {
       seeking.push_back(i);

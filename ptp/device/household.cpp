@@ -315,6 +315,8 @@ void Household::GatherMonthRound(Round round, const std::vector<PhotoEvidence*>&
     if (round == Round::kOwnMonth) group.stems.try_emplace(StemOfUpperCased(photo->wanted.name));
   }
   NoMonthEvidence no_month;
+  no_month.namesakes.reserve(photos.size());
+  if (round == Round::kOwnMonth) no_month.stems.reserve(photos.size());
   for (const PhotoEvidence* photo : photos) {
     no_month.namesakes.try_emplace(photo->wanted.name);
     if (round == Round::kOwnMonth) no_month.stems.try_emplace(StemOfUpperCased(photo->wanted.name));
@@ -406,7 +408,7 @@ void Household::GatherMonthRound(Round round, const std::vector<PhotoEvidence*>&
 }
 
 void Household::GatherUniqueRound(const std::vector<PhotoEvidence*>& photos) {
-  Namesakes namesakes;
+  Namesakes namesakes(photos.size());
   for (const PhotoEvidence* photo : photos) namesakes.try_emplace(photo->wanted.name);
   // The first gap anywhere keeps every name of the round back: nothing more is listed.
   Gap gap = DeviceGap();
