@@ -36,7 +36,7 @@ std::optional<SentPhoto> DeletionMemory::DeletedEarlier(
   return std::nullopt;
 }
 
-bool DeletionMemory::StemSent(const std::u16string& stem) const {
+bool DeletionMemory::StemSent(std::u16string_view stem) const {
   const auto names = sent_of_stem_.find(stem);
   if (names == sent_of_stem_.end()) return false;
   for (const std::vector<SentPhoto>* sent : names->second) {

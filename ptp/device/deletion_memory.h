@@ -59,7 +59,7 @@ class DeletionMemory {
 
   // True when an earlier request deleted, or sent with an unknown outcome, an object of
   // this stem (upper-cased), under any name and month.
-  bool StemSent(const std::u16string& stem) const;
+  bool StemSent(std::u16string_view stem) const;
 
   // The objects of this name (upper-cased), under any month, whose deletion had an
   // unknown outcome that no later request cleared up.

@@ -162,7 +162,7 @@ void DeletionPass::CollectPhotos(const std::vector<WantedFile>& wanted) {
     photo.real_month = IsRealMonth(file.month);
     photo.photos_of_name = photos_of_name[file.name];
     photo.deleted_earlier = memory_.DeletedEarlier(file.name, file.month, file.size);
-    photo.stem_sent_earlier = memory_.StemSent(StemOf(file.name));
+    photo.stem_sent_earlier = memory_.StemSent(StemOfUpperCased(file.name));
     photo.unresolved = memory_.Unresolved(file.name);
   }
 }

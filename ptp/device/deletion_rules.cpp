@@ -245,7 +245,7 @@ void TraceVerdict(const PhotoEvidence& evidence, const Verdict& verdict, GapsSai
     case Reason::kStemSentEarlier:
       DeleteTrace(
           "delete: an earlier request sent a photo of %s, %s is sought only in its own month",
-          Utf8(StemOf(evidence.wanted.name)).c_str(), name.c_str());
+          Utf8(std::u16string(StemOfUpperCased(evidence.wanted.name))).c_str(), name.c_str());
       break;
     case Reason::kNotSeenWhole:
       TraceGap(evidence, verdict.round, decided.gap, gaps_said);

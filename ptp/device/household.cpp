@@ -55,10 +55,30 @@ struct MonthGroup {
 };
 
 // What the folders of no month showed in a month round, over the household: a photo of
-// any month may lie there. Keys: every wanted name of the round and, in the own month,
-// every wanted stem, as views of the wanted photos' names; for each stem, the upper-cased
-// names met under it in each folder that held one.
+// any month may lie there. Keys, once the first file of no month is met: every wanted
+// name of the round and, in the own month, every wanted stem, as views of the wanted
+// photos' names; for each stem, the upper-cased names met under it in each folder that
+// held one.
 struct NoMonthEvidence {
+  NoMonthEvidence(const std::vector<PhotoEvidence*>& round_photos, Round of_round)
+      : photos(round_photos), round(of_round) {}
+
+  // Makes the keys before the first file of no month is looked up: a current iPhone
+  // shows no such file, and then a round makes none of them.
+  void Prepare() {
+    if (prepared) return;
+    prepared = true;
+    namesakes.reserve(photos.size());
+    if (round == Round::kOwnMonth) stems.reserve(photos.size());
+    for (const PhotoEvidence* photo : photos) {
+      namesakes.try_emplace(photo->wanted.name);
+      if (round == Round::kOwnMonth) stems.try_emplace(StemOfUpperCased(photo->wanted.name));
+    }
+  }
+
+  const std::vector<PhotoEvidence*>& photos;
+  Round round;
+  bool prepared = false;
   Namesakes namesakes;
   std::unordered_map<std::u16string_view, std::vector<std::vector<std::u16string>>> stems;
 };
@@ -67,9 +87,9 @@ struct NoMonthEvidence {
 // photo's own name: with the own name beside it, the other files may be the rest of that
 // photo (a Live Photo's MOV).
 bool StemOfNoMonthElsewhere(const NoMonthEvidence& no_month, const std::u16string& name) {
-  const std::vector<std::vector<std::u16string>>& folders =
-      no_month.stems.at(StemOfUpperCased(name));
-  return std::any_of(folders.begin(), folders.end(), [&name](const auto& names) {
+  const auto folders = no_month.stems.find(StemOfUpperCased(name));
+  if (folders == no_month.stems.end()) return false;
+  return std::any_of(folders->second.begin(), folders->second.end(), [&name](const auto& names) {
     return std::find(names.begin(), names.end(), name) == names.end();
   });
 }
@@ -187,6 +207,7 @@ Gap ReadFilesOfNoMonth(CameraRoll& roll, std::size_t d, const std::u16string& de
     // DCIM's children of unknown kind are its parent's gap (CameraRoll::MayHideAnyFolder).
     if ((object.is_folder || !object.kind_known) && holds_roll) continue;
     if (object.is_folder || !object.kind_known || !NamedByFile(object)) return gap;
+    evidence->Prepare();
     const std::u16string_view name = UpperCasedName(object.name, &upper_name);
     const auto wanted_stem = evidence->stems.find(StemOfUpperCased(name));
     if (wanted_stem != evidence->stems.end()) {
@@ -314,13 +335,7 @@ void Household::GatherMonthRound(Round round, const std::vector<PhotoEvidence*>&
     group.namesakes.try_emplace(photo->wanted.name);
     if (round == Round::kOwnMonth) group.stems.try_emplace(StemOfUpperCased(photo->wanted.name));
   }
-  NoMonthEvidence no_month;
-  no_month.namesakes.reserve(photos.size());
-  if (round == Round::kOwnMonth) no_month.stems.reserve(photos.size());
-  for (const PhotoEvidence* photo : photos) {
-    no_month.namesakes.try_emplace(photo->wanted.name);
-    if (round == Round::kOwnMonth) no_month.stems.try_emplace(StemOfUpperCased(photo->wanted.name));
-  }
+  NoMonthEvidence no_month(photos, round);
   std::u16string upper_name;
   std::vector<MonthGroup*> here;
   // No round decides while a device may hold a carrier unseen: nothing is listed then.

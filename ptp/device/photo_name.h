@@ -13,11 +13,9 @@
 
 namespace camvey::ptp {
 
-// The name up to its last '.' (the whole name without one), upper-cased a to z.
-std::u16string StemOf(const std::u16string& name);
-
-// The stem of a name already upper-cased, as a view of it. Inline, like the next: the
-// rounds call both for every object listed.
+// The stem of a name already upper-cased: the name up to its last '.' (the whole name
+// without one), as a view of it. Inline, like the next: the rounds call both for every
+// object listed.
 inline std::u16string_view StemOfUpperCased(std::u16string_view name) {
   return name.substr(0, std::min(name.rfind(u'.'), name.size()));
 }
