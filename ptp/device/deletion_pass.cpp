@@ -146,6 +146,9 @@ void DeletionPass::CollectPhotos(const std::vector<WantedFile>& wanted) {
   }
   std::unordered_set<const WantedFile*, WantedHash, WantedEqual> seen(wanted.size());
   std::unordered_map<std::u16string_view, std::size_t> photos_of_name(wanted.size());
+  // Each photo's count of photos of its name, final once the request is read.
+  std::vector<const std::size_t*> of_name;
+  of_name.reserve(wanted.size());
   photos_.reserve(wanted.size());
   for (const WantedFile& file : wanted) {
     if (file.name.empty() || !seen.insert(&file).second) continue;
@@ -153,14 +156,15 @@ void DeletionPass::CollectPhotos(const std::vector<WantedFile>& wanted) {
         sized.count({file.name, file.month}) != 0) {
       continue;
     }
-    ++photos_of_name[file.name];
+    of_name.push_back(&++photos_of_name[file.name]);
     PhotoEvidence& photo = photos_.emplace_back();
     photo.wanted = file;
   }
-  for (PhotoEvidence& photo : photos_) {
+  for (std::size_t i = 0; i < photos_.size(); ++i) {
+    PhotoEvidence& photo = photos_[i];
     const WantedFile& file = photo.wanted;
     photo.real_month = IsRealMonth(file.month);
-    photo.photos_of_name = photos_of_name[file.name];
+    photo.photos_of_name = *of_name[i];
     photo.deleted_earlier = memory_.DeletedEarlier(file.name, file.month, file.size);
     photo.stem_sent_earlier = memory_.StemSent(StemOfUpperCased(file.name));
     photo.unresolved = memory_.Unresolved(file.name);

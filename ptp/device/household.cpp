@@ -47,6 +47,9 @@ struct MonthGroup {
 
   MonthFolderMatch folders;  // the round's folders of this month
   std::vector<PhotoEvidence*> photos;
+  // Each photo's entries in `namesakes` and, in the own month, `stems`, so that the round
+  // concludes without looking its photos up again.
+  std::vector<std::pair<const std::vector<Sighting>*, const NamesOfStem*>> entries;
   Gap gap;
   Namesakes namesakes;
   // Wanted stem to the names met under it (own month only); every wanted stem a key,
@@ -120,15 +123,12 @@ void Sort(const Sighting& sighting, const WantedFile& wanted, bool of_no_month,
 
 // Completes one photo's evidence of a round from the namesakes met in the round's
 // folders and, for a month round, in the folders of no month.
-void Conclude(Round round, const Gap& gap, const Namesakes& namesakes, const Namesakes& of_no_month,
-              PhotoEvidence* photo) {
+void Conclude(Round round, const Gap& gap, const std::vector<Sighting>& met,
+              const Namesakes& of_no_month, PhotoEvidence* photo) {
   RoundEvidence& evidence = photo->round(round);
   evidence.gathered = true;
   evidence.gap = gap;
-  const auto met = namesakes.find(photo->wanted.name);
-  if (met != namesakes.end()) {
-    for (const Sighting& sighting : met->second) Sort(sighting, photo->wanted, false, &evidence);
-  }
+  for (const Sighting& sighting : met) Sort(sighting, photo->wanted, false, &evidence);
   const auto met_elsewhere = of_no_month.find(photo->wanted.name);
   if (met_elsewhere != of_no_month.end()) {
     for (const Sighting& sighting : met_elsewhere->second) {
@@ -332,8 +332,13 @@ void Household::GatherMonthRound(Round round, const std::vector<PhotoEvidence*>&
     }
     MonthGroup& group = found->second;
     group.photos.push_back(photo);
-    group.namesakes.try_emplace(photo->wanted.name);
-    if (round == Round::kOwnMonth) group.stems.try_emplace(StemOfUpperCased(photo->wanted.name));
+    const std::vector<Sighting>& namesakes =
+        group.namesakes.try_emplace(photo->wanted.name).first->second;
+    const NamesOfStem* stem =
+        round == Round::kOwnMonth
+            ? &group.stems.try_emplace(StemOfUpperCased(photo->wanted.name)).first->second
+            : nullptr;
+    group.entries.emplace_back(&namesakes, stem);
   }
   NoMonthEvidence no_month(photos, round);
   std::u16string upper_name;
@@ -391,7 +396,8 @@ void Household::GatherMonthRound(Round round, const std::vector<PhotoEvidence*>&
             continue;
           }
           const std::u16string_view name = UpperCasedName(object.name, &upper_name);
-          const std::u16string_view stem = StemOfUpperCased(name);
+          const std::u16string_view stem =
+              round == Round::kOwnMonth ? StemOfUpperCased(name) : std::u16string_view();
           for (MonthGroup* group : here) {
             if (round == Round::kOwnMonth) {
               // A name wanted here has a stem wanted here: most objects go no further.
@@ -410,14 +416,14 @@ void Household::GatherMonthRound(Round round, const std::vector<PhotoEvidence*>&
     if (!household_gap) household_gap = DeviceGap();
   }
   for (auto& [month, group] : groups) {
-    for (PhotoEvidence* photo : group.photos) {
-      Conclude(round, household_gap ? household_gap : group.gap, group.namesakes,
-               no_month.namesakes, photo);
-      if (round != Round::kOwnMonth) continue;
-      RoundEvidence& evidence = photo->round(round);
-      evidence.stem_elsewhere =
-          group.stems.at(StemOfUpperCased(photo->wanted.name)).OtherThan(photo->wanted.name) ||
-          StemOfNoMonthElsewhere(no_month, photo->wanted.name);
+    for (std::size_t i = 0; i < group.photos.size(); ++i) {
+      PhotoEvidence* photo = group.photos[i];
+      const auto [namesakes, stem] = group.entries[i];
+      Conclude(round, household_gap ? household_gap : group.gap, *namesakes, no_month.namesakes,
+               photo);
+      if (stem == nullptr) continue;
+      photo->round(round).stem_elsewhere = stem->OtherThan(photo->wanted.name) ||
+                                           StemOfNoMonthElsewhere(no_month, photo->wanted.name);
     }
   }
 }
@@ -436,7 +442,9 @@ void Household::GatherUniqueRound(const std::vector<PhotoEvidence*>& photos) {
   // A device that went away while listed is the gap that matters, not its listing's.
   if (Gap device_gap = DeviceGap()) gap = device_gap;
   const Namesakes none;
-  for (PhotoEvidence* photo : photos) Conclude(Round::kUnique, gap, namesakes, none, photo);
+  for (PhotoEvidence* photo : photos) {
+    Conclude(Round::kUnique, gap, namesakes.at(photo->wanted.name), none, photo);
+  }
 }
 
 }  // namespace camvey::ptp
