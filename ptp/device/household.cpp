@@ -418,8 +418,9 @@ void Household::GatherMonthRound(Round round, const std::vector<PhotoEvidence*>&
   for (auto& [month, group] : groups) {
     for (std::size_t i = 0; i < group.photos.size(); ++i) {
       PhotoEvidence* photo = group.photos[i];
-      const auto [namesakes, stem] = group.entries[i];
-      Conclude(round, household_gap ? household_gap : group.gap, *namesakes, no_month.namesakes,
+      const std::vector<Sighting>& namesakes = *group.entries[i].first;
+      const NamesOfStem* const stem = group.entries[i].second;
+      Conclude(round, household_gap ? household_gap : group.gap, namesakes, no_month.namesakes,
                photo);
       if (stem == nullptr) continue;
       photo->round(round).stem_elsewhere = stem->OtherThan(photo->wanted.name) ||
