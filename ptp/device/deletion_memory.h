@@ -48,9 +48,12 @@ class DeletionMemory {
   DeletionMemory(const DeletionMemory&) = delete;
   DeletionMemory& operator=(const DeletionMemory&) = delete;
 
+  // Makes room for `photos` more: a deletion request remembers hundreds at once.
+  void Reserve(std::size_t photos);
+
   // Notes what became of `photo`. A later outcome of the same object sent for the same
   // wanted name and month takes the place of the earlier one.
-  void Remember(SentPhoto photo);
+  void Remember(const SentPhoto& photo);
 
   // The photo an earlier request deleted for this name and month whose size agrees with
   // `size` where both have one; empty when there is none.
@@ -66,12 +69,39 @@ class DeletionMemory {
   std::vector<SentPhoto> Unresolved(const std::u16string& name) const;
 
  private:
-  // Upper-cased name to what was sent for it, oldest first. Only looked up, never walked
-  // in order: hashed.
-  std::unordered_map<std::u16string, std::vector<SentPhoto>> by_name_;
-  // Stem to what was sent under each of its names, each name once. Keys and values are
-  // borrowed from `by_name_`, whose entries stay where they are and are never removed.
-  std::unordered_map<std::u16string_view, std::vector<const std::vector<SentPhoto>*>> sent_of_stem_;
+  // One object sent for one wanted name, kept small: a request sends hundreds, each
+  // remembered for the life of the process. The name is its entry's key, the device an
+  // index into `device_ids_`, and the spelling empty where it is the name itself, as an
+  // iPhone spells its files.
+  struct Record {
+    std::u16string month;
+    std::optional<std::uint64_t> size;
+    std::size_t device = 0;
+    std::u16string object_id;
+    std::u16string spelled;
+    SentOutcome outcome = SentOutcome::kUnknown;
+    std::size_t next_of_name = 0;  // the next record of the name; itself when the last
+  };
+  // An upper-cased name's records, oldest first, from `first` through `next_of_name`,
+  // and the next name of its stem; null when the last.
+  struct SentName {
+    std::size_t first = 0;
+    std::size_t last = 0;
+    std::pair<const std::u16string, SentName>* next_of_stem = nullptr;
+  };
+  using SentNames = std::unordered_map<std::u16string, SentName>;
+
+  SentPhoto PhotoOf(const SentNames::value_type& name, const Record& record) const;
+  template <typename Visit>
+  void ForEachRecord(const SentName& name, Visit visit) const;
+
+  std::vector<Record> records_;
+  std::vector<std::u16string> device_ids_;
+  // Only looked up, never walked in order: hashed. Entries are never removed.
+  SentNames by_name_;
+  // Stem to the first name sent under it; keys are views of `by_name_`'s keys, which
+  // stay where they are.
+  std::unordered_map<std::u16string_view, SentNames::value_type*> first_name_of_stem_;
 };
 
 }  // namespace camvey::ptp

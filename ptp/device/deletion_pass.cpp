@@ -8,7 +8,6 @@
 #include <string_view>
 #include <tuple>
 #include <unordered_map>
-#include <unordered_set>
 #include <utility>
 
 #include "ptp/device/delete_trace.h"
@@ -26,21 +25,6 @@ namespace {
 
 constexpr Round kRounds[] = {Round::kOwnMonth, Round::kNeighbours, Round::kUnique};
 
-// Tells the request's entries apart by what makes a photo of them. Hashed: a request
-// holds thousands of entries, which outlive the pass's collection of its photos.
-struct WantedHash {
-  std::size_t operator()(const WantedFile* file) const {
-    const std::hash<std::u16string_view> hash;
-    return hash(file->name) ^ (hash(file->month) << 1);
-  }
-};
-struct WantedEqual {
-  bool operator()(const WantedFile* lhs, const WantedFile* rhs) const {
-    return std::tie(lhs->name, lhs->month, lhs->size, lhs->size_unusable) ==
-           std::tie(rhs->name, rhs->month, rhs->size, rhs->size_unusable);
-  }
-};
-
 class DeletionPass {
  public:
   DeletionPass(DeviceLayer& layer, DeletionMemory* memory, std::vector<std::u16string>* deleted,
@@ -52,7 +36,6 @@ class DeletionPass {
  private:
   void CollectPhotos(const std::vector<WantedFile>& wanted);
   void JudgeAgain(std::size_t photo);
-  std::vector<std::size_t> Seeking(Round round) const;
   void Finish(Household& household);
   std::vector<ChosenObject> Allowed(
       HouseholdDevice& device,
@@ -116,13 +99,21 @@ void DeletionPass::Run(const std::vector<WantedFile>& wanted) {
     for (PhotoEvidence& photo : photos_) {
       if (!photo.wanted.size.has_value()) photo.storages_without_deletion = without_deletion;
     }
+    // Gathering changes no verdict: the photos judged again are those that sought.
+    std::vector<std::size_t> sought;
+    std::vector<PhotoEvidence*> seekers;
+    sought.reserve(photos_.size());
+    seekers.reserve(photos_.size());
     for (const Round round : kRounds) {
-      // Gathering changes no verdict: the photos judged again are those that sought.
-      const std::vector<std::size_t> sought = Seeking(round);
+      sought.clear();
+      seekers.clear();
+      for (std::size_t i = 0; i < verdicts_.size(); ++i) {
+        if (verdicts_[i].kind == Verdict::Kind::kSeek && verdicts_[i].round == round) {
+          sought.push_back(i);
+          seekers.push_back(&photos_[i]);
+        }
+      }
       if (sought.empty()) continue;
-      std::vector<PhotoEvidence*> seekers;
-      seekers.reserve(sought.size());
-      for (const std::size_t i : sought) seekers.push_back(&photos_[i]);
       household.Gather(round, seekers);
       for (const std::size_t i : sought) JudgeAgain(i);
     }
@@ -144,19 +135,45 @@ void DeletionPass::CollectPhotos(const std::vector<WantedFile>& wanted) {
   for (const WantedFile& file : wanted) {
     if (file.size.has_value()) sized.emplace(file.name, file.month);
   }
-  std::unordered_set<const WantedFile*, WantedHash, WantedEqual> seen(wanted.size());
-  std::unordered_map<std::u16string_view, std::size_t> photos_of_name(wanted.size());
-  // Each photo's count of photos of its name, final once the request is read.
-  std::vector<const std::size_t*> of_name;
-  of_name.reserve(wanted.size());
+  // The photos of each name so far, in request order: the first, the last, and from
+  // each to the next through `next_of_name`. A request holds thousands of entries.
+  struct OfName {
+    std::size_t first = 0;
+    std::size_t last = 0;
+    std::size_t count = 0;
+  };
+  std::unordered_map<std::u16string_view, OfName> of_name(wanted.size());
+  std::vector<std::size_t> next_of_name;
+  // Each photo's name's count, final once the request is read.
+  std::vector<const std::size_t*> count_of_name;
+  next_of_name.reserve(wanted.size());
+  count_of_name.reserve(wanted.size());
   photos_.reserve(wanted.size());
   for (const WantedFile& file : wanted) {
-    if (file.name.empty() || !seen.insert(&file).second) continue;
+    if (file.name.empty()) continue;
     if (!file.size.has_value() && !file.size_unusable &&
         sized.count({file.name, file.month}) != 0) {
       continue;
     }
-    of_name.push_back(&++photos_of_name[file.name]);
+    OfName& photos = of_name[file.name];
+    bool asked_before = false;
+    for (std::size_t i = photos.first, left = photos.count; left > 0 && !asked_before;
+         --left, i = next_of_name[i]) {
+      const WantedFile& earlier = photos_[i].wanted;
+      asked_before = std::tie(earlier.month, earlier.size, earlier.size_unusable) ==
+                     std::tie(file.month, file.size, file.size_unusable);
+    }
+    if (asked_before) continue;
+    const std::size_t index = photos_.size();
+    if (photos.count == 0) {
+      photos.first = index;
+    } else {
+      next_of_name[photos.last] = index;
+    }
+    photos.last = index;
+    ++photos.count;
+    next_of_name.push_back(index);
+    count_of_name.push_back(&photos.count);
     PhotoEvidence& photo = photos_.emplace_back();
     photo.wanted = file;
   }
@@ -164,7 +181,7 @@ void DeletionPass::CollectPhotos(const std::vector<WantedFile>& wanted) {
     PhotoEvidence& photo = photos_[i];
     const WantedFile& file = photo.wanted;
     photo.real_month = IsRealMonth(file.month);
-    photo.photos_of_name = *of_name[i];
+    photo.photos_of_name = *count_of_name[i];
     photo.deleted_earlier = memory_.DeletedEarlier(file.name, file.month, file.size);
     photo.stem_sent_earlier = memory_.StemSent(StemOfUpperCased(file.name));
     photo.unresolved = memory_.Unresolved(file.name);
@@ -174,17 +191,6 @@ void DeletionPass::CollectPhotos(const std::vector<WantedFile>& wanted) {
 void DeletionPass::JudgeAgain(std::size_t photo) {
   verdicts_[photo] = Judge(photos_[photo]);
   TraceVerdict(photos_[photo], verdicts_[photo], &gaps_said_);
-}
-
-std::vector<std::size_t> DeletionPass::Seeking(Round round) const {
-  std::vector<std::size_t> seeking;
-  seeking.reserve(verdicts_.size());
-  for (std::size_t i = 0; i < verdicts_.size(); ++i) {
-    if (verdicts_[i].kind == Verdict::Kind::kSeek && verdicts_[i].round == round) {
-      seeking.push_back(i);
-    }
-  }
-  return seeking;
 }
 
 // Sends what was taken on each device, unless it went away or showed nothing, then
@@ -245,7 +251,8 @@ std::vector<ChosenObject> DeletionPass::Allowed(
   std::vector<ChosenObject> chosen;
   // The ids met so far, borrowed from the listings, with where each went in `chosen`;
   // none when it was refused.
-  std::unordered_map<std::u16string_view, std::optional<std::size_t>> met;
+  std::unordered_map<std::u16string_view, std::optional<std::size_t>> met(taken.size());
+  chosen.reserve(taken.size());
   for (const auto& [verdict, photo] : taken) {
     const PhoneObject* object = verdict->taken->object;
     const auto emplaced = met.emplace(object->id, std::nullopt);

@@ -23,16 +23,28 @@ std::vector<const ChosenObject*> SendDeletionRequest(DeviceLayer& layer, DeviceC
   std::unique_ptr<IdCollection> ids;
   if (DeviceFailed(layer.CreateIdCollection(&ids)) || ids == nullptr) return deleted_objects;
   std::vector<const ChosenObject*> sent;
+  sent.reserve(chosen.size());
   for (const ChosenObject& object : chosen) {
     if (!DeviceFailed(ids->Add(object.object->id))) sent.push_back(&object);
   }
   if (sent.empty()) return deleted_objects;
 
+  std::size_t photos = 0;
+  for (const ChosenObject* object : sent) photos += object->photos.size();
+  memory->Reserve(photos);
+  // Filled anew for each photo: the memory keeps a copy of its own.
+  SentPhoto sent_photo;
+  sent_photo.device_id = device_id;
   const auto remember = [&](const ChosenObject& chosen_object, SentOutcome outcome) {
     const PhoneObject& object = *chosen_object.object;
     for (const WantedFile* photo : chosen_object.photos) {
-      memory->Remember({photo->name, photo->month, photo->size ? photo->size : object.size,
-                        device_id, object.id, object.name, outcome});
+      sent_photo.name = photo->name;
+      sent_photo.month = photo->month;
+      sent_photo.size = photo->size ? photo->size : object.size;
+      sent_photo.object_id = object.id;
+      sent_photo.spelled = object.name;
+      sent_photo.outcome = outcome;
+      memory->Remember(sent_photo);
     }
   };
   std::unique_ptr<DeleteResults> results;
@@ -46,6 +58,8 @@ std::vector<const ChosenObject*> SendDeletionRequest(DeviceLayer& layer, DeviceC
   }
   std::uint32_t count = 0;
   if (results == nullptr || DeviceFailed(results->GetCount(&count))) count = 0;
+  deleted->reserve(deleted->size() + sent.size());
+  deleted_objects.reserve(sent.size());
   bool status_missing = false;
   for (std::uint32_t i = 0; i < sent.size(); ++i) {
     const std::u16string& spelled = sent[i]->object->name;

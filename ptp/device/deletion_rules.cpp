@@ -63,10 +63,12 @@ std::optional<Verdict> JudgeGroup(const PhotoEvidence& evidence, Round round) {
 
 std::string Utf8(const std::u16string& text) { return text::WideToUtf8(text); }
 
+// A gap other than a group's is said once a pass, however many names it keeps back:
+// nothing is spelled for the names after the first.
 void TraceGap(const PhotoEvidence& evidence, Round round, const Gap& gap, GapsSaid* gaps_said) {
-  const std::string name = Utf8(evidence.wanted.name);
-  const std::string month = Utf8(evidence.wanted.month);
   if (gap.cause == GapCause::kGroupUnseen) {
+    const std::string name = Utf8(evidence.wanted.name);
+    const std::string month = Utf8(evidence.wanted.month);
     if (round == Round::kOwnMonth) {
       DeleteTrace("delete: the folders of %s were not seen whole, %s is left alone", month.c_str(),
                   name.c_str());
@@ -210,6 +212,10 @@ void TraceVerdict(const PhotoEvidence& evidence, const Verdict& verdict, GapsSai
     case Verdict::Kind::kKeptBack:
       break;
   }
+  if (verdict.reason == Reason::kNotSeenWhole) {
+    TraceGap(evidence, verdict.round, decided.gap, gaps_said);
+    return;
+  }
   // Most verdicts of a pass are takes, which say nothing: the name is spelled only here.
   const std::string name = Utf8(evidence.wanted.name);
   switch (verdict.reason) {
@@ -247,9 +253,6 @@ void TraceVerdict(const PhotoEvidence& evidence, const Verdict& verdict, GapsSai
           "delete: an earlier request sent a photo of %s, %s is sought only in its own month",
           Utf8(std::u16string(StemOfUpperCased(evidence.wanted.name))).c_str(), name.c_str());
       break;
-    case Reason::kNotSeenWhole:
-      TraceGap(evidence, verdict.round, decided.gap, gaps_said);
-      break;
     case Reason::kKindUnknown:
       DeleteTrace("delete: %s could not be told from a folder, left alone", name.c_str());
       break;
@@ -257,6 +260,7 @@ void TraceVerdict(const PhotoEvidence& evidence, const Verdict& verdict, GapsSai
       DeleteTrace("delete: the size of %s in %s could not be read, left alone", name.c_str(),
                   Utf8(*decided.of_unknown_size.front().folder).c_str());
       break;
+    case Reason::kNotSeenWhole:  // said above
     case Reason::kNone:
       break;
   }

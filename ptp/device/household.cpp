@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <memory_resource>
 #include <string_view>
 #include <unordered_map>
 #include <utility>
@@ -19,8 +20,21 @@ namespace {
 // Upper-cased wanted name to the objects of that name met. Every wanted name is a key
 // before anything is listed, so that an object listed is only looked up, never added:
 // a listing's objects are thousands. Keys are views of the wanted photos' names, which
-// outlive the round.
-using Namesakes = std::unordered_map<std::u16string_view, std::vector<Sighting>>;
+// outlive the round. A round's tables live in its own arena (RoundArena): they hold an
+// entry or two for each of thousands of photos, and all go at once when the round ends.
+using Sightings = std::pmr::vector<Sighting>;
+using Namesakes = std::pmr::unordered_map<std::u16string_view, Sightings>;
+
+// Sized for the tables of a round of `photos` photos, a name and a stem entry and a
+// sighting or two each; grows beyond that when needed.
+class RoundArena : public std::pmr::monotonic_buffer_resource {
+ public:
+  explicit RoundArena(std::size_t photos)
+      : std::pmr::monotonic_buffer_resource(std::max<std::size_t>(photos, 16) * kBytesPerPhoto) {}
+
+ private:
+  static constexpr std::size_t kBytesPerPhoto = 256;
+};
 
 // What the upper-cased names met under one wanted stem tell of a photo of that stem.
 struct NamesOfStem {
@@ -43,18 +57,20 @@ struct NamesOfStem {
 // The photos of one month that seek a month round, and what the round's folders of that
 // month showed over the household.
 struct MonthGroup {
-  explicit MonthGroup(MonthFolderMatch round_folders) : folders(std::move(round_folders)) {}
+  MonthGroup(MonthFolderMatch round_folders, std::pmr::memory_resource* arena)
+      : folders(std::move(round_folders)), namesakes(arena), stems(arena) {}
 
-  MonthFolderMatch folders;  // the round's folders of this month
+  MonthFolderMatch folders;     // the round's folders of this month
+  std::size_t photo_count = 0;  // the photos of the month the round seeks
   std::vector<PhotoEvidence*> photos;
   // Each photo's entries in `namesakes` and, in the own month, `stems`, so that the round
   // concludes without looking its photos up again.
-  std::vector<std::pair<const std::vector<Sighting>*, const NamesOfStem*>> entries;
+  std::vector<std::pair<const Sightings*, const NamesOfStem*>> entries;
   Gap gap;
   Namesakes namesakes;
   // Wanted stem to the names met under it (own month only); every wanted stem a key,
   // a view of its photo's name.
-  std::unordered_map<std::u16string_view, NamesOfStem> stems;
+  std::pmr::unordered_map<std::u16string_view, NamesOfStem> stems;
 };
 
 // What the folders of no month showed in a month round, over the household: a photo of
@@ -63,8 +79,9 @@ struct MonthGroup {
 // photos' names; for each stem, the upper-cased names met under it in each folder that
 // held one.
 struct NoMonthEvidence {
-  NoMonthEvidence(const std::vector<PhotoEvidence*>& round_photos, Round of_round)
-      : photos(round_photos), round(of_round) {}
+  NoMonthEvidence(const std::vector<PhotoEvidence*>& round_photos, Round of_round,
+                  std::pmr::memory_resource* arena)
+      : photos(round_photos), round(of_round), namesakes(arena) {}
 
   // Makes the keys before the first file of no month is looked up: a current iPhone
   // shows no such file, and then a round makes none of them.
@@ -123,8 +140,8 @@ void Sort(const Sighting& sighting, const WantedFile& wanted, bool of_no_month,
 
 // Completes one photo's evidence of a round from the namesakes met in the round's
 // folders and, for a month round, in the folders of no month.
-void Conclude(Round round, const Gap& gap, const std::vector<Sighting>& met,
-              const Namesakes& of_no_month, PhotoEvidence* photo) {
+void Conclude(Round round, const Gap& gap, const Sightings& met, const Namesakes& of_no_month,
+              PhotoEvidence* photo) {
   RoundEvidence& evidence = photo->round(round);
   evidence.gathered = true;
   evidence.gap = gap;
@@ -323,24 +340,38 @@ void Household::GatherMonthRound(Round round, const std::vector<PhotoEvidence*>&
   const MonthFolderMatch::Kind kind = round == Round::kOwnMonth
                                           ? MonthFolderMatch::Kind::kOwn
                                           : MonthFolderMatch::Kind::kNeighbours;
+  RoundArena arena(photos.size());
   std::map<std::u16string, MonthGroup> groups;
-  for (PhotoEvidence* photo : photos) {
+  // Each group's tables are sized before they fill: a round's photos are thousands.
+  std::vector<MonthGroup*> group_of;
+  group_of.reserve(photos.size());
+  for (const PhotoEvidence* photo : photos) {
     const std::u16string& month = photo->wanted.month;
     auto found = groups.find(month);
     if (found == groups.end()) {
-      found = groups.emplace(month, MonthGroup(MonthFolderMatch(month, kind))).first;
+      found = groups.emplace(month, MonthGroup(MonthFolderMatch(month, kind), &arena)).first;
     }
-    MonthGroup& group = found->second;
+    group_of.push_back(&found->second);
+    ++found->second.photo_count;
+  }
+  for (auto& [month, group] : groups) {
+    group.photos.reserve(group.photo_count);
+    group.entries.reserve(group.photo_count);
+    group.namesakes.reserve(group.photo_count);
+    if (round == Round::kOwnMonth) group.stems.reserve(group.photo_count);
+  }
+  for (std::size_t i = 0; i < photos.size(); ++i) {
+    PhotoEvidence* photo = photos[i];
+    MonthGroup& group = *group_of[i];
     group.photos.push_back(photo);
-    const std::vector<Sighting>& namesakes =
-        group.namesakes.try_emplace(photo->wanted.name).first->second;
+    const Sightings& namesakes = group.namesakes.try_emplace(photo->wanted.name).first->second;
     const NamesOfStem* stem =
         round == Round::kOwnMonth
             ? &group.stems.try_emplace(StemOfUpperCased(photo->wanted.name)).first->second
             : nullptr;
     group.entries.emplace_back(&namesakes, stem);
   }
-  NoMonthEvidence no_month(photos, round);
+  NoMonthEvidence no_month(photos, round, &arena);
   std::u16string upper_name;
   std::vector<MonthGroup*> here;
   // No round decides while a device may hold a carrier unseen: nothing is listed then.
@@ -418,7 +449,7 @@ void Household::GatherMonthRound(Round round, const std::vector<PhotoEvidence*>&
   for (auto& [month, group] : groups) {
     for (std::size_t i = 0; i < group.photos.size(); ++i) {
       PhotoEvidence* photo = group.photos[i];
-      const std::vector<Sighting>& namesakes = *group.entries[i].first;
+      const Sightings& namesakes = *group.entries[i].first;
       const NamesOfStem* const stem = group.entries[i].second;
       Conclude(round, household_gap ? household_gap : group.gap, namesakes, no_month.namesakes,
                photo);
@@ -430,7 +461,9 @@ void Household::GatherMonthRound(Round round, const std::vector<PhotoEvidence*>&
 }
 
 void Household::GatherUniqueRound(const std::vector<PhotoEvidence*>& photos) {
-  Namesakes namesakes(photos.size());
+  RoundArena arena(photos.size());
+  Namesakes namesakes(&arena);
+  namesakes.reserve(photos.size());
   for (const PhotoEvidence* photo : photos) namesakes.try_emplace(photo->wanted.name);
   // The first gap anywhere keeps every name of the round back: nothing more is listed.
   Gap gap = DeviceGap();
@@ -442,7 +475,7 @@ void Household::GatherUniqueRound(const std::vector<PhotoEvidence*>& photos) {
   }
   // A device that went away while listed is the gap that matters, not its listing's.
   if (Gap device_gap = DeviceGap()) gap = device_gap;
-  const Namesakes none;
+  const Namesakes none(&arena);
   for (PhotoEvidence* photo : photos) {
     Conclude(Round::kUnique, gap, namesakes.at(photo->wanted.name), none, photo);
   }
