@@ -60,12 +60,16 @@ struct MonthGroup {
   MonthGroup(MonthFolderMatch round_folders, std::pmr::memory_resource* arena)
       : folders(std::move(round_folders)), namesakes(arena), stems(arena) {}
 
-  MonthFolderMatch folders;     // the round's folders of this month
+  MonthFolderMatch folders;  // the round's folders of this month
+  // A photo of the month the round seeks, with its entries in `namesakes` and, in the
+  // own month, `stems`, so that the round concludes without looking it up again.
+  struct Seeker {
+    PhotoEvidence* photo = nullptr;
+    const Sightings* namesakes = nullptr;
+    const NamesOfStem* stem = nullptr;  // null but in the own month
+  };
   std::size_t photo_count = 0;  // the photos of the month the round seeks
-  std::vector<PhotoEvidence*> photos;
-  // Each photo's entries in `namesakes` and, in the own month, `stems`, so that the round
-  // concludes without looking its photos up again.
-  std::vector<std::pair<const Sightings*, const NamesOfStem*>> entries;
+  std::vector<Seeker> seekers;
   Gap gap;
   Namesakes namesakes;
   // Wanted stem to the names met under it (own month only); every wanted stem a key,
@@ -355,21 +359,19 @@ void Household::GatherMonthRound(Round round, const std::vector<PhotoEvidence*>&
     ++found->second.photo_count;
   }
   for (auto& [month, group] : groups) {
-    group.photos.reserve(group.photo_count);
-    group.entries.reserve(group.photo_count);
+    group.seekers.reserve(group.photo_count);
     group.namesakes.reserve(group.photo_count);
     if (round == Round::kOwnMonth) group.stems.reserve(group.photo_count);
   }
   for (std::size_t i = 0; i < photos.size(); ++i) {
     PhotoEvidence* photo = photos[i];
     MonthGroup& group = *group_of[i];
-    group.photos.push_back(photo);
-    const Sightings& namesakes = group.namesakes.try_emplace(photo->wanted.name).first->second;
-    const NamesOfStem* stem =
-        round == Round::kOwnMonth
-            ? &group.stems.try_emplace(StemOfUpperCased(photo->wanted.name)).first->second
-            : nullptr;
-    group.entries.emplace_back(&namesakes, stem);
+    MonthGroup::Seeker& seeker = group.seekers.emplace_back();
+    seeker.photo = photo;
+    seeker.namesakes = &group.namesakes.try_emplace(photo->wanted.name).first->second;
+    if (round == Round::kOwnMonth) {
+      seeker.stem = &group.stems.try_emplace(StemOfUpperCased(photo->wanted.name)).first->second;
+    }
   }
   NoMonthEvidence no_month(photos, round, &arena);
   std::u16string upper_name;
@@ -447,14 +449,12 @@ void Household::GatherMonthRound(Round round, const std::vector<PhotoEvidence*>&
     if (!household_gap) household_gap = DeviceGap();
   }
   for (auto& [month, group] : groups) {
-    for (std::size_t i = 0; i < group.photos.size(); ++i) {
-      PhotoEvidence* photo = group.photos[i];
-      const Sightings& namesakes = *group.entries[i].first;
-      const NamesOfStem* const stem = group.entries[i].second;
-      Conclude(round, household_gap ? household_gap : group.gap, namesakes, no_month.namesakes,
-               photo);
-      if (stem == nullptr) continue;
-      photo->round(round).stem_elsewhere = stem->OtherThan(photo->wanted.name) ||
+    for (const MonthGroup::Seeker& seeker : group.seekers) {
+      PhotoEvidence* photo = seeker.photo;
+      Conclude(round, household_gap ? household_gap : group.gap, *seeker.namesakes,
+               no_month.namesakes, photo);
+      if (seeker.stem == nullptr) continue;
+      photo->round(round).stem_elsewhere = seeker.stem->OtherThan(photo->wanted.name) ||
                                            StemOfNoMonthElsewhere(no_month, photo->wanted.name);
     }
   }
