@@ -10,7 +10,7 @@ namespace camvey::ptp {
 template <typename Visit>
 void DeletionMemory::ForEachRecord(const SentName& name, Visit visit) const {
   for (std::size_t i = name.first;; i = records_[i].next_of_name) {
-    if (!visit(records_[i]) || i == name.last) return;
+    if (!visit(i) || i == name.last) return;
   }
 }
 
@@ -58,19 +58,18 @@ void DeletionMemory::Remember(const SentPhoto& photo) {
       last->second.next_of_stem = &name;
     }
   } else {
-    Record* same = nullptr;
-    for (std::size_t i = name.second.first;; i = records_[i].next_of_name) {
-      Record& earlier = records_[i];
+    std::optional<std::size_t> same;
+    ForEachRecord(name.second, [&](std::size_t i) {
+      const Record& earlier = records_[i];
       if (earlier.month == record.month && earlier.device == record.device &&
           earlier.object_id == record.object_id) {
-        same = &earlier;
-        break;
+        same = i;
       }
-      if (i == name.second.last) break;
-    }
-    if (same != nullptr) {
-      record.next_of_name = same->next_of_name;
-      *same = std::move(record);
+      return !same.has_value();
+    });
+    if (same.has_value()) {
+      record.next_of_name = records_[*same].next_of_name;
+      records_[*same] = std::move(record);
       return;
     }
     records_[name.second.last].next_of_name = records_.size();
@@ -85,7 +84,8 @@ std::optional<SentPhoto> DeletionMemory::DeletedEarlier(
   const auto found = by_name_.find(name);
   if (found == by_name_.end()) return std::nullopt;
   std::optional<SentPhoto> deleted;
-  ForEachRecord(found->second, [&](const Record& record) {
+  ForEachRecord(found->second, [&](std::size_t i) {
+    const Record& record = records_[i];
     const bool sizes_agree = !size.has_value() || !record.size.has_value() || *size == *record.size;
     if (record.outcome == SentOutcome::kDeleted && record.month == month && sizes_agree) {
       deleted = PhotoOf(*found, record);
@@ -101,8 +101,8 @@ bool DeletionMemory::StemSent(std::u16string_view stem) const {
   bool sent = false;
   for (const SentNames::value_type* name = first->second; name != nullptr && !sent;
        name = name->second.next_of_stem) {
-    ForEachRecord(name->second, [&sent](const Record& record) {
-      sent = record.outcome != SentOutcome::kRefused;
+    ForEachRecord(name->second, [this, &sent](std::size_t i) {
+      sent = records_[i].outcome != SentOutcome::kRefused;
       return !sent;
     });
   }
@@ -113,7 +113,8 @@ std::vector<SentPhoto> DeletionMemory::Unresolved(const std::u16string& name) co
   std::vector<SentPhoto> unresolved;
   const auto found = by_name_.find(name);
   if (found == by_name_.end()) return unresolved;
-  ForEachRecord(found->second, [&](const Record& record) {
+  ForEachRecord(found->second, [&](std::size_t i) {
+    const Record& record = records_[i];
     if (record.outcome == SentOutcome::kUnknown) unresolved.push_back(PhotoOf(*found, record));
     return true;
   });

@@ -92,6 +92,8 @@ class DeletionMemory {
   using SentNames = std::unordered_map<std::u16string, SentName>;
 
   SentPhoto PhotoOf(const SentNames::value_type& name, const Record& record) const;
+  // Calls `visit` with the index of each of the name's records, oldest first, until it
+  // gives false.
   template <typename Visit>
   void ForEachRecord(const SentName& name, Visit visit) const;
 
