@@ -135,19 +135,15 @@ void DeletionPass::CollectPhotos(const std::vector<WantedFile>& wanted) {
   for (const WantedFile& file : wanted) {
     if (file.size.has_value()) sized.emplace(file.name, file.month);
   }
-  // The photos of each name so far, in request order: the first, the last, and from
-  // each to the next through `next_of_name`. A request holds thousands of entries.
+  // The photos of each name so far: the newest, and from each the one asked before it
+  // through `earlier_of_name`. A request holds thousands of entries.
   struct OfName {
-    std::size_t first = 0;
-    std::size_t last = 0;
+    std::size_t newest = 0;
     std::size_t count = 0;
   };
   std::unordered_map<std::u16string_view, OfName> of_name(wanted.size());
-  std::vector<std::size_t> next_of_name;
-  // Each photo's name's count, final once the request is read.
-  std::vector<const std::size_t*> count_of_name;
-  next_of_name.reserve(wanted.size());
-  count_of_name.reserve(wanted.size());
+  std::vector<std::size_t> earlier_of_name;
+  earlier_of_name.reserve(wanted.size());
   photos_.reserve(wanted.size());
   for (const WantedFile& file : wanted) {
     if (file.name.empty()) continue;
@@ -157,31 +153,27 @@ void DeletionPass::CollectPhotos(const std::vector<WantedFile>& wanted) {
     }
     OfName& photos = of_name[file.name];
     bool asked_before = false;
-    for (std::size_t i = photos.first, left = photos.count; left > 0 && !asked_before;
-         --left, i = next_of_name[i]) {
+    for (std::size_t i = photos.newest, left = photos.count; left > 0 && !asked_before;
+         --left, i = earlier_of_name[i]) {
       const WantedFile& earlier = photos_[i].wanted;
       asked_before = std::tie(earlier.month, earlier.size, earlier.size_unusable) ==
                      std::tie(file.month, file.size, file.size_unusable);
     }
     if (asked_before) continue;
-    const std::size_t index = photos_.size();
-    if (photos.count == 0) {
-      photos.first = index;
-    } else {
-      next_of_name[photos.last] = index;
-    }
-    photos.last = index;
+    earlier_of_name.push_back(photos.newest);
+    photos.newest = photos_.size();
     ++photos.count;
-    next_of_name.push_back(index);
-    count_of_name.push_back(&photos.count);
-    PhotoEvidence& photo = photos_.emplace_back();
-    photo.wanted = file;
+    photos_.emplace_back().wanted = file;
   }
-  for (std::size_t i = 0; i < photos_.size(); ++i) {
-    PhotoEvidence& photo = photos_[i];
+  for (const auto& [name, photos] : of_name) {
+    for (std::size_t i = photos.newest, left = photos.count; left > 0;
+         --left, i = earlier_of_name[i]) {
+      photos_[i].photos_of_name = photos.count;
+    }
+  }
+  for (PhotoEvidence& photo : photos_) {
     const WantedFile& file = photo.wanted;
     photo.real_month = IsRealMonth(file.month);
-    photo.photos_of_name = *count_of_name[i];
     photo.deleted_earlier = memory_.DeletedEarlier(file.name, file.month, file.size);
     photo.stem_sent_earlier = memory_.StemSent(StemOfUpperCased(file.name));
     photo.unresolved = memory_.Unresolved(file.name);

@@ -68,7 +68,6 @@ struct MonthGroup {
     const Sightings* namesakes = nullptr;
     const NamesOfStem* stem = nullptr;  // null but in the own month
   };
-  std::size_t photo_count = 0;  // the photos of the month the round seeks
   std::vector<Seeker> seekers;
   Gap gap;
   Namesakes namesakes;
@@ -346,31 +345,24 @@ void Household::GatherMonthRound(Round round, const std::vector<PhotoEvidence*>&
                                           : MonthFolderMatch::Kind::kNeighbours;
   RoundArena arena(photos.size());
   std::map<std::u16string, MonthGroup> groups;
-  // Each group's tables are sized before they fill: a round's photos are thousands.
-  std::vector<MonthGroup*> group_of;
-  group_of.reserve(photos.size());
-  for (const PhotoEvidence* photo : photos) {
+  for (PhotoEvidence* photo : photos) {
     const std::u16string& month = photo->wanted.month;
     auto found = groups.find(month);
     if (found == groups.end()) {
       found = groups.emplace(month, MonthGroup(MonthFolderMatch(month, kind), &arena)).first;
     }
-    group_of.push_back(&found->second);
-    ++found->second.photo_count;
+    found->second.seekers.push_back({photo});
   }
+  // Each month's tables are sized before they fill: a round's photos are thousands.
   for (auto& [month, group] : groups) {
-    group.seekers.reserve(group.photo_count);
-    group.namesakes.reserve(group.photo_count);
-    if (round == Round::kOwnMonth) group.stems.reserve(group.photo_count);
-  }
-  for (std::size_t i = 0; i < photos.size(); ++i) {
-    PhotoEvidence* photo = photos[i];
-    MonthGroup& group = *group_of[i];
-    MonthGroup::Seeker& seeker = group.seekers.emplace_back();
-    seeker.photo = photo;
-    seeker.namesakes = &group.namesakes.try_emplace(photo->wanted.name).first->second;
-    if (round == Round::kOwnMonth) {
-      seeker.stem = &group.stems.try_emplace(StemOfUpperCased(photo->wanted.name)).first->second;
+    group.namesakes.reserve(group.seekers.size());
+    if (round == Round::kOwnMonth) group.stems.reserve(group.seekers.size());
+    for (MonthGroup::Seeker& seeker : group.seekers) {
+      const std::u16string& name = seeker.photo->wanted.name;
+      seeker.namesakes = &group.namesakes.try_emplace(name).first->second;
+      if (round == Round::kOwnMonth) {
+        seeker.stem = &group.stems.try_emplace(StemOfUpperCased(name)).first->second;
+      }
     }
   }
   NoMonthEvidence no_month(photos, round, &arena);
