@@ -744,7 +744,8 @@ TEST_P(DeletionPassTest, TheSamePhotoUnderAnotherExtensionKeepsNamesakesSafe) {
 // A name wanted under two months is two photos (the counter wrapped): each is taken
 // from its own month's folders, and neither is sought beside them or by uniqueness. One
 // month asked with the copy's size and without it is one photo: the namesake of another
-// size is no copy for either.
+// size is no copy for either. So is one entry sent twice: it is still sought beside its
+// month.
 TEST_P(DeletionPassTest, ANameWantedUnderTwoMonthsIsTwoPhotos) {
   phone::Phone phone = PhoneFromJson(Phone(Folder("f1", "202401__", {"A.JPG"}) + ", " +
                                            Folder("f2", "202406__", {"A.JPG"}) + ", " +
@@ -767,6 +768,10 @@ TEST_P(DeletionPassTest, ANameWantedUnderTwoMonthsIsTwoPhotos) {
   EXPECT_THAT(outcome.trace, Contains("delete: C.JPG in 202401__ is 1000 bytes, the copy 2000, "
                                       "passed over")
                                  .Times(1));
+
+  phone = PhoneFromJson(Phone(Folder("f3", "202312__", {"D.JPG"})));
+  outcome = RunPass(&phone, {{u"D.JPG", u"202401"}, {u"D.JPG", u"202401"}});
+  EXPECT_THAT(outcome.deleted, ElementsAre("D.JPG"));
 }
 
 constexpr char kTwoPhones[] = R"({"devices": [
